@@ -1,0 +1,3 @@
+#include "stages.hpp"
+
+Outcome opening(Run&, Console&) { return Outcome::go_on; }

@@ -1,0 +1,56 @@
+// The console of a run: where prompts, messages and progress go, and where
+// answers come from. Stages talk only to this, so a test can hand them string
+// streams and read back every byte they printed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+// How a stage ended. Anything but go_on ends the run at once.
+enum class Outcome {
+    go_on,         // the next stage follows
+    fatal_stop,    // a message was printed; wait for one key, exit status 0
+    failed,        // a message was printed; exit status 1 (nothing may be reported as done)
+};
+
+class Console {
+public:
+    Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+    // Prompts and messages: written and flushed at once, so a person always
+    // sees the question before the program waits.
+    void say(std::string_view text);
+    // printf-style formatting of the system's own texts ("\n No hay Fila %s \n").
+    void sayf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // One whitespace-delimited word; false at the end of the input.
+    bool read_word(std::string& word);
+
+    enum class IntAnswer { ok, not_integer, end_of_input };
+    // One word read as a decimal integer (optional sign, digits, within the
+    // signed 32-bit range). A word that is not one is consumed and reported.
+    IntAnswer read_int(int32_t& value);
+
+    // Progress lines: they may stay buffered until end_progress or the next
+    // prompt, so printing them never dominates a long computation.
+    void progress(std::string_view text);
+    void progressf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void end_progress();
+
+    // The key press of the fatal stop. Does nothing unless the program set it
+    // (main reads the terminal; tests count the calls).
+    std::function<void()> wait_for_key = [] {};
+
+    std::ostream& out() { return out_; }
+
+private:
+    std::istream& in_;
+    std::ostream& out_;
+};
+
+// printf into a std::string.
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
