@@ -1,0 +1,40 @@
+#include "run_binary.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "temp_folder.hpp"
+
+BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
+                     const std::map<std::string, std::string>& env) {
+    TempFolder scratch;
+    const std::string in_path = scratch / "answers";
+    const std::string out_path = scratch / "stdout";
+    const std::string err_path = scratch / "stderr";
+    write_file(in_path, answers);
+
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int in = open(in_path.c_str(), O_RDONLY);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+        if (chdir(work_dir.c_str()) != 0) _exit(126);
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+    }
+    BinaryRun run;
+    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = read_file(out_path);
+    run.err = read_file(err_path);
+    return run;
+}
