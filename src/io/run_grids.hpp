@@ -1,0 +1,27 @@
+// The memory of a run: every grid is made once the raster size is known, and
+// the run is refused before any file is written when the grids cannot be had.
+#pragma once
+
+#include <cstdint>
+
+#include "console.hpp"
+#include "run_state.hpp"
+
+struct GridBytes {
+    bool countable = true;  // false when the total does not fit in 64 bits
+    uint64_t bytes = 0;
+};
+
+// Bytes taken by all grids of a run of this size, row tables included: the
+// raster grids made by the dialog (the perimeter grid only with water bodies)
+// and the computation's 8-bit work grid, which is made later but must fit too.
+GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter);
+
+// The machine's physical memory in bytes, 0 when it cannot be known.
+uint64_t physical_memory_bytes();
+
+// Makes the raster grids of the run (nothing for an empty raster). When their
+// total exceeds the physical memory, or an allocation fails, prints how much
+// memory the raster needs and returns false. Linux would otherwise grant far
+// more than the machine holds and kill the process halfway through the run.
+bool allocate_run_grids(Run& run, Console& console);
