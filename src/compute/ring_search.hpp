@@ -1,6 +1,7 @@
 // Nearest-tone ring search: how far a pixel lies from the nearest pixel of a
 // grey tone, found by walking rings of growing whole radius and sampling each
-// at a fixed set of angles (see circle.cpp for the walk).
+// at a fixed set of angles (band_table_search.hpp walks them; product_search.hpp
+// names the search the computation uses).
 #pragma once
 
 #include <cstdint>
