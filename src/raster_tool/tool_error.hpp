@@ -1,0 +1,11 @@
+// A failure of one command of lorvantide-raster. Its Spanish message goes to
+// standard error and the process ends with status 1, so a script never takes
+// a half-made pair for a finished one.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+struct ToolError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
