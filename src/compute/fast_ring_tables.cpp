@@ -1,0 +1,82 @@
+#include "fast_ring_tables.hpp"
+
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+constexpr int32_t kSamples[4] = {360, 720, 1440, 2880};
+constexpr double kStep[4] = {1.0, 0.5, 0.25, 0.125};
+
+// Whole numbers this close to a product make its sample depend on the centre.
+constexpr long double kNearWhole = 1.0L / 1048576.0L;  // 2^-20
+
+bool near_whole(long double x, long double whole_below) {
+    const long double frac = x - whole_below;  // exact: both within 2^11
+    return frac < kNearWhole || frac > 1.0L - kNearWhole;
+}
+
+RingTables build() {
+    RingTables tables;
+    // Held in doubles, as the walk holds them, so the products round alike.
+    const double pi = 4.0 * std::atan(1.0);
+    const double papi = pi * (1.0 / 180.0);
+    for (int b = 0; b < 4; ++b) {
+        double fk = 0.0;
+        for (int32_t m = 0; m < kSamples[b]; ++m) {
+            tables.sinus[b].push_back(std::sin(fk * papi));
+            tables.cosin[b].push_back(std::cos(fk * papi));
+            fk += kStep[b];
+        }
+    }
+    tables.first.assign(static_cast<std::size_t>(kLargestRing) + 2, 0);
+    tables.samples_per_eighth.assign(static_cast<std::size_t>(kLargestRing) + 1, 0.0);
+    std::size_t total = 0;
+    for (int32_t r = 1; r <= kLargestRing; ++r) total += static_cast<std::size_t>(kSamples[RingTables::band_of(r)]);
+    tables.offsets.reserve(total);
+    for (int32_t r = 1; r <= kLargestRing; ++r) {
+        const int b = RingTables::band_of(r);
+        tables.first[static_cast<std::size_t>(r)] = static_cast<uint32_t>(tables.offsets.size());
+        // Chord between samples m and m' <= r * (m' - m) * step in radians; the
+        // factor below the exact inverse absorbs every rounding of the tables.
+        tables.samples_per_eighth[static_cast<std::size_t>(r)] =
+            (1.0 - 1e-6) / (8.0 * r * kStep[b] * papi);
+        const long double reach = static_cast<long double>(static_cast<double>(r));
+        for (int32_t m = 0; m < kSamples[b]; ++m) {
+            const long double x = reach * static_cast<long double>(tables.sinus[b][static_cast<std::size_t>(m)]);
+            const long double y = reach * static_cast<long double>(tables.cosin[b][static_cast<std::size_t>(m)]);
+            const long double fx = std::floor(-x);
+            const long double fy = std::floor(y);
+            SampleOffset offset{};
+            if (near_whole(-x, fx) || near_whole(y, fy)) {
+                offset.dr = kExactSample;
+                offset.dc = 0;
+            } else {
+                offset.dr = static_cast<int16_t>(fx);
+                offset.dc = static_cast<int16_t>(fy);
+            }
+            tables.offsets.push_back(offset);
+        }
+    }
+    tables.first[static_cast<std::size_t>(kLargestRing) + 1] = static_cast<uint32_t>(tables.offsets.size());
+    return tables;
+}
+
+}  // namespace
+
+const RingTables& ring_tables() {
+    static const RingTables tables = build();
+    return tables;
+}
+
+void exact_sample_position(const RingTables& tables, int32_t i, int32_t j, int32_t radius, uint32_t m,
+                           int32_t& m2, int32_t& n2) {
+    const int b = RingTables::band_of(radius);
+    const double dist = radius;
+    // Formed and truncated in extended precision, as the walk does: near a
+    // whole number the excess of the double sine or cosine decides the pixel.
+    m2 = truncate_position(static_cast<long double>(i) -
+                           static_cast<long double>(dist) * static_cast<long double>(tables.sinus[b][m]));
+    n2 = truncate_position(static_cast<long double>(j) +
+                           static_cast<long double>(dist) * static_cast<long double>(tables.cosin[b][m]));
+}

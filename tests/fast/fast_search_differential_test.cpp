@@ -1,0 +1,183 @@
+// The fast search against the literal walk: same distance, same pixel, and on
+// a miss the same last position examined, over random grids, tones and
+// centres, borders and beyond, every ring band and coordinates above 4096.
+// The literal walk costs four million sin/cos pairs per miss, so misses and
+// far hits are few and chosen.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "fast_test_grid.hpp"
+#include "fast_tone_search.hpp"
+#include "literal_circle.hpp"
+
+namespace {
+
+std::string describe(const RingHit& hit) {
+    std::ostringstream text;
+    text << "dist " << hit.dist << " at " << hit.m2 << "," << hit.n2;
+    return text.str();
+}
+
+RingHit expect_same(const TestGrid& grid, const FastToneSearch& fast, int32_t i, int32_t j, int32_t tono) {
+    const RingHit expected = literal_circle(i, j, grid.tab(), tono, grid.nb_lig(), grid.nb_col());
+    const RingHit got = fast.find(i, j);
+    EXPECT_TRUE(got.dist == expected.dist && got.m2 == expected.m2 && got.n2 == expected.n2)
+        << "grid " << grid.nb_lig() << "x" << grid.nb_col() << " centre " << i << "," << j << " tone " << tono
+        << ": literal " << describe(expected) << ", fast " << describe(got);
+    return expected;
+}
+
+int32_t uniform(std::mt19937& random, int32_t low, int32_t high) {
+    return std::uniform_int_distribution<int32_t>(low, high)(random);
+}
+
+TEST(FastSearchAgainstLiteral, SmallRandomGridsWithCentresOnAndBeyondTheBorders) {
+    std::mt19937 random(20261207);
+    int hits = 0;
+    for (int g = 0; g < 300; ++g) {
+        const int32_t nb_lig = g < 10 ? 1 : uniform(random, 1, 30);
+        const int32_t nb_col = g >= 10 && g < 20 ? 1 : uniform(random, 1, 30);
+        TestGrid grid(nb_lig, nb_col, 255);
+        const double density = std::uniform_real_distribution<double>(0.005, 0.6)(random);
+        grid.scatter(random, 1, density);
+        grid.scatter(random, 0, 0.1);
+        for (int32_t tono : {0, 1}) {
+            if (!grid.holds(tono)) continue;  // misses are covered below
+            const FastToneSearch fast(grid.tab(), nb_lig, nb_col, tono);
+            for (int c = 0; c < 12; ++c) {
+                const int32_t i = uniform(random, -8, nb_lig + 7);
+                const int32_t j = uniform(random, -8, nb_col + 7);
+                hits += expect_same(grid, fast, i, j, tono).found();
+            }
+        }
+    }
+    EXPECT_GT(hits, 3000);
+}
+
+TEST(FastSearchAgainstLiteral, EveryCentreOfAGridWithASingleTonePixel) {
+    // Each pixel of the neighbourhood, including the four raster corners and
+    // the first line and column, where positions just below 0 truncate to 0.
+    for (const auto& shape : {std::pair<int32_t, int32_t>{9, 9}, {1, 12}, {12, 1}, {2, 2}}) {
+        for (int32_t ti = 0; ti < shape.first; ti += std::max(1, shape.first - 1))
+            for (int32_t tj = 0; tj < shape.second; tj += std::max(1, shape.second - 1)) {
+                TestGrid grid(shape.first, shape.second);
+                grid.at(ti, tj) = 7;
+                const FastToneSearch fast(grid.tab(), shape.first, shape.second, 7);
+                for (int32_t i = -4; i < shape.first + 4; ++i)
+                    for (int32_t j = -4; j < shape.second + 4; ++j) expect_same(grid, fast, i, j, 7);
+            }
+    }
+}
+
+TEST(FastSearchAgainstLiteral, ThinGridsBeyond4096) {
+    // Above 4095 the extended difference rounds away the tiny excess of the
+    // sine at 180 degrees and of the cosines at 240 and 270 degrees, which
+    // moves those samples by one pixel.
+    std::mt19937 random(4096);
+    for (int variant = 0; variant < 2; ++variant) {
+        const bool wide = variant == 0;
+        TestGrid grid(wide ? 3 : 5000, wide ? 5000 : 3, 255);
+        grid.scatter(random, 1, 0.05);
+        const FastToneSearch fast(grid.tab(), grid.nb_lig(), grid.nb_col(), 1);
+        for (int c = 0; c < 400; ++c) {
+            const int32_t along = c < 200 ? uniform(random, 4090, 4999) : uniform(random, 0, 5005);
+            const int32_t across = uniform(random, -3, 5);
+            if (wide)
+                expect_same(grid, fast, across, along, 1);
+            else
+                expect_same(grid, fast, along, across, 1);
+        }
+    }
+    // The pixel below the centre, hit at 270 degrees of ring 1 from column
+    // 4096 on, but only at 271 degrees of ring 2 below it.
+    TestGrid grid(3, 5000);
+    for (int32_t j : {4094, 4095, 4096, 4097, 4999}) {
+        grid.at(2, j) = 9;
+        const FastToneSearch fast(grid.tab(), 3, 5000, 9);
+        expect_same(grid, fast, 1, j, 9);
+        grid.at(2, j) = 0;
+    }
+    // On even rings the 240 degree sample leaves column j - r/2 - 1 for
+    // column j - r/2 once the centre's column passes 4095.
+    for (int32_t j : {4000, 4095, 4096, 4500}) {
+        for (int32_t r : {2, 4, 6}) {
+            // Sine of 240 degrees times r: the line of that sample.
+            const int32_t line = 1 + static_cast<int32_t>(0.8660254037844386 * r);
+            TestGrid tall(line + 1, 5000);
+            tall.at(line, j - r / 2) = 9;
+            tall.at(line, j - r / 2 - 1) = 9;
+            const FastToneSearch fast(tall.tab(), tall.nb_lig(), 5000, 9);
+            expect_same(tall, fast, 1, j, 9);
+        }
+    }
+}
+
+// A tone pixel at a chosen radius from the centre, with a few decoys just
+// beyond, so that the first hit falls on the band's first or last ring.
+TEST(FastSearchAgainstLiteral, EveryRingBand) {
+    std::mt19937 random(33);
+    const int32_t radii[] = {33, 34, 64, 65, 107, 108, 458, 459, 1498};
+    for (int32_t radius : radii) {
+        const int tries = radius > 400 ? 2 : 6;
+        for (int t = 0; t < tries; ++t) {
+            // The centre lies outside a small raster that the ring reaches.
+            const int32_t nb_lig = uniform(random, 1, 12);
+            const int32_t nb_col = uniform(random, 1, 12);
+            TestGrid grid(nb_lig, nb_col, 255);
+            grid.scatter(random, 4, 0.3);
+            if (!grid.holds(4)) grid.at(0, 0) = 4;
+            const FastToneSearch fast(grid.tab(), nb_lig, nb_col, 4);
+            const double angle = std::uniform_real_distribution<double>(0.0, 6.283185307179586)(random);
+            const int32_t i = static_cast<int32_t>(std::lround(nb_lig / 2.0 + radius * std::sin(angle)));
+            const int32_t j = static_cast<int32_t>(std::lround(nb_col / 2.0 - radius * std::cos(angle)));
+            expect_same(grid, fast, i, j, 4);
+        }
+    }
+    // Inside a raster: a sparse tone whose nearest pixel lies near a band edge.
+    for (int32_t radius : {33, 34, 64, 65, 107, 108, 459}) {
+        const int32_t size = radius + 40;
+        TestGrid grid(size, size, 255);
+        for (int k = 0; k < 6; ++k) {
+            const double angle = std::uniform_real_distribution<double>(0.0, 6.283185307179586)(random);
+            const int32_t m = static_cast<int32_t>(std::lround(size / 2 - radius * std::sin(angle)));
+            const int32_t n = static_cast<int32_t>(std::lround(size / 2 + radius * std::cos(angle)));
+            if (m >= 0 && m < size && n >= 0 && n < size) grid.at(m, n) = 2;
+        }
+        grid.at(0, 0) = 2;
+        const FastToneSearch fast(grid.tab(), size, size, 2);
+        expect_same(grid, fast, size / 2, size / 2, 2);
+        expect_same(grid, fast, size / 2 + 1, size / 2 - 1, 2);
+    }
+}
+
+TEST(FastSearchAgainstLiteral, SearchesWithoutAHit) {
+    TestGrid grid(6, 7, 1);
+    grid.at(2, 3) = 0;
+    // Tones that never match, an absent tone, and a tone out of every reach.
+    for (int32_t tono : {256, -1, 200}) {
+        const FastToneSearch fast(grid.tab(), 6, 7, tono);
+        EXPECT_FALSE(expect_same(grid, fast, 2, 2, tono).found());
+    }
+    const FastToneSearch fast(grid.tab(), 6, 7, 0);
+    EXPECT_FALSE(expect_same(grid, fast, -1600, 3, 0).found());
+    EXPECT_FALSE(expect_same(grid, fast, 5, 1510, 0).found());
+    // Far beyond the raster the miss is known without a walk; its last
+    // position must still be the literal one.
+    EXPECT_FALSE(expect_same(grid, fast, -2000000000, 2000000000, 0).found());
+}
+
+TEST(FastSearchAgainstLiteral, DenseToneEverywhere) {
+    TestGrid grid(20, 20, 3);
+    const FastToneSearch fast(grid.tab(), 20, 20, 3);
+    for (int32_t i = -3; i < 23; ++i)
+        for (int32_t j = -3; j < 23; j += 5) expect_same(grid, fast, i, j, 3);
+}
+
+}  // namespace

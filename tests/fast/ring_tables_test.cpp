@@ -1,0 +1,82 @@
+// The per-ring offsets against the literal extended-precision position, for
+// centres on, near and far beyond the raster, below and above 4096.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+
+#include "fast_ring_tables.hpp"
+
+namespace {
+
+// What the offsets say: floor position, truncated toward zero when negative.
+int32_t from_offset(int32_t centre, int16_t offset) {
+    const int64_t floor_position = int64_t{centre} + offset;
+    const int64_t truncated = floor_position < 0 ? floor_position + 1 : floor_position;
+    // truncate_position saturates beyond the 32-bit range.
+    if (truncated > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (truncated < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(truncated);
+}
+
+void expect_ring_matches(const RingTables& tables, int32_t i, int32_t j, int32_t r) {
+    const uint32_t begin = tables.first[static_cast<std::size_t>(r)];
+    const uint32_t end = tables.first[static_cast<std::size_t>(r) + 1];
+    for (uint32_t m = 0; m < end - begin; ++m) {
+        const SampleOffset offset = tables.offsets[begin + m];
+        if (offset.dr == kExactSample) continue;
+        int32_t m2 = 0;
+        int32_t n2 = 0;
+        exact_sample_position(tables, i, j, r, m, m2, n2);
+        ASSERT_EQ(from_offset(i, offset.dr), m2) << "line, centre " << i << "," << j << " ring " << r << " sample " << m;
+        ASSERT_EQ(from_offset(j, offset.dc), n2) << "column, centre " << i << "," << j << " ring " << r << " sample " << m;
+    }
+}
+
+TEST(RingTables, BandsAndSampleCounts) {
+    const RingTables& tables = ring_tables();
+    EXPECT_EQ(tables.first[kLargestRing + 1] - tables.first[1], 4107960u);
+    EXPECT_EQ(tables.first[34] - tables.first[33], 360u);
+    EXPECT_EQ(tables.first[35] - tables.first[34], 720u);
+    EXPECT_EQ(tables.first[66] - tables.first[65], 1440u);
+    EXPECT_EQ(tables.first[109] - tables.first[108], 2880u);
+}
+
+TEST(RingTables, OnlyTheSamplesNearWholeProductsDependOnTheCentre) {
+    const RingTables& tables = ring_tables();
+    for (int32_t r = 1; r <= kLargestRing; ++r) {
+        const uint32_t begin = tables.first[static_cast<std::size_t>(r)];
+        const uint32_t k2 = tables.first[static_cast<std::size_t>(r) + 1] - begin;
+        int marked = 0;
+        for (uint32_t m = 0; m < k2; ++m) marked += tables.offsets[begin + m].dr == kExactSample;
+        // 0, 90, 180 and 270 degrees at least (a zero or a tiny sine or cosine).
+        EXPECT_TRUE(tables.offsets[begin].dr == kExactSample) << "ring " << r;
+        EXPECT_TRUE(tables.offsets[begin + k2 / 2].dr == kExactSample) << "ring " << r;
+        EXPECT_TRUE(tables.offsets[begin + 3 * k2 / 4].dr == kExactSample) << "ring " << r;
+        EXPECT_GE(marked, 4) << "ring " << r;
+        EXPECT_LE(marked, 16) << "ring " << r;
+    }
+}
+
+TEST(RingTables, OffsetsGiveTheLiteralPositionForAnyCentre) {
+    const RingTables& tables = ring_tables();
+    // Every ring for centres around 0 and across 4096, where the rounding of
+    // the extended difference changes.
+    const int32_t full[][2] = {{0, 0}, {-1, 4096}, {4095, 5000}};
+    for (const auto& c : full)
+        for (int32_t r = 1; r <= kLargestRing; ++r) expect_ring_matches(tables, c[0], c[1], r);
+    // A sample of rings for centres far beyond any raster and at the limits.
+    const int32_t far[][2] = {{-1501, 3},
+                              {8191, 8192},
+                              {65536, -65537},
+                              {16777217, 3},
+                              {std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min()},
+                              {std::numeric_limits<int32_t>::min(), 1}};
+    std::mt19937 random(11);
+    for (const auto& c : far)
+        for (int k = 0; k < 40; ++k)
+            expect_ring_matches(tables, c[0], c[1], std::uniform_int_distribution<int32_t>(1, kLargestRing)(random));
+}
+
+}  // namespace
