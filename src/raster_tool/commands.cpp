@@ -33,6 +33,7 @@ const char* const kUsage =
     "  export DIR/RESULTADO SALIDA --like DIR/MDE [--format GTiff] [--nodata V]\n"
     "      un par de elevacion a un formato de GDAL con la georreferencia del MDE\n"
     "  preview DIR/PAR SALIDA.png [--mask DIR/CAUCE] [--tone T] [--relief DIR/MDE]\n"
+    "          [--zfactor Z]\n"
     "      un PNG: sombreado del relieve, el cauce en color y una leyenda\n"
     "\n"
     "Opciones comunes: -q (sin progreso ni avisos), --help, --version.\n"
@@ -110,7 +111,7 @@ const std::map<std::string, Command>& commands() {
           }}},
         {"preview",
          {2, "DIR/PAR y SALIDA.png",
-          {{"--mask", "--tone", "--relief"}, {"-q"}},
+          {{"--mask", "--tone", "--relief", "--zfactor"}, {"-q"}},
           [](const CommandLine& line, Progress& progress) {
               if (line.has("--tone") && !line.has("--mask"))
                   throw ToolError("--tone elige los pixeles de la mascara: falta --mask");
@@ -120,6 +121,7 @@ const std::map<std::string, Command>& commands() {
               options.mask = line.value("--mask");
               options.tone = tone_of(line);
               options.relief = line.value("--relief");
+              if (const auto z = line.value("--zfactor")) options.z_factor = parse_number("--zfactor", *z);
               preview(options, progress);
           }}},
     };

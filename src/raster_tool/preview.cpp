@@ -17,6 +17,7 @@ void check_size(const std::string& what, int32_t lines, int32_t columns, const E
 }  // namespace
 
 void preview(const PreviewOptions& options, Progress& progress) {
+    if (!(options.z_factor > 0.0)) throw ToolError("--zfactor debe ser positivo");
     if (GDALGetDriverByName("PNG") == nullptr) throw ToolError("GDAL no tiene el controlador PNG");
     const ElevationPair values = read_elevation_pair(options.name);
     ElevationPair relief_pair;
@@ -31,7 +32,8 @@ void preview(const PreviewOptions& options, Progress& progress) {
     }
     progress.update(0.0);
     const RgbImage image =
-        compose_preview(values, options.relief ? relief_pair : values, options.mask ? &mask : nullptr, options.tone);
+        compose_preview(values, options.relief ? relief_pair : values, options.mask ? &mask : nullptr, options.tone,
+                        options.z_factor);
     progress.update(0.5);
 
     Dataset memory = memory_raster(image.width, image.height, 3, GDT_Byte);

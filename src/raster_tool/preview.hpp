@@ -12,6 +12,7 @@ struct PreviewOptions {
     std::optional<std::string> mask;    // DIR/CHANNEL: which pixels are tinted
     int tone = 255;
     std::optional<std::string> relief;  // DIR/DEM shaded underneath; default the pair itself
+    double z_factor = 1.0;
 };
 
 void preview(const PreviewOptions& options, Progress& progress);

@@ -19,10 +19,10 @@ uint8_t channel(double value) {
 
 }  // namespace
 
-std::vector<double> hillshade(const ElevationPair& relief) {
+std::vector<double> hillshade(const ElevationPair& relief, double z_factor) {
     const int lines = relief.lines;
     const int columns = relief.columns;
-    const double pixel = relief.pixel_size > 0 ? relief.pixel_size : 1.0;
+    const double pixel = (relief.pixel_size > 0 ? relief.pixel_size : 1.0) / z_factor;
     const double zenith = std::numbers::pi / 4.0;
     const double azimuth = (360.0 - 315.0 + 90.0) * std::numbers::pi / 180.0;
     auto z = [&](int i, int j) {
@@ -62,7 +62,8 @@ Rgb ramp_colour(double t) {
     return {channel(a.r + (b.r - a.r) * f), channel(a.g + (b.g - a.g) * f), channel(a.b + (b.b - a.b) * f)};
 }
 
-RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relief, const MaskPair* mask, int tone) {
+RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relief, const MaskPair* mask, int tone,
+                         double z_factor) {
     const std::size_t count = values.pixels.size();
     auto tinted = [&](std::size_t k) { return mask == nullptr || static_cast<int>(mask->pixels[k]) == tone; };
 
@@ -76,14 +77,15 @@ RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relie
     const bool any_tinted = low <= high;
 
     RgbImage image(std::max(values.columns, kMinimumPreviewWidth), values.lines + kLegendHeight, kWhite);
-    const std::vector<double> shade = hillshade(relief);
+    const std::vector<double> shade = hillshade(relief, z_factor);
     const double span = any_tinted && high > low ? static_cast<double>(high) - low : 1.0;
     for (int i = 0; i < values.lines; ++i) {
         for (int j = 0; j < values.columns; ++j) {
             const std::size_t k =
                 static_cast<std::size_t>(i) * static_cast<std::size_t>(values.columns) + static_cast<std::size_t>(j);
             if (!tinted(k)) {
-                const uint8_t grey = channel(255.0 * shade[k]);
+                // Some ambient light keeps slopes facing away readable.
+                const uint8_t grey = channel(40.0 + 215.0 * shade[k]);
                 image.set(j, i, {grey, grey, grey});
                 continue;
             }

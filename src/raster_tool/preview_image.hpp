@@ -15,12 +15,15 @@ inline constexpr int kMinimumPreviewWidth = 200;
 
 // Light from the north-west (azimuth 315 degrees) at 45 degrees above the
 // horizon, slopes by Horn's 3x3 method with the border pixels repeated; 0 is
-// full shadow, 1 full light. Pixel size from the pair (1 when not positive).
-std::vector<double> hillshade(const ElevationPair& relief);
+// full shadow, 1 full light. Pixel size from the pair (1 when not positive);
+// `z_factor` turns elevation units into pixel-size units (0.1 for decimetres
+// over metre pixels).
+std::vector<double> hillshade(const ElevationPair& relief, double z_factor);
 
 // Ramp position 0 (lowest) to 1 (highest); never a grey.
 Rgb ramp_colour(double t);
 
 // `values` gives the tints, `relief` the shading (same size); pixels of `mask`
 // equal to `tone` are tinted, or every pixel when there is no mask.
-RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relief, const MaskPair* mask, int tone);
+RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relief, const MaskPair* mask, int tone,
+                         double z_factor);
