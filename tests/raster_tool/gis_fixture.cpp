@@ -1,0 +1,129 @@
+#include "gis_fixture.hpp"
+
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include <stdexcept>
+
+#include "temp_folder.hpp"
+
+namespace {
+
+struct GdalOnce {
+    GdalOnce() { GDALAllRegister(); }
+};
+
+void ensure_gdal() { static GdalOnce once; }
+
+OGRSpatialReferenceH srs_of(int epsg) {
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, epsg);
+    OSRSetAxisMappingStrategy(srs, OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+}  // namespace
+
+void write_geotiff(const std::string& path, const RasterSpec& spec) {
+    ensure_gdal();
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), spec.columns, spec.lines,
+                                 static_cast<int>(spec.bands.size()), spec.type, nullptr);
+    if (ds == nullptr) throw std::runtime_error("cannot create " + path);
+    if (spec.transform) {
+        Transform t = *spec.transform;
+        GDALSetGeoTransform(ds, t.data());
+    }
+    if (spec.epsg != 0) {
+        OGRSpatialReferenceH srs = srs_of(spec.epsg);
+        GDALSetSpatialRef(ds, srs);
+        OSRDestroySpatialReference(srs);
+    }
+    for (std::size_t b = 0; b < spec.bands.size(); ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(ds, static_cast<int>(b) + 1);
+        if (spec.nodata) GDALSetRasterNoDataValue(band, *spec.nodata);
+        std::vector<double> values = spec.bands[b];
+        if (GDALRasterIO(band, GF_Write, 0, 0, spec.columns, spec.lines, values.data(), spec.columns, spec.lines,
+                         GDT_Float64, 0, 0) != CE_None)
+            throw std::runtime_error("cannot write " + path);
+    }
+    GDALClose(ds);
+}
+
+RasterRead read_raster(const std::string& path) {
+    ensure_gdal();
+    RasterRead read;
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (ds == nullptr) throw std::runtime_error("GDAL cannot open " + path);
+    read.columns = GDALGetRasterXSize(ds);
+    read.lines = GDALGetRasterYSize(ds);
+    read.bands = GDALGetRasterCount(ds);
+    read.has_transform = GDALGetGeoTransform(ds, read.transform.data()) == CE_None;
+    if (const char* wkt = GDALGetProjectionRef(ds)) read.crs_wkt = wkt;
+    for (int b = 1; b <= read.bands; ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(ds, b);
+        if (b == 1) {
+            read.type = GDALGetRasterDataType(band);
+            int has = 0;
+            const double nodata = GDALGetRasterNoDataValue(band, &has);
+            if (has) read.nodata = nodata;
+        }
+        std::vector<double> values(static_cast<std::size_t>(read.columns) * static_cast<std::size_t>(read.lines));
+        if (GDALRasterIO(band, GF_Read, 0, 0, read.columns, read.lines, values.data(), read.columns, read.lines,
+                         GDT_Float64, 0, 0) != CE_None)
+            throw std::runtime_error("cannot read " + path);
+        read.values.push_back(std::move(values));
+    }
+    GDALClose(ds);
+    return read;
+}
+
+bool same_crs_as_epsg(const std::string& wkt, int epsg) {
+    OGRSpatialReferenceH expected = srs_of(epsg);
+    OGRSpatialReferenceH got = OSRNewSpatialReference(wkt.c_str());
+    const bool same = got != nullptr && OSRIsSame(expected, got) != 0;
+    OSRDestroySpatialReference(expected);
+    OSRDestroySpatialReference(got);
+    return same;
+}
+
+void write_geopackage(const std::string& path, const std::vector<std::pair<std::string, std::vector<Feature>>>& layers,
+                      int epsg) {
+    ensure_gdal();
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (ds == nullptr) throw std::runtime_error("cannot create " + path);
+    OGRSpatialReferenceH srs = srs_of(epsg);
+    for (const auto& [name, features] : layers) {
+        OGRLayerH layer = GDALDatasetCreateLayer(ds, name.c_str(), srs, wkbUnknown, nullptr);
+        OGRFieldDefnH field = OGR_Fld_Create("elev", OFTInteger);
+        OGR_L_CreateField(layer, field, TRUE);
+        OGR_Fld_Destroy(field);
+        for (const Feature& f : features) {
+            OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+            OGR_F_SetFieldInteger(feature, 0, f.elev);
+            OGRGeometryH geometry = nullptr;
+            char* text = const_cast<char*>(f.wkt.c_str());
+            if (OGR_G_CreateFromWkt(&text, srs, &geometry) != OGRERR_NONE) throw std::runtime_error("bad WKT " + f.wkt);
+            OGR_F_SetGeometryDirectly(feature, geometry);
+            if (OGR_L_CreateFeature(layer, feature) != OGRERR_NONE) throw std::runtime_error("cannot add feature");
+            OGR_F_Destroy(feature);
+        }
+    }
+    OSRDestroySpatialReference(srs);
+    GDALClose(ds);
+}
+
+std::vector<int32_t> elevation_raw(const std::string& path) {
+    const std::string bytes = read_file(path);
+    std::vector<int32_t> values(bytes.size() / 4);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        uint32_t v = 0;
+        for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<unsigned char>(bytes[k * 4 + static_cast<std::size_t>(b)]);
+        values[k] = static_cast<int32_t>(v);
+    }
+    return values;
+}
+
+std::vector<uint8_t> mask_raw(const std::string& path) {
+    const std::string bytes = read_file(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}

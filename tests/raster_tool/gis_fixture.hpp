@@ -1,0 +1,58 @@
+// Small GIS inputs made with GDAL's own API, and GDAL's reader for checking
+// what lorvantide-raster wrote.
+#pragma once
+
+#include <gdal.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using Transform = std::array<double, 6>;
+
+// A UTM grid of 10 m pixels whose top-left corner is (1000, 2000).
+inline constexpr Transform kTenMetreGrid{1000.0, 10.0, 0.0, 2000.0, 0.0, -10.0};
+inline constexpr int kUtmZone14 = 32614;
+
+struct RasterSpec {
+    int columns = 0;
+    int lines = 0;
+    GDALDataType type = GDT_Int32;
+    std::optional<Transform> transform = kTenMetreGrid;
+    int epsg = kUtmZone14;  // 0: no CRS
+    std::optional<double> nodata;
+    std::vector<std::vector<double>> bands;  // each lines x columns, line by line
+};
+
+void write_geotiff(const std::string& path, const RasterSpec& spec);
+
+struct RasterRead {
+    int columns = 0;
+    int lines = 0;
+    int bands = 0;
+    GDALDataType type = GDT_Unknown;
+    bool has_transform = false;
+    Transform transform{};
+    std::string crs_wkt;
+    std::optional<double> nodata;  // of band 1
+    std::vector<std::vector<double>> values;  // every band
+};
+
+RasterRead read_raster(const std::string& path);
+
+bool same_crs_as_epsg(const std::string& wkt, int epsg);
+
+struct Feature {
+    std::string wkt;
+    int elev = 0;  // an integer attribute to filter on
+};
+
+// A GeoPackage with one layer per entry, every layer in the given EPSG CRS.
+void write_geopackage(const std::string& path, const std::vector<std::pair<std::string, std::vector<Feature>>>& layers,
+                      int epsg = kUtmZone14);
+
+// The bytes of a raw file as numbers.
+std::vector<int32_t> elevation_raw(const std::string& path);
+std::vector<uint8_t> mask_raw(const std::string& path);
