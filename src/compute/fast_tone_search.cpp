@@ -9,9 +9,9 @@
 
 namespace {
 
-// 2 sqrt(2) in eighths of a pixel, rounded up: the most that a sample and a hit
-// can lie beyond the pixels whose distance is measured.
-constexpr int64_t kTwoCornersEighths = 23;
+// sqrt(2) in eighths of a pixel, rounded up: how much nearer than their pixels
+// a sample and a later hit can lie to each other.
+constexpr int64_t kSquareEighths = 12;
 
 // How far a pre-truncation position lies outside [-1, size]: the clearance,
 // in whole pixels, from a sample outside the raster to any acceptance square.
@@ -120,7 +120,7 @@ RingHit FastToneSearch::find(int32_t i, int32_t j) const {
                     hit.n2 = static_cast<int32_t>(n2);
                     return hit;
                 }
-                clearance = d - kTwoCornersEighths;
+                clearance = d - kSquareEighths;
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));
             }

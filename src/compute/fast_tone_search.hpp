@@ -13,13 +13,15 @@
 //   D(i, j) <= |t - (i, j)| <= r + sqrt(2), so every ring below
 //   D(i, j) - sqrt(2) is skipped whole. For a centre outside the raster the
 //   distance to the raster's acceptance box plays the same part.
-// - Within a ring: if the sample m falls on pixel p, any later sample m' that
-//   hits some t is at least D(p) - 2 sqrt(2) away from it, while the chord
-//   between samples m and m' of ring r is at most r * (m' - m) * step. The
-//   samples m' with r * (m' - m) * step below that clearance are skipped; the
-//   next one examined is the first that could hit. Out of the raster, the
-//   distance from the sample's pixel to the raster's acceptance box is the
-//   clearance.
+// - Within a ring: if the sample m falls on pixel p and a later sample m'
+//   falls on t, then along each axis the two samples lie at least
+//   |t - p| - 1 apart (each lies in its pixel's square, and the squares of
+//   line and column 0 only reach outward, away from the other pixels), so
+//   |m' - m| >= D(p) - sqrt(2). The chord between samples m and m' of ring r
+//   is at most r * (m' - m) * step; the samples m' with that bound below the
+//   clearance are skipped, and the next one examined is the first that could
+//   hit. Out of the raster, the distance from the sample to the raster's
+//   acceptance box is the clearance.
 // Samples are examined in walk order, and each skipped one provably misses,
 // so the first sample found on a pixel at distance 0 is the literal first hit;
 // rings are taken in increasing order, so a skipped ring never holds it.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <utility>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -119,41 +120,79 @@ TEST(FastSearchAgainstLiteral, ThinGridsBeyond4096) {
     }
 }
 
-// A tone pixel at a chosen radius from the centre, with a few decoys just
-// beyond, so that the first hit falls on the band's first or last ring.
+// Hits on the first and last rings of every band (and near the largest ring),
+// where the sample count doubles and the samples spread beyond one pixel.
 TEST(FastSearchAgainstLiteral, EveryRingBand) {
     std::mt19937 random(33);
-    const int32_t radii[] = {33, 34, 64, 65, 107, 108, 458, 459, 1498};
+    std::set<int32_t> rings_hit;
+    // The centre lies outside a small raster, on each of its sides in turn, so
+    // that the first rings to reach the raster are the ones wanted.
+    const int32_t radii[] = {33, 34, 64, 65, 107, 108, 458, 459, 1499};
     for (int32_t radius : radii) {
-        const int tries = radius > 400 ? 2 : 6;
-        for (int t = 0; t < tries; ++t) {
-            // The centre lies outside a small raster that the ring reaches.
-            const int32_t nb_lig = uniform(random, 1, 12);
-            const int32_t nb_col = uniform(random, 1, 12);
+        const int sides = radius > 400 ? 2 : 4;
+        for (int side = 0; side < sides; ++side) {
+            const int32_t nb_lig = uniform(random, 1, 9);
+            const int32_t nb_col = uniform(random, 1, 9);
             TestGrid grid(nb_lig, nb_col, 255);
-            grid.scatter(random, 4, 0.3);
-            if (!grid.holds(4)) grid.at(0, 0) = 4;
+            grid.scatter(random, 4, 0.5);
+            if (!grid.holds(4)) grid.at(nb_lig / 2, nb_col / 2) = 4;
             const FastToneSearch fast(grid.tab(), nb_lig, nb_col, 4);
-            const double angle = std::uniform_real_distribution<double>(0.0, 6.283185307179586)(random);
-            const int32_t i = static_cast<int32_t>(std::lround(nb_lig / 2.0 + radius * std::sin(angle)));
-            const int32_t j = static_cast<int32_t>(std::lround(nb_col / 2.0 - radius * std::cos(angle)));
-            expect_same(grid, fast, i, j, 4);
+            const int32_t across_lig = uniform(random, -1, nb_lig);
+            const int32_t across_col = uniform(random, -1, nb_col);
+            RingHit hit;
+            switch ((side + radius) % 4) {
+                case 0: hit = expect_same(grid, fast, -radius, across_col, 4); break;
+                case 1: hit = expect_same(grid, fast, nb_lig + radius - 1, across_col, 4); break;
+                case 2: hit = expect_same(grid, fast, across_lig, -radius, 4); break;
+                default: hit = expect_same(grid, fast, across_lig, nb_col + radius - 1, 4); break;
+            }
+            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.dist));
         }
     }
-    // Inside a raster: a sparse tone whose nearest pixel lies near a band edge.
+    // Inside a raster: a sparse tone whose nearest pixels lie on a band edge.
     for (int32_t radius : {33, 34, 64, 65, 107, 108, 459}) {
-        const int32_t size = radius + 40;
+        const int32_t size = 2 * radius + 7;
         TestGrid grid(size, size, 255);
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < 5; ++k) {
             const double angle = std::uniform_real_distribution<double>(0.0, 6.283185307179586)(random);
             const int32_t m = static_cast<int32_t>(std::lround(size / 2 - radius * std::sin(angle)));
             const int32_t n = static_cast<int32_t>(std::lround(size / 2 + radius * std::cos(angle)));
-            if (m >= 0 && m < size && n >= 0 && n < size) grid.at(m, n) = 2;
+            grid.at(m, n) = 2;
         }
-        grid.at(0, 0) = 2;
         const FastToneSearch fast(grid.tab(), size, size, 2);
-        expect_same(grid, fast, size / 2, size / 2, 2);
-        expect_same(grid, fast, size / 2 + 1, size / 2 - 1, 2);
+        for (int32_t d : {0, 1}) {
+            const RingHit hit = expect_same(grid, fast, size / 2 + d, size / 2 - d, 2);
+            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.dist));
+        }
+    }
+    for (int32_t ring : {33, 34, 64, 65, 107, 108, 458, 459})
+        EXPECT_TRUE(rings_hit.count(ring)) << "no search hit on ring " << ring;
+    EXPECT_GE(*rings_hit.rbegin(), 1497);
+}
+
+// Thin curves of the tone, like contour lines and river banks: rings graze
+// them over long arcs, where the skipping within a ring is tightest.
+TEST(FastSearchAgainstLiteral, ThinCurvesInAMediumRaster) {
+    std::mt19937 random(2026);
+    for (int g = 0; g < 3; ++g) {
+        const int32_t nb_lig = uniform(random, 120, 180);
+        const int32_t nb_col = uniform(random, 120, 180);
+        TestGrid grid(nb_lig, nb_col, 255);
+        for (int curve = 0; curve < 3; ++curve) {
+            // An arc of a circle, drawn one pixel thick.
+            const double ci = uniform(random, -100, nb_lig + 100);
+            const double cj = uniform(random, -100, nb_col + 100);
+            const double radius = uniform(random, 20, 200);
+            for (double a = 0.0; a < 6.283185307179586; a += 0.5 / radius) {
+                const auto m = static_cast<int32_t>(std::floor(ci + radius * std::sin(a)));
+                const auto n = static_cast<int32_t>(std::floor(cj + radius * std::cos(a)));
+                if (m >= 0 && m < nb_lig && n >= 0 && n < nb_col) grid.at(m, n) = 1;
+            }
+        }
+        if (!grid.holds(1)) grid.at(0, nb_col - 1) = 1;
+        const FastToneSearch fast(grid.tab(), nb_lig, nb_col, 1);
+        for (int c = 0; c < 60; ++c)
+            expect_same(grid, fast, uniform(random, -10, nb_lig + 10), uniform(random, -10, nb_col + 10), 1);
     }
 }
 
