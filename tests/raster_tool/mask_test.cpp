@@ -1,0 +1,195 @@
+// import-mask: vector features burned on exactly the expected pixels of the
+// elevation pair's grid, raster classes taken only on that same grid.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "gis_fixture.hpp"
+#include "run_tool.hpp"
+#include "temp_folder.hpp"
+
+namespace {
+
+constexpr int kColumns = 10;
+constexpr int kLines = 8;
+
+// An imported 10 x 8 elevation pair on the ten-metre grid.
+void import_dem_here(const TempFolder& dir) {
+    RasterSpec spec;
+    spec.columns = kColumns;
+    spec.lines = kLines;
+    spec.bands = {std::vector<double>(kColumns * kLines, 100.0)};
+    write_geotiff(dir / "dem.tif", spec);
+    const BinaryRun run = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+}
+
+// Pixels (line, column) of a mask that hold `tone`; any other non-zero value fails.
+std::set<std::pair<int, int>> marked(const std::vector<uint8_t>& mask, int tone) {
+    std::set<std::pair<int, int>> pixels;
+    for (std::size_t k = 0; k < mask.size(); ++k) {
+        if (mask[k] == 0) continue;
+        EXPECT_EQ(mask[k], tone) << "pixel " << k;
+        pixels.insert({static_cast<int>(k) / kColumns, static_cast<int>(k) % kColumns});
+    }
+    return pixels;
+}
+
+// Map coordinates of a pixel centre on the ten-metre grid.
+std::string centre(double line, double column) {
+    return std::to_string(1000.0 + 10.0 * (column + 0.5)) + " " + std::to_string(2000.0 - 10.0 * (line + 0.5));
+}
+
+TEST(ImportMask, VectorLinesBurnOntoExactlyThePixelsTheyCross) {
+    TempFolder dir;
+    import_dem_here(dir);
+    // Along the middle of line 3 from column 0 to 7, and down the middle of
+    // column 5 from line 1 to 6.
+    write_geopackage(dir / "banks.gpkg",
+                     {{"banks",
+                       {{"LINESTRING (" + centre(3, -0.3) + ", " + centre(3, 7.3) + ")", 1},
+                        {"LINESTRING (" + centre(0.7, 5) + ", " + centre(6.3, 5) + ")", 2}}}});
+    const BinaryRun run =
+        run_tool({"import-mask", dir / "banks.gpkg", dir / "bar", "--like", dir / "valle", "--tone", "7"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+
+    std::set<std::pair<int, int>> expected;
+    for (int j = 0; j <= 7; ++j) expected.insert({3, j});
+    for (int i = 1; i <= 6; ++i) expected.insert({i, 5});
+    const std::vector<uint8_t> mask = mask_raw(dir / "bar.raw");
+    ASSERT_EQ(mask.size(), static_cast<std::size_t>(kColumns * kLines));
+    EXPECT_EQ(marked(mask, 7), expected);
+    EXPECT_EQ(read_file(dir / "bar.txt"), "8\n10\n");
+}
+
+TEST(ImportMask, WhereFiltersFeaturesAndLayersAreChosenByName) {
+    TempFolder dir;
+    import_dem_here(dir);
+    write_geopackage(dir / "rio.gpkg",
+                     {{"contours",
+                       {{"LINESTRING (" + centre(1, 0) + ", " + centre(1, 9) + ")", 205},
+                        {"LINESTRING (" + centre(6, 0) + ", " + centre(6, 9) + ")", 210}}},
+                      {"zone", {{"POLYGON ((1020 1980, 1050 1980, 1050 1940, 1020 1940, 1020 1980))", 0}}}});
+
+    const BinaryRun contour = run_tool({"import-mask", dir / "rio.gpkg", dir / "curva", "--like", dir / "valle",
+                                        "--layer", "contours", "--where", "elev = 210"});
+    ASSERT_EQ(contour.exit_status, 0) << contour.err;
+    std::set<std::pair<int, int>> line6;
+    for (int j = 0; j < kColumns; ++j) line6.insert({6, j});
+    EXPECT_EQ(marked(mask_raw(dir / "curva.raw"), 255), line6);
+
+    // A polygon whose edges lie on pixel edges covers the pixels whose centres it holds.
+    const BinaryRun zone =
+        run_tool({"import-mask", dir / "rio.gpkg", dir / "zona", "--like", dir / "valle", "--layer", "zone"});
+    ASSERT_EQ(zone.exit_status, 0) << zone.err;
+    std::set<std::pair<int, int>> block;
+    for (int i = 2; i <= 5; ++i)
+        for (int j = 2; j <= 4; ++j) block.insert({i, j});
+    EXPECT_EQ(marked(mask_raw(dir / "zona.raw"), 255), block);
+
+    const BinaryRun unnamed = run_tool({"import-mask", dir / "rio.gpkg", dir / "x", "--like", dir / "valle"});
+    EXPECT_EQ(unnamed.exit_status, 1);
+    EXPECT_NE(unnamed.err.find("tiene varias capas; elija una con --layer (capas: contours, zone)"),
+              std::string::npos)
+        << unnamed.err;
+    const BinaryRun wrong = run_tool(
+        {"import-mask", dir / "rio.gpkg", dir / "x", "--like", dir / "valle", "--layer", "banks"});
+    EXPECT_EQ(wrong.exit_status, 1);
+    EXPECT_NE(wrong.err.find("no existe la capa banks en"), std::string::npos) << wrong.err;
+    const BinaryRun nothing = run_tool({"import-mask", dir / "rio.gpkg", dir / "x", "--like", dir / "valle",
+                                        "--layer", "contours", "--where", "elev = 999"});
+    EXPECT_EQ(nothing.exit_status, 1);
+    EXPECT_NE(nothing.err.find("ningun pixel de la rejilla"), std::string::npos) << nothing.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.raw"));
+}
+
+TEST(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
+    TempFolder dir;
+    import_dem_here(dir);
+    // A shallow diagonal: it crosses pixels whose centres it passes far from.
+    write_geopackage(dir / "d.gpkg", {{"d", {{"LINESTRING (1001 1999, 1099 1951)", 0}}}});
+    ASSERT_EQ(run_tool({"import-mask", dir / "d.gpkg", dir / "thin", "--like", dir / "valle"}).exit_status, 0);
+    ASSERT_EQ(
+        run_tool({"import-mask", dir / "d.gpkg", dir / "wide", "--like", dir / "valle", "--all-touched"}).exit_status,
+        0);
+    const auto thin = marked(mask_raw(dir / "thin.raw"), 255);
+    const auto wide = marked(mask_raw(dir / "wide.raw"), 255);
+    // Every pixel the segment passes through, worked out by hand: it falls
+    // 48 m over 98 m, so it leaves line 0 at x = 1019.4 (column 1), line 1 at
+    // x = 1039.8 (column 3), line 2 at x = 1060.2 (column 6) and line 3 at
+    // x = 1080.6 (column 8).
+    const std::set<std::pair<int, int>> touched = {{0, 0}, {0, 1}, {1, 1}, {1, 2}, {1, 3}, {2, 3}, {2, 4},
+                                                   {2, 5}, {2, 6}, {3, 6}, {3, 7}, {3, 8}, {4, 8}, {4, 9}};
+    EXPECT_EQ(wide, touched);
+    EXPECT_LT(thin.size(), wide.size());
+    for (const auto& pixel : thin) EXPECT_TRUE(touched.count(pixel)) << pixel.first << "," << pixel.second;
+}
+
+TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
+    TempFolder dir;
+    import_dem_here(dir);
+    RasterSpec classes;
+    classes.columns = kColumns;
+    classes.lines = kLines;
+    classes.type = GDT_Byte;
+    classes.nodata = 9;
+    classes.bands = {std::vector<double>(kColumns * kLines, 0.0)};
+    classes.bands[0][0] = 3;
+    classes.bands[0][11] = 3;
+    classes.bands[0][12] = 5;
+    classes.bands[0][13] = 9;  // nodata is never marked
+    write_geotiff(dir / "classes.tif", classes);
+
+    ASSERT_EQ(run_tool({"import-mask", dir / "classes.tif", dir / "c3", "--like", dir / "valle", "--class", "3",
+                        "--tone", "200"})
+                  .exit_status,
+              0);
+    EXPECT_EQ(marked(mask_raw(dir / "c3.raw"), 200), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}}));
+    ASSERT_EQ(run_tool({"import-mask", dir / "classes.tif", dir / "any", "--like", dir / "valle"}).exit_status, 0);
+    EXPECT_EQ(marked(mask_raw(dir / "any.raw"), 255), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {1, 2}}));
+}
+
+TEST(ImportMask, RasterOnAnotherGridIsRefusedAndNothingIsWritten) {
+    TempFolder dir;
+    import_dem_here(dir);
+    struct Case {
+        int columns;
+        int lines;
+        Transform transform;
+    };
+    const Case cases[] = {
+        {kColumns + 1, kLines, kTenMetreGrid},                                // one column more
+        {kColumns, kLines - 1, kTenMetreGrid},                                // one line less
+        {kColumns, kLines, Transform{1010.0, 10.0, 0.0, 2000.0, 0.0, -10.0}},  // shifted one pixel east
+        {kColumns, kLines, Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}},    // finer pixels
+    };
+    for (const Case& c : cases) {
+        RasterSpec spec;
+        spec.columns = c.columns;
+        spec.lines = c.lines;
+        spec.transform = c.transform;
+        spec.type = GDT_Byte;
+        spec.bands = {std::vector<double>(static_cast<std::size_t>(c.columns * c.lines), 1.0)};
+        write_geotiff(dir / "other.tif", spec);
+        const BinaryRun run = run_tool({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"});
+        EXPECT_EQ(run.exit_status, 1);
+        EXPECT_NE(run.err.find("no coincide con la del MDE " + (dir / "valle") + " (10 columnas x 8 lineas, origen "
+                                                                                "(1000, 2000), pixel 10 x -10)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
+    }
+    // Another CRS on the same numbers is another grid too.
+    RasterSpec spec;
+    spec.columns = kColumns;
+    spec.lines = kLines;
+    spec.epsg = 32615;
+    spec.type = GDT_Byte;
+    spec.bands = {std::vector<double>(kColumns * kLines, 1.0)};
+    write_geotiff(dir / "crs.tif", spec);
+    EXPECT_EQ(run_tool({"import-mask", dir / "crs.tif", dir / "m", "--like", dir / "valle"}).exit_status, 1);
+}
+
+}  // namespace
