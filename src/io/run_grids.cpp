@@ -20,6 +20,19 @@ void say_memory_needed(Console& console, const Run& run, const GridBytes& need) 
                      static_cast<unsigned long long>(std::numeric_limits<uint64_t>::max()));
 }
 
+void release_run_grids(Run& run) {
+    frucmatrice(run.tab_in, run.nb_lig);
+    frucmatrice(run.tab_curv, run.nb_lig);
+    frucmatrice(run.tab_bar, run.nb_lig);
+    frucmatrice(run.tab_perim, run.nb_lig);
+    frimatrice(run.itab_out, run.nb_lig);
+    frimatrice(run.itab_in, run.nb_lig);
+    frdmatrice(run.dtab, run.nb_lig);
+    run.tab_in = run.tab_curv = run.tab_bar = run.tab_perim = nullptr;
+    run.itab_out = run.itab_in = nullptr;
+    run.dtab = nullptr;
+}
+
 }  // namespace
 
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
@@ -71,6 +84,9 @@ bool allocate_run_grids(Run& run, Console& console) {
                           (!with_perimeter || run.tab_perim != nullptr) && run.itab_out != nullptr &&
                           run.itab_in != nullptr && run.dtab != nullptr;
     if (!all_made) {
+        // Memory is exhausted: give back what was obtained so that the
+        // message itself can still be printed.
+        release_run_grids(run);
         say_memory_needed(console, run, need);
         return false;
     }

@@ -1,6 +1,7 @@
 #include "run_binary.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,8 +10,11 @@
 
 #include "temp_folder.hpp"
 
-BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
-                     const std::map<std::string, std::string>& env) {
+namespace {
+
+// address_space_bytes 0: no limit.
+BinaryRun run_child(const std::string& binary, const std::string& work_dir, const std::string& answers,
+                    const std::map<std::string, std::string>& env, unsigned long long address_space_bytes) {
     TempFolder scratch;
     const std::string in_path = scratch / "answers";
     const std::string out_path = scratch / "stdout";
@@ -25,6 +29,10 @@ BinaryRun run_binary(const std::string& binary, const std::string& work_dir, con
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
         if (chdir(work_dir.c_str()) != 0) _exit(126);
+        if (address_space_bytes != 0) {
+            const rlimit limit{static_cast<rlim_t>(address_space_bytes), static_cast<rlim_t>(address_space_bytes)};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        }
         for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
         execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
@@ -37,4 +45,17 @@ BinaryRun run_binary(const std::string& binary, const std::string& work_dir, con
     run.out = read_file(out_path);
     run.err = read_file(err_path);
     return run;
+}
+
+}  // namespace
+
+BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
+                     const std::map<std::string, std::string>& env) {
+    return run_child(binary, work_dir, answers, env, 0);
+}
+
+BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
+                                       const std::string& answers, const std::map<std::string, std::string>& env,
+                                       unsigned long long address_space_bytes) {
+    return run_child(binary, work_dir, answers, env, address_space_bytes);
 }

@@ -16,6 +16,12 @@ struct BinaryRun {
 BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
                      const std::map<std::string, std::string>& env = {});
 
+// The same, with the child's address space limited to `address_space_bytes`
+// (setrlimit RLIMIT_AS), to see how the program meets exhausted memory.
+BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
+                                       const std::string& answers, const std::map<std::string, std::string>& env,
+                                       unsigned long long address_space_bytes);
+
 // The console program built alongside the tests.
 inline std::string lorvantide_binary() {
 #ifdef LORVANTIDE_BINARY
