@@ -1,0 +1,146 @@
+// preview: a PNG of the right size, grey hillshade outside the channel,
+// coloured channel pixels, and a legend with the elevation range.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bitmap_font.hpp"
+#include "gis_fixture.hpp"
+#include "pair_files.hpp"
+#include "preview_image.hpp"
+#include "run_tool.hpp"
+#include "temp_folder.hpp"
+
+namespace {
+
+constexpr int kColumns = 30;
+constexpr int kLines = 20;
+
+// A tilted plane with a channel in columns 10 to 14 whose tone is 9; other
+// mask pixels hold another tone that must not be coloured.
+void write_pairs(const TempFolder& dir) {
+    ElevationPair dem;
+    dem.lines = kLines;
+    dem.columns = kColumns;
+    dem.pixel_size = 10;
+    MaskPair mask;
+    mask.lines = kLines;
+    mask.columns = kColumns;
+    for (int i = 0; i < kLines; ++i)
+        for (int j = 0; j < kColumns; ++j) {
+            dem.pixels.push_back(100 + 3 * i + 2 * j);
+            mask.pixels.push_back(j >= 10 && j <= 14 ? 9 : (j == 20 ? 4 : 0));
+        }
+    write_elevation_pair(dir / "valle", dem);
+    write_mask_pair(dir / "zona", mask);
+}
+
+bool grey(const RasterRead& png, std::size_t k) {
+    return png.values[0][k] == png.values[1][k] && png.values[1][k] == png.values[2][k];
+}
+
+TEST(Preview, ChannelPixelsAreColouredOthersGreyBelowALegend) {
+    TempFolder dir;
+    write_pairs(dir);
+    const BinaryRun run =
+        run_tool({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona", "--tone", "9"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+
+    const RasterRead png = read_raster(dir / "p.png");
+    ASSERT_EQ(png.bands, 3);
+    EXPECT_EQ(png.type, GDT_Byte);
+    EXPECT_EQ(png.columns, kMinimumPreviewWidth);  // narrow rasters get room for the legend
+    EXPECT_EQ(png.lines, kLines + kLegendHeight);
+    for (int i = 0; i < kLines; ++i)
+        for (int j = 0; j < kColumns; ++j) {
+            const auto k = static_cast<std::size_t>(i * png.columns + j);
+            EXPECT_EQ(grey(png, k), !(j >= 10 && j <= 14)) << "line " << i << " column " << j;
+        }
+    // The lowest channel elevation (line 0, column 10) takes the ramp's
+    // first colour, the highest (line 19, column 14) its last, both lit the same
+    // way on a plane.
+    const auto first = static_cast<std::size_t>(10);
+    const auto last = static_cast<std::size_t>(19 * png.columns + 14);
+    EXPECT_GT(png.values[2][first], png.values[0][first]);  // blue
+    EXPECT_GT(png.values[0][last], png.values[2][last]);    // red
+
+    // The legend: ramp colours and black digits below the map, white elsewhere.
+    int black = 0;
+    int coloured = 0;
+    for (int i = kLines; i < png.lines; ++i)
+        for (int j = 0; j < png.columns; ++j) {
+            const auto k = static_cast<std::size_t>(i * png.columns + j);
+            if (png.values[0][k] == 0 && grey(png, k)) ++black;
+            if (!grey(png, k)) ++coloured;
+        }
+    EXPECT_GT(black, 0);
+    EXPECT_GT(coloured, 0);
+}
+
+TEST(Preview, LegendShowsTheRangeOfTheColouredElevations) {
+    // The labels must read 120 and 185, the lowest and highest channel
+    // elevations (100 + 2*10 at line 0, 100 + 3*19 + 2*14 at line 19): the
+    // black pixels of the legend are exactly those of these two numbers set in
+    // the tool's font, left- and right-aligned with the colour bar.
+    TempFolder dir;
+    write_pairs(dir);
+    const ElevationPair dem = read_elevation_pair(dir / "valle");
+    const MaskPair mask = read_mask_pair(dir / "zona");
+    const RgbImage image = compose_preview(dem, dem, &mask, 9, 1.0);
+
+    RgbImage expected(image.width, image.height, Rgb{255, 255, 255});
+    const int text_top = kLines + 3 + 11;
+    draw_text(expected, 4, text_top, "120", 3, Rgb{0, 0, 0});
+    draw_text(expected, image.width - 4 - text_width("185", 3), text_top, "185", 3, Rgb{0, 0, 0});
+    int black = 0;
+    for (int y = kLines; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const Rgb got = image.at(x, y);
+            const bool is_black = got.r == 0 && got.g == 0 && got.b == 0;
+            const Rgb want = expected.at(x, y);
+            EXPECT_EQ(is_black, want.r == 0) << "x " << x << " y " << y;
+            black += is_black ? 1 : 0;
+        }
+    EXPECT_GT(black, 0);
+}
+
+TEST(Preview, WithoutAMaskEveryPixelIsTintedAndFlatGroundIsEvenlyLit) {
+    ElevationPair flat;
+    flat.lines = 3;
+    flat.columns = 250;
+    flat.pixel_size = 5;
+    flat.pixels.assign(750, 42);
+    const RgbImage image = compose_preview(flat, flat, nullptr, 255, 1.0);
+    EXPECT_EQ(image.width, 250);
+    EXPECT_EQ(image.height, 3 + kLegendHeight);
+    // Flat ground faces the sky: the light is sin(45 degrees) everywhere, and
+    // one elevation takes the ramp's first colour.
+    const std::vector<double> shade = hillshade(flat, 1.0);
+    for (double s : shade) EXPECT_NEAR(s, std::sqrt(0.5), 1e-12);
+    const Rgb first = image.at(0, 0);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 250; ++x) {
+            const Rgb got = image.at(x, y);
+            EXPECT_TRUE(got.r == first.r && got.g == first.g && got.b == first.b);
+        }
+    EXPECT_FALSE(first.r == first.g && first.g == first.b);
+}
+
+TEST(Preview, HillshadeLightsSlopesFacingTheNorthWest) {
+    // A slope rising to the south-east faces the light from the north-west;
+    // the opposite slope is in shadow.
+    ElevationPair facing;
+    facing.lines = 5;
+    facing.columns = 5;
+    facing.pixel_size = 1;
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) facing.pixels.push_back(i + j);
+    ElevationPair away = facing;
+    for (int32_t& z : away.pixels) z = -z;
+    const double lit = hillshade(facing, 1.0)[12];
+    const double dark = hillshade(away, 1.0)[12];
+    EXPECT_GT(lit, std::sqrt(0.5));
+    EXPECT_LT(dark, 0.1);
+}
+
+}  // namespace
