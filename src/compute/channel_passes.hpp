@@ -1,0 +1,51 @@
+// The passes of the channel computation over a lattice that grows finer.
+//
+// Pass 1 interpolates, by distance, every channel pixel of every fourth column
+// of every fourth line. Passes 2 to 4 fill the rest of the lattice of step 2
+// from neighbours two pixels away, passes 5 to 7 every remaining pixel from its
+// immediate neighbours. Each pass consults only pixels of earlier passes, so a
+// channel neighbour always carries its final elevation and the order in which
+// a pass visits its own pixels does not matter.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "console.hpp"
+#include "run_state.hpp"
+
+// Gives dtab[i][j] its elevation by distance (DistanceInterpolation::apply).
+using PixelInterpolation = std::function<void(int32_t i, int32_t j)>;
+
+struct FillPass {
+    const char* heading;
+    int32_t first_line, line_step;
+    int32_t first_column, column_step;
+    int32_t reach;   // distance of the neighbours consulted
+    bool diagonal;   // the four diagonal neighbours, or the four straight ones
+};
+
+// Passes 2 to 7, in order.
+inline constexpr std::array<FillPass, 6> kFillPasses = {{
+    {"\n\n segundo paso\n\n", 2, 4, 2, 4, 2, true},
+    {"\n\n tercer paso\n\n", 2, 4, 0, 4, 2, false},
+    {"\n\n cuarto paso\n\n", 0, 4, 2, 4, 2, false},
+    {"\n\n quinto paso\n\n", 1, 2, 1, 2, 1, true},
+    {"\n\n sexto paso\n\n", 0, 2, 1, 2, 1, false},
+    {"\n\n septimo paso\n\n", 1, 2, 0, 2, 1, false},
+}};
+
+// dtab and itab_out all zero; tab_lim_inf 1 on the lower boundary (railing, and
+// water-body perimeter when presence is 1) and 255 elsewhere. All three grids
+// must be allocated unless the raster is empty.
+void prepare_grids(Run& run);
+
+// Pass 1: heading, one progress line per visited position, and the distance
+// interpolation of every channel pixel it visits.
+void coarse_pass(Run& run, Console& console, const PixelInterpolation& interpolate);
+
+// One of passes 2 to 7: heading, one progress line per visited line, and every
+// channel pixel still at 0.0 given the mean of its channel neighbours, or, when
+// it has none, its elevation by distance.
+void fill_pass(Run& run, Console& console, const FillPass& pass, const PixelInterpolation& interpolate);
