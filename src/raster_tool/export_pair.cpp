@@ -1,6 +1,7 @@
 #include "export_pair.hpp"
 
 #include <algorithm>
+#include <regex>
 
 #include "gdal_env.hpp"
 #include "georef.hpp"
@@ -13,6 +14,11 @@ void export_pair(const ExportOptions& options, Progress& progress) {
     GDALDriverH driver = GDALGetDriverByName(options.format.c_str());
     if (driver == nullptr || GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) == nullptr)
         throw ToolError("formato de salida desconocido: " + options.format);
+    // Some drivers would quietly cut 32-bit elevations down to bytes.
+    if (const char* types = GDALGetMetadataItem(driver, GDAL_DMD_CREATIONDATATYPES, nullptr);
+        types != nullptr && !std::regex_search(types, std::regex("(^| )Int32( |$)")))
+        throw ToolError("el formato " + options.format + " no admite pixeles enteros de 32 bits (admite: " + types +
+                        ")");
 
     ElevationPair pair = read_elevation_pair(options.name);
     if (pair.lines != grid.lines || pair.columns != grid.columns)

@@ -1,0 +1,166 @@
+// Every failure of lorvantide-raster: a message naming the culprit on
+// standard error, exit status 1, and no half-made output left behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "gis_fixture.hpp"
+#include "run_tool.hpp"
+#include "temp_folder.hpp"
+
+namespace {
+
+class RasterToolErrors : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RasterSpec spec;
+        spec.columns = 4;
+        spec.lines = 3;
+        spec.bands = {std::vector<double>(12, 50.0)};
+        write_geotiff(dir / "dem.tif", spec);
+        ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
+        write_file(dir / "junk.tif", "no soy un raster\n");
+        write_file(dir / "afile", "");
+    }
+
+    // The run failed with exactly this message line on standard error and
+    // nothing on standard output.
+    void expect_failure(const std::vector<std::string>& arguments, const std::string& message) {
+        const BinaryRun run = run_tool(arguments);
+        EXPECT_EQ(run.exit_status, 1) << arguments[0];
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "\n lorvantide-raster: " + message + " \n");
+    }
+
+    // Like expect_failure, for messages that end with GDAL's own words.
+    void expect_failure_starting(const std::vector<std::string>& arguments, const std::string& start) {
+        const BinaryRun run = run_tool(arguments);
+        EXPECT_EQ(run.exit_status, 1) << arguments[0];
+        EXPECT_EQ(run.err.rfind("\n lorvantide-raster: " + start, 0), 0u) << run.err;
+    }
+
+    TempFolder dir;
+};
+
+TEST_F(RasterToolErrors, MissingFiles) {
+    expect_failure({"import-dem", dir / "none.tif", dir / "x"}, "no existe el archivo " + (dir / "none.tif"));
+    expect_failure({"import-mask", dir / "none.gpkg", dir / "x", "--like", dir / "valle"},
+                   "no existe el archivo " + (dir / "none.gpkg"));
+    expect_failure({"import-mask", dir / "dem.tif", dir / "x", "--like", dir / "nada"},
+                   "falta " + (dir / "nada_m4.vrt") + ", la georreferencia de " + (dir / "nada") +
+                       " (se crea con lorvantide-raster import-dem)");
+    expect_failure({"export", dir / "cauce", dir / "out.tif", "--like", dir / "valle"},
+                   "no existe o no se puede leer el archivo " + (dir / "cauce_m4.txt"));
+    expect_failure({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona"},
+                   "no existe o no se puede leer el archivo " + (dir / "zona.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.png"));
+}
+
+TEST_F(RasterToolErrors, UnknownFormats) {
+    expect_failure_starting({"import-dem", dir / "junk.tif", dir / "x"},
+                            "formato desconocido: " + (dir / "junk.tif") + " no es un raster que GDAL sepa leer");
+    expect_failure_starting({"import-mask", dir / "junk.tif", dir / "x", "--like", dir / "valle"},
+                            "formato desconocido: " + (dir / "junk.tif") +
+                                " no es un raster ni una capa vectorial que GDAL sepa leer");
+    expect_failure({"export", dir / "valle", dir / "out.xyz", "--like", dir / "valle", "--format", "NoSuchFormat"},
+                   "formato de salida desconocido: NoSuchFormat");
+    // A vector-only driver is no raster format either.
+    expect_failure({"export", dir / "valle", dir / "out.shp", "--like", dir / "valle", "--format", "ESRI Shapefile"},
+                   "formato de salida desconocido: ESRI Shapefile");
+    // A format that cannot hold 32-bit pixels would cut the elevations down to bytes.
+    expect_failure({"export", dir / "valle", dir / "out.png", "--like", dir / "valle", "--format", "PNG"},
+                   "el formato PNG no admite pixeles enteros de 32 bits (admite: Byte UInt16)");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+}
+
+TEST_F(RasterToolErrors, MismatchedGrids) {
+    write_file(dir / "cauce_m4.raw", std::string(4 * 4 * 4, '\0'));
+    write_file(dir / "cauce_m4.txt", "4\n4\n4\n0\n0\n10\n");
+    expect_failure({"export", dir / "cauce", dir / "out.tif", "--like", dir / "valle"},
+                   "el par " + (dir / "cauce") + " tiene 4 columnas x 4 lineas y el MDE " + (dir / "valle") +
+                       " 4 columnas x 3 lineas, origen (1000, 2000), pixel 10 x -10");
+    write_file(dir / "zona.raw", std::string(4 * 4, '\0'));
+    write_file(dir / "zona.txt", "4\n4\n");
+    expect_failure({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona"},
+                   (dir / "zona") + " (4 columnas x 4 lineas) no tiene el tamano de " + (dir / "valle") +
+                       " (4 columnas x 3 lineas)");
+    RasterSpec other;
+    other.columns = 5;
+    other.lines = 3;
+    other.bands = {std::vector<double>(15, 1.0)};
+    write_geotiff(dir / "other.tif", other);
+    expect_failure({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"},
+                   "la rejilla de " + (dir / "other.tif") +
+                       " (5 columnas x 3 lineas, origen (1000, 2000), pixel 10 x -10) no coincide con la del MDE " +
+                       (dir / "valle") + " (4 columnas x 3 lineas, origen (1000, 2000), pixel 10 x -10)");
+    // A pair whose raw file is shorter than its descriptor says is not read as zeros.
+    write_file(dir / "short_m4.raw", std::string(47, '\0'));
+    write_file(dir / "short_m4.txt", "3\n4\n4\n0\n0\n10\n");
+    expect_failure({"export", dir / "short", dir / "out.tif", "--like", dir / "valle"},
+                   "el archivo " + (dir / "short_m4.raw") + " tiene 47 bytes y su descriptor pide 48");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
+}
+
+TEST_F(RasterToolErrors, UnwritableOutputs) {
+    // A plain file used as a folder cannot hold anything, even for root.
+    const std::string blocked = dir / "afile";
+    expect_failure({"import-dem", dir / "dem.tif", blocked + "/x"}, "no se puede escribir " + blocked + "/x_m4.raw");
+    expect_failure({"import-mask", dir / "dem.tif", blocked + "/m", "--like", dir / "valle"},
+                   "no se puede escribir " + blocked + "/m.raw");
+    expect_failure_starting({"export", dir / "valle", blocked + "/out.tif", "--like", dir / "valle"},
+                            "no se puede escribir " + blocked + "/out.tif (GDAL: ");
+    expect_failure_starting({"preview", dir / "valle", blocked + "/p.png"},
+                            "no se puede escribir " + blocked + "/p.png (GDAL: ");
+}
+
+TEST_F(RasterToolErrors, CommandLineMistakes) {
+    expect_failure({}, "falta la orden (import-dem, import-mask, export o preview); vea lorvantide-raster --help");
+    expect_failure({"convert"}, "orden desconocida: convert; vea lorvantide-raster --help");
+    expect_failure({"import-dem", dir / "dem.tif"}, "import-dem necesita SRC y DIR/NOMBRE (se dieron 1 argumentos)");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--sacle", "2"}, "opcion desconocida: --sacle");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale"}, "falta el valor de la opcion --scale");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale", "10m"}, "valor no valido para --scale: 10m");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--band", "2"}, (dir / "dem.tif") +
+                                                                                  " no tiene la banda 2 (tiene 1)");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--nodata", "3000000000"},
+                   "valor no valido para --nodata (se espera un entero de 32 bits): 3000000000");
+    expect_failure({"import-mask", dir / "dem.tif", dir / "m"}, "import-mask necesita la opcion --like");
+    expect_failure({"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "valle", "--tone", "0"},
+                   "el tono debe estar entre 1 y 255 (0 es el fondo de la mascara): 0");
+    expect_failure({"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "valle", "--where", "a=1", "--burn"},
+                   "--where y --burn se excluyen: --burn quema todos los objetos de la capa");
+    expect_failure({"export", dir / "valle", dir / "o.tif", "--like", dir / "valle", "--like", dir / "valle"},
+                   "la opcion --like aparece dos veces");
+    expect_failure({"preview", dir / "valle", dir / "p.png", "--tone", "3"},
+                   "--tone elige los pixeles de la mascara: falta --mask");
+    EXPECT_FALSE(std::filesystem::exists(dir / "x_m4.raw"));
+}
+
+TEST_F(RasterToolErrors, ValuesBeyondThirtyTwoBitsAreRefusedNotWrapped) {
+    RasterSpec spec;
+    spec.columns = 2;
+    spec.lines = 1;
+    spec.type = GDT_Float64;
+    spec.bands = {{1.0, 3e9}};
+    write_geotiff(dir / "big.tif", spec);
+    expect_failure({"import-dem", dir / "big.tif", dir / "big"},
+                   "el valor de la linea 0, columna 1 no cabe en 32 bits una vez escalado");
+    EXPECT_FALSE(std::filesystem::exists(dir / "big_m4.raw"));
+}
+
+TEST(RasterToolHelp, HelpAndVersionSucceedOnStandardOutput) {
+    const BinaryRun help = run_tool({"--help"});
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("Uso: lorvantide-raster ORDEN ARGUMENTOS [opciones]\n", 0), 0u);
+    for (const char* command : {"import-dem SRC", "import-mask SRC", "export DIR/RESULTADO", "preview DIR/PAR"})
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
+    EXPECT_EQ(run_tool({"export", "-h"}).out, help.out);
+
+    const BinaryRun version = run_tool({"--version"});
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out.rfind("lorvantide-raster 0.1.0 (GDAL 3.", 0), 0u) << version.out;
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// GDAL-style progress: one line, "0...10...", and nothing when not shown.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "arguments.hpp"
+#include "progress.hpp"
+#include "tool_error.hpp"
+
+namespace {
+
+// Everything a Progress prints for the given sequence of fractions.
+std::string printed(bool shown, std::initializer_list<double> fractions) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* f = open_memstream(&buffer, &size);
+    {
+        Progress progress(f, shown);
+        for (double fraction : fractions) progress.update(fraction);
+    }
+    std::fclose(f);
+    std::string text(buffer, size);
+    std::free(buffer);
+    return text;
+}
+
+TEST(Progress, PrintsGdalsLineOnceWhateverTheSteps) {
+    const std::string full = "0...10...20...30...40...50...60...70...80...90...100 - done.\n";
+    EXPECT_EQ(printed(true, {0.0, 1.0}), full);
+    EXPECT_EQ(printed(true, {0.0, 0.1, 0.1, 0.05, 0.37, 0.5, 0.99, 1.0, 1.0}), full);
+    EXPECT_EQ(printed(true, {0.0, 0.26}), "0...10...20..");  // 26 percent: ten ticks and two dots
+    EXPECT_EQ(printed(true, {-3.0, 7.0}), full);  // out of range is clamped
+    EXPECT_EQ(printed(false, {0.0, 0.5, 1.0}), "");
+}
+
+TEST(Progress, SpansMapAStepOntoItsPartOfTheLine) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* f = open_memstream(&buffer, &size);
+    {
+        Progress progress(f, true);
+        ProgressSpan span{progress, 0.5, 1.0};
+        ProgressSpan::gdal_callback(0.0, nullptr, &span);
+        EXPECT_EQ(std::ftell(f), static_cast<long>(std::string("0...10...20...30...40...50").size()));
+        ProgressSpan::gdal_callback(1.0, nullptr, &span);
+    }
+    std::fclose(f);
+    EXPECT_EQ(std::string(buffer, size), "0...10...20...30...40...50...60...70...80...90...100 - done.\n");
+    std::free(buffer);
+}
+
+TEST(Arguments, ValuesFlagsAndNegativeNumbers) {
+    const OptionSet options{{"--nodata", "--scale"}, {"-q", "--all-touched"}};
+    const CommandLine line = parse_arguments({"a", "--nodata", "-9999", "-q", "b", "--scale=0.5"}, options);
+    EXPECT_EQ(line.positional, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(line.value("--nodata"), "-9999");
+    EXPECT_EQ(line.value("--scale"), "0.5");
+    EXPECT_TRUE(line.has("-q"));
+    EXPECT_FALSE(line.has("--all-touched"));
+    EXPECT_THROW(parse_arguments({"-x"}, options), ToolError);
+    EXPECT_THROW(parse_arguments({"--all-touched=1"}, options), ToolError);
+
+    EXPECT_EQ(parse_number("--scale", "-2.5e1"), -25.0);
+    EXPECT_THROW(parse_number("--scale", "nan"), ToolError);
+    EXPECT_THROW(parse_number("--scale", ""), ToolError);
+    EXPECT_EQ(parse_int32("--tone", "+7"), 7);
+    EXPECT_EQ(parse_int32("--nodata", "-2147483648"), INT32_MIN);
+    EXPECT_THROW(parse_int32("--tone", "2147483648"), ToolError);
+    EXPECT_THROW(parse_int32("--tone", "7.0"), ToolError);
+}
+
+}  // namespace
