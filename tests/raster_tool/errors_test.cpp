@@ -13,11 +13,11 @@ namespace {
 class RasterToolErrors : public ::testing::Test {
 protected:
     void SetUp() override {
-        RasterSpec spec;
-        spec.columns = 4;
-        spec.lines = 3;
-        spec.bands = {std::vector<double>(12, 50.0)};
-        write_geotiff(dir / "dem.tif", spec);
+        TiffRecipe tiff;
+        tiff.columns = 4;
+        tiff.lines = 3;
+        tiff.bands = {std::vector<double>(12, 50.0)};
+        write_geotiff(dir / "dem.tif", tiff);
         ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
         write_file(dir / "junk.tif", "no soy un raster\n");
         write_file(dir / "afile", "");
@@ -85,7 +85,7 @@ TEST_F(RasterToolErrors, MismatchedGrids) {
     expect_failure({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona"},
                    (dir / "zona") + " (4 columnas x 4 lineas) no tiene el tamano de " + (dir / "valle") +
                        " (4 columnas x 3 lineas)");
-    RasterSpec other;
+    TiffRecipe other;
     other.columns = 5;
     other.lines = 3;
     other.bands = {std::vector<double>(15, 1.0)};
@@ -138,12 +138,12 @@ TEST_F(RasterToolErrors, CommandLineMistakes) {
 }
 
 TEST_F(RasterToolErrors, ValuesBeyondThirtyTwoBitsAreRefusedNotWrapped) {
-    RasterSpec spec;
-    spec.columns = 2;
-    spec.lines = 1;
-    spec.type = GDT_Float64;
-    spec.bands = {{1.0, 3e9}};
-    write_geotiff(dir / "big.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = 2;
+    tiff.lines = 1;
+    tiff.type = GDT_Float64;
+    tiff.bands = {{1.0, 3e9}};
+    write_geotiff(dir / "big.tif", tiff);
     expect_failure({"import-dem", dir / "big.tif", dir / "big"},
                    "el valor de la linea 0, columna 1 no cabe en 32 bits una vez escalado");
     EXPECT_FALSE(std::filesystem::exists(dir / "big_m4.raw"));

@@ -24,25 +24,25 @@ OGRSpatialReferenceH srs_of(int epsg) {
 
 }  // namespace
 
-void write_geotiff(const std::string& path, const RasterSpec& spec) {
+void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     ensure_gdal();
-    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), spec.columns, spec.lines,
-                                 static_cast<int>(spec.bands.size()), spec.type, nullptr);
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), tiff.columns, tiff.lines,
+                                 static_cast<int>(tiff.bands.size()), tiff.type, nullptr);
     if (ds == nullptr) throw std::runtime_error("cannot create " + path);
-    if (spec.transform) {
-        Transform t = *spec.transform;
+    if (tiff.transform) {
+        Transform t = *tiff.transform;
         GDALSetGeoTransform(ds, t.data());
     }
-    if (spec.epsg != 0) {
-        OGRSpatialReferenceH srs = srs_of(spec.epsg);
+    if (tiff.epsg != 0) {
+        OGRSpatialReferenceH srs = srs_of(tiff.epsg);
         GDALSetSpatialRef(ds, srs);
         OSRDestroySpatialReference(srs);
     }
-    for (std::size_t b = 0; b < spec.bands.size(); ++b) {
+    for (std::size_t b = 0; b < tiff.bands.size(); ++b) {
         GDALRasterBandH band = GDALGetRasterBand(ds, static_cast<int>(b) + 1);
-        if (spec.nodata) GDALSetRasterNoDataValue(band, *spec.nodata);
-        std::vector<double> values = spec.bands[b];
-        if (GDALRasterIO(band, GF_Write, 0, 0, spec.columns, spec.lines, values.data(), spec.columns, spec.lines,
+        if (tiff.nodata) GDALSetRasterNoDataValue(band, *tiff.nodata);
+        std::vector<double> values = tiff.bands[b];
+        if (GDALRasterIO(band, GF_Write, 0, 0, tiff.columns, tiff.lines, values.data(), tiff.columns, tiff.lines,
                          GDT_Float64, 0, 0) != CE_None)
             throw std::runtime_error("cannot write " + path);
     }

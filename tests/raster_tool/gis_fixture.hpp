@@ -16,7 +16,7 @@ using Transform = std::array<double, 6>;
 inline constexpr Transform kTenMetreGrid{1000.0, 10.0, 0.0, 2000.0, 0.0, -10.0};
 inline constexpr int kUtmZone14 = 32614;
 
-struct RasterSpec {
+struct TiffRecipe {
     int columns = 0;
     int lines = 0;
     GDALDataType type = GDT_Int32;
@@ -26,7 +26,7 @@ struct RasterSpec {
     std::vector<std::vector<double>> bands;  // each lines x columns, line by line
 };
 
-void write_geotiff(const std::string& path, const RasterSpec& spec);
+void write_geotiff(const std::string& path, const TiffRecipe& tiff);
 
 struct RasterRead {
     int columns = 0;

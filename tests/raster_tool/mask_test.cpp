@@ -16,11 +16,11 @@ constexpr int kLines = 8;
 
 // An imported 10 x 8 elevation pair on the ten-metre grid.
 void import_dem_here(const TempFolder& dir) {
-    RasterSpec spec;
-    spec.columns = kColumns;
-    spec.lines = kLines;
-    spec.bands = {std::vector<double>(kColumns * kLines, 100.0)};
-    write_geotiff(dir / "dem.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = kColumns;
+    tiff.lines = kLines;
+    tiff.bands = {std::vector<double>(kColumns * kLines, 100.0)};
+    write_geotiff(dir / "dem.tif", tiff);
     const BinaryRun run = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
     ASSERT_EQ(run.exit_status, 0) << run.err;
 }
@@ -129,7 +129,7 @@ TEST(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
 TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     TempFolder dir;
     import_dem_here(dir);
-    RasterSpec classes;
+    TiffRecipe classes;
     classes.columns = kColumns;
     classes.lines = kLines;
     classes.type = GDT_Byte;
@@ -165,13 +165,13 @@ TEST(ImportMask, RasterOnAnotherGridIsRefusedAndNothingIsWritten) {
         {kColumns, kLines, Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}},    // finer pixels
     };
     for (const Case& c : cases) {
-        RasterSpec spec;
-        spec.columns = c.columns;
-        spec.lines = c.lines;
-        spec.transform = c.transform;
-        spec.type = GDT_Byte;
-        spec.bands = {std::vector<double>(static_cast<std::size_t>(c.columns * c.lines), 1.0)};
-        write_geotiff(dir / "other.tif", spec);
+        TiffRecipe tiff;
+        tiff.columns = c.columns;
+        tiff.lines = c.lines;
+        tiff.transform = c.transform;
+        tiff.type = GDT_Byte;
+        tiff.bands = {std::vector<double>(static_cast<std::size_t>(c.columns * c.lines), 1.0)};
+        write_geotiff(dir / "other.tif", tiff);
         const BinaryRun run = run_tool({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"});
         EXPECT_EQ(run.exit_status, 1);
         EXPECT_NE(run.err.find("no coincide con la del MDE " + (dir / "valle") + " (10 columnas x 8 lineas, origen "
@@ -182,13 +182,13 @@ TEST(ImportMask, RasterOnAnotherGridIsRefusedAndNothingIsWritten) {
         EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
     }
     // Another CRS on the same numbers is another grid too.
-    RasterSpec spec;
-    spec.columns = kColumns;
-    spec.lines = kLines;
-    spec.epsg = 32615;
-    spec.type = GDT_Byte;
-    spec.bands = {std::vector<double>(kColumns * kLines, 1.0)};
-    write_geotiff(dir / "crs.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = kColumns;
+    tiff.lines = kLines;
+    tiff.epsg = 32615;
+    tiff.type = GDT_Byte;
+    tiff.bands = {std::vector<double>(kColumns * kLines, 1.0)};
+    write_geotiff(dir / "crs.tif", tiff);
     EXPECT_EQ(run_tool({"import-mask", dir / "crs.tif", dir / "m", "--like", dir / "valle"}).exit_status, 1);
 }
 

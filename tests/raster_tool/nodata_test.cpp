@@ -11,14 +11,14 @@
 
 namespace {
 
-RasterSpec with_holes() {
-    RasterSpec spec;
-    spec.columns = 3;
-    spec.lines = 2;
-    spec.type = GDT_Float32;
-    spec.nodata = -9999.0;
-    spec.bands = {{-9999.0, 12.0, 7.5, std::nan(""), 30.0, -9999.0}};
-    return spec;
+TiffRecipe with_holes() {
+    TiffRecipe tiff;
+    tiff.columns = 3;
+    tiff.lines = 2;
+    tiff.type = GDT_Float32;
+    tiff.nodata = -9999.0;
+    tiff.bands = {{-9999.0, 12.0, 7.5, std::nan(""), 30.0, -9999.0}};
+    return tiff;
 }
 
 TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOne) {
@@ -37,9 +37,9 @@ TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOne) {
 
 TEST(Nodata, ARasterWithoutAnyDataIsRefused) {
     TempFolder dir;
-    RasterSpec spec = with_holes();
-    spec.bands = {std::vector<double>(6, -9999.0)};
-    write_geotiff(dir / "empty.tif", spec);
+    TiffRecipe tiff = with_holes();
+    tiff.bands = {std::vector<double>(6, -9999.0)};
+    write_geotiff(dir / "empty.tif", tiff);
     const BinaryRun run = run_tool({"import-dem", dir / "empty.tif", dir / "e"});
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find("no tiene ningun pixel con dato"), std::string::npos) << run.err;

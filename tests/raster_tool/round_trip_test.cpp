@@ -19,21 +19,21 @@ std::vector<double> ramp_values(int columns, int lines, double start) {
 
 TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
     TempFolder dir;
-    RasterSpec spec;
-    spec.columns = 7;
-    spec.lines = 5;
-    spec.transform = Transform{500000.0, 2.5, 0.0, 4100000.0, 0.0, -2.5};
-    spec.bands = {ramp_values(7, 5, -20.0)};
-    spec.bands[0][3] = 2147483647.0;  // the extremes of the pair's range survive
-    spec.bands[0][4] = -2147483648.0;
-    write_geotiff(dir / "dem.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = 7;
+    tiff.lines = 5;
+    tiff.transform = Transform{500000.0, 2.5, 0.0, 4100000.0, 0.0, -2.5};
+    tiff.bands = {ramp_values(7, 5, -20.0)};
+    tiff.bands[0][3] = 2147483647.0;  // the extremes of the pair's range survive
+    tiff.bands[0][4] = -2147483648.0;
+    write_geotiff(dir / "dem.tif", tiff);
 
     const BinaryRun imported = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
     ASSERT_EQ(imported.exit_status, 0) << imported.err;
     EXPECT_EQ(imported.err, "");  // no progress on a pipe
 
     std::vector<int32_t> expected;
-    for (double v : spec.bands[0]) expected.push_back(static_cast<int32_t>(v));
+    for (double v : tiff.bands[0]) expected.push_back(static_cast<int32_t>(v));
     EXPECT_EQ(elevation_raw(dir / "valle_m4.raw"), expected);
     // lines, columns, bytes per pixel, minimum, maximum, pixel 2.5 rounded half away from zero
     EXPECT_EQ(read_file(dir / "valle_m4.txt"), "5\n7\n4\n-2147483648\n2147483647\n3\n");
@@ -41,7 +41,7 @@ TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
     // The sidecar opens in GDAL as the pair itself, georeferenced.
     const RasterRead sidecar = read_raster(dir / "valle_m4.vrt");
     EXPECT_EQ(sidecar.values[0], std::vector<double>(expected.begin(), expected.end()));
-    EXPECT_EQ(sidecar.transform, *spec.transform);
+    EXPECT_EQ(sidecar.transform, *tiff.transform);
 
     const BinaryRun exported =
         run_tool({"export", dir / "valle", dir / "back.tif", "--like", dir / "valle"});
@@ -51,7 +51,7 @@ TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
     EXPECT_EQ(back.lines, 5);
     EXPECT_EQ(back.type, GDT_Int32);
     ASSERT_TRUE(back.has_transform);
-    EXPECT_EQ(back.transform, *spec.transform);
+    EXPECT_EQ(back.transform, *tiff.transform);
     EXPECT_TRUE(same_crs_as_epsg(back.crs_wkt, kUtmZone14)) << back.crs_wkt;
     EXPECT_EQ(back.values[0], std::vector<double>(expected.begin(), expected.end()));
     EXPECT_FALSE(back.nodata.has_value());
@@ -59,12 +59,12 @@ TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
 
 TEST(RasterRoundTrip, ScaleRoundsHalvesAwayFromZeroAndBandIsChosen) {
     TempFolder dir;
-    RasterSpec spec;
-    spec.columns = 4;
-    spec.lines = 1;
-    spec.type = GDT_Float64;
-    spec.bands = {{0.25, -0.25, 0.24, 123.456}, {1.0, 2.0, 3.0, 4.0}};
-    write_geotiff(dir / "dem.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = 4;
+    tiff.lines = 1;
+    tiff.type = GDT_Float64;
+    tiff.bands = {{0.25, -0.25, 0.24, 123.456}, {1.0, 2.0, 3.0, 4.0}};
+    write_geotiff(dir / "dem.tif", tiff);
 
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "a", "--scale", "10"}).exit_status, 0);
     EXPECT_EQ(elevation_raw(dir / "a_m4.raw"), (std::vector<int32_t>{3, -3, 2, 1235}));
@@ -87,13 +87,13 @@ TEST(RasterRoundTrip, PixelSizeFieldFollowsTheGeotransform) {
         {std::nullopt, "1\n1\n4\n9\n9\n1\n"},                                // no geotransform at all
     };
     for (const Case& c : cases) {
-        RasterSpec spec;
-        spec.columns = 1;
-        spec.lines = 1;
-        spec.transform = c.transform;
-        spec.epsg = c.transform ? kUtmZone14 : 0;
-        spec.bands = {{9.0}};
-        write_geotiff(dir / "one.tif", spec);
+        TiffRecipe tiff;
+        tiff.columns = 1;
+        tiff.lines = 1;
+        tiff.transform = c.transform;
+        tiff.epsg = c.transform ? kUtmZone14 : 0;
+        tiff.bands = {{9.0}};
+        write_geotiff(dir / "one.tif", tiff);
         ASSERT_EQ(run_tool({"import-dem", dir / "one.tif", dir / "one"}).exit_status, 0);
         EXPECT_EQ(read_file(dir / "one_m4.txt"), c.descriptor);
     }
@@ -101,11 +101,11 @@ TEST(RasterRoundTrip, PixelSizeFieldFollowsTheGeotransform) {
 
 TEST(RasterRoundTrip, ExportWritesOtherFormatsWithTheElevationPairsGrid) {
     TempFolder dir;
-    RasterSpec spec;
-    spec.columns = 3;
-    spec.lines = 2;
-    spec.bands = {{1, 2, 3, 4, 5, 6}};
-    write_geotiff(dir / "dem.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = 3;
+    tiff.lines = 2;
+    tiff.bands = {{1, 2, 3, 4, 5, 6}};
+    write_geotiff(dir / "dem.tif", tiff);
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
     // A result the console program could have written: same size, other values.
     write_file(dir / "cauce_m4.raw", std::string("\x0a\0\0\0\0\0\0\0\xff\xff\xff\xff\0\0\0\0\x01\0\0\0\0\0\0\0", 24));

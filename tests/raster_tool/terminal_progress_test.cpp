@@ -41,11 +41,11 @@ std::string on_terminal(const std::vector<std::string>& arguments, int& status) 
 
 TEST(TerminalProgress, ShownOnATerminalUnlessQuiet) {
     TempFolder dir;
-    RasterSpec spec;
-    spec.columns = 5;
-    spec.lines = 4;
-    spec.bands = {std::vector<double>(20, 3.0)};
-    write_geotiff(dir / "dem.tif", spec);
+    TiffRecipe tiff;
+    tiff.columns = 5;
+    tiff.lines = 4;
+    tiff.bands = {std::vector<double>(20, 3.0)};
+    write_geotiff(dir / "dem.tif", tiff);
 
     int status = -1;
     EXPECT_EQ(on_terminal({"import-dem", dir / "dem.tif", dir / "a"}, status),
