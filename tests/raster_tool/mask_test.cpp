@@ -1,6 +1,9 @@
 // import-mask: vector features burned on exactly the expected pixels of the
 // elevation pair's grid, raster classes taken only on that same grid.
 #include <gtest/gtest.h>
+#include <ogr_srs_api.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <set>
@@ -61,6 +64,34 @@ TEST(ImportMask, VectorLinesBurnOntoExactlyThePixelsTheyCross) {
     ASSERT_EQ(mask.size(), static_cast<std::size_t>(kColumns * kLines));
     EXPECT_EQ(marked(mask, 7), expected);
     EXPECT_EQ(read_file(dir / "bar.txt"), "8\n10\n");
+}
+
+TEST(ImportMask, FeaturesInAnotherCrsAreReprojectedOntoTheGrid) {
+    TempFolder dir;
+    import_dem_here(dir);
+    // The middle of line 3, from column 0 to 7, stated in longitude and latitude.
+    OGRSpatialReferenceH utm = OSRNewSpatialReference(nullptr);
+    OGRSpatialReferenceH geographic = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(utm, kUtmZone14);
+    OSRImportFromEPSG(geographic, 4326);
+    OSRSetAxisMappingStrategy(utm, OAMS_TRADITIONAL_GIS_ORDER);
+    OSRSetAxisMappingStrategy(geographic, OAMS_TRADITIONAL_GIS_ORDER);
+    OGRCoordinateTransformationH to_degrees = OCTNewCoordinateTransformation(utm, geographic);
+    double x[2] = {1000.0 + 10.0 * 0.2, 1000.0 + 10.0 * 7.8};
+    double y[2] = {1965.0, 1965.0};
+    ASSERT_TRUE(OCTTransform(to_degrees, 2, x, y, nullptr));
+    OCTDestroyCoordinateTransformation(to_degrees);
+    OSRDestroySpatialReference(utm);
+    OSRDestroySpatialReference(geographic);
+    char wkt[256];
+    std::snprintf(wkt, sizeof wkt, "LINESTRING (%.12f %.12f, %.12f %.12f)", x[0], y[0], x[1], y[1]);
+    write_geopackage(dir / "deg.gpkg", {{"deg", {{wkt, 0}}}}, 4326);
+
+    const BinaryRun run = run_tool({"import-mask", dir / "deg.gpkg", dir / "m", "--like", dir / "valle"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    std::set<std::pair<int, int>> expected;
+    for (int j = 0; j <= 7; ++j) expected.insert({3, j});
+    EXPECT_EQ(marked(mask_raw(dir / "m.raw"), 255), expected);
 }
 
 TEST(ImportMask, WhereFiltersFeaturesAndLayersAreChosenByName) {
