@@ -4,7 +4,6 @@
 #include <ogr_srs_api.h>
 
 #include <cstdio>
-
 #include <filesystem>
 #include <set>
 
