@@ -133,6 +133,11 @@ void import_mask(const ImportMaskOptions& options, Progress& progress) {
                         (GDALGetRasterCount(source) == 0 || options.layer || options.where);
     if (!vector && GDALGetRasterCount(source) == 0)
         throw ToolError(options.source + " no tiene ni bandas raster ni capas vectoriales");
+    // An option meant for the other kind of source would otherwise be ignored.
+    if (!vector && (options.layer || options.where || options.all_touched))
+        throw ToolError(options.source + " es un raster: --layer, --where y --all-touched son para capas vectoriales");
+    if (vector && options.class_value)
+        throw ToolError(options.source + " es una capa vectorial: --class es para rasters de clases");
     progress.update(0.0);
     const MaskPair mask = vector ? mask_from_vector(source, grid, options, progress)
                                  : mask_from_raster(source, grid, options, progress);

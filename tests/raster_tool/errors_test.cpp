@@ -130,6 +130,11 @@ TEST_F(RasterToolErrors, CommandLineMistakes) {
                    "el tono debe estar entre 1 y 255 (0 es el fondo de la mascara): 0");
     expect_failure({"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "valle", "--where", "a=1", "--burn"},
                    "--where y --burn se excluyen: --burn quema todos los objetos de la capa");
+    expect_failure({"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "valle", "--all-touched"},
+                   (dir / "dem.tif") + " es un raster: --layer, --where y --all-touched son para capas vectoriales");
+    write_geopackage(dir / "v.gpkg", {{"v", {{"LINESTRING (1000 1990, 1040 1990)", 0}}}});
+    expect_failure({"import-mask", dir / "v.gpkg", dir / "m", "--like", dir / "valle", "--class", "3"},
+                   (dir / "v.gpkg") + " es una capa vectorial: --class es para rasters de clases");
     expect_failure({"export", dir / "valle", dir / "o.tif", "--like", dir / "valle", "--like", dir / "valle"},
                    "la opcion --like aparece dos veces");
     expect_failure({"preview", dir / "valle", dir / "p.png", "--tone", "3"},
