@@ -67,7 +67,7 @@ TEST_F(Sound, NamesLongerThan127CharactersAreTakenWhole) {
     write_scenario(images_ + "/" + folder, 5, 6);  // images/<folder>/rio1/...
     RunAnswers answers;
     answers.folder = folder + "\\rio1";
-    answers.slope = "..\\rio1\\valle";  // a path of 150 characters under the root
+    answers.slope = "..\\rio1\\valle";  // folder and name typed: 138 characters
     answers.result = name;
     const BinaryRun r = run(answers.text());
     EXPECT_EQ(r.exit_status, 0);
