@@ -1,0 +1,128 @@
+#include "floodplain_scenario.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "nrutil.hpp"
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// Cheap deterministic noise in [-range, range].
+int32_t noise(int32_t i, int32_t j, int32_t range) {
+    uint64_t x = (static_cast<uint64_t>(static_cast<uint32_t>(i)) << 32) ^ static_cast<uint32_t>(j);
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return static_cast<int32_t>(x % static_cast<uint64_t>(2 * range + 1)) - range;
+}
+
+struct Valley {
+    double scale;  // 1 at 4096 pixels across
+    double centre_col;
+    double centre(double i) const {
+        return centre_col + 500 * scale * std::sin(kTwoPi * i / (1500 * scale)) +
+               150 * scale * std::sin(kTwoPi * i / (430 * scale) + 1.3);
+    }
+    double half_width(double i) const { return std::max(2.0, (15 + 5 * std::sin(i / 97.0)) * scale); }
+    double left_plain(double i) const { return (350 + 250 * std::sin(kTwoPi * i / (2300 * scale) + 0.4)) * scale; }
+    double right_plain(double i) const { return (350 + 250 * std::sin(kTwoPi * i / (1700 * scale) + 2.1)) * scale; }
+    double left_bank(double i) const { return centre(i) - half_width(i); }
+    double right_bank(double i) const { return centre(i) + half_width(i); }
+    double left_contour(double i) const { return left_bank(i) - left_plain(i); }
+    double right_contour(double i) const { return right_bank(i) + right_plain(i); }
+};
+
+// Marks a curve given by its column on each line, joined from line to line so
+// that it has no gap however steep it runs.
+template <typename Column>
+void draw_curve(unsigned char** tab, int32_t nb_lig, int32_t nb_col, unsigned char tone, Column column) {
+    for (int32_t i = 0; i < nb_lig; ++i) {
+        const double a = column(i);
+        const double b = column(i + 1.0);
+        auto from = static_cast<int64_t>(std::floor(std::min(a, b)));
+        auto to = static_cast<int64_t>(std::floor(std::max(a, b)));
+        from = std::max<int64_t>(from, 0);
+        to = std::min<int64_t>(to, nb_col - 1);
+        for (int64_t j = from; j <= to; ++j) tab[i][j] = tone;
+    }
+}
+
+}  // namespace
+
+bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTones& tones) {
+    run.nb_lig = nb_lig;
+    run.nb_col = nb_col;
+    run.byte = 4;
+    run.pix_size = 1;
+    run.presence = 1;
+    run.tono_cauce = tones.cauce;
+    run.tono_bar = tones.bar;
+    run.tono_lim = tones.lim;
+    run.tono_perim = tones.perim;
+    run.alti_bar = tones.alti_bar;
+    run.alti_lim = tones.alti_lim;
+    run.itab_in = imatrice(nb_col, nb_lig);
+    run.tab_bar = ucmatrice(nb_col, nb_lig);
+    run.tab_in = ucmatrice(nb_col, nb_lig);
+    run.tab_curv = ucmatrice(nb_col, nb_lig);
+    run.tab_perim = ucmatrice(nb_col, nb_lig);
+    run.dtab = dmatrice(nb_col, nb_lig);
+    run.itab_out = imatrice(nb_col, nb_lig);
+    if (!run.itab_in || !run.tab_bar || !run.tab_in || !run.tab_curv || !run.tab_perim || !run.dtab || !run.itab_out)
+        return false;
+
+    const Valley valley{std::min(nb_lig, nb_col) / 4096.0, nb_col / 2.0};
+    const auto bar = static_cast<unsigned char>(tones.bar);
+    draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return valley.left_bank(i); });
+    draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return valley.right_bank(i); });
+    const auto lim = static_cast<unsigned char>(tones.lim);
+    draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return valley.left_contour(i); });
+    draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return valley.right_contour(i); });
+
+    // Lakes in the floodplain, about six per 4096 x 4096.
+    struct Lake {
+        double i, j, radius;
+    };
+    std::vector<Lake> lakes;
+    std::mt19937_64 random(4096);
+    const int count = std::max(1, static_cast<int>(6.0 * nb_lig / 4096.0 * nb_col / 4096.0 + 0.5));
+    for (int k = 0; k < count; ++k) {
+        const double i = std::uniform_real_distribution<double>(0.05, 0.95)(random) * nb_lig;
+        const double radius = std::max(3.0, std::uniform_real_distribution<double>(20, 60)(random) * valley.scale);
+        const bool left = k % 2 == 0;
+        const double j = left ? valley.left_bank(i) - valley.left_plain(i) / 2 : valley.right_bank(i) + valley.right_plain(i) / 2;
+        lakes.push_back({i, j, std::min(radius, (left ? valley.left_plain(i) : valley.right_plain(i)) / 3)});
+    }
+    const auto perim = static_cast<unsigned char>(tones.perim);
+    for (const Lake& lake : lakes)
+        for (auto i = static_cast<int64_t>(lake.i - lake.radius - 2); i <= lake.i + lake.radius + 2; ++i)
+            for (auto j = static_cast<int64_t>(lake.j - lake.radius - 2); j <= lake.j + lake.radius + 2; ++j) {
+                if (i < 0 || i >= nb_lig || j < 0 || j >= nb_col) continue;
+                const double d = std::hypot(i - lake.i, j - lake.j);
+                if (d < lake.radius + 0.75) run.tab_in[i][j] = 1;  // not channel: lake or shore
+                if (std::abs(d - lake.radius) < 0.75) run.tab_perim[i][j] = perim;
+            }
+
+    const auto cauce = static_cast<unsigned char>(tones.cauce);
+    for (int32_t i = 0; i < nb_lig; ++i) {
+        const double c = valley.centre(i);
+        const double lc = valley.left_contour(i), lb = valley.left_bank(i);
+        const double rb = valley.right_bank(i), rc = valley.right_contour(i);
+        for (int32_t j = 0; j < nb_col; ++j) {
+            const bool plain = (j > lc + 1 && j < lb - 1) || (j > rb + 1 && j < rc - 1);
+            if (plain && run.tab_in[i][j] == 0 && run.tab_bar[i][j] != bar && run.tab_curv[i][j] != lim)
+                run.tab_in[i][j] = cauce;
+            else if (run.tab_in[i][j] == 1)
+                run.tab_in[i][j] = 0;
+            // Down the valley 12 units per line, up its sides 4 per column.
+            run.itab_in[i][j] = 60000 - static_cast<int32_t>(12.0 * i * (4096.0 / nb_lig)) +
+                                static_cast<int32_t>(4.0 * std::abs(j - c)) + noise(i, j, 25);
+        }
+    }
+    return true;
+}
