@@ -9,10 +9,6 @@
 
 namespace {
 
-// sqrt(2) in eighths of a pixel, rounded up: how much nearer than their pixels
-// a sample and a later hit can lie to each other.
-constexpr int64_t kSquareEighths = 12;
-
 // How far a pre-truncation position lies outside [-1, size]: the clearance,
 // in whole pixels, from a sample outside the raster to any acceptance square.
 int64_t outside_by(int64_t floor_position, int64_t size) {
@@ -26,9 +22,10 @@ int64_t outside_by(int64_t floor_position, int64_t size) {
 FastToneSearch::FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono)
     : tables_(ring_tables()), tab_(tab), nb_lig_(nb_lig), nb_col_(nb_col), tono_(tono) {
     if (tab == nullptr || nb_lig <= 0 || nb_col <= 0 || tono < 0 || tono > 255) return;
-    dist_.reset(new (std::nothrow) uint16_t[static_cast<std::size_t>(nb_lig) * static_cast<std::size_t>(nb_col)]);
+    dist_.reset(new (std::nothrow)
+                    uint16_t[(static_cast<std::size_t>(nb_lig) + 1) * (static_cast<std::size_t>(nb_col) + 1)]);
     if (dist_) {
-        any_tone_ = tone_distance_eighths(tab, nb_lig, nb_col, tono, dist_.get());
+        any_tone_ = tone_corner_distance_eighths(tab, nb_lig, nb_col, tono, dist_.get());
         return;
     }
     // Without the distances every sample is examined, so only whether the
@@ -42,15 +39,20 @@ FastToneSearch::FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_
 }
 
 bool FastToneSearch::is_tone(int64_t row, int64_t col) const {
-    if (dist_) return dist_[static_cast<std::size_t>(row * nb_col_ + col)] == 0;
     return static_cast<int32_t>(tab_[row][col]) == tono_;
+}
+
+int64_t FastToneSearch::square_clearance(int64_t row, int64_t col) const {
+    const uint16_t* upper = dist_.get() + static_cast<std::size_t>(row * (nb_col_ + 1) + col);
+    const uint16_t* lower = upper + nb_col_ + 1;
+    return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
 }
 
 int32_t FastToneSearch::first_useful_ring(int32_t i, int32_t j) const {
     if (i >= 0 && i < nb_lig_ && j >= 0 && j < nb_col_) {
         if (!dist_) return 1;
-        const double d = dist_[static_cast<std::size_t>(int64_t{i} * nb_col_ + j)] / 8.0;
-        return std::max(1, static_cast<int32_t>(std::ceil(d - 1.415)));
+        const double d = dist_[static_cast<std::size_t>(int64_t{i} * (nb_col_ + 1) + j)] / 8.0;
+        return std::max(1, static_cast<int32_t>(std::ceil(d - 1e-6)));
     }
     // Every hit lies in [-1, nb_lig] x [-1, nb_col], so no ring shorter than
     // the centre's distance to that box reaches one (one ring of margin for
@@ -101,26 +103,14 @@ RingHit FastToneSearch::find(int32_t i, int32_t j) const {
             if (row >= -1 && row < lines && col >= -1 && col < columns) {
                 const int64_t m2 = std::max<int64_t>(row, 0);
                 const int64_t n2 = std::max<int64_t>(col, 0);
-                if (!dist_) {
-                    if (static_cast<int32_t>(tab_[m2][n2]) == tono_) {
-                        RingHit hit;
-                        hit.dist = r;
-                        hit.m2 = static_cast<int32_t>(m2);
-                        hit.n2 = static_cast<int32_t>(n2);
-                        return hit;
-                    }
-                    ++m;
-                    continue;
-                }
-                const int64_t d = dist_[static_cast<std::size_t>(m2 * columns + n2)];
-                if (d == 0) {
+                if (is_tone(m2, n2)) {
                     RingHit hit;
                     hit.dist = r;
                     hit.m2 = static_cast<int32_t>(m2);
                     hit.n2 = static_cast<int32_t>(n2);
                     return hit;
                 }
-                clearance = d - kSquareEighths;
+                clearance = dist_ ? square_clearance(m2, n2) : 0;
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));
             }

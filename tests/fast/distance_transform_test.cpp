@@ -1,7 +1,9 @@
-// The distance map against a brute-force nearest-pixel search: every value is
-// the exact distance in eighths rounded down, 0 exactly on the tone.
+// The corner distance map against a brute-force search: every value is the
+// exact distance from the corner to the nearest square of a pixel of the tone,
+// in eighths rounded down.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -11,22 +13,30 @@
 
 namespace {
 
-uint16_t brute_eighths(const TestGrid& grid, int32_t i, int32_t j, int32_t tono) {
+int64_t gap(int64_t point, int64_t pixel) { return std::max<int64_t>({0, pixel - point, point - pixel - 1}); }
+
+uint16_t brute_eighths(const TestGrid& grid, int32_t ci, int32_t cj, int32_t tono) {
     int64_t best = -1;
     for (int32_t m = 0; m < grid.nb_lig(); ++m)
         for (int32_t n = 0; n < grid.nb_col(); ++n)
             if (static_cast<int32_t>(grid.tab()[m][n]) == tono) {
-                const int64_t d2 = int64_t{m - i} * (m - i) + int64_t{n - j} * (n - j);
+                const int64_t d2 = gap(ci, m) * gap(ci, m) + gap(cj, n) * gap(cj, n);
                 if (best < 0 || d2 < best) best = d2;
             }
     if (best < 0) return kFarAway;
-    int64_t e = static_cast<int64_t>(std::sqrt(64.0 * static_cast<double>(best)));
+    auto e = static_cast<int64_t>(std::sqrt(64.0 * static_cast<double>(best)));
     while (e * e > 64 * best) --e;
     while ((e + 1) * (e + 1) <= 64 * best) ++e;
     return static_cast<uint16_t>(std::min<int64_t>(e, kFarAway));
 }
 
-TEST(ToneDistance, ExactOnRandomGridsOfEveryShape) {
+std::vector<uint16_t> corner_map(const TestGrid& grid, int32_t tono, bool& any) {
+    std::vector<uint16_t> dist(static_cast<std::size_t>(grid.nb_lig() + 1) * (grid.nb_col() + 1));
+    any = tone_corner_distance_eighths(grid.tab(), grid.nb_lig(), grid.nb_col(), tono, dist.data());
+    return dist;
+}
+
+TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     std::mt19937 random(7);
     const int32_t shapes[][2] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {13, 17}, {40, 3}, {3, 40}, {31, 29}};
     const double densities[] = {0.0, 0.002, 0.03, 0.3, 0.9, 1.0};
@@ -34,25 +44,37 @@ TEST(ToneDistance, ExactOnRandomGridsOfEveryShape) {
         for (double density : densities) {
             TestGrid grid(shape[0], shape[1], 200);
             grid.scatter(random, 5, density);
-            std::vector<uint16_t> dist(static_cast<std::size_t>(shape[0]) * shape[1]);
-            const bool any = tone_distance_eighths(grid.tab(), shape[0], shape[1], 5, dist.data());
+            bool any = false;
+            const std::vector<uint16_t> dist = corner_map(grid, 5, any);
             EXPECT_EQ(any, grid.holds(5));
-            for (int32_t i = 0; i < shape[0]; ++i)
-                for (int32_t j = 0; j < shape[1]; ++j)
-                    ASSERT_EQ(dist[static_cast<std::size_t>(i) * shape[1] + j], brute_eighths(grid, i, j, 5))
-                        << shape[0] << "x" << shape[1] << " density " << density << " at " << i << "," << j;
+            for (int32_t i = 0; i <= shape[0]; ++i)
+                for (int32_t j = 0; j <= shape[1]; ++j)
+                    ASSERT_EQ(dist[static_cast<std::size_t>(i) * (shape[1] + 1) + j], brute_eighths(grid, i, j, 5))
+                        << shape[0] << "x" << shape[1] << " density " << density << " at corner " << i << "," << j;
         }
 }
 
-TEST(ToneDistance, SinglePixelGivesTheDistanceAlongAWideRaster) {
-    // One tone pixel at one end of a 3 x 2000 raster: far values stay exact.
+TEST(CornerDistance, SinglePixelSeenFromFarAlongAWideRaster) {
+    // One tone pixel at one end of a 3 x 2000 raster: far values stay exact,
+    // and the four corners of the pixel itself are at 0.
     TestGrid grid(3, 2000);
     grid.at(1, 0) = 1;
-    std::vector<uint16_t> dist(3 * 2000);
-    ASSERT_TRUE(tone_distance_eighths(grid.tab(), 3, 2000, 1, dist.data()));
-    EXPECT_EQ(dist[1 * 2000 + 1999], 8 * 1999);
-    EXPECT_EQ(dist[0 * 2000 + 3], static_cast<uint16_t>(std::floor(8 * std::sqrt(10.0))));
-    EXPECT_EQ(dist[1 * 2000 + 0], 0);
+    bool any = false;
+    const std::vector<uint16_t> dist = corner_map(grid, 1, any);
+    ASSERT_TRUE(any);
+    const std::size_t width = 2001;
+    EXPECT_EQ(dist[1 * width + 2000], 8 * 1999);
+    EXPECT_EQ(dist[3 * width + 4], static_cast<uint16_t>(std::floor(8 * std::sqrt(10.0))));
+    for (std::size_t corner : {1 * width + 0, 1 * width + 1, 2 * width + 0, 2 * width + 1}) EXPECT_EQ(dist[corner], 0);
+    EXPECT_EQ(dist[0 * width + 0], 8);
+}
+
+TEST(CornerDistance, AbsentToneIsFarEverywhere) {
+    TestGrid grid(4, 5, 3);
+    bool any = true;
+    const std::vector<uint16_t> dist = corner_map(grid, 256, any);
+    EXPECT_FALSE(any);
+    for (uint16_t d : dist) EXPECT_EQ(d, kFarAway);
 }
 
 }  // namespace
