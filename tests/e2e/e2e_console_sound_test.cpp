@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "dialog_text.hpp"
 #include "raster_files.hpp"
@@ -208,6 +209,25 @@ TEST_F(Sound, AShortRawFileWarnsOnceAndTheRunGoesOn) {
                           0),
               0u);
     EXPECT_EQ(read_file(folder_ + "resultado_m4.raw").size(), 4u * 5u * 6u);
+}
+
+TEST_F(Sound, ElevationsBeyondThe32BitRangeSaturate) {
+    // Every channel elevation lies between the railing's slope elevation less
+    // a negative railing height, 2147485000, and the contour's 2147483647:
+    // none fits below the top of the range, so every channel pixel holds it.
+    write_elevation_pair(folder_, "valle", 5, 6, std::vector<int32_t>(30, 2147483000));
+    RunAnswers answers;
+    answers.alti_bar = "-2000";
+    answers.alti_lim = "2147483647";
+    const BinaryRun r = run(answers.text());
+    EXPECT_EQ(r.exit_status, 0);
+    const std::vector<int32_t> raster = int32s_from_little_endian(read_file(folder_ + "resultado_m4.raw"));
+    ASSERT_EQ(raster.size(), 30u);
+    for (std::size_t k = 0; k < raster.size(); ++k) {
+        const std::size_t line = k / 6;
+        EXPECT_EQ(raster[k], line == 0 || line == 2 || line == 4 ? 0 : 2147483647) << k;
+    }
+    EXPECT_EQ(read_file(folder_ + "resultado_m4.txt"), "5\n6\n4\n0\n2147483647\n10\n");
 }
 
 TEST_F(Sound, AResultOnAFullDiskIsReportedWithStatusOne) {
