@@ -1,10 +1,13 @@
 #include "distance_transform.hpp"
 
 #include <algorithm>
-#include <utility>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <vector>
+
+#include "fast_threads.hpp"
 
 namespace {
 
@@ -14,14 +17,55 @@ int64_t floor_div(int64_t a, int64_t b) {
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-// floor(8 * sqrt(d2)), clamped to kFarAway: the largest e with e*e <= 64*d2.
+// floor(8 * sqrt(d2)), clamped to kFarAway. The square root of a whole number
+// below 2^52 is correctly rounded and never lies within rounding of a whole
+// number unless it is one, so its floor is exact.
 uint16_t eighths_of(int64_t d2) {
     if (d2 >= (int64_t{kFarAway} * kFarAway) / 64 + 1) return kFarAway;
-    const int64_t target = 64 * d2;
-    auto e = static_cast<int64_t>(std::sqrt(static_cast<double>(target)));
-    while (e * e > target) --e;
-    while ((e + 1) * (e + 1) <= target) ++e;
-    return static_cast<uint16_t>(std::min<int64_t>(e, kFarAway));
+    return static_cast<uint16_t>(std::sqrt(static_cast<double>(64 * d2)));
+}
+
+// floor((u^2 - k^2 + g2u - g2k) / (2 (u - k))), where the lower envelope moves
+// from parabola k to parabola u. In double when the line is short enough that
+// the numerator is exact and a quotient below 2^30 cannot round onto or across
+// a whole number (its distance to one is at least 1 / (2 (u - k)) > 2^-21).
+int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_line) {
+    const int64_t numerator = u * u - k * k + g2u - g2k;
+    const int64_t denominator = 2 * (u - k);
+    if (short_line) {
+        const double quotient = static_cast<double>(numerator) / static_cast<double>(denominator);
+        if (quotient < 1073741824.0 && quotient > -1073741824.0) return static_cast<int64_t>(std::floor(quotient));
+    }
+    return floor_div(numerator, denominator);
+}
+
+// One line of the lower envelope of the parabolas (x - k)^2 + g(k)^2, all in
+// integers, so the squared distance is exact (Meijster, Roerdink, Hesselink).
+void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t) {
+    const bool short_line = columns < (1 << 20);
+    for (int32_t j = 0; j < columns; ++j) g2[j] = int64_t{row[j]} * row[j];
+    auto f = [g2](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[k]; };
+    int32_t q = 0;
+    s[0] = 0;
+    t[0] = 0;
+    for (int32_t u = 1; u < columns; ++u) {
+        while (q >= 0 && f(t[q], s[q]) > f(t[q], u)) --q;
+        if (q < 0) {
+            q = 0;
+            s[0] = u;
+        } else {
+            const int64_t w = 1 + separation(s[q], u, g2[s[q]], g2[u], short_line);
+            if (w < columns) {
+                ++q;
+                s[q] = u;
+                t[q] = static_cast<int32_t>(std::max<int64_t>(w, 0));
+            }
+        }
+    }
+    for (int32_t u = columns - 1; u >= 0; --u) {
+        row[u] = eighths_of(f(u, s[q]));
+        if (u == t[q]) --q;
+    }
 }
 
 }  // namespace
@@ -30,88 +74,66 @@ bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int
                                   uint16_t* dist) {
     const int32_t lines = nb_lig + 1;  // corner lines
     const auto width = static_cast<std::size_t>(nb_col) + 1;
-    bool any = false;
+    std::atomic<bool> any{false};
 
-    // Which corners of each pixel line belong to a square of the tone: both
-    // ends of every such pixel.
-    std::vector<unsigned char> upper_marks(width, 0), lower_marks(width, 0);
-    auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
-        std::fill(marks.begin(), marks.end(), 0);
-        if (i < 0 || i >= nb_lig) return;
-        const unsigned char* line = tab[i];
-        for (std::size_t j = 0; j + 1 < width; ++j)
-            if (static_cast<int32_t>(line[j]) == tono) {
-                marks[j] = 1;
-                marks[j + 1] = 1;
-                any = true;
+    // Down and up each column of corners, a band of columns per thread: the
+    // distance to the nearest corner of a square of the tone in the same
+    // column. A column without one keeps kFarAway, which stays a lower bound of
+    // its (unbounded) distance. Corner (i, j) belongs to a square of the tone
+    // when one of the pixels (i - 1 or i, j - 1 or j) holds it.
+    split_in_bands(static_cast<int64_t>(width), [&](int64_t first, int64_t end) {
+        const auto c0 = static_cast<std::size_t>(first);
+        const auto c1 = static_cast<std::size_t>(end);
+        std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
+        auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
+            std::fill(marks.begin(), marks.end(), 0);
+            if (i < 0 || i >= nb_lig) return false;
+            const unsigned char* line = tab[i];
+            bool found = false;
+            const std::size_t from = c0 > 0 ? c0 - 1 : 0;
+            const std::size_t to = std::min(c1, static_cast<std::size_t>(nb_col));
+            for (std::size_t j = from; j < to; ++j)
+                if (static_cast<int32_t>(line[j]) == tono) {
+                    if (j >= c0) marks[j - c0] = 1;
+                    if (j + 1 < c1) marks[j + 1 - c0] = 1;
+                    found = true;
+                }
+            return found;
+        };
+        bool found = false;
+        for (int32_t i = 0; i < lines; ++i) {
+            std::swap(upper, lower);  // pixel line i - 1
+            found = mark_line(i, lower) || found;
+            uint16_t* row = dist + static_cast<std::size_t>(i) * width;
+            const uint16_t* previous = i > 0 ? row - width : nullptr;
+            for (std::size_t j = c0; j < c1; ++j) {
+                if (upper[j - c0] | lower[j - c0])
+                    row[j] = 0;
+                else
+                    row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
             }
-    };
-
-    // Down the lines: distance to the nearest marked corner above or on the
-    // point, in the same column; a column without one keeps kFarAway, which
-    // stays a lower bound of its (unbounded) distance. Corner line i touches
-    // pixel lines i - 1 and i.
-    for (int32_t i = 0; i < lines; ++i) {
-        std::swap(upper_marks, lower_marks);  // pixel line i - 1
-        mark_line(i, lower_marks);
-        uint16_t* row = dist + static_cast<std::size_t>(i) * width;
-        const uint16_t* previous = i > 0 ? row - width : nullptr;
-        for (std::size_t j = 0; j < width; ++j) {
-            if (upper_marks[j] | lower_marks[j])
-                row[j] = 0;
-            else
-                row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
         }
-    }
+        for (int32_t i = lines - 2; i >= 0; --i) {
+            uint16_t* row = dist + static_cast<std::size_t>(i) * width;
+            const uint16_t* next = row + width;
+            for (std::size_t j = c0; j < c1; ++j)
+                if (next[j] < kFarAway && next[j] + 1 < row[j]) row[j] = static_cast<uint16_t>(next[j] + 1);
+        }
+        if (found) any = true;
+    });
     if (!any) {
         std::fill(dist, dist + static_cast<std::size_t>(lines) * width, kFarAway);
         return false;
     }
-    // Up the lines: the nearest one below, if nearer.
-    for (int32_t i = lines - 2; i >= 0; --i) {
-        uint16_t* row = dist + static_cast<std::size_t>(i) * width;
-        const uint16_t* below = row + width;
-        for (std::size_t j = 0; j < width; ++j)
-            if (below[j] < kFarAway && below[j] + 1 < row[j]) row[j] = static_cast<uint16_t>(below[j] + 1);
-    }
 
-    // Along each line: the lower envelope of the parabolas (x - k)^2 + g(k)^2,
-    // all in integers, so the squared distance is exact.
-    std::vector<int64_t> g2(width);
-    std::vector<int32_t> s(width), t(width);
-    const auto columns = static_cast<int32_t>(width);
-    for (int32_t i = 0; i < lines; ++i) {
-        uint16_t* row = dist + static_cast<std::size_t>(i) * width;
-        for (std::size_t j = 0; j < width; ++j) g2[j] = int64_t{row[j]} * row[j];
-        auto f = [&](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[static_cast<std::size_t>(k)]; };
-        auto sep = [&](int32_t k, int32_t u) {
-            return floor_div(int64_t{u} * u - int64_t{k} * k + g2[static_cast<std::size_t>(u)] -
-                                 g2[static_cast<std::size_t>(k)],
-                             2 * (int64_t{u} - k));
-        };
-        int32_t q = 0;
-        s[0] = 0;
-        t[0] = 0;
-        for (int32_t u = 1; u < columns; ++u) {
-            while (q >= 0 && f(t[static_cast<std::size_t>(q)], s[static_cast<std::size_t>(q)]) >
-                                 f(t[static_cast<std::size_t>(q)], u))
-                --q;
-            if (q < 0) {
-                q = 0;
-                s[0] = u;
-            } else {
-                const int64_t w = 1 + sep(s[static_cast<std::size_t>(q)], u);
-                if (w < columns) {
-                    ++q;
-                    s[static_cast<std::size_t>(q)] = u;
-                    t[static_cast<std::size_t>(q)] = static_cast<int32_t>(std::max<int64_t>(w, 0));
-                }
-            }
-        }
-        for (int32_t u = columns - 1; u >= 0; --u) {
-            row[static_cast<std::size_t>(u)] = eighths_of(f(u, s[static_cast<std::size_t>(q)]));
-            if (u == t[static_cast<std::size_t>(q)]) --q;
-        }
-    }
+    // Along each line, a band of lines per thread: the nearest marked corner
+    // of any column.
+    split_in_bands(lines, [&](int64_t first, int64_t end) {
+        std::vector<int64_t> g2(width);
+        std::vector<int32_t> s(width), t(width);
+        for (int64_t i = first; i < end; ++i)
+            envelope_line(dist + static_cast<std::size_t>(i) * width, static_cast<int32_t>(width), g2.data(),
+                          s.data(), t.data());
+    });
     return true;
 }

@@ -10,8 +10,9 @@
 // the lines give, per column, the distance to the nearest corner of the set in
 // that column; one lower-envelope pass per line (Meijster, Roerdink and
 // Hesselink) then gives the exact squared distance in integers. Cost: a few
-// operations per point; the only storage beyond the result is a few vectors of
-// one line.
+// operations per point, shared among threads (fast_threads.hpp; the result
+// does not depend on their number); the only storage beyond the result is a
+// few vectors of one line per thread.
 #pragma once
 
 #include <cstdint>
