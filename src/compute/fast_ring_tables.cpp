@@ -1,5 +1,6 @@
 #include "fast_ring_tables.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -55,7 +56,16 @@ RingTables build() {
                 offset.dr = static_cast<int16_t>(fx);
                 offset.dc = static_cast<int16_t>(fy);
             }
+            offset.same = 0;
             tables.offsets.push_back(offset);
+        }
+        // Runs of samples on one pixel, counted back from the end of the ring.
+        const std::size_t begin = tables.first[static_cast<std::size_t>(r)];
+        for (std::size_t k = tables.offsets.size() - 1; k > begin; --k) {
+            SampleOffset& before = tables.offsets[k - 1];
+            const SampleOffset& after = tables.offsets[k];
+            if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
+                before.same = static_cast<uint8_t>(std::min(255, after.same + 1));
         }
     }
     tables.first[static_cast<std::size_t>(kLargestRing) + 1] = static_cast<uint32_t>(tables.offsets.size());

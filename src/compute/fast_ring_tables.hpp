@@ -22,10 +22,13 @@
 
 // A sample's offsets: line i + dr, column j + dc before truncation toward zero
 // of a negative position. kExactSample in dr marks a sample whose position
-// depends on the centre.
+// depends on the centre. `same` counts the samples right after this one that
+// fall on the same pixel for every centre (up to 255): when this one misses,
+// so do they.
 struct SampleOffset {
     int16_t dr;
     int16_t dc;
+    uint8_t same;
 };
 inline constexpr int16_t kExactSample = INT16_MIN;
 

@@ -103,20 +103,24 @@ RingHit FastToneSearch::find(int32_t i, int32_t j) const {
             if (row >= -1 && row < lines && col >= -1 && col < columns) {
                 const int64_t m2 = std::max<int64_t>(row, 0);
                 const int64_t n2 = std::max<int64_t>(col, 0);
-                if (is_tone(m2, n2)) {
+                // A pixel of the tone has its corners at distance 0, so the
+                // grid is read only where the clearance is 0.
+                clearance = dist_ ? square_clearance(m2, n2) : 0;
+                if (clearance == 0 && is_tone(m2, n2)) {
                     RingHit hit;
                     hit.dist = r;
                     hit.m2 = static_cast<int32_t>(m2);
                     hit.n2 = static_cast<int32_t>(n2);
                     return hit;
                 }
-                clearance = dist_ ? square_clearance(m2, n2) : 0;
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));
             }
-            // Samples nearer than the clearance along the chord cannot hit.
+            // Samples nearer than the clearance along the chord cannot hit, nor
+            // can the samples on the same pixel as this one.
             const double skip = clearance > 1 ? static_cast<double>(clearance - 1) * per_eighth : 0.0;
-            m += skip >= static_cast<double>(k2) ? k2 : std::max<uint32_t>(1, static_cast<uint32_t>(skip));
+            m += skip >= static_cast<double>(k2) ? k2
+                                                 : std::max<uint32_t>(offset.same + 1u, static_cast<uint32_t>(skip));
         }
     }
     return miss(i, j);
