@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "fast_threads.hpp"
+
 namespace {
 
 constexpr int32_t kSamples[4] = {360, 720, 1440, 2880};
@@ -15,6 +17,40 @@ constexpr long double kNearWhole = 1.0L / 1048576.0L;  // 2^-20
 bool near_whole(long double x, long double whole_below) {
     const long double frac = x - whole_below;  // exact: both within 2^11
     return frac < kNearWhole || frac > 1.0L - kNearWhole;
+}
+
+// floor of an exact extended product of at most 2^11 in size.
+long double floor_of(long double x) {
+    const auto whole = static_cast<long double>(static_cast<int64_t>(x));  // toward zero
+    return whole > x ? whole - 1.0L : whole;
+}
+
+void fill_ring(RingTables& tables, int32_t r) {
+    const int b = RingTables::band_of(r);
+    const long double reach = static_cast<long double>(static_cast<double>(r));
+    SampleOffset* ring = tables.offsets.data() + tables.first[static_cast<std::size_t>(r)];
+    for (int32_t m = 0; m < kSamples[b]; ++m) {
+        const long double x = reach * static_cast<long double>(tables.sinus[b][static_cast<std::size_t>(m)]);
+        const long double y = reach * static_cast<long double>(tables.cosin[b][static_cast<std::size_t>(m)]);
+        const long double fx = floor_of(-x);
+        const long double fy = floor_of(y);
+        SampleOffset& offset = ring[m];
+        if (near_whole(-x, fx) || near_whole(y, fy)) {
+            offset.dr = kExactSample;
+            offset.dc = 0;
+        } else {
+            offset.dr = static_cast<int16_t>(fx);
+            offset.dc = static_cast<int16_t>(fy);
+        }
+        offset.same = 0;
+    }
+    // Runs of samples on one pixel, counted back from the end of the ring.
+    for (int32_t k = kSamples[b] - 1; k > 0; --k) {
+        SampleOffset& before = ring[k - 1];
+        const SampleOffset& after = ring[k];
+        if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
+            before.same = static_cast<uint8_t>(std::min(255, after.same + 1));
+    }
 }
 
 RingTables build() {
@@ -32,43 +68,21 @@ RingTables build() {
     }
     tables.first.assign(static_cast<std::size_t>(kLargestRing) + 2, 0);
     tables.samples_per_eighth.assign(static_cast<std::size_t>(kLargestRing) + 1, 0.0);
-    std::size_t total = 0;
-    for (int32_t r = 1; r <= kLargestRing; ++r) total += static_cast<std::size_t>(kSamples[RingTables::band_of(r)]);
-    tables.offsets.reserve(total);
+    uint32_t total = 0;
     for (int32_t r = 1; r <= kLargestRing; ++r) {
         const int b = RingTables::band_of(r);
-        tables.first[static_cast<std::size_t>(r)] = static_cast<uint32_t>(tables.offsets.size());
+        tables.first[static_cast<std::size_t>(r)] = total;
+        total += static_cast<uint32_t>(kSamples[b]);
         // Chord between samples m and m' <= r * (m' - m) * step in radians; the
         // factor below the exact inverse absorbs every rounding of the tables.
-        tables.samples_per_eighth[static_cast<std::size_t>(r)] =
-            (1.0 - 1e-6) / (8.0 * r * kStep[b] * papi);
-        const long double reach = static_cast<long double>(static_cast<double>(r));
-        for (int32_t m = 0; m < kSamples[b]; ++m) {
-            const long double x = reach * static_cast<long double>(tables.sinus[b][static_cast<std::size_t>(m)]);
-            const long double y = reach * static_cast<long double>(tables.cosin[b][static_cast<std::size_t>(m)]);
-            const long double fx = std::floor(-x);
-            const long double fy = std::floor(y);
-            SampleOffset offset{};
-            if (near_whole(-x, fx) || near_whole(y, fy)) {
-                offset.dr = kExactSample;
-                offset.dc = 0;
-            } else {
-                offset.dr = static_cast<int16_t>(fx);
-                offset.dc = static_cast<int16_t>(fy);
-            }
-            offset.same = 0;
-            tables.offsets.push_back(offset);
-        }
-        // Runs of samples on one pixel, counted back from the end of the ring.
-        const std::size_t begin = tables.first[static_cast<std::size_t>(r)];
-        for (std::size_t k = tables.offsets.size() - 1; k > begin; --k) {
-            SampleOffset& before = tables.offsets[k - 1];
-            const SampleOffset& after = tables.offsets[k];
-            if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
-                before.same = static_cast<uint8_t>(std::min(255, after.same + 1));
-        }
+        tables.samples_per_eighth[static_cast<std::size_t>(r)] = (1.0 - 1e-6) / (8.0 * r * kStep[b] * papi);
     }
-    tables.first[static_cast<std::size_t>(kLargestRing) + 1] = static_cast<uint32_t>(tables.offsets.size());
+    tables.first[static_cast<std::size_t>(kLargestRing) + 1] = total;
+    tables.offsets.resize(total);
+    // Rings are independent: a band of rings per thread.
+    split_in_bands(kLargestRing, [&tables](int64_t first_ring, int64_t end_ring) {
+        for (auto r = static_cast<int32_t>(first_ring + 1); r <= end_ring; ++r) fill_ring(tables, r);
+    });
     return tables;
 }
 
