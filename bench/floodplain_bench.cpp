@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "bench_files.hpp"
+#include "fast_search_batch.hpp"
+#include "fast_threads.hpp"
 #include "fast_tone_search.hpp"
 #include "floodplain_scenario.hpp"
 #include "literal_circle.hpp"
@@ -210,6 +212,20 @@ int main(int argc, char** argv) {
             std::printf("   all pass-1 searches: %zu in %.3f s (%.3f s of processor), %.3f us each, %lld misses\n",
                         2 * pass1.size(), pass1_seconds, pass1_cpu,
                         pass1_seconds * 1e6 / static_cast<double>(2 * pass1.size()), misses);
+
+            // The same searches shared among the threads, as a pass 1 that
+            // searches first and applies afterwards could run them.
+            std::vector<SearchCentre> centres;
+            for (const Position& p : pass1) centres.push_back({p.i, p.j});
+            start = Clock::now();
+            const std::vector<SearchPair> pairs = find_pairs(contour, boundary, centres);
+            const double shared_seconds = seconds_since(start);
+            std::size_t differ = 0;
+            for (std::size_t k = 0; k < pass1.size(); ++k)
+                differ += !same(pairs[k].contour, contour.find(pass1[k].i, pass1[k].j)) +
+                          !same(pairs[k].boundary, boundary.find(pass1[k].i, pass1[k].j));
+            std::printf("   the same searches on %d threads: %.3f s, %s\n", fast_thread_count(), shared_seconds,
+                        differ == 0 ? "identical" : "DIFFERENT");
             frucmatrice(lim_inf, run.nb_lig);
         }
 

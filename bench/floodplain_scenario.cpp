@@ -22,7 +22,7 @@ int32_t noise(int32_t i, int32_t j, int32_t range) {
 }
 
 struct Valley {
-    double scale;  // 1 at 4096 pixels across
+    double scale;  // 1 for a valley 4096 pixels across (or more), less for smaller ones
     double centre_col;
     double centre(double i) const {
         return centre_col + 500 * scale * std::sin(kTwoPi * i / (1500 * scale)) +
@@ -76,15 +76,23 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
     if (!run.itab_in || !run.tab_bar || !run.tab_in || !run.tab_curv || !run.tab_perim || !run.dtab || !run.itab_out)
         return false;
 
-    const Valley valley{std::min(nb_lig, nb_col) / 4096.0, nb_col / 2.0};
+    // One valley per 4096 columns, side by side, so that a larger raster holds
+    // more river of the same kind rather than wider floodplains.
+    const int valleys = std::max(1, static_cast<int>(nb_col / 4096.0 + 0.5));
+    const double share = static_cast<double>(nb_col) / valleys;
+    std::vector<Valley> valley;
+    for (int v = 0; v < valleys; ++v)
+        valley.push_back({std::min(1.0, std::min<double>(nb_lig, share) / 4096.0), (v + 0.5) * share});
     const auto bar = static_cast<unsigned char>(tones.bar);
-    draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return valley.left_bank(i); });
-    draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return valley.right_bank(i); });
     const auto lim = static_cast<unsigned char>(tones.lim);
-    draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return valley.left_contour(i); });
-    draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return valley.right_contour(i); });
+    for (const Valley& vy : valley) {
+        draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return vy.left_bank(i); });
+        draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return vy.right_bank(i); });
+        draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return vy.left_contour(i); });
+        draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return vy.right_contour(i); });
+    }
 
-    // Lakes in the floodplain, about six per 4096 x 4096.
+    // Lakes in the floodplains, about six per 4096 x 4096.
     struct Lake {
         double i, j, radius;
     };
@@ -92,11 +100,12 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
     std::mt19937_64 random(4096);
     const int count = std::max(1, static_cast<int>(6.0 * nb_lig / 4096.0 * nb_col / 4096.0 + 0.5));
     for (int k = 0; k < count; ++k) {
+        const Valley& vy = valley[static_cast<std::size_t>(k / 2) % valley.size()];
         const double i = std::uniform_real_distribution<double>(0.05, 0.95)(random) * nb_lig;
-        const double radius = std::max(3.0, std::uniform_real_distribution<double>(20, 60)(random) * valley.scale);
+        const double radius = std::max(3.0, std::uniform_real_distribution<double>(20, 60)(random) * vy.scale);
         const bool left = k % 2 == 0;
-        const double j = left ? valley.left_bank(i) - valley.left_plain(i) / 2 : valley.right_bank(i) + valley.right_plain(i) / 2;
-        lakes.push_back({i, j, std::min(radius, (left ? valley.left_plain(i) : valley.right_plain(i)) / 3)});
+        const double j = left ? vy.left_bank(i) - vy.left_plain(i) / 2 : vy.right_bank(i) + vy.right_plain(i) / 2;
+        lakes.push_back({i, j, std::min(radius, (left ? vy.left_plain(i) : vy.right_plain(i)) / 3)});
     }
     const auto perim = static_cast<unsigned char>(tones.perim);
     for (const Lake& lake : lakes)
@@ -109,11 +118,20 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
             }
 
     const auto cauce = static_cast<unsigned char>(tones.cauce);
+    std::vector<double> bounds(valley.size() * 5);
     for (int32_t i = 0; i < nb_lig; ++i) {
-        const double c = valley.centre(i);
-        const double lc = valley.left_contour(i), lb = valley.left_bank(i);
-        const double rb = valley.right_bank(i), rc = valley.right_contour(i);
+        for (std::size_t v = 0; v < valley.size(); ++v) {
+            bounds[5 * v] = valley[v].centre(i);
+            bounds[5 * v + 1] = valley[v].left_contour(i);
+            bounds[5 * v + 2] = valley[v].left_bank(i);
+            bounds[5 * v + 3] = valley[v].right_bank(i);
+            bounds[5 * v + 4] = valley[v].right_contour(i);
+        }
         for (int32_t j = 0; j < nb_col; ++j) {
+            // The valley of this column: the one whose centre is nearest.
+            const auto v = std::min<std::size_t>(valley.size() - 1, static_cast<std::size_t>(j / share));
+            const double c = bounds[5 * v], lc = bounds[5 * v + 1], lb = bounds[5 * v + 2];
+            const double rb = bounds[5 * v + 3], rc = bounds[5 * v + 4];
             const bool plain = (j > lc + 1 && j < lb - 1) || (j > rb + 1 && j < rc - 1);
             if (plain && run.tab_in[i][j] == 0 && run.tab_bar[i][j] != bar && run.tab_curv[i][j] != lim)
                 run.tab_in[i][j] = cauce;

@@ -1,9 +1,10 @@
 // A deterministic floodplain, generated in memory into a run record: a
 // meandering river whose two banks are the railing, a floodplain 100 to 600
-// pixels wide on each side (at 4096 pixels a side; scaled with the size) up
-// to a limiting contour line on each side, a few lakes whose shores are
-// water-body perimeters, and a slope model that descends along the valley with
-// noise. The same size always gives the same rasters.
+// pixels wide on each side up to a limiting contour line on each side, a few
+// lakes whose shores are water-body perimeters, and a slope model that
+// descends along the valley with noise. A raster wider than 4096 columns holds
+// one such valley per 4096 columns, side by side; a smaller one holds one
+// valley scaled down. The same size always gives the same rasters.
 #pragma once
 
 #include <cstdint>

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <utility>
 #include <random>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "fast_search_batch.hpp"
 #include "fast_test_grid.hpp"
 #include "fast_tone_search.hpp"
 #include "literal_circle.hpp"
@@ -217,6 +219,45 @@ TEST(FastSearchAgainstLiteral, DenseToneEverywhere) {
     const FastToneSearch fast(grid.tab(), 20, 20, 3);
     for (int32_t i = -3; i < 23; ++i)
         for (int32_t j = -3; j < 23; j += 5) expect_same(grid, fast, i, j, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The searches of many centres shared among threads give, centre by centre,
+// what the searches one at a time give, whatever the number of threads.
+TEST(FastSearchBatch, SameAsOneAtATimeForEveryThreadCount) {
+    std::mt19937 random(99);
+    TestGrid contour_grid(90, 70, 255);
+    TestGrid boundary_grid(90, 70, 255);
+    contour_grid.scatter(random, 10, 0.01);
+    boundary_grid.scatter(random, 1, 0.02);
+    const FastToneSearch contour(contour_grid.tab(), 90, 70, 10);
+    const FastToneSearch boundary(boundary_grid.tab(), 90, 70, 1);
+    std::vector<SearchCentre> centres;
+    for (int32_t i = -2; i < 92; i += 3)
+        for (int32_t j = -2; j < 72; j += 3) centres.push_back({i, j});
+    const char* before = std::getenv("LORVANTIDE_THREADS");
+    const std::string saved = before ? before : "";
+    for (const char* threads : {"1", "2", "3", "7"}) {
+        setenv("LORVANTIDE_THREADS", threads, 1);
+        const std::vector<SearchPair> pairs = find_pairs(contour, boundary, centres);
+        ASSERT_EQ(pairs.size(), centres.size());
+        for (std::size_t k = 0; k < centres.size(); ++k) {
+            const RingHit a = contour.find(centres[k].i, centres[k].j);
+            const RingHit b = boundary.find(centres[k].i, centres[k].j);
+            ASSERT_TRUE(pairs[k].contour.dist == a.dist && pairs[k].contour.m2 == a.m2 && pairs[k].contour.n2 == a.n2)
+                << threads << " threads, centre " << centres[k].i << "," << centres[k].j;
+            ASSERT_TRUE(pairs[k].boundary.dist == b.dist && pairs[k].boundary.m2 == b.m2 &&
+                        pairs[k].boundary.n2 == b.n2)
+                << threads << " threads, centre " << centres[k].i << "," << centres[k].j;
+        }
+    }
+    if (before)
+        setenv("LORVANTIDE_THREADS", saved.c_str(), 1);
+    else
+        unsetenv("LORVANTIDE_THREADS");
 }
 
 }  // namespace
