@@ -47,6 +47,7 @@ std::string format_text(const char* format, ...) {
 }
 
 void Console::say(std::string_view text) {
+    show_pending_line();
     out_ << text;
     out_.flush();
 }
@@ -59,6 +60,7 @@ void Console::sayf(const char* format, ...) {
 }
 
 bool Console::read_word(std::string& word) {
+    show_pending_line();
     out_.flush();
     return static_cast<bool>(in_ >> word);
 }
@@ -69,7 +71,33 @@ Console::IntAnswer Console::read_int(int32_t& value) {
     return parse_decimal_int32(word, value) ? IntAnswer::ok : IntAnswer::not_integer;
 }
 
-void Console::progress(std::string_view text) { out_ << text; }
+void Console::progress(std::string_view text) {
+    if (!throttled_) {
+        out_ << text;
+        return;
+    }
+    if (text.find('\r') == std::string_view::npos) {  // a heading: it stays on the screen
+        show_pending_line();
+        out_ << text;
+        out_.flush();
+        return;
+    }
+    pending_line_.assign(text);
+    if (!last_shown_ || clock() - *last_shown_ >= interval_) show_pending_line();
+}
+
+void Console::throttle_progress(std::chrono::steady_clock::duration interval) {
+    throttled_ = true;
+    interval_ = interval;
+}
+
+void Console::show_pending_line() {
+    if (pending_line_.empty()) return;
+    out_ << pending_line_;
+    out_.flush();
+    pending_line_.clear();
+    last_shown_ = clock();
+}
 
 void Console::progressf(const char* format, ...) {
     va_list args;
@@ -78,4 +106,7 @@ void Console::progressf(const char* format, ...) {
     va_end(args);
 }
 
-void Console::end_progress() { out_.flush(); }
+void Console::end_progress() {
+    show_pending_line();
+    out_.flush();
+}
