@@ -36,10 +36,10 @@ Outcome treatment(Run& run, Console& console) {
     for (const FillPass& pass : kFillPasses) fill_pass(run, console, pass, interpolate);
 
     if (interpolation.contour_misses() > 0 || interpolation.boundary_misses() > 0) {
-        console.progressf("\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"
-                          " a menos de 1500 pixeles \n",
-                          static_cast<long long>(interpolation.contour_misses()),
-                          static_cast<long long>(interpolation.boundary_misses()));
+        console.sayf("\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"
+                     " a menos de 1500 pixeles \n",
+                     static_cast<long long>(interpolation.contour_misses()),
+                     static_cast<long long>(interpolation.boundary_misses()));
     }
     console.end_progress();
     return Outcome::go_on;
