@@ -1,6 +1,7 @@
 // Floodplain benchmark of the ring search and of whole runs.
 //
 //   floodplain_bench [size | lines columns] [--sample N] [--no-literal] [--no-stage] [--no-files]
+//                    [--write-only FOLDER]
 //
 // Generates the floodplain scenario in memory (default 4096 x 4096) and prints:
 //  1. the literal and the fast search on the same random sample of pass-1
@@ -95,6 +96,7 @@ struct Options {
     int32_t nb_lig = 4096, nb_col = 4096;
     int sample = 1000;
     bool literal = true, stage = true, files = true;
+    std::string write_only;  // folder: write the scenario's raster pairs there and stop
 };
 
 Options parse(int argc, char** argv) {
@@ -106,6 +108,8 @@ Options parse(int argc, char** argv) {
             o.sample = std::atoi(argv[++k]);
         else if (a == "--no-literal")
             o.literal = false;
+        else if (a == "--write-only" && k + 1 < argc)
+            o.write_only = argv[++k];
         else if (a == "--no-stage")
             o.stage = false;
         else if (a == "--no-files")
@@ -139,6 +143,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::printf("scenario generated in %.2f s\n", seconds_since(start));
+        if (!options.write_only.empty()) {
+            // For runs of the console program itself: the answers go with it.
+            const bool written = write_scenario_files(run, options.write_only);
+            std::FILE* answers = std::fopen((options.write_only + "/answers.txt").c_str(), "w");
+            if (answers) {
+                std::fputs(scenario_answers(run, "rio").c_str(), answers);
+                std::fclose(answers);
+            }
+            std::printf("%s %s\n", written && answers ? "scenario written to" : "COULD NOT WRITE", options.write_only.c_str());
+            return written && answers ? 0 : 1;
+        }
 
         std::vector<Position> pass1;
         for (int32_t i = 0; i < run.nb_lig; i += 4)
