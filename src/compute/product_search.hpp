@@ -10,11 +10,11 @@
 
 #include <cstdint>
 
-#include "band_table_search.hpp"
+#include "fast_tone_search.hpp"
 #include "ring_search.hpp"
 #include "run_state.hpp"
 
-using ProductSearch = BandTableSearch;
+using ProductSearch = FastToneSearch;
 
 // The search in its historical shape: the distance to the nearest pixel of
 // `tono` around line i, column j of `tab`, with the pixel hit (or, without a
