@@ -20,10 +20,15 @@ int64_t outside_by(int64_t floor_position, int64_t size) {
 }  // namespace
 
 FastToneSearch::FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono)
+    : FastToneSearch(tab, nb_lig, nb_col, tono, Distances::measure) {}
+
+FastToneSearch::FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono,
+                               Distances distances)
     : tables_(ring_tables()), tab_(tab), nb_lig_(nb_lig), nb_col_(nb_col), tono_(tono) {
     if (tab == nullptr || nb_lig <= 0 || nb_col <= 0 || tono < 0 || tono > 255) return;
-    dist_.reset(new (std::nothrow)
-                    uint16_t[(static_cast<std::size_t>(nb_lig) + 1) * (static_cast<std::size_t>(nb_col) + 1)]);
+    if (distances == Distances::measure)
+        dist_.reset(new (std::nothrow)
+                        uint16_t[(static_cast<std::size_t>(nb_lig) + 1) * (static_cast<std::size_t>(nb_col) + 1)]);
     if (dist_) {
         any_tone_ = tone_corner_distance_eighths(tab, nb_lig, nb_col, tono, dist_.get());
         return;

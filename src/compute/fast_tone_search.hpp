@@ -45,6 +45,11 @@ public:
     // search still answers, examining every sample from ring 1.
     FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono);
 
+    // Whether to measure the distances: `skip` gives the search it falls back
+    // on when they cannot be stored, so that it can be proved on its own.
+    enum class Distances { measure, skip };
+    FastToneSearch(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono, Distances distances);
+
     // The first pixel of the tone met by the rings around line i, column j, or
     // a miss with the last position examined. Any centre is accepted; no grid
     // is read outside the raster. Safe to call from several threads at once.

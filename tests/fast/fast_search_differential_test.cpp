@@ -64,6 +64,26 @@ TEST(FastSearchAgainstLiteral, SmallRandomGridsWithCentresOnAndBeyondTheBorders)
     EXPECT_GT(hits, 3000);
 }
 
+// The search without distances (what remains when they cannot be stored)
+// examines every sample from ring 1: still the literal walk.
+TEST(FastSearchAgainstLiteral, WithoutDistancesOnSmallRandomGrids) {
+    std::mt19937 random(77);
+    for (int g = 0; g < 60; ++g) {
+        const int32_t nb_lig = uniform(random, 1, 20);
+        const int32_t nb_col = uniform(random, 1, 20);
+        TestGrid grid(nb_lig, nb_col, 255);
+        grid.scatter(random, 6, std::uniform_real_distribution<double>(0.01, 0.5)(random));
+        if (!grid.holds(6)) grid.at(nb_lig - 1, 0) = 6;
+        const FastToneSearch slow(grid.tab(), nb_lig, nb_col, 6, FastToneSearch::Distances::skip);
+        ASSERT_FALSE(slow.measured());
+        for (int c = 0; c < 10; ++c)
+            expect_same(grid, slow, uniform(random, -5, nb_lig + 4), uniform(random, -5, nb_col + 4), 6);
+    }
+    TestGrid grid(3, 3, 6);
+    const FastToneSearch absent(grid.tab(), 3, 3, 7, FastToneSearch::Distances::skip);
+    EXPECT_FALSE(expect_same(grid, absent, 1, 1, 7).found());
+}
+
 TEST(FastSearchAgainstLiteral, EveryCentreOfAGridWithASingleTonePixel) {
     // Each pixel of the neighbourhood, including the four raster corners and
     // the first line and column, where positions just below 0 truncate to 0.
