@@ -67,7 +67,7 @@ RingTables build() {
         }
     }
     tables.first.assign(static_cast<std::size_t>(kLargestRing) + 2, 0);
-    tables.samples_per_eighth.assign(static_cast<std::size_t>(kLargestRing) + 1, 0.0);
+    tables.samples_per_eighth.assign(static_cast<std::size_t>(kLargestRing) + 1, 0);
     uint32_t total = 0;
     for (int32_t r = 1; r <= kLargestRing; ++r) {
         const int b = RingTables::band_of(r);
@@ -75,7 +75,8 @@ RingTables build() {
         total += static_cast<uint32_t>(kSamples[b]);
         // Chord between samples m and m' <= r * (m' - m) * step in radians; the
         // factor below the exact inverse absorbs every rounding of the tables.
-        tables.samples_per_eighth[static_cast<std::size_t>(r)] = (1.0 - 1e-6) / (8.0 * r * kStep[b] * papi);
+        tables.samples_per_eighth[static_cast<std::size_t>(r)] =
+            static_cast<uint32_t>(65536.0 * (1.0 - 1e-6) / (8.0 * r * kStep[b] * papi));
     }
     tables.first[static_cast<std::size_t>(kLargestRing) + 1] = total;
     tables.offsets.resize(total);

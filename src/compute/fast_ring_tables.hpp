@@ -40,14 +40,16 @@ struct RingTables {
     std::vector<SampleOffset> offsets;
     // Where ring r starts in offsets (r = 1..kLargestRing + 1).
     std::vector<uint32_t> first;
-    // 1 / (8 * r * step in radians), rounded down a little: how many samples of
-    // ring r a clearance of c eighths of a pixel covers, at least.
-    std::vector<double> samples_per_eighth;
+    // 1 / (8 * r * step in radians) in units of 2^-16, rounded down a little:
+    // a clearance of c eighths of a pixel covers at least
+    // (c * samples_per_eighth[r]) >> 16 samples of ring r along the chord.
+    std::vector<uint32_t> samples_per_eighth;
 
     static int band_of(int32_t radius) { return radius > 107 ? 3 : radius > 64 ? 2 : radius > 33 ? 1 : 0; }
 };
 
-// Built on first use (about 16 MB), then shared, read-only, by every search.
+// Built on first use (about 25 MB, a band of rings per thread), then shared,
+// read-only, by every search.
 const RingTables& ring_tables();
 
 // The literal position of sample m of ring `radius` around (i, j).

@@ -83,7 +83,7 @@ RingHit FastToneSearch::find(int32_t i, int32_t j) const {
     for (int32_t r = first_useful_ring(i, j); r <= kLargestRing; ++r) {
         const SampleOffset* ring = tables_.offsets.data() + tables_.first[static_cast<std::size_t>(r)];
         const uint32_t k2 = tables_.first[static_cast<std::size_t>(r) + 1] - tables_.first[static_cast<std::size_t>(r)];
-        const double per_eighth = tables_.samples_per_eighth[static_cast<std::size_t>(r)];
+        const int64_t per_eighth = tables_.samples_per_eighth[static_cast<std::size_t>(r)];
         uint32_t m = 0;
         while (m < k2) {
             const SampleOffset offset = ring[m];
@@ -123,9 +123,8 @@ RingHit FastToneSearch::find(int32_t i, int32_t j) const {
             }
             // Samples nearer than the clearance along the chord cannot hit, nor
             // can the samples on the same pixel as this one.
-            const double skip = clearance > 1 ? static_cast<double>(clearance - 1) * per_eighth : 0.0;
-            m += skip >= static_cast<double>(k2) ? k2
-                                                 : std::max<uint32_t>(offset.same + 1u, static_cast<uint32_t>(skip));
+            const int64_t skip = clearance > 1 ? ((clearance - 1) * per_eighth) >> 16 : 0;
+            m += skip >= k2 ? k2 : std::max<uint32_t>(offset.same + 1u, static_cast<uint32_t>(skip));
         }
     }
     return miss(i, j);
