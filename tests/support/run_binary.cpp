@@ -10,16 +10,19 @@
 
 #include "temp_folder.hpp"
 
-namespace {
+BinaryRun run_child(const ChildRequest& request) {
+    const std::string& binary = request.binary;
+    const unsigned long long address_space_bytes = request.address_space_bytes;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& word : request.arguments) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
 
-// address_space_bytes 0: no limit.
-BinaryRun run_child(const std::string& binary, const std::string& work_dir, const std::string& answers,
-                    const std::map<std::string, std::string>& env, unsigned long long address_space_bytes) {
     TempFolder scratch;
     const std::string in_path = scratch / "answers";
     const std::string out_path = scratch / "stdout";
     const std::string err_path = scratch / "stderr";
-    write_file(in_path, answers);
+    write_file(in_path, request.input);
 
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -28,13 +31,13 @@ BinaryRun run_child(const std::string& binary, const std::string& work_dir, cons
         const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
-        if (chdir(work_dir.c_str()) != 0) _exit(126);
+        if (chdir(request.work_dir.c_str()) != 0) _exit(126);
         if (address_space_bytes != 0) {
             const rlimit limit{static_cast<rlim_t>(address_space_bytes), static_cast<rlim_t>(address_space_bytes)};
             if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
         }
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+        for (const auto& [name, value] : request.env) setenv(name.c_str(), value.c_str(), 1);
+        execv(binary.c_str(), argv.data());
         _exit(127);
     }
     int status = 0;
@@ -47,15 +50,13 @@ BinaryRun run_child(const std::string& binary, const std::string& work_dir, cons
     return run;
 }
 
-}  // namespace
-
 BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
                      const std::map<std::string, std::string>& env) {
-    return run_child(binary, work_dir, answers, env, 0);
+    return run_child({binary, {}, work_dir, answers, env, 0});
 }
 
 BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
                                        const std::string& answers, const std::map<std::string, std::string>& env,
                                        unsigned long long address_space_bytes) {
-    return run_child(binary, work_dir, answers, env, address_space_bytes);
+    return run_child({binary, {}, work_dir, answers, env, address_space_bytes});
 }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 struct BinaryRun {
     int exit_status = -1;
@@ -21,6 +22,18 @@ BinaryRun run_binary(const std::string& binary, const std::string& work_dir, con
 BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
                                        const std::string& answers, const std::map<std::string, std::string>& env,
                                        unsigned long long address_space_bytes);
+
+// Any program of the project, with command-line arguments; standard input
+// holds `input`.
+struct ChildRequest {
+    std::string binary;
+    std::vector<std::string> arguments;
+    std::string work_dir = ".";
+    std::string input;
+    std::map<std::string, std::string> env;
+    unsigned long long address_space_bytes = 0;  // 0: no limit
+};
+BinaryRun run_child(const ChildRequest& request);
 
 // The console program built alongside the tests.
 inline std::string lorvantide_binary() {
