@@ -34,9 +34,15 @@ Outcome save(Run& run, Console& console) {
     int32_t max = 0;
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
     for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
+        const double* elevations = run.dtab[i];
+        int32_t* out = run.itab_out[i];
         for (int32_t j = 0; j < run.nb_col; ++j) {
-            const int32_t value = round_elevation(run.dtab[i][j]);
-            run.itab_out[i][j] = value;
+            // Most pixels lie outside the channel and hold 0.0, which rounds
+            // to 0; the extended-precision rounding costs a change of the
+            // floating-point control word, so it is kept for the others.
+            const double elevation = elevations[j];
+            const int32_t value = elevation == 0.0 ? 0 : round_elevation(elevation);
+            out[j] = value;
             if (value < min) min = value;
             if (value > max) max = value;
         }
