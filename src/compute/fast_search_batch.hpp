@@ -20,5 +20,6 @@ struct SearchPair {
     RingHit boundary;  // second search
 };
 
+// `threads`: at most that many threads (0: as many as fast_threads.hpp chooses).
 std::vector<SearchPair> find_pairs(const FastToneSearch& contour, const FastToneSearch& boundary,
-                                   const std::vector<SearchCentre>& centres);
+                                   const std::vector<SearchCentre>& centres, int32_t threads = 0);

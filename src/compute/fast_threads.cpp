@@ -17,7 +17,12 @@ int32_t fast_thread_count() {
 }
 
 void split_in_bands(int64_t count, const std::function<void(int64_t first, int64_t end)>& work) {
-    const int64_t bands = std::max<int64_t>(1, std::min<int64_t>(fast_thread_count(), count));
+    split_in_bands(count, 0, work);
+}
+
+void split_in_bands(int64_t count, int32_t threads, const std::function<void(int64_t first, int64_t end)>& work) {
+    const int32_t wanted = threads > 0 ? std::min(threads, 64) : fast_thread_count();
+    const int64_t bands = std::max<int64_t>(1, std::min<int64_t>(wanted, count));
     std::vector<std::thread> helpers;
     int64_t done_here = count;  // bands that could not get a thread run here
     for (int64_t b = 1; b < bands; ++b) {

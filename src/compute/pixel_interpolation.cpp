@@ -10,9 +10,18 @@ DistanceInterpolation::DistanceInterpolation(Run& run)
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);
-    run_.m2 = line.m2;
-    run_.n2 = line.n2;
-    const RingHit base = boundary_.find(i, j);
+    apply(i, j, SearchPair{line, boundary_.find(i, j)});
+}
+
+std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCentre>& centres,
+                                                      int32_t threads) const {
+    return find_pairs(contour_, boundary_, centres, threads);
+}
+
+void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
+    const RingHit& line = pair.contour;
+    const RingHit& base = pair.boundary;
+    // The boundary search, made second, leaves its position last.
     run_.m2 = base.m2;
     run_.n2 = base.n2;
 

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "fast_search_batch.hpp"
 #include "product_search.hpp"
 #include "run_state.hpp"
 
@@ -24,6 +26,15 @@ public:
     // Gives dtab[i][j] its elevation; run.m2, run.n2 are left where the
     // boundary search (the second one) left them.
     void apply(int32_t i, int32_t j);
+
+    // The same, from the two searches of (i, j) made beforehand (search).
+    // Applied in the order of the centres, it leaves the run, the miss
+    // counters included, exactly as apply(i, j) one centre after another.
+    void apply(int32_t i, int32_t j, const SearchPair& pair);
+
+    // Both searches of every centre, shared among `threads` threads (0: the
+    // number fast_threads.hpp chooses), in the order of the centres.
+    std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads = 0) const;
 
     // How many interpolated pixels had no contour line, and how many no lower
     // boundary, within the largest ring.
