@@ -1,71 +1,139 @@
 #include "channel_passes.hpp"
 
+#include <cstring>
+#include <vector>
+
 #include "elevation_rules.hpp"
+#include "progress_lines.hpp"
 
 namespace {
 
-bool is_channel(const Run& run, int64_t i, int64_t j) {
-    return static_cast<int32_t>(run.tab_in[i][j]) == run.tono_cauce;
-}
+// The grids' 8-bit values compared with a whole tone: a tone outside 0..255
+// matches no pixel. Pixel loops compare bytes with `value`, and only when `any`.
+struct ByteTone {
+    explicit ByteTone(int32_t tone) : any(tone >= 0 && tone <= 255), value(static_cast<unsigned char>(tone)) {}
+    bool matches(unsigned char pixel) const { return any && pixel == value; }
+    bool any;
+    unsigned char value;
+};
 
-bool inside(const Run& run, int64_t i, int64_t j) {
-    return i >= 0 && i < run.nb_lig && j >= 0 && j < run.nb_col;
-}
-
-// Upper left, upper right, lower left, lower right; or above, right, below,
-// left. The order is that of the sum, which rounds after each addition.
-std::array<std::array<int32_t, 2>, 4> neighbour_steps(const FillPass& pass) {
-    const int32_t r = pass.reach;
-    if (pass.diagonal) return {{{-r, -r}, {-r, r}, {r, -r}, {r, r}}};
-    return {{{-r, 0}, {0, r}, {r, 0}, {0, -r}}};
-}
+// Rows i - r, i, i + r of the channel mask and of dtab; the outer ones null
+// when they lie outside the raster.
+struct NeighbourRows {
+    NeighbourRows(const Run& run, int64_t i, int64_t r)
+        : up_mask(i - r >= 0 ? run.tab_in[i - r] : nullptr),
+          mask(run.tab_in[i]),
+          down_mask(i + r < run.nb_lig ? run.tab_in[i + r] : nullptr),
+          up(i - r >= 0 ? run.dtab[i - r] : nullptr),
+          here(run.dtab[i]),
+          down(i + r < run.nb_lig ? run.dtab[i + r] : nullptr) {}
+    const unsigned char* up_mask;
+    const unsigned char* mask;
+    const unsigned char* down_mask;
+    const double* up;
+    double* here;
+    const double* down;
+};
 
 }  // namespace
 
 void prepare_grids(Run& run) {
+    const ByteTone bar(run.tono_bar);
+    const ByteTone perim(run.tono_perim);
     const bool perimeter = run.presence == 1;
-    for (int32_t i = 0; i < run.nb_lig; ++i) {
-        for (int32_t j = 0; j < run.nb_col; ++j) {
-            run.dtab[i][j] = 0.0;
-            run.itab_out[i][j] = 0;
-            run.tab_lim_inf[i][j] = 255;
-            if (static_cast<int32_t>(run.tab_bar[i][j]) == run.tono_bar) run.tab_lim_inf[i][j] = 1;
-            if (perimeter && static_cast<int32_t>(run.tab_perim[i][j]) == run.tono_perim)
-                run.tab_lim_inf[i][j] = 1;
+    const auto n = static_cast<std::size_t>(run.nb_col > 0 ? run.nb_col : 0);
+    for (int32_t i = 0; i < run.nb_lig && n > 0; ++i) {
+        // 0.0 is the double whose bytes are all zero.
+        std::memset(run.dtab[i], 0, n * sizeof(double));
+        std::memset(run.itab_out[i], 0, n * sizeof(int32_t));
+        unsigned char* lim = run.tab_lim_inf[i];
+        const unsigned char* railing = run.tab_bar[i];
+        if (!bar.any) {
+            std::memset(lim, 255, n);
+        } else {
+            for (std::size_t j = 0; j < n; ++j) lim[j] = railing[j] == bar.value ? 1 : 255;
+        }
+        // When presence is not 1 the perimeter grid is not read at all.
+        if (perimeter && perim.any) {
+            const unsigned char* shore = run.tab_perim[i];
+            for (std::size_t j = 0; j < n; ++j)
+                if (shore[j] == perim.value) lim[j] = 1;
         }
     }
 }
 
-void coarse_pass(Run& run, Console& console, const PixelInterpolation& interpolate) {
+void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolation, CoarseBlocks blocks) {
     console.progress("\n\n primer paso\n\n");
-    for (int64_t i = 0; i < run.nb_lig; i += 4) {
-        for (int64_t j = 0; j < run.nb_col; j += 4) {
-            console.progressf("\tLinea %d    Columna %d          \r     ", static_cast<int>(i), static_cast<int>(j));
-            if (is_channel(run, i, j)) interpolate(static_cast<int32_t>(i), static_cast<int32_t>(j));
+    const ByteTone channel(run.tono_cauce);
+    ProgressLines lines;
+    std::vector<SearchCentre> centres;
+    const bool empty = run.nb_col <= 0;  // an empty raster has no grids to look at
+    // The searches of a block of lines run together (and on several threads);
+    // their results are applied afterwards in the pass's own order, with the
+    // progress lines between them, so nothing printed or stored depends on
+    // the blocks. Blocks bound the memory the results take.
+    for (int64_t first = 0; first < run.nb_lig;) {
+        centres.clear();
+        int64_t end = first;
+        while (end < run.nb_lig && static_cast<int64_t>(centres.size()) < blocks.centres_per_block) {
+            const unsigned char* mask = empty ? nullptr : run.tab_in[end];
+            for (int64_t j = 0; j < run.nb_col; j += 4)
+                if (channel.matches(mask[j]))
+                    centres.push_back({static_cast<int32_t>(end), static_cast<int32_t>(j)});
+            end += 4;
         }
+        const std::vector<SearchPair> pairs = interpolation.search(centres, blocks.threads);
+        std::size_t next = 0;
+        for (int64_t i = first; i < end; i += 4) {
+            const unsigned char* mask = empty ? nullptr : run.tab_in[i];
+            for (int64_t j = 0; j < run.nb_col; j += 4) {
+                console.progress(lines.position(static_cast<int32_t>(i), static_cast<int32_t>(j)));
+                if (channel.matches(mask[j]))
+                    interpolation.apply(static_cast<int32_t>(i), static_cast<int32_t>(j), pairs[next++]);
+            }
+        }
+        first = end;
     }
 }
 
 void fill_pass(Run& run, Console& console, const FillPass& pass, const PixelInterpolation& interpolate) {
-    const auto steps = neighbour_steps(pass);
     console.progress(pass.heading);
+    const ByteTone channel(run.tono_cauce);
+    const int64_t r = pass.reach;
+    ProgressLines lines;
     for (int64_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
-        console.progressf("\tLinea %d          \r     ", static_cast<int>(i + 1));
+        console.progress(lines.line(static_cast<int32_t>(i + 1)));
+        // An empty raster has no grids to look at.
+        if (!channel.any || pass.first_column >= run.nb_col) continue;
+        const NeighbourRows rows(run, i, r);
+        const unsigned char c = channel.value;
         for (int64_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
-            if (!is_channel(run, i, j) || run.dtab[i][j] != 0.0) continue;
+            if (rows.mask[j] != c || rows.here[j] != 0.0) continue;
+            const bool left = j - r >= 0;
+            const bool right = j + r < run.nb_col;
+            // Only the mask decides whether a neighbour counts: its elevation
+            // is summed whatever it is, 0.0 and negative values included, in
+            // the pass's order, rounding after each addition.
             double tot_alti = 0.0;
             int32_t ico = 0;
-            for (const auto& [di, dj] : steps) {
-                const int64_t line = i + di;
-                const int64_t column = j + dj;
-                // Only the mask decides: a channel neighbour's elevation is
-                // summed whatever it is, 0.0 and negative values included.
-                if (!inside(run, line, column) || !is_channel(run, line, column)) continue;
+            const auto add = [&](const unsigned char* mask, const double* elevations, int64_t column) {
+                if (mask[column] != c) return;
                 ++ico;
-                tot_alti += run.dtab[line][column];
+                tot_alti += elevations[column];
+            };
+            if (pass.diagonal) {  // upper left, upper right, lower left, lower right
+                if (rows.up_mask && left) add(rows.up_mask, rows.up, j - r);
+                if (rows.up_mask && right) add(rows.up_mask, rows.up, j + r);
+                if (rows.down_mask && left) add(rows.down_mask, rows.down, j - r);
+                if (rows.down_mask && right) add(rows.down_mask, rows.down, j + r);
+            } else {  // above, right, below, left
+                if (rows.up_mask) add(rows.up_mask, rows.up, j);
+                if (right) add(rows.mask, rows.here, j + r);
+                if (rows.down_mask) add(rows.down_mask, rows.down, j);
+                if (left) add(rows.mask, rows.here, j - r);
             }
             if (ico > 0)
-                run.dtab[i][j] = neighbour_mean(tot_alti, ico);
+                rows.here[j] = neighbour_mean(tot_alti, ico);
             else
                 interpolate(static_cast<int32_t>(i), static_cast<int32_t>(j));
         }

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "console.hpp"
+#include "pixel_interpolation.hpp"
 #include "run_state.hpp"
 
 // Gives dtab[i][j] its elevation by distance (DistanceInterpolation::apply).
@@ -41,9 +42,20 @@ inline constexpr std::array<FillPass, 6> kFillPasses = {{
 // must be allocated unless the raster is empty.
 void prepare_grids(Run& run);
 
+// How pass 1 shares out its searches: the channel pixels of a block of its
+// lines, at least `centres_per_block` of them unless the raster ends first,
+// are searched together on up to `threads` threads (0: as many as
+// fast_threads.hpp chooses), then printed and applied in the pass's order.
+struct CoarseBlocks {
+    int64_t centres_per_block = 16384;
+    int32_t threads = 0;
+};
+
 // Pass 1: heading, one progress line per visited position, and the distance
-// interpolation of every channel pixel it visits.
-void coarse_pass(Run& run, Console& console, const PixelInterpolation& interpolate);
+// interpolation of every channel pixel it visits. The output, dtab, run.m2,
+// run.n2 and the interpolation's miss counters end as if each pixel had been
+// searched and interpolated in turn, whatever the blocks and threads.
+void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolation, CoarseBlocks blocks = {});
 
 // One of passes 2 to 7: heading, one progress line per visited line, and every
 // channel pixel still at 0.0 given the mean of its channel neighbours, or, when

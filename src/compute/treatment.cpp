@@ -32,7 +32,7 @@ Outcome treatment(Run& run, Console& console) {
 
     DistanceInterpolation interpolation(run);
     const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
-    coarse_pass(run, console, interpolate);
+    coarse_pass(run, console, interpolation);
     for (const FillPass& pass : kFillPasses) fill_pass(run, console, pass, interpolate);
 
     if (interpolation.contour_misses() > 0 || interpolation.boundary_misses() > 0) {
