@@ -287,6 +287,7 @@ int main(int argc, char** argv) {
     const double floor_seconds = io_floor_seconds(rio, static_cast<uint64_t>(pixels) * 4);
     setenv("LORVANTIDE_IMAGES", (folder + "/images/").c_str(), 1);
     double run_seconds = 0;
+    double stage_times[4] = {};  // cumulative: after the dialogs, loading, computing, writing
     bool completed = false;
     {
         Run run;
@@ -304,16 +305,23 @@ int main(int argc, char** argv) {
         std::istringstream answers(scenario_answers(shape, "rio"));
         Console console(answers, out);
         const auto start = Clock::now();
-        completed = opening(run, console) == Outcome::go_on && parameters(run, console) == Outcome::go_on &&
-                    lecture(run, console) == Outcome::go_on && treatment(run, console) == Outcome::go_on &&
-                    save(run, console) == Outcome::go_on;
+        completed = opening(run, console) == Outcome::go_on && parameters(run, console) == Outcome::go_on;
+        stage_times[0] = seconds_since(start);
+        completed = completed && lecture(run, console) == Outcome::go_on;
+        stage_times[1] = seconds_since(start);
+        completed = completed && treatment(run, console) == Outcome::go_on;
+        stage_times[2] = seconds_since(start);
+        completed = completed && save(run, console) == Outcome::go_on;
         run_seconds = seconds_since(start);
+        stage_times[3] = run_seconds;
     }
     const double again = io_floor_seconds(rio, static_cast<uint64_t>(pixels) * 4);
     std::printf("3. whole run through files: %.3f s, %s; I/O floor %.3f s (again after the run %.3f s),"
                 " ratio %.1f\n",
                 run_seconds, completed ? "completed" : "DID NOT COMPLETE", floor_seconds, again,
                 run_seconds / std::min(floor_seconds, again));
+    std::printf("   dialogs and opening %.3f s, loading %.3f s, computing %.3f s, writing %.3f s\n", stage_times[0],
+                stage_times[1] - stage_times[0], stage_times[2] - stage_times[1], stage_times[3] - stage_times[2]);
     std::printf("   peak memory of the process %.0f MB, %.1f bytes per pixel\n", peak_megabytes(),
                 peak_megabytes() * 1048576.0 / pixels);
     std::filesystem::remove_all(folder);
