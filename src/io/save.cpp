@@ -20,6 +20,41 @@ bool close_result(std::FILE*& f) {
     return flushed && closed;
 }
 
+// round_elevation for 0 <= value < 2^31 - 1, without the extended-precision
+// conversion, whose change of the floating-point control word costs more than
+// the rest of the writer's loop. The whole part k is exact, and so is the
+// fraction value - k (k lies within a factor 2 of value, or is 0); the exact
+// sum value + 0.5 truncates to k + 1 when the fraction is at least 0.5 and to
+// k otherwise, and stays below 2^31 - 0.5, so nothing saturates.
+bool usual(double value) { return (value >= 0.0) & (value < 2147483647.0); }
+
+// One line of elevations rounded into `out`, its extremes kept in min and max.
+// The loops are plain enough for the compiler to do several pixels at a time;
+// only lines that hold a negative, huge or missing elevation take a second
+// look at those pixels.
+void round_line(const double* elevations, int32_t* out, int32_t count, int32_t& min, int32_t& max) {
+    int32_t unusual = 0;
+    for (int32_t j = 0; j < count; ++j) {
+        const bool ok = usual(elevations[j]);
+        const double value = ok ? elevations[j] : 0.0;
+        const auto whole = static_cast<int32_t>(value);
+        out[j] = whole + (value - static_cast<double>(whole) >= 0.5 ? 1 : 0);
+        unusual += ok ? 0 : 1;
+    }
+    if (unusual > 0) {
+        for (int32_t j = 0; j < count; ++j)
+            if (!usual(elevations[j])) out[j] = round_elevation(elevations[j]);
+    }
+    int32_t low = min;
+    int32_t high = max;
+    for (int32_t j = 0; j < count; ++j) {
+        low = out[j] < low ? out[j] : low;
+        high = out[j] > high ? out[j] : high;
+    }
+    min = low;
+    max = high;
+}
+
 Outcome lost(Console& console, const std::string& path) {
     console.sayf("\n No se pudo escribir completo el archivo %s: el resultado no es valido \n", path.c_str());
     return Outcome::failed;
@@ -33,24 +68,13 @@ Outcome save(Run& run, Console& console) {
     int32_t min = 1000000;
     int32_t max = 0;
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
-    for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
-        const double* elevations = run.dtab[i];
-        int32_t* out = run.itab_out[i];
-        for (int32_t j = 0; j < run.nb_col; ++j) {
-            // Most pixels lie outside the channel and hold 0.0, which rounds
-            // to 0; the extended-precision rounding costs a change of the
-            // floating-point control word, so it is kept for the others.
-            const double elevation = elevations[j];
-            const int32_t value = elevation == 0.0 ? 0 : round_elevation(elevation);
-            out[j] = value;
-            if (value < min) min = value;
-            if (value > max) max = value;
-        }
-    }
-
+    // Each line is written as soon as it is rounded, while it is still in
+    // the cache; after a failed write the rest is rounded but not written.
     bool raster_written = run.f5 != nullptr;
-    for (int32_t i = 0; raster_written && has_pixels && i < run.nb_lig; ++i)
-        raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
+    for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
+        round_line(run.dtab[i], run.itab_out[i], run.nb_col, min, max);
+        if (raster_written) raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
+    }
     if (!close_result(run.f5) || !raster_written) {
         close_result(run.f5d);
         return lost(console, run.nomim5);
