@@ -34,7 +34,12 @@ int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_li
     const int64_t denominator = 2 * (u - k);
     if (short_line) {
         const double quotient = static_cast<double>(numerator) / static_cast<double>(denominator);
-        if (quotient < 1073741824.0 && quotient > -1073741824.0) return static_cast<int64_t>(std::floor(quotient));
+        if (quotient < 1073741824.0 && quotient > -1073741824.0) {
+            // The floor without a library call: truncation, one less below zero
+            // when the quotient is not whole.
+            const auto whole = static_cast<int64_t>(quotient);
+            return static_cast<double>(whole) > quotient ? whole - 1 : whole;
+        }
     }
     return floor_div(numerator, denominator);
 }
