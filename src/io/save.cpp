@@ -4,12 +4,15 @@
 // it must never look like a finished run.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "raster_pair.hpp"
 #include "rounding.hpp"
 #include "stages.hpp"
 
 namespace {
+
+constexpr std::size_t kFileBuffer = std::size_t{1} << 20;
 
 // Closes the stream whatever happens; true when everything written reached the file.
 bool close_result(std::FILE*& f) {
@@ -71,6 +74,11 @@ Outcome save(Run& run, Console& console) {
     // Each line is written as soon as it is rounded, while it is still in
     // the cache; after a failed write the rest is rounded but not written.
     bool raster_written = run.f5 != nullptr;
+    // Nothing has gone through the stream yet, so it may take a larger buffer:
+    // a few dozen writes of the raster rather than thousands. It lives until
+    // the stream is closed below.
+    std::vector<char> buffer(kFileBuffer);
+    if (raster_written) std::setvbuf(run.f5, buffer.data(), _IOFBF, buffer.size());
     for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
         round_line(run.dtab[i], run.itab_out[i], run.nb_col, min, max);
         if (raster_written) raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
