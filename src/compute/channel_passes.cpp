@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "elevation_rules.hpp"
+#include "fast_threads.hpp"
 #include "progress_lines.hpp"
 
 namespace {
@@ -42,24 +43,28 @@ void prepare_grids(Run& run) {
     const ByteTone perim(run.tono_perim);
     const bool perimeter = run.presence == 1;
     const auto n = static_cast<std::size_t>(run.nb_col > 0 ? run.nb_col : 0);
-    for (int32_t i = 0; i < run.nb_lig && n > 0; ++i) {
-        // 0.0 is the double whose bytes are all zero.
-        std::memset(run.dtab[i], 0, n * sizeof(double));
-        std::memset(run.itab_out[i], 0, n * sizeof(int32_t));
-        unsigned char* lim = run.tab_lim_inf[i];
-        const unsigned char* railing = run.tab_bar[i];
-        if (!bar.any) {
-            std::memset(lim, 255, n);
-        } else {
-            for (std::size_t j = 0; j < n; ++j) lim[j] = railing[j] == bar.value ? 1 : 255;
+    if (run.nb_lig <= 0 || n == 0) return;  // an empty raster has no grids
+    // Each line is set up on its own, so bands of lines go to the threads.
+    split_in_bands(run.nb_lig, [&](int64_t first, int64_t end) {
+        for (int64_t i = first; i < end; ++i) {
+            // 0.0 is the double whose bytes are all zero.
+            std::memset(run.dtab[i], 0, n * sizeof(double));
+            std::memset(run.itab_out[i], 0, n * sizeof(int32_t));
+            unsigned char* lim = run.tab_lim_inf[i];
+            const unsigned char* railing = run.tab_bar[i];
+            if (!bar.any) {
+                std::memset(lim, 255, n);
+            } else {
+                for (std::size_t j = 0; j < n; ++j) lim[j] = railing[j] == bar.value ? 1 : 255;
+            }
+            // When presence is not 1 the perimeter grid is not read at all.
+            if (perimeter && perim.any) {
+                const unsigned char* shore = run.tab_perim[i];
+                for (std::size_t j = 0; j < n; ++j)
+                    if (shore[j] == perim.value) lim[j] = 1;
+            }
         }
-        // When presence is not 1 the perimeter grid is not read at all.
-        if (perimeter && perim.any) {
-            const unsigned char* shore = run.tab_perim[i];
-            for (std::size_t j = 0; j < n; ++j)
-                if (shore[j] == perim.value) lim[j] = 1;
-        }
-    }
+    });
 }
 
 void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolation, CoarseBlocks blocks) {
