@@ -3,18 +3,31 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <iostream>
 
 #include "console.hpp"
 #include "driver.hpp"
+#include "output_buffer.hpp"
 #include "run_state.hpp"
 #include "terminal_key.hpp"
 
 int main() {
     std::ios::sync_with_stdio(false);
-    Console console(std::cin, std::cout);
-    console.wait_for_key = wait_for_terminal_key;
-    if (isatty(STDOUT_FILENO) != 0) console.throttle_progress(std::chrono::milliseconds(50));
-    Run run;
-    return run_program(run, console);
+    // Progress lines come by the million: one system call per megabyte of
+    // them rather than per few kilobytes. Prompts and messages are flushed at
+    // once all the same (Console::say).
+    OutputBuffer output(STDOUT_FILENO, std::size_t{1} << 20);
+    std::streambuf* const standard = std::cout.rdbuf(&output);
+    int status = 0;
+    {
+        Console console(std::cin, std::cout);
+        console.wait_for_key = wait_for_terminal_key;
+        if (isatty(STDOUT_FILENO) != 0) console.throttle_progress(std::chrono::milliseconds(50));
+        Run run;
+        status = run_program(run, console);
+    }
+    std::cout.flush();
+    std::cout.rdbuf(standard);  // the buffer ends with main; the standard stream outlives it
+    return status;
 }
