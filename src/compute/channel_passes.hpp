@@ -47,7 +47,7 @@ void prepare_grids(Run& run);
 // are searched together on up to `threads` threads (0: as many as
 // fast_threads.hpp chooses), then printed and applied in the pass's order.
 struct CoarseBlocks {
-    int64_t centres_per_block = 16384;
+    int64_t centres_per_block = 8192;
     int32_t threads = 0;
 };
 

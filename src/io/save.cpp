@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::size_t kFileBuffer = std::size_t{1} << 20;
+constexpr std::size_t kFileBuffer = std::size_t{1} << 18;
 
 // Closes the stream whatever happens; true when everything written reached the file.
 bool close_result(std::FILE*& f) {
@@ -75,7 +75,7 @@ Outcome save(Run& run, Console& console) {
     // the cache; after a failed write the rest is rounded but not written.
     bool raster_written = run.f5 != nullptr;
     // Nothing has gone through the stream yet, so it may take a larger buffer:
-    // a few dozen writes of the raster rather than thousands. It lives until
+    // a few hundred writes of the raster rather than thousands. It lives until
     // the stream is closed below.
     std::vector<char> buffer(kFileBuffer);
     if (raster_written) std::setvbuf(run.f5, buffer.data(), _IOFBF, buffer.size());
