@@ -3,9 +3,11 @@
 // is complete, and a result that could not be written completely is reported:
 // it must never look like a finished run.
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "fast_threads.hpp"
 #include "raster_pair.hpp"
 #include "rounding.hpp"
 #include "stages.hpp"
@@ -71,18 +73,27 @@ Outcome save(Run& run, Console& console) {
     int32_t min = 1000000;
     int32_t max = 0;
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
-    // Each line is written as soon as it is rounded, while it is still in
-    // the cache; after a failed write the rest is rounded but not written.
+    // Lines are rounded independently, so bands of them go to the threads;
+    // the extremes of the bands then give those of the raster.
+    if (has_pixels) {
+        std::mutex extremes;
+        split_in_bands(run.nb_lig, [&](int64_t first, int64_t end) {
+            int32_t low = 1000000;
+            int32_t high = 0;
+            for (int64_t i = first; i < end; ++i) round_line(run.dtab[i], run.itab_out[i], run.nb_col, low, high);
+            const std::lock_guard<std::mutex> lock(extremes);
+            if (low < min) min = low;
+            if (high > max) max = high;
+        });
+    }
     bool raster_written = run.f5 != nullptr;
     // Nothing has gone through the stream yet, so it may take a larger buffer:
     // a few hundred writes of the raster rather than thousands. It lives until
     // the stream is closed below.
     std::vector<char> buffer(kFileBuffer);
     if (raster_written) std::setvbuf(run.f5, buffer.data(), _IOFBF, buffer.size());
-    for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
-        round_line(run.dtab[i], run.itab_out[i], run.nb_col, min, max);
-        if (raster_written) raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
-    }
+    for (int32_t i = 0; raster_written && has_pixels && i < run.nb_lig; ++i)
+        raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
     if (!close_result(run.f5) || !raster_written) {
         close_result(run.f5d);
         return lost(console, run.nomim5);
