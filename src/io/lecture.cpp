@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fast_threads.hpp"
 #include "raster_pair.hpp"
 #include "stages.hpp"
 
@@ -39,14 +40,19 @@ Outcome lecture(Run& run, Console& console) {
     const std::size_t mask_line = static_cast<std::size_t>(run.nb_col);
     const std::size_t elevation_line = mask_line * sizeof(int32_t);
 
-    for (int32_t i = 0; has_pixels && i < run.nb_lig; ++i) {
-        for (int k = 0; k < count; ++k) {
+    // Each file fills its own grid from its own stream, so the files are read
+    // side by side on the threads: the grids and the counts of complete lines
+    // are those of reading them one line of each after the other.
+    split_in_bands(has_pixels ? count : 0, [&](int64_t first, int64_t end) {
+        for (int64_t k = first; k < end; ++k) {
             RawInput& in = inputs[k];
-            const std::size_t got = in.elevation ? read_elevation_line(in.file, in.elevation_grid[i], run.nb_col)
-                                                 : read_mask_line(in.file, in.mask_grid[i], run.nb_col);
-            if (got == (in.elevation ? elevation_line : mask_line)) ++in.full_lines;
+            for (int32_t i = 0; i < run.nb_lig; ++i) {
+                const std::size_t got = in.elevation ? read_elevation_line(in.file, in.elevation_grid[i], run.nb_col)
+                                                     : read_mask_line(in.file, in.mask_grid[i], run.nb_col);
+                if (got == (in.elevation ? elevation_line : mask_line)) ++in.full_lines;
+            }
         }
-    }
+    });
     for (int k = 0; k < count; ++k) {
         RawInput& in = inputs[k];
         close_input(in.file);
