@@ -101,46 +101,73 @@ void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolatio
     }
 }
 
+namespace {
+
+// The pixels of one line of a fill pass that have a channel neighbour get
+// their mean; the columns of those without one are added to `lone`.
+void fill_line(Run& run, const FillPass& pass, int64_t i, unsigned char c, std::vector<int32_t>& lone) {
+    const int64_t r = pass.reach;
+    const NeighbourRows rows(run, i, r);
+    for (int64_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
+        if (rows.mask[j] != c || rows.here[j] != 0.0) continue;
+        const bool left = j - r >= 0;
+        const bool right = j + r < run.nb_col;
+        // Only the mask decides whether a neighbour counts: its elevation is
+        // summed whatever it is, 0.0 and negative values included, in the
+        // pass's order, rounding after each addition.
+        double tot_alti = 0.0;
+        int32_t ico = 0;
+        const auto add = [&](const unsigned char* mask, const double* elevations, int64_t column) {
+            if (mask[column] != c) return;
+            ++ico;
+            tot_alti += elevations[column];
+        };
+        if (pass.diagonal) {  // upper left, upper right, lower left, lower right
+            if (rows.up_mask && left) add(rows.up_mask, rows.up, j - r);
+            if (rows.up_mask && right) add(rows.up_mask, rows.up, j + r);
+            if (rows.down_mask && left) add(rows.down_mask, rows.down, j - r);
+            if (rows.down_mask && right) add(rows.down_mask, rows.down, j + r);
+        } else {  // above, right, below, left
+            if (rows.up_mask) add(rows.up_mask, rows.up, j);
+            if (right) add(rows.mask, rows.here, j + r);
+            if (rows.down_mask) add(rows.down_mask, rows.down, j);
+            if (left) add(rows.mask, rows.here, j - r);
+        }
+        if (ico > 0)
+            rows.here[j] = neighbour_mean(tot_alti, ico);
+        else
+            lone.push_back(static_cast<int32_t>(j));
+    }
+}
+
+}  // namespace
+
 void fill_pass(Run& run, Console& console, const FillPass& pass, const PixelInterpolation& interpolate) {
     console.progress(pass.heading);
     const ByteTone channel(run.tono_cauce);
-    const int64_t r = pass.reach;
+    // An empty raster has no grids to look at.
+    const bool pixels = channel.any && pass.first_column < run.nb_col;
+    const int64_t count = run.nb_lig > pass.first_line
+                              ? (int64_t{run.nb_lig} - pass.first_line + pass.line_step - 1) / pass.line_step
+                              : 0;
+    // A pass reads only pixels of earlier passes and writes only its own, so
+    // its means do not depend on the order of its lines: bands of them go to
+    // the threads. The pixels without a channel neighbour are interpolated
+    // afterwards, in the pass's order, between the progress lines, exactly as
+    // one line after the other would have done (their searches leave m2, n2).
+    std::vector<std::vector<int32_t>> lone(static_cast<std::size_t>(pixels ? count : 0));
+    if (pixels) {
+        split_in_bands(count, [&](int64_t first, int64_t end) {
+            for (int64_t k = first; k < end; ++k)
+                fill_line(run, pass, pass.first_line + k * pass.line_step, channel.value,
+                          lone[static_cast<std::size_t>(k)]);
+        });
+    }
     ProgressLines lines;
-    for (int64_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
+    for (int64_t k = 0; k < count; ++k) {
+        const int64_t i = pass.first_line + k * pass.line_step;
         console.progress(lines.line(static_cast<int32_t>(i + 1)));
-        // An empty raster has no grids to look at.
-        if (!channel.any || pass.first_column >= run.nb_col) continue;
-        const NeighbourRows rows(run, i, r);
-        const unsigned char c = channel.value;
-        for (int64_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
-            if (rows.mask[j] != c || rows.here[j] != 0.0) continue;
-            const bool left = j - r >= 0;
-            const bool right = j + r < run.nb_col;
-            // Only the mask decides whether a neighbour counts: its elevation
-            // is summed whatever it is, 0.0 and negative values included, in
-            // the pass's order, rounding after each addition.
-            double tot_alti = 0.0;
-            int32_t ico = 0;
-            const auto add = [&](const unsigned char* mask, const double* elevations, int64_t column) {
-                if (mask[column] != c) return;
-                ++ico;
-                tot_alti += elevations[column];
-            };
-            if (pass.diagonal) {  // upper left, upper right, lower left, lower right
-                if (rows.up_mask && left) add(rows.up_mask, rows.up, j - r);
-                if (rows.up_mask && right) add(rows.up_mask, rows.up, j + r);
-                if (rows.down_mask && left) add(rows.down_mask, rows.down, j - r);
-                if (rows.down_mask && right) add(rows.down_mask, rows.down, j + r);
-            } else {  // above, right, below, left
-                if (rows.up_mask) add(rows.up_mask, rows.up, j);
-                if (right) add(rows.mask, rows.here, j + r);
-                if (rows.down_mask) add(rows.down_mask, rows.down, j);
-                if (left) add(rows.mask, rows.here, j - r);
-            }
-            if (ico > 0)
-                rows.here[j] = neighbour_mean(tot_alti, ico);
-            else
-                interpolate(static_cast<int32_t>(i), static_cast<int32_t>(j));
-        }
+        if (!pixels) continue;
+        for (const int32_t j : lone[static_cast<std::size_t>(k)]) interpolate(static_cast<int32_t>(i), j);
     }
 }
