@@ -1,7 +1,9 @@
 // Pass 1 searches blocks of pixels together, on several threads, and applies
-// the results afterwards: dtab, the last search position, the miss counters
-// and every console byte must be those of one pixel searched and interpolated
-// after the other, whatever the block size and the number of threads.
+// the results afterwards; passes 2 to 7 compute their means on several threads
+// and interpolate their lone pixels afterwards. dtab, the last search
+// position, the miss counters, the order of the interpolations and every
+// console byte must be those of one pixel after the other, whatever the block
+// size and the number of threads.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -127,6 +129,56 @@ public:
 private:
     std::optional<std::string> saved_;
 };
+
+// Whether pixel (i, j), visited by `pass`, has a channel neighbour among the
+// four it consults, by the pass's rules.
+bool has_channel_neighbour(const ::Run& run, const FillPass& pass, int32_t i, int32_t j) {
+    const int32_t r = pass.reach;
+    const int32_t diagonal[4][2] = {{-r, -r}, {-r, r}, {r, -r}, {r, r}};
+    const int32_t straight[4][2] = {{-r, 0}, {0, r}, {r, 0}, {0, -r}};
+    for (const auto& step : pass.diagonal ? diagonal : straight) {
+        const int32_t m = i + step[0], n = j + step[1];
+        if (m >= 0 && m < run.nb_lig && n >= 0 && n < run.nb_col && run.tab_in[m][n] == kChannel) return true;
+    }
+    return false;
+}
+
+TEST(FillPassThreads, LonePixelsAreInterpolatedInThePassOrderBetweenItsProgressLines) {
+    for (const FillPass& pass : kFillPasses) {
+        // What the pass prints, with each interpolation marked where it happens.
+        std::string expected = pass.heading;
+        {
+            ::Run run;
+            strip_run(run, 23);
+            char line[64];
+            for (int32_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
+                std::snprintf(line, sizeof line, "\tLinea %d          \r     ", i + 1);
+                expected += line;
+                for (int32_t j = pass.first_column; j < run.nb_col; j += pass.column_step)
+                    if (run.tab_in[i][j] == kChannel && !has_channel_neighbour(run, pass, i, j)) {
+                        std::snprintf(line, sizeof line, "[%d,%d]", i, j);
+                        expected += line;
+                    }
+            }
+        }
+        ASSERT_NE(expected.find('['), std::string::npos) << pass.heading;  // the strip has lone pixels
+        for (const char* count : {"1", "2", "3"}) {
+            ::Run run;
+            strip_run(run, 23);
+            std::istringstream in;
+            std::ostringstream out;
+            Console console(in, out);
+            {
+                const ThreadsVariable threads(count);
+                fill_pass(run, console, pass, [&](int32_t i, int32_t j) {
+                    out << "[" << i << "," << j << "]";
+                    run.dtab[i][j] = -1.5;
+                });
+            }
+            EXPECT_EQ(out.str(), expected) << pass.heading << " threads " << count;
+        }
+    }
+}
 
 TEST(CoarsePassThreads, TheWholeStageIsTheSameOnOneTwoAndThreeThreads) {
     ::Run one;
