@@ -59,5 +59,7 @@ void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolatio
 
 // One of passes 2 to 7: heading, one progress line per visited line, and every
 // channel pixel still at 0.0 given the mean of its channel neighbours, or, when
-// it has none, its elevation by distance.
+// it has none, its elevation by distance. The means are shared among threads;
+// `interpolate` is called on the calling thread only, in the pass's order,
+// after the progress line of the pixel's line and before the next one.
 void fill_pass(Run& run, Console& console, const FillPass& pass, const PixelInterpolation& interpolate);
