@@ -90,20 +90,32 @@ bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int
         const auto c0 = static_cast<std::size_t>(first);
         const auto c1 = static_cast<std::size_t>(end);
         std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
+        // Corner j touches pixels j - 1 and j; the loop over the corners that
+        // touch two pixels of the line has no branch, so that the compiler
+        // does several at a time.
+        const std::size_t columns = static_cast<std::size_t>(nb_col);
+        const std::size_t inner_first = std::max<std::size_t>(c0, 1);
+        const std::size_t inner_end = std::min(c1, columns);
         auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
             std::fill(marks.begin(), marks.end(), 0);
-            if (i < 0 || i >= nb_lig) return false;
+            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) return false;
             const unsigned char* line = tab[i];
-            bool found = false;
-            const std::size_t from = c0 > 0 ? c0 - 1 : 0;
-            const std::size_t to = std::min(c1, static_cast<std::size_t>(nb_col));
-            for (std::size_t j = from; j < to; ++j)
-                if (static_cast<int32_t>(line[j]) == tono) {
-                    if (j >= c0) marks[j - c0] = 1;
-                    if (j + 1 < c1) marks[j + 1 - c0] = 1;
-                    found = true;
-                }
-            return found;
+            const auto t = static_cast<unsigned char>(tono);
+            unsigned char hit = 0;
+            if (c0 == 0) {  // corner 0 touches pixel 0 only
+                marks[0] = line[0] == t;
+                hit |= marks[0];
+            }
+            for (std::size_t j = inner_first; j < inner_end; ++j) {
+                const unsigned char mark = (line[j] == t) | (line[j - 1] == t);
+                marks[j - c0] = mark;
+                hit |= mark;
+            }
+            if (c1 > columns) {  // corner nb_col touches pixel nb_col - 1 only
+                marks[columns - c0] = line[columns - 1] == t;
+                hit |= marks[columns - c0];
+            }
+            return hit != 0;
         };
         bool found = false;
         for (int32_t i = 0; i < lines; ++i) {
@@ -121,8 +133,12 @@ bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int
         for (int32_t i = lines - 2; i >= 0; --i) {
             uint16_t* row = dist + static_cast<std::size_t>(i) * width;
             const uint16_t* next = row + width;
-            for (std::size_t j = c0; j < c1; ++j)
-                if (next[j] < kFarAway && next[j] + 1 < row[j]) row[j] = static_cast<uint16_t>(next[j] + 1);
+            // One more than the distance below, unless that is kFarAway: the
+            // nearer of the two, without a branch.
+            for (std::size_t j = c0; j < c1; ++j) {
+                const auto below = static_cast<uint16_t>(next[j] + (next[j] != kFarAway ? 1 : 0));
+                row[j] = below < row[j] ? below : row[j];
+            }
         }
         if (found) any = true;
     });
