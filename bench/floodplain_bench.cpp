@@ -30,7 +30,7 @@
 
 #include "bench_files.hpp"
 #include "fast_search_batch.hpp"
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 #include "fast_tone_search.hpp"
 #include "floodplain_scenario.hpp"
 #include "literal_circle.hpp"

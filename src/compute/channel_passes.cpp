@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "elevation_rules.hpp"
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 #include "progress_lines.hpp"
 
 namespace {

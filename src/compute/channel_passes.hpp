@@ -45,7 +45,7 @@ void prepare_grids(Run& run);
 // How pass 1 shares out its searches: the channel pixels of a block of its
 // lines, at least `centres_per_block` of them unless the raster ends first,
 // are searched together on up to `threads` threads (0: as many as
-// fast_threads.hpp chooses), then printed and applied in the pass's order.
+// band_threads.hpp chooses), then printed and applied in the pass's order.
 struct CoarseBlocks {
     int64_t centres_per_block = 8192;
     int32_t threads = 0;

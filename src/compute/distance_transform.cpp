@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 
 namespace {
 

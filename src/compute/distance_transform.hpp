@@ -10,7 +10,7 @@
 // the lines give, per column, the distance to the nearest corner of the set in
 // that column; one lower-envelope pass per line (Meijster, Roerdink and
 // Hesselink) then gives the exact squared distance in integers. Cost: a few
-// operations per point, shared among threads (fast_threads.hpp; the result
+// operations per point, shared among threads (band_threads.hpp; the result
 // does not depend on their number); the only storage beyond the result is a
 // few vectors of one line per thread.
 #pragma once

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 
 namespace {
 

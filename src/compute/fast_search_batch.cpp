@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 
 std::vector<SearchPair> find_pairs(const FastToneSearch& contour, const FastToneSearch& boundary,
                                    const std::vector<SearchCentre>& centres, int32_t threads) {

@@ -1,5 +1,5 @@
 // The two ring searches of many centres at once, shared among threads
-// (fast_threads.hpp). Each search reads only its own map and grid and writes
+// (band_threads.hpp). Each search reads only its own map and grid and writes
 // only its own result, so the results, kept in the order of the centres, do
 // not depend on the number of threads: a caller that then applies them and
 // prints its progress in that order produces the same bytes as one that
@@ -20,6 +20,6 @@ struct SearchPair {
     RingHit boundary;  // second search
 };
 
-// `threads`: at most that many threads (0: as many as fast_threads.hpp chooses).
+// `threads`: at most that many threads (0: as many as band_threads.hpp chooses).
 std::vector<SearchPair> find_pairs(const FastToneSearch& contour, const FastToneSearch& boundary,
                                    const std::vector<SearchCentre>& centres, int32_t threads = 0);

@@ -33,7 +33,7 @@ public:
     void apply(int32_t i, int32_t j, const SearchPair& pair);
 
     // Both searches of every centre, shared among `threads` threads (0: the
-    // number fast_threads.hpp chooses), in the order of the centres.
+    // number band_threads.hpp chooses), in the order of the centres.
     std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads = 0) const;
 
     // How many interpolated pixels had no contour line, and how many no lower

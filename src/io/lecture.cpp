@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 #include "raster_pair.hpp"
 #include "stages.hpp"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 #include "raster_pair.hpp"
 #include "rounding.hpp"
 #include "stages.hpp"

@@ -1,4 +1,4 @@
-#include "fast_threads.hpp"
+#include "band_threads.hpp"
 
 #include <algorithm>
 #include <cstdlib>
