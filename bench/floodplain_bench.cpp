@@ -92,7 +92,12 @@ unsigned char** lower_boundary(const Run& run) {
     return grid;
 }
 
+constexpr const char* kUsage =
+    "usage: floodplain_bench [size | lines columns] [--sample N] [--no-literal] [--no-stage] [--no-files]\n"
+    "       floodplain_bench [size | lines columns] --write-only FOLDER\n";
+
 struct Options {
+    bool valid = true;
     int32_t nb_lig = 4096, nb_col = 4096;
     int sample = 1000;
     bool literal = true, stage = true, files = true;
@@ -114,9 +119,12 @@ Options parse(int argc, char** argv) {
             o.stage = false;
         else if (a == "--no-files")
             o.files = false;
-        else
+        else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos && std::atoi(a.c_str()) > 0)
             sizes.push_back(std::atoi(a.c_str()));
+        else
+            o.valid = false;
     }
+    if (sizes.size() > 2) o.valid = false;
     if (sizes.size() == 1) o.nb_lig = o.nb_col = sizes[0];
     if (sizes.size() >= 2) {
         o.nb_lig = sizes[0];
@@ -129,6 +137,10 @@ Options parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
+    if (!options.valid) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const double pixels = static_cast<double>(options.nb_lig) * options.nb_col;
     std::printf("floodplain %d x %d, %ld cores\n", options.nb_lig, options.nb_col, sysconf(_SC_NPROCESSORS_ONLN));
