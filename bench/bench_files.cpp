@@ -82,8 +82,8 @@ double io_floor_seconds(const std::string& folder, uint64_t result_bytes) {
     return std::chrono::duration<double>(end - start).count();
 }
 
-std::string scenario_answers(const Run& run, const std::string& subfolder) {
-    return subfolder + "\nvalle\nbar\ncauce\ncurva\n1\nlago\nresultado\n" + std::to_string(run.tono_cauce) + "\n" +
-           std::to_string(run.tono_bar) + "\n" + std::to_string(run.alti_bar) + "\n" + std::to_string(run.tono_lim) +
-           "\n" + std::to_string(run.alti_lim) + "\n" + std::to_string(run.tono_perim) + "\n";
+std::string scenario_answers(const ScenarioTones& tones, const std::string& subfolder) {
+    return subfolder + "\nvalle\nbar\ncauce\ncurva\n1\nlago\nresultado\n" + std::to_string(tones.cauce) + "\n" +
+           std::to_string(tones.bar) + "\n" + std::to_string(tones.alti_bar) + "\n" + std::to_string(tones.lim) +
+           "\n" + std::to_string(tones.alti_lim) + "\n" + std::to_string(tones.perim) + "\n";
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "floodplain_scenario.hpp"
 #include "run_state.hpp"
 
 // Writes valle_m4, bar, cauce, curva and lago pairs under `folder`. False on
@@ -17,4 +18,4 @@ bool write_scenario_files(const Run& run, const std::string& folder);
 double io_floor_seconds(const std::string& folder, uint64_t result_bytes);
 
 // The answers of a whole run over those files, one to a line.
-std::string scenario_answers(const Run& run, const std::string& subfolder);
+std::string scenario_answers(const ScenarioTones& tones, const std::string& subfolder);

@@ -157,14 +157,12 @@ int main(int argc, char** argv) {
         std::printf("scenario generated in %.2f s\n", seconds_since(start));
         if (!options.write_only.empty()) {
             // For runs of the console program itself: the answers go with it.
-            const bool written = write_scenario_files(run, options.write_only);
+            bool written = write_scenario_files(run, options.write_only);
             std::FILE* answers = std::fopen((options.write_only + "/answers.txt").c_str(), "w");
-            if (answers) {
-                std::fputs(scenario_answers(run, "rio").c_str(), answers);
-                std::fclose(answers);
-            }
-            std::printf("%s %s\n", written && answers ? "scenario written to" : "COULD NOT WRITE", options.write_only.c_str());
-            return written && answers ? 0 : 1;
+            written = written && answers != nullptr && std::fputs(scenario_answers({}, "rio").c_str(), answers) >= 0;
+            if (answers != nullptr) written = (std::fclose(answers) == 0) && written;
+            std::printf("%s %s\n", written ? "scenario written to" : "COULD NOT WRITE", options.write_only.c_str());
+            return written ? 0 : 1;
         }
 
         std::vector<Position> pass1;
@@ -303,18 +301,9 @@ int main(int argc, char** argv) {
     bool completed = false;
     {
         Run run;
-        run.tono_cauce = 200;
         CountingBuffer counted;
         std::ostream out(&counted);
-        Run shape;  // only for the answers' parameters
-        ScenarioTones tones;
-        shape.tono_cauce = tones.cauce;
-        shape.tono_bar = tones.bar;
-        shape.alti_bar = tones.alti_bar;
-        shape.tono_lim = tones.lim;
-        shape.alti_lim = tones.alti_lim;
-        shape.tono_perim = tones.perim;
-        std::istringstream answers(scenario_answers(shape, "rio"));
+        std::istringstream answers(scenario_answers(ScenarioTones{}, "rio"));
         Console console(answers, out);
         const auto start = Clock::now();
         completed = opening(run, console) == Outcome::go_on && parameters(run, console) == Outcome::go_on;
