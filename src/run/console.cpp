@@ -38,14 +38,6 @@ bool parse_decimal_int32(const std::string& word, int32_t& value) {
 
 }  // namespace
 
-std::string format_text(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::string text = vformat_text(format, args);
-    va_end(args);
-    return text;
-}
-
 void Console::say(std::string_view text) {
     show_pending_line();
     out_ << text;

@@ -57,8 +57,6 @@ public:
     // (main reads the terminal; tests count the calls).
     std::function<void()> wait_for_key = [] {};
 
-    std::ostream& out() { return out_; }
-
 private:
     void show_pending_line();
 
@@ -70,5 +68,3 @@ private:
     std::string pending_line_;  // the latest overwritable line not yet shown
 };
 
-// printf into a std::string.
-std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
