@@ -6,18 +6,26 @@
 // immediate neighbours. Each pass consults only pixels of earlier passes, so a
 // channel neighbour always carries its final elevation and the order in which
 // a pass visits its own pixels does not matter.
+//
+// Lines and columns are raster coordinates throughout (the lattice, the
+// border tests, the progress lines); the grids are those of a window
+// (channel.hpp), read at a position less the window's origin.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 
-#include "console.hpp"
+#include "channel.hpp"
 #include "pixel_interpolation.hpp"
-#include "run_state.hpp"
 
-// Gives dtab[i][j] its elevation by distance (DistanceInterpolation::apply).
-using PixelInterpolation = std::function<void(int32_t i, int32_t j)>;
+// What the passes work on.
+struct PassGrids {
+    GridView<const unsigned char> tab_in;  // channel zone, on the inputs' window
+    GridView<double> dtab;                 // elevations, on the output's window
+    ChannelWindow window;
+    int32_t tono_cauce;
+};
 
 struct FillPass {
     const char* heading;
@@ -37,29 +45,31 @@ inline constexpr std::array<FillPass, 6> kFillPasses = {{
     {"\n\n septimo paso\n\n", 1, 2, 0, 2, 1, false},
 }};
 
-// dtab and itab_out all zero; tab_lim_inf 1 on the lower boundary (railing, and
-// water-body perimeter when presence is 1) and 255 elsewhere. All three grids
-// must be allocated unless the raster is empty.
-void prepare_grids(Run& run);
+inline constexpr const char* kCoarseHeading = "\n\n primer paso\n\n";
 
 // How pass 1 shares out its searches: the channel pixels of a block of its
-// lines, at least `centres_per_block` of them unless the raster ends first,
-// are searched together on up to `threads` threads (0: as many as
-// band_threads.hpp chooses), then printed and applied in the pass's order.
+// lines, at least `centres_per_block` of them unless the window ends first,
+// are searched together on up to `threads` threads, then printed and applied
+// in the pass's order.
 struct CoarseBlocks {
     int64_t centres_per_block = 8192;
-    int32_t threads = 0;
+    int32_t threads = 1;
 };
 
 // Pass 1: heading, one progress line per visited position, and the distance
-// interpolation of every channel pixel it visits. The output, dtab, run.m2,
-// run.n2 and the interpolation's miss counters end as if each pixel had been
-// searched and interpolated in turn, whatever the blocks and threads.
-void coarse_pass(Run& run, Console& console, DistanceInterpolation& interpolation, CoarseBlocks blocks = {});
+// interpolation of every channel pixel it visits. dtab, the progress and the
+// interpolation's miss counters end as if each pixel had been searched and
+// interpolated in turn, whatever the blocks and threads.
+void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInterpolation& interpolation,
+                 CoarseBlocks blocks);
+
+// Gives the pixel at raster line i, column j its elevation by distance.
+using PixelInterpolation = std::function<void(int32_t i, int32_t j)>;
 
 // One of passes 2 to 7: heading, one progress line per visited line, and every
 // channel pixel still at 0.0 given the mean of its channel neighbours, or, when
-// it has none, its elevation by distance. The means are shared among threads;
-// `interpolate` is called on the calling thread only, in the pass's order,
-// after the progress line of the pixel's line and before the next one.
-void fill_pass(Run& run, Console& console, const FillPass& pass, const PixelInterpolation& interpolate);
+// it has none, its elevation by distance. The means are shared among
+// `threads`; `interpolate` is called on the calling thread only, in the pass's
+// order, after the progress line of the pixel's line and before the next one.
+void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass& pass,
+               const PixelInterpolation& interpolate, int32_t threads);

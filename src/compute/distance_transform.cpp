@@ -75,8 +75,9 @@ void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int3
 
 }  // namespace
 
-bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono,
-                                  uint16_t* dist) {
+bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads) {
+    const int32_t nb_lig = tab.lines();
+    const int32_t nb_col = tab.columns();
     const int32_t lines = nb_lig + 1;  // corner lines
     const auto width = static_cast<std::size_t>(nb_col) + 1;
     std::atomic<bool> any{false};
@@ -86,7 +87,7 @@ bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int
     // column. A column without one keeps kFarAway, which stays a lower bound of
     // its (unbounded) distance. Corner (i, j) belongs to a square of the tone
     // when one of the pixels (i - 1 or i, j - 1 or j) holds it.
-    split_in_bands(static_cast<int64_t>(width), [&](int64_t first, int64_t end) {
+    split_in_bands(static_cast<int64_t>(width), threads, [&](int64_t first, int64_t end) {
         const auto c0 = static_cast<std::size_t>(first);
         const auto c1 = static_cast<std::size_t>(end);
         std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
@@ -149,7 +150,7 @@ bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int
 
     // Along each line, a band of lines per thread: the nearest marked corner
     // of any column.
-    split_in_bands(lines, [&](int64_t first, int64_t end) {
+    split_in_bands(lines, threads, [&](int64_t first, int64_t end) {
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width);
         for (int64_t i = first; i < end; ++i)

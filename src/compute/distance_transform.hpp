@@ -17,10 +17,11 @@
 
 #include <cstdint>
 
+#include "grid.hpp"
+
 // The largest stored value: 8191.875 pixels or farther (a lower bound still).
 inline constexpr uint16_t kFarAway = 65535;
 
-// Fills dist ((nb_lig + 1) * (nb_col + 1) values, line after line) and tells
-// whether the grid holds the tone at all.
-bool tone_corner_distance_eighths(unsigned char* const* tab, int32_t nb_lig, int32_t nb_col, int32_t tono,
-                                  uint16_t* dist);
+// Fills dist ((lines + 1) * (columns + 1) values, line after line) and tells
+// whether the grid holds the tone at all. Works on up to `threads` threads.
+bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads);

@@ -1,12 +1,22 @@
 #include "pixel_interpolation.hpp"
 
+#include <algorithm>
+#include <atomic>
+
+#include "band_threads.hpp"
 #include "elevation_rules.hpp"
 
-DistanceInterpolation::DistanceInterpolation(Run& run)
-    : run_(run),
-      A1_(static_cast<double>(run.alti_lim)),
-      contour_(run.tab_curv, run.nb_lig, run.nb_col, run.tono_lim),
-      boundary_(run.tab_lim_inf, run.nb_lig, run.nb_col, 1) {}
+DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
+                                             GridView<const unsigned char> lim_inf, const ChannelWindow& window,
+                                             GridView<double> dtab, int32_t threads)
+    : inputs_(inputs),
+      parameters_(parameters),
+      window_(window),
+      dtab_(dtab),
+      A1_(static_cast<double>(parameters.alti_lim)),
+      contour_(inputs.tab_curv, parameters.tono_lim, window.raster_lines, window.raster_columns, window.inputs,
+               threads),
+      boundary_(lim_inf, 1, window.raster_lines, window.raster_columns, window.inputs, threads) {}
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);
@@ -15,27 +25,43 @@ void DistanceInterpolation::apply(int32_t i, int32_t j) {
 
 std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCentre>& centres,
                                                       int32_t threads) const {
-    return find_pairs(contour_, boundary_, centres, threads);
+    std::vector<SearchPair> pairs(centres.size());
+    const auto count = static_cast<int64_t>(centres.size());
+    // Consecutive centres share most of their rings' pixels, so each thread
+    // takes runs of them rather than every other one; short runs, handed out
+    // as the threads come for them, so that one with slow searches does not
+    // keep the others waiting.
+    constexpr int64_t kRun = 512;
+    std::atomic<int64_t> next{0};
+    split_in_bands(std::min<int64_t>(threads, (count + kRun - 1) / kRun), threads, [&](int64_t, int64_t) {
+        for (int64_t first = next.fetch_add(kRun); first < count; first = next.fetch_add(kRun)) {
+            const int64_t end = std::min(count, first + kRun);
+            for (int64_t k = first; k < end; ++k) {
+                const SearchCentre c = centres[static_cast<std::size_t>(k)];
+                pairs[static_cast<std::size_t>(k)] = {contour_.find(c.i, c.j), boundary_.find(c.i, c.j)};
+            }
+        }
+    });
+    return pairs;
 }
 
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
-    // The boundary search, made second, leaves its position last.
-    run_.m2 = base.m2;
-    run_.n2 = base.n2;
-
+    double& elevation = dtab_[i - window_.output.line][j - window_.output.column];
     if (!line.found()) ++contour_misses_;
     if (!base.found()) {
         ++boundary_misses_;
-        run_.dtab[i][j] = A1_;
+        elevation = A1_;
         return;
     }
     // The slope model holds the top of a railing, which stands alti_bar above
     // the channel bed; a pixel that is both railing and perimeter counts as railing.
-    const int32_t slope = run_.itab_in[base.m2][base.n2];
-    const double A2 = static_cast<int32_t>(run_.tab_bar[base.m2][base.n2]) == run_.tono_bar
-                          ? railing_base(slope, run_.alti_bar)
+    const int64_t m = int64_t{base.m2} - window_.inputs.line;
+    const int64_t n = int64_t{base.n2} - window_.inputs.column;
+    const int32_t slope = inputs_.itab_in[m][n];
+    const double A2 = static_cast<int32_t>(inputs_.tab_bar[m][n]) == parameters_.tono_bar
+                          ? railing_base(slope, parameters_.alti_bar)
                           : static_cast<double>(slope);
-    run_.dtab[i][j] = line.found() ? distance_interpolation(A1_, A2, line.dist, base.dist) : A2;
+    elevation = line.found() ? distance_interpolation(A1_, A2, line.dist, base.dist) : A2;
 }

@@ -13,39 +13,50 @@
 #include <cstdint>
 #include <vector>
 
-#include "fast_search_batch.hpp"
-#include "product_search.hpp"
-#include "run_state.hpp"
+#include "channel.hpp"
+#include "ring_search.hpp"
+
+struct SearchCentre {
+    int32_t i, j;  // raster coordinates
+};
+
+struct SearchPair {
+    RingHit contour;   // first search of the centre
+    RingHit boundary;  // second search
+};
 
 class DistanceInterpolation {
 public:
-    // The run's contour grid and its marked lower-boundary work grid must be
-    // complete: the searches may prepare themselves from them.
-    explicit DistanceInterpolation(Run& run);
+    // `lim_inf` is the lower boundary marked with 1 on the grid of the
+    // inputs; the searches measure their distances from it and from the
+    // contour grid here, on up to `threads` threads.
+    DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
+                          GridView<const unsigned char> lim_inf, const ChannelWindow& window,
+                          GridView<double> dtab, int32_t threads);
 
-    // Gives dtab[i][j] its elevation; run.m2, run.n2 are left where the
-    // boundary search (the second one) left them.
+    // Gives the pixel at raster line i, column j its elevation in dtab.
     void apply(int32_t i, int32_t j);
-
-    // The same, from the two searches of (i, j) made beforehand (search).
-    // Applied in the order of the centres, it leaves the run, the miss
-    // counters included, exactly as apply(i, j) one centre after another.
+    // The same from the two searches of (i, j) made beforehand (search).
+    // Applied in the order of the centres, it counts the misses exactly as
+    // apply(i, j) one centre after another.
     void apply(int32_t i, int32_t j, const SearchPair& pair);
 
-    // Both searches of every centre, shared among `threads` threads (0: the
-    // number band_threads.hpp chooses), in the order of the centres.
-    std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads = 0) const;
+    // Both searches of every centre, shared among `threads` threads, in the
+    // order of the centres. Each search reads only its own map and grid and
+    // writes only its own result, so the results do not depend on the threads.
+    std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads) const;
 
-    // How many interpolated pixels had no contour line, and how many no lower
-    // boundary, within the largest ring.
     int64_t contour_misses() const { return contour_misses_; }
     int64_t boundary_misses() const { return boundary_misses_; }
 
 private:
-    Run& run_;
+    const ChannelInputs& inputs_;
+    ChannelParameters parameters_;
+    ChannelWindow window_;
+    GridView<double> dtab_;
     double A1_;
-    ProductSearch contour_;
-    ProductSearch boundary_;
+    RingSearch contour_;
+    RingSearch boundary_;
     int64_t contour_misses_ = 0;
     int64_t boundary_misses_ = 0;
 };

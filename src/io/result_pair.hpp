@@ -11,8 +11,8 @@
 // designate an input (a link, or a mask named "x_m4" against a result "x").
 bool is_input_file(const Run& run, const std::string& path);
 
-// Asks the result's name until it designates no input file, and stores its two
-// host paths in nomim5 and nomdescr5. False when the answers run out.
+// Asks the result's name until it designates no input file, and keeps its two
+// host paths in the result's pair. False when the answers run out.
 bool ask_result_name(Run& run, Console& console, const std::string& folder_prefix);
 
 // Creates (or empties) the result pair: raw file "wb", then descriptor "w".

@@ -4,8 +4,6 @@
 
 #include <limits>
 
-#include "nrutil.hpp"
-
 namespace {
 
 bool has_pixels(const Run& run) { return run.nb_lig > 0 && run.nb_col > 0; }
@@ -18,19 +16,6 @@ void say_memory_needed(Console& console, const Run& run, const GridBytes& need) 
         console.sayf("\n No hay memoria para la imagen de %d lineas y %d columnas: necesita mas de %llu bytes \n",
                      run.nb_lig, run.nb_col,
                      static_cast<unsigned long long>(std::numeric_limits<uint64_t>::max()));
-}
-
-void release_run_grids(Run& run) {
-    frucmatrice(run.tab_in, run.nb_lig);
-    frucmatrice(run.tab_curv, run.nb_lig);
-    frucmatrice(run.tab_bar, run.nb_lig);
-    frucmatrice(run.tab_perim, run.nb_lig);
-    frimatrice(run.itab_out, run.nb_lig);
-    frimatrice(run.itab_in, run.nb_lig);
-    frdmatrice(run.dtab, run.nb_lig);
-    run.tab_in = run.tab_curv = run.tab_bar = run.tab_perim = nullptr;
-    run.itab_out = run.itab_in = nullptr;
-    run.dtab = nullptr;
 }
 
 }  // namespace
@@ -66,27 +51,35 @@ uint64_t physical_memory_bytes() {
 
 bool allocate_run_grids(Run& run, Console& console) {
     if (!has_pixels(run)) return true;  // an empty raster has no grid to make
-    const bool with_perimeter = run.presence == 1;
+    const bool with_perimeter = run.water_bodies();
     const GridBytes need = run_grid_bytes(run.nb_lig, run.nb_col, with_perimeter);
     const uint64_t physical = physical_memory_bytes();
     if (!need.countable || (physical != 0 && need.bytes > physical)) {
         say_memory_needed(console, run, need);
         return false;
     }
-    run.tab_in = ucmatrice(run.nb_col, run.nb_lig);
-    run.tab_curv = ucmatrice(run.nb_col, run.nb_lig);
-    run.tab_bar = ucmatrice(run.nb_col, run.nb_lig);
-    if (with_perimeter) run.tab_perim = ucmatrice(run.nb_col, run.nb_lig);
-    run.itab_out = imatrice(run.nb_col, run.nb_lig);
-    run.itab_in = imatrice(run.nb_col, run.nb_lig);
-    run.dtab = dmatrice(run.nb_col, run.nb_lig);
-    const bool all_made = run.tab_in != nullptr && run.tab_curv != nullptr && run.tab_bar != nullptr &&
-                          (!with_perimeter || run.tab_perim != nullptr) && run.itab_out != nullptr &&
-                          run.itab_in != nullptr && run.dtab != nullptr;
+    const int32_t lines = run.nb_lig;
+    const int32_t columns = run.nb_col;
+    run.tab_in = Grid<unsigned char>::make(lines, columns);
+    run.tab_curv = Grid<unsigned char>::make(lines, columns);
+    run.tab_bar = Grid<unsigned char>::make(lines, columns);
+    if (with_perimeter) run.tab_perim = Grid<unsigned char>::make(lines, columns);
+    run.itab_out = Grid<int32_t>::make(lines, columns);
+    run.itab_in = Grid<int32_t>::make(lines, columns);
+    run.dtab = Grid<double>::make(lines, columns);
+    const bool all_made = run.tab_in.made() && run.tab_curv.made() && run.tab_bar.made() &&
+                          (!with_perimeter || run.tab_perim.made()) && run.itab_out.made() && run.itab_in.made() &&
+                          run.dtab.made();
     if (!all_made) {
         // Memory is exhausted: give back what was obtained so that the
         // message itself can still be printed.
-        release_run_grids(run);
+        run.tab_in = {};
+        run.tab_curv = {};
+        run.tab_bar = {};
+        run.tab_perim = {};
+        run.itab_out = {};
+        run.itab_in = {};
+        run.dtab = {};
         say_memory_needed(console, run, need);
         return false;
     }

@@ -17,11 +17,11 @@ namespace {
 constexpr std::size_t kFileBuffer = std::size_t{1} << 18;
 
 // Closes the stream whatever happens; true when everything written reached the file.
-bool close_result(std::FILE*& f) {
-    if (f == nullptr) return false;
+bool close_result(File& file) {
+    if (!file) return false;
+    std::FILE* f = file.release();
     const bool flushed = std::fflush(f) == 0 && std::ferror(f) == 0;
     const bool closed = std::fclose(f) == 0;
-    f = nullptr;
     return flushed && closed;
 }
 
@@ -77,7 +77,7 @@ Outcome save(Run& run, Console& console) {
     // the extremes of the bands then give those of the raster.
     if (has_pixels) {
         std::mutex extremes;
-        split_in_bands(run.nb_lig, [&](int64_t first, int64_t end) {
+        split_in_bands(run.nb_lig, run.threads, [&](int64_t first, int64_t end) {
             int32_t low = 1000000;
             int32_t high = 0;
             for (int64_t i = first; i < end; ++i) round_line(run.dtab[i], run.itab_out[i], run.nb_col, low, high);
@@ -86,21 +86,23 @@ Outcome save(Run& run, Console& console) {
             if (high > max) max = high;
         });
     }
-    bool raster_written = run.f5 != nullptr;
+    FilePair& result = run.pair(Role::result);
+    bool raster_written = static_cast<bool>(result.raw);
     // Nothing has gone through the stream yet, so it may take a larger buffer:
     // a few hundred writes of the raster rather than thousands. It lives until
     // the stream is closed below.
     std::vector<char> buffer(kFileBuffer);
-    if (raster_written) std::setvbuf(run.f5, buffer.data(), _IOFBF, buffer.size());
+    if (raster_written) std::setvbuf(result.raw.get(), buffer.data(), _IOFBF, buffer.size());
     for (int32_t i = 0; raster_written && has_pixels && i < run.nb_lig; ++i)
-        raster_written = write_elevation_line(run.f5, run.itab_out[i], run.nb_col);
-    if (!close_result(run.f5) || !raster_written) {
-        close_result(run.f5d);
-        return lost(console, run.nomim5);
+        raster_written = write_elevation_line(result.raw.get(), run.itab_out[i], run.nb_col);
+    if (!close_result(result.raw) || !raster_written) {
+        close_result(result.descriptor);
+        return lost(console, result.raw_path);
     }
 
     const int32_t descriptor[6] = {run.nb_lig, run.nb_col, 4, min, max, run.pix_size};
-    const bool descriptor_written = run.f5d != nullptr && write_six_descriptor(run.f5d, descriptor);
-    if (!close_result(run.f5d) || !descriptor_written) return lost(console, run.nomdescr5);
+    const bool descriptor_written =
+        result.descriptor && write_six_descriptor(result.descriptor.get(), descriptor);
+    if (!close_result(result.descriptor) || !descriptor_written) return lost(console, result.descriptor_path);
     return Outcome::go_on;
 }

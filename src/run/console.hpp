@@ -12,13 +12,6 @@
 #include <string>
 #include <string_view>
 
-// How a stage ended. Anything but go_on ends the run at once.
-enum class Outcome {
-    go_on,         // the next stage follows
-    fatal_stop,    // a message was printed; wait for one key, exit status 0
-    failed,        // a message was printed; exit status 1 (nothing may be reported as done)
-};
-
 class Console {
 public:
     Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}

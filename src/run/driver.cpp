@@ -1,25 +1,14 @@
 #include "driver.hpp"
 
-#include "stages.hpp"
-
-namespace {
-
-// A stage that stops the run has already printed its message.
-int stop_status(Outcome outcome, Console& console) {
-    console.end_progress();
-    if (outcome == Outcome::fatal_stop) {
+int run_program(Run& run, Console& console, std::span<const Stage> stages) {
+    for (const Stage stage : stages) {
+        const Outcome outcome = stage(run, console);
+        if (outcome == Outcome::go_on) continue;
+        // The stage has already printed its message.
+        console.end_progress();
+        if (outcome == Outcome::failed) return 1;
         console.wait_for_key();
         return 0;
-    }
-    return 1;
-}
-
-}  // namespace
-
-int run_program(Run& run, Console& console) {
-    for (Outcome (*stage)(Run&, Console&) : {opening, parameters, lecture, treatment, save}) {
-        const Outcome outcome = stage(run, console);
-        if (outcome != Outcome::go_on) return stop_status(outcome, console);
     }
     console.end_progress();
     return 0;

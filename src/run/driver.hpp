@@ -1,7 +1,10 @@
 #pragma once
 
-#include "console.hpp"
-#include "run_state.hpp"
+#include <span>
 
-// One complete run; returns the process exit status.
-int run_program(Run& run, Console& console);
+#include "stage.hpp"
+
+// One run: the stages in their order, until one does not go on. Returns the
+// process exit status: 0 when every stage went on or after a fatal stop (once
+// its key was pressed), 1 after a failure.
+int run_program(Run& run, Console& console, std::span<const Stage> stages);

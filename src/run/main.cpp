@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <iostream>
 
+#include "band_threads.hpp"
 #include "console.hpp"
 #include "driver.hpp"
 #include "output_buffer.hpp"
 #include "run_state.hpp"
+#include "stages.hpp"
 #include "terminal_key.hpp"
 
 int main() {
@@ -25,7 +27,8 @@ int main() {
         console.wait_for_key = wait_for_terminal_key;
         if (isatty(STDOUT_FILENO) != 0) console.throttle_progress(std::chrono::milliseconds(50));
         Run run;
-        status = run_program(run, console);
+        run.threads = threads_from_environment();
+        status = run_program(run, console, kConsoleStages);
     }
     std::cout.flush();
     std::cout.rdbuf(standard);  // the buffer ends with main; the standard stream outlives it

@@ -1,31 +1,48 @@
-// The run record: everything one run of the program hands from stage to stage.
-//
-// The names are those the stages have always used; the record only gathers the
-// former process-wide variables so that every stage can be run in-process by a
-// test. A run starts all zero, like the process-wide state it replaces.
+// The run record: everything one run of the program hands from stage to stage
+// (the slope model's descriptor, the user's answers, the grids and the files),
+// gathered so that every stage can be run in-process by a test. A run starts
+// all zero, with no grid and no file.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
-struct Run {
-    Run() = default;
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-    // Releases what the process end would: open streams and grids.
-    ~Run();
+#include "grid.hpp"
 
-    // Raster size and the slope model's descriptor.
+// The raster pairs of a run, in the order the dialog asks for them.
+enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
+inline constexpr std::size_t kRoleCount = 6;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A raw file and its descriptor: host paths (kept so that messages can name
+// them) and, while open, their streams.
+struct FilePair {
+    std::string raw_path;
+    std::string descriptor_path;
+    File raw;
+    File descriptor;
+};
+
+struct Run {
+    // The slope model's descriptor: the raster size of the run, then fields
+    // stored but never consulted, and the pixel size carried into the result.
     int32_t nb_lig = 0;
     int32_t nb_col = 0;
-    int32_t byte = 0;      // stored, never consulted
-    int32_t min_dyn = 0;   // stored, never consulted
-    int32_t max_dyn = 0;   // stored, never consulted
-    int32_t pix_size = 0;  // carried into the result's descriptor
+    int32_t byte = 0;
+    int32_t min_dyn = 0;
+    int32_t max_dyn = 0;
+    int32_t pix_size = 0;
 
-    // User parameters.
-    int32_t presence = 0;  // only 1 means water bodies are present
+    // The user's answers. Only presence 1 means water bodies are present.
+    int32_t presence = 0;
     int32_t tono_cauce = 0;
     int32_t tono_bar = 0;
     int32_t tono_lim = 0;
@@ -33,35 +50,22 @@ struct Run {
     int32_t alti_bar = 0;
     int32_t alti_lim = 0;
 
-    // Grids, nb_lig rows of nb_col elements (null while the size is 0).
-    int32_t** itab_in = nullptr;
-    unsigned char** tab_bar = nullptr;
-    unsigned char** tab_in = nullptr;
-    unsigned char** tab_curv = nullptr;
-    unsigned char** tab_perim = nullptr;
-    double** dtab = nullptr;
-    int32_t** itab_out = nullptr;
-    unsigned char** tab_lim_inf = nullptr;  // the computation's lower-boundary work grid
+    // Grids of nb_lig lines of nb_col elements (none for an empty raster;
+    // tab_perim only with water bodies).
+    Grid<int32_t> itab_in;         // slope model
+    Grid<unsigned char> tab_bar;   // railing
+    Grid<unsigned char> tab_in;    // channel zone
+    Grid<unsigned char> tab_curv;  // limiting contour line
+    Grid<unsigned char> tab_perim; // water-body perimeter
+    Grid<double> dtab;             // computed elevations, 0.0 outside the channel
+    Grid<int32_t> itab_out;        // the rounded result
 
-    // Position left by the last ring search.
-    int32_t m2 = 0;
-    int32_t n2 = 0;
+    std::array<FilePair, kRoleCount> files;
+    FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }
+    const FilePair& pair(Role role) const { return files[static_cast<std::size_t>(role)]; }
 
-    // Raster file pairs: raw file, then descriptor.
-    std::FILE* f1 = nullptr;  // slope model
-    std::FILE* f1d = nullptr;
-    std::FILE* f2 = nullptr;  // railing
-    std::FILE* f2d = nullptr;
-    std::FILE* f3 = nullptr;  // channel-zone mask
-    std::FILE* f3d = nullptr;
-    std::FILE* f4 = nullptr;  // limiting contour line
-    std::FILE* f4d = nullptr;
-    std::FILE* f5 = nullptr;  // result (written)
-    std::FILE* f5d = nullptr;
-    std::FILE* f6 = nullptr;  // water-body perimeter
-    std::FILE* f6d = nullptr;
+    // Threads the stages may use (at least 1); results never depend on it.
+    int32_t threads = 1;
 
-    // Host paths of the pairs, kept so that messages can name the files.
-    std::string nomim1, nomdescr1, nomim2, nomdescr2, nomim3, nomdescr3;
-    std::string nomim4, nomdescr4, nomim5, nomdescr5, nomim6, nomdescr6;
+    bool water_bodies() const { return presence == 1; }
 };

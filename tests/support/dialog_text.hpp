@@ -2,6 +2,7 @@
 // that tests compare what a user sees with what the tool must print.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace dialog_text {
@@ -73,6 +74,34 @@ inline std::string opening(bool with_perimeter) {
 inline std::string parameters(bool with_perimeter) {
     return kToneChannel + kToneRailing + kRailingHeight + kToneContour + kContourAltitude +
            (with_perimeter ? kTonePerimeter : std::string());
+}
+
+// Everything the computation prints for a raster of this size when no search
+// misses: pass 1 one line per visited position (every fourth column of every
+// fourth line, counted from 0), passes 2 to 7 one line per visited line,
+// counted from 1.
+inline std::string computation(int lines, int columns) {
+    char buffer[96];
+    std::string text = "\n\n primer paso\n\n";
+    for (int i = 0; i < lines; i += 4)
+        for (int j = 0; j < columns; j += 4) {
+            std::snprintf(buffer, sizeof buffer, "\tLinea %d    Columna %d          \r     ", i, j);
+            text += buffer;
+        }
+    struct Pass {
+        const char* heading;
+        int start, step;
+    };
+    for (const Pass& pass : {Pass{"\n\n segundo paso\n\n", 2, 4}, Pass{"\n\n tercer paso\n\n", 2, 4},
+                             Pass{"\n\n cuarto paso\n\n", 0, 4}, Pass{"\n\n quinto paso\n\n", 1, 2},
+                             Pass{"\n\n sexto paso\n\n", 0, 2}, Pass{"\n\n septimo paso\n\n", 1, 2}}) {
+        text += pass.heading;
+        for (int i = pass.start; i < lines; i += pass.step) {
+            std::snprintf(buffer, sizeof buffer, "\tLinea %d          \r     ", i + 1);
+            text += buffer;
+        }
+    }
+    return text;
 }
 
 }  // namespace dialog_text

@@ -1,8 +1,10 @@
-// The five stages of a run, in the order the driver calls them.
+// The five stages of a console run, in the order the driver calls them.
 #pragma once
 
-#include "console.hpp"
-#include "run_state.hpp"
+#include <array>
+
+#include "stage.hpp"
+#include "treatment_stage.hpp"
 
 // Input dialog and file opening: banner, names, every pair opened and
 // size-checked, result pair created, grids allocated.
@@ -11,7 +13,8 @@ Outcome opening(Run& run, Console& console);
 Outcome parameters(Run& run, Console& console);
 // Every raw input file read line by line into its grid, then closed.
 Outcome lecture(Run& run, Console& console);
-// The seven-pass channel elevation computation.
-Outcome treatment(Run& run, Console& console);
+// treatment (treatment_stage.hpp): the seven-pass channel computation.
 // Rounding, result raster and descriptor.
 Outcome save(Run& run, Console& console);
+
+inline constexpr std::array<Stage, 5> kConsoleStages = {opening, parameters, lecture, treatment, save};

@@ -1,0 +1,76 @@
+#include "channel.hpp"
+
+#include <cstring>
+#include <new>
+
+#include "band_threads.hpp"
+#include "channel_passes.hpp"
+#include "pixel_interpolation.hpp"
+
+namespace {
+
+// dtab all 0.0 (the mark of a pixel not yet computed); lim_inf 1 on the lower
+// boundary (railing, and water-body perimeter with water bodies), 255 elsewhere.
+void set_up(const ChannelInputs& inputs, const ChannelParameters& parameters, GridView<unsigned char> lim_inf,
+            GridView<double> dtab, int32_t threads) {
+    const auto columns = static_cast<std::size_t>(dtab.columns());
+    split_in_bands(dtab.empty() ? 0 : dtab.lines(), threads, [&](int64_t first, int64_t end) {
+        // 0.0 is the double whose bytes are all zero.
+        for (int64_t a = first; a < end; ++a) std::memset(dtab[a], 0, columns * sizeof(double));
+    });
+    const bool bar = parameters.tono_bar >= 0 && parameters.tono_bar <= 255;
+    const bool perim = parameters.water_bodies && parameters.tono_perim >= 0 && parameters.tono_perim <= 255;
+    const auto bar_tone = static_cast<unsigned char>(parameters.tono_bar);
+    const auto perim_tone = static_cast<unsigned char>(parameters.tono_perim);
+    const auto n = static_cast<std::size_t>(lim_inf.columns());
+    split_in_bands(lim_inf.empty() ? 0 : lim_inf.lines(), threads, [&](int64_t first, int64_t end) {
+        for (int64_t i = first; i < end; ++i) {
+            unsigned char* lim = lim_inf[i];
+            const unsigned char* railing = inputs.tab_bar[i];
+            if (!bar) {
+                std::memset(lim, 255, n);
+            } else {
+                for (std::size_t j = 0; j < n; ++j) lim[j] = railing[j] == bar_tone ? 1 : 255;
+            }
+            // Without water bodies the perimeter grid is not read at all.
+            if (perim) {
+                const unsigned char* shore = inputs.tab_perim[i];
+                for (std::size_t j = 0; j < n; ++j)
+                    if (shore[j] == perim_tone) lim[j] = 1;
+            }
+        }
+    });
+}
+
+}  // namespace
+
+ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
+                              const ChannelWindow& window, GridView<double> dtab, ChannelProgress& progress,
+                              int32_t threads) {
+    ChannelReport report;
+    try {
+        Grid<unsigned char> lim_inf;
+        if (!window.inputs.empty()) {
+            lim_inf = Grid<unsigned char>::make(window.inputs.lines, window.inputs.columns);
+            if (!lim_inf.made()) return report;
+        }
+        set_up(inputs, parameters, lim_inf.view(), dtab, threads);
+
+        DistanceInterpolation interpolation(inputs, parameters, lim_inf.view(), window, dtab, threads);
+        const PassGrids grids{inputs.tab_in, dtab, window, parameters.tono_cauce};
+        coarse_pass(grids, progress, interpolation, CoarseBlocks{8192, threads});
+        const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
+        double share = 0.7;
+        for (const FillPass& pass : kFillPasses) {
+            fill_pass(grids, progress, pass, interpolate, threads);
+            share += 0.05;
+            progress.done(share);
+        }
+        report.contour_misses = interpolation.contour_misses();
+        report.boundary_misses = interpolation.boundary_misses();
+        report.computed = true;
+    } catch (const std::bad_alloc&) {
+        report = ChannelReport{};
+    }
+    return report;
+}

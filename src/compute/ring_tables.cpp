@@ -1,0 +1,114 @@
+#include "ring_tables.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+namespace {
+
+constexpr int32_t kSamples[4] = {360, 720, 1440, 2880};
+constexpr double kStep[4] = {1.0, 0.5, 0.25, 0.125};
+
+// Whole numbers this close to a product make its sample depend on the centre.
+constexpr long double kNearWhole = 1.0L / 1048576.0L;  // 2^-20
+
+bool near_whole(long double x, long double whole_below) {
+    const long double frac = x - whole_below;  // exact: both within 2^11
+    return frac < kNearWhole || frac > 1.0L - kNearWhole;
+}
+
+// floor of an exact extended product of at most 2^11 in size.
+long double floor_of(long double x) {
+    const auto whole = static_cast<long double>(static_cast<int64_t>(x));  // toward zero
+    return whole > x ? whole - 1.0L : whole;
+}
+
+}  // namespace
+
+int32_t truncate_position(long double position) {
+    // Beyond these bounds the position lies outside every raster anyway.
+    if (position >= 2147483647.0L) return std::numeric_limits<int32_t>::max();
+    if (position <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(position);
+}
+
+const RingTables& RingTables::shared() {
+    static const RingTables tables;
+    return tables;
+}
+
+uint32_t RingTables::samples(int32_t radius) { return static_cast<uint32_t>(kSamples[band_of(radius)]); }
+
+RingTables::RingTables() {
+    // Held in doubles, as the walk holds them, so the products round alike.
+    const double pi = 4.0 * std::atan(1.0);
+    const double papi = pi * (1.0 / 180.0);
+    for (int b = 0; b < 4; ++b) {
+        double fk = 0.0;
+        for (int32_t m = 0; m < kSamples[b]; ++m) {
+            sinus_[static_cast<std::size_t>(b)].push_back(std::sin(fk * papi));
+            cosin_[static_cast<std::size_t>(b)].push_back(std::cos(fk * papi));
+            fk += kStep[b];
+        }
+    }
+    for (int32_t r = 1; r <= kLargestRing; ++r) {
+        // Chord between samples m and m' <= r * (m' - m) * step in radians; the
+        // factor below the exact inverse absorbs every rounding of the tables.
+        per_eighth_[static_cast<std::size_t>(r)] =
+            static_cast<uint32_t>(65536.0 * (1.0 - 1e-6) / (8.0 * r * kStep[band_of(r)] * papi));
+    }
+}
+
+const SampleOffset* RingTables::build_ring(int32_t radius) const {
+    const std::lock_guard<std::mutex> lock(building_);
+    const auto r = static_cast<std::size_t>(radius);
+    if (const SampleOffset* done = rings_[r].load(std::memory_order_relaxed)) return done;  // another thread's
+    const int b = band_of(radius);
+    const auto k2 = static_cast<std::size_t>(kSamples[b]);
+    std::unique_ptr<SampleOffset[]> ring(new SampleOffset[k2]);
+    const long double reach = static_cast<long double>(static_cast<double>(radius));
+    for (std::size_t m = 0; m < k2; ++m) {
+        const long double x = reach * static_cast<long double>(sinus_[static_cast<std::size_t>(b)][m]);
+        const long double y = reach * static_cast<long double>(cosin_[static_cast<std::size_t>(b)][m]);
+        const long double fx = floor_of(-x);
+        const long double fy = floor_of(y);
+        SampleOffset& offset = ring[m];
+        if (near_whole(-x, fx) || near_whole(y, fy)) {
+            offset.dr = kExactSample;
+            offset.dc = 0;
+        } else {
+            offset.dr = static_cast<int16_t>(fx);
+            offset.dc = static_cast<int16_t>(fy);
+        }
+        offset.same = 0;
+    }
+    // Runs of samples on one pixel, counted back from the end of the ring.
+    for (std::size_t k = k2 - 1; k > 0; --k) {
+        SampleOffset& before = ring[k - 1];
+        const SampleOffset& after = ring[k];
+        if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
+            before.same = static_cast<uint8_t>(std::min(255, after.same + 1));
+    }
+    storage_[r] = std::move(ring);
+    rings_[r].store(storage_[r].get(), std::memory_order_release);
+    return storage_[r].get();
+}
+
+int32_t RingTables::rings_built() const {
+    int32_t count = 0;
+    for (int32_t r = 1; r <= kLargestRing; ++r)
+        count += rings_[static_cast<std::size_t>(r)].load(std::memory_order_acquire) != nullptr ? 1 : 0;
+    return count;
+}
+
+void RingTables::exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& m2, int32_t& n2) const {
+    const auto b = static_cast<std::size_t>(band_of(radius));
+    const double dist = radius;
+    // Formed and truncated in extended precision, as the walk does: near a
+    // whole number the excess of the double sine or cosine decides the pixel.
+    m2 = truncate_position(static_cast<long double>(i) -
+                           static_cast<long double>(dist) * static_cast<long double>(sinus_[b][m]));
+    n2 = truncate_position(static_cast<long double>(j) +
+                           static_cast<long double>(dist) * static_cast<long double>(cosin_[b][m]));
+}

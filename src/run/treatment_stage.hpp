@@ -1,0 +1,9 @@
+#pragma once
+
+#include "stage.hpp"
+
+// The computing stage of the console run: the loaded grids and the answers
+// handed to compute_channel (channel.hpp) for the whole raster, its pass
+// headings and progress lines printed on the console, and a warning when
+// searches met nothing within 1500 pixels.
+Outcome treatment(Run& run, Console& console);
