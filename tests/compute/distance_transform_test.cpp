@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "distance_transform.hpp"
-#include "fast_test_grid.hpp"
+#include "tone_grid.hpp"
 
 namespace {
 
 int64_t gap(int64_t point, int64_t pixel) { return std::max<int64_t>({0, pixel - point, point - pixel - 1}); }
 
-uint16_t brute_eighths(const TestGrid& grid, int32_t ci, int32_t cj, int32_t tono) {
+uint16_t brute_eighths(const Grid<unsigned char>& grid, int32_t ci, int32_t cj, int32_t tono) {
     int64_t best = -1;
-    for (int32_t m = 0; m < grid.nb_lig(); ++m)
-        for (int32_t n = 0; n < grid.nb_col(); ++n)
-            if (static_cast<int32_t>(grid.tab()[m][n]) == tono) {
+    for (int32_t m = 0; m < grid.lines(); ++m)
+        for (int32_t n = 0; n < grid.columns(); ++n)
+            if (static_cast<int32_t>(grid[m][n]) == tono) {
                 const int64_t d2 = gap(ci, m) * gap(ci, m) + gap(cj, n) * gap(cj, n);
                 if (best < 0 || d2 < best) best = d2;
             }
@@ -30,9 +30,9 @@ uint16_t brute_eighths(const TestGrid& grid, int32_t ci, int32_t cj, int32_t ton
     return static_cast<uint16_t>(std::min<int64_t>(e, kFarAway));
 }
 
-std::vector<uint16_t> corner_map(const TestGrid& grid, int32_t tono, bool& any) {
-    std::vector<uint16_t> dist(static_cast<std::size_t>(grid.nb_lig() + 1) * (grid.nb_col() + 1));
-    any = tone_corner_distance_eighths(grid.tab(), grid.nb_lig(), grid.nb_col(), tono, dist.data());
+std::vector<uint16_t> corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
+    std::vector<uint16_t> dist(static_cast<std::size_t>(grid.lines() + 1) * (grid.columns() + 1));
+    any = tone_corner_distance_eighths(grid.view(), tono, dist.data(), 2);
     return dist;
 }
 
@@ -42,11 +42,11 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     const double densities[] = {0.0, 0.002, 0.03, 0.3, 0.9, 1.0};
     for (const auto& shape : shapes)
         for (double density : densities) {
-            TestGrid grid(shape[0], shape[1], 200);
-            grid.scatter(random, 5, density);
+            Grid<unsigned char> grid = filled(shape[0], shape[1], 200);
+            scatter(grid, random, 5, density);
             bool any = false;
             const std::vector<uint16_t> dist = corner_map(grid, 5, any);
-            EXPECT_EQ(any, grid.holds(5));
+            EXPECT_EQ(any, holds(grid, 5));
             for (int32_t i = 0; i <= shape[0]; ++i)
                 for (int32_t j = 0; j <= shape[1]; ++j)
                     ASSERT_EQ(dist[static_cast<std::size_t>(i) * (shape[1] + 1) + j], brute_eighths(grid, i, j, 5))
@@ -57,8 +57,8 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
 TEST(CornerDistance, SinglePixelSeenFromFarAlongAWideRaster) {
     // One tone pixel at one end of a 3 x 2000 raster: far values stay exact,
     // and the four corners of the pixel itself are at 0.
-    TestGrid grid(3, 2000);
-    grid.at(1, 0) = 1;
+    Grid<unsigned char> grid = filled(3, 2000);
+    grid[1][0] = 1;
     bool any = false;
     const std::vector<uint16_t> dist = corner_map(grid, 1, any);
     ASSERT_TRUE(any);
@@ -70,7 +70,7 @@ TEST(CornerDistance, SinglePixelSeenFromFarAlongAWideRaster) {
 }
 
 TEST(CornerDistance, AbsentToneIsFarEverywhere) {
-    TestGrid grid(4, 5, 3);
+    const Grid<unsigned char> grid = filled(4, 5, 3);
     bool any = true;
     const std::vector<uint16_t> dist = corner_map(grid, 256, any);
     EXPECT_FALSE(any);

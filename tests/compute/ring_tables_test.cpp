@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "fast_ring_tables.hpp"
+#include "ring_tables.hpp"
 
 namespace {
 
@@ -21,46 +21,46 @@ int32_t from_offset(int32_t centre, int16_t offset) {
 }
 
 void expect_ring_matches(const RingTables& tables, int32_t i, int32_t j, int32_t r) {
-    const uint32_t begin = tables.first[static_cast<std::size_t>(r)];
-    const uint32_t end = tables.first[static_cast<std::size_t>(r) + 1];
-    for (uint32_t m = 0; m < end - begin; ++m) {
-        const SampleOffset offset = tables.offsets[begin + m];
+    const SampleOffset* ring = tables.ring(r);
+    for (uint32_t m = 0; m < RingTables::samples(r); ++m) {
+        const SampleOffset offset = ring[m];
         if (offset.dr == kExactSample) continue;
         int32_t m2 = 0;
         int32_t n2 = 0;
-        exact_sample_position(tables, i, j, r, m, m2, n2);
+        tables.exact_position(i, j, r, m, m2, n2);
         ASSERT_EQ(from_offset(i, offset.dr), m2) << "line, centre " << i << "," << j << " ring " << r << " sample " << m;
         ASSERT_EQ(from_offset(j, offset.dc), n2) << "column, centre " << i << "," << j << " ring " << r << " sample " << m;
     }
 }
 
 TEST(RingTables, BandsAndSampleCounts) {
-    const RingTables& tables = ring_tables();
-    EXPECT_EQ(tables.first[kLargestRing + 1] - tables.first[1], 4107960u);
-    EXPECT_EQ(tables.first[34] - tables.first[33], 360u);
-    EXPECT_EQ(tables.first[35] - tables.first[34], 720u);
-    EXPECT_EQ(tables.first[66] - tables.first[65], 1440u);
-    EXPECT_EQ(tables.first[109] - tables.first[108], 2880u);
+    uint32_t total = 0;
+    for (int32_t r = 1; r <= kLargestRing; ++r) total += RingTables::samples(r);
+    EXPECT_EQ(total, 4107960u);
+    EXPECT_EQ(RingTables::samples(33), 360u);
+    EXPECT_EQ(RingTables::samples(34), 720u);
+    EXPECT_EQ(RingTables::samples(65), 1440u);
+    EXPECT_EQ(RingTables::samples(108), 2880u);
 }
 
 TEST(RingTables, OnlyTheSamplesNearWholeProductsDependOnTheCentre) {
-    const RingTables& tables = ring_tables();
+    const RingTables& tables = RingTables::shared();
     for (int32_t r = 1; r <= kLargestRing; ++r) {
-        const uint32_t begin = tables.first[static_cast<std::size_t>(r)];
-        const uint32_t k2 = tables.first[static_cast<std::size_t>(r) + 1] - begin;
+        const SampleOffset* ring = tables.ring(r);
+        const uint32_t k2 = RingTables::samples(r);
         int marked = 0;
-        for (uint32_t m = 0; m < k2; ++m) marked += tables.offsets[begin + m].dr == kExactSample;
+        for (uint32_t m = 0; m < k2; ++m) marked += ring[m].dr == kExactSample;
         // 0, 90, 180 and 270 degrees at least (a zero or a tiny sine or cosine).
-        EXPECT_TRUE(tables.offsets[begin].dr == kExactSample) << "ring " << r;
-        EXPECT_TRUE(tables.offsets[begin + k2 / 2].dr == kExactSample) << "ring " << r;
-        EXPECT_TRUE(tables.offsets[begin + 3 * k2 / 4].dr == kExactSample) << "ring " << r;
+        EXPECT_TRUE(ring[0].dr == kExactSample) << "ring " << r;
+        EXPECT_TRUE(ring[k2 / 2].dr == kExactSample) << "ring " << r;
+        EXPECT_TRUE(ring[3 * k2 / 4].dr == kExactSample) << "ring " << r;
         EXPECT_GE(marked, 4) << "ring " << r;
         EXPECT_LE(marked, 16) << "ring " << r;
     }
 }
 
 TEST(RingTables, OffsetsGiveTheLiteralPositionForAnyCentre) {
-    const RingTables& tables = ring_tables();
+    const RingTables& tables = RingTables::shared();
     // Every ring for centres around 0 and across 4096, where the rounding of
     // the extended difference changes.
     const int32_t full[][2] = {{0, 0}, {-1, 4096}, {4095, 5000}};

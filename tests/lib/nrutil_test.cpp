@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "grid.hpp"
 #include "nrutil.hpp"
 
 namespace {
@@ -101,3 +102,35 @@ TEST(Vectors, EveryTypeIsZeroFilledAndRefusesEmptyOrNegativeCounts) {
     expect_zero_vector<double>(dvecteur, frdvecteur);
     expect_zero_vector<float>(fvecteur, frfvecteur);
 }
+
+namespace {
+
+// The grid type over the allocator's rows: the size it was made with, rows of
+// zeros, nothing for an empty or impossible size, and the rows handed on (not
+// copied) when the grid moves.
+TEST(Grid, OwnsZeroRowsOfItsSizeAndHandsThemOnWhenMoved) {
+    Grid<double> grid = Grid<double>::make(3, 5);
+    ASSERT_TRUE(grid.made());
+    EXPECT_EQ(grid.lines(), 3);
+    EXPECT_EQ(grid.columns(), 5);
+    for (int32_t i = 0; i < 3; ++i)
+        for (int32_t j = 0; j < 5; ++j) EXPECT_EQ(grid[i][j], 0.0);
+    grid[2][4] = 7.5;
+    double* const* rows = grid.rows();
+    Grid<double> moved = std::move(grid);
+    EXPECT_EQ(moved.rows(), rows);
+    EXPECT_FALSE(grid.made());  // NOLINT(bugprone-use-after-move): a moved-from grid is empty
+    const GridView<const double> view = moved.view();
+    EXPECT_EQ(view[2][4], 7.5);
+    EXPECT_EQ(view.lines(), 3);
+    EXPECT_FALSE(view.empty());
+
+    for (const auto& [lines, columns] : {std::pair{0, 4}, std::pair{4, 0}, std::pair{-1, 4}}) {
+        const Grid<unsigned char> none = Grid<unsigned char>::make(lines, columns);
+        EXPECT_FALSE(none.made()) << lines << "x" << columns;
+        EXPECT_EQ(none.lines(), 0);
+        EXPECT_TRUE(none.view().empty());
+    }
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "literal_circle.hpp"
+#include "ring_search.hpp"
 
 struct ReferenceInput {
     int32_t nb_lig = 0, nb_col = 0;
@@ -21,7 +22,6 @@ struct ReferenceInput {
 struct ReferenceResult {
     std::vector<std::vector<double>> dtab;
     std::string console;
-    int32_t m2 = 0, n2 = 0;
 };
 
 namespace reference_detail {
@@ -60,8 +60,6 @@ inline ReferenceResult reference_treatment(ReferenceInput in) {
     auto interpolate = [&](int32_t i, int32_t j) {
         const RingHit c = literal_circle(i, j, curv_rows.data(), in.tono_lim, L, C);
         const RingHit b = literal_circle(i, j, lim_rows.data(), 1, L, C);
-        out.m2 = b.m2;
-        out.n2 = b.n2;
         if (!c.found()) ++no_contour;
         if (!b.found()) {
             ++no_boundary;

@@ -1,0 +1,136 @@
+// Runs of the computation built in memory: the reference's input (plain
+// vectors), the same rasters as grids in a run record, and helpers to compare
+// elevations bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "grid.hpp"
+#include "reference_treatment.hpp"
+#include "run_state.hpp"
+#include "treatment_stage.hpp"
+
+// Tones of the test runs: every mask starts at 0, which none of them is.
+inline constexpr int32_t kChannel = 200;
+inline constexpr int32_t kRailing = 100;
+inline constexpr int32_t kContour = 50;
+inline constexpr int32_t kPerimeter = 70;
+
+template <typename T>
+Grid<T> grid_of(const std::vector<std::vector<T>>& rows, int32_t lines, int32_t columns) {
+    Grid<T> grid = Grid<T>::make(lines, columns);
+    for (int32_t i = 0; i < lines && grid.made(); ++i)
+        for (int32_t j = 0; j < columns; ++j) grid[i][j] = rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+    return grid;
+}
+
+// Every mask 0, the slope 0, the test tones, no water bodies, railing height 0
+// and contour altitude 100.
+inline ReferenceInput blank_input(int32_t lines, int32_t columns) {
+    ReferenceInput in;
+    in.nb_lig = lines;
+    in.nb_col = columns;
+    const auto L = static_cast<std::size_t>(lines);
+    const auto C = static_cast<std::size_t>(columns);
+    in.itab_in.assign(L, std::vector<int32_t>(C, 0));
+    for (auto* mask : {&in.tab_bar, &in.tab_in, &in.tab_curv, &in.tab_perim})
+        mask->assign(L, std::vector<unsigned char>(C, 0));
+    in.tono_cauce = kChannel;
+    in.tono_bar = kRailing;
+    in.tono_lim = kContour;
+    in.tono_perim = kPerimeter;
+    in.alti_lim = 100;
+    return in;
+}
+
+// Random masks, slope and parameters; the contour line and the lower boundary
+// are always present somewhere (a miss walks all 1500 rings in the reference).
+inline ReferenceInput random_input(std::mt19937& random, int32_t lines, int32_t columns) {
+    ReferenceInput in = blank_input(lines, columns);
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    in.presence = std::uniform_int_distribution<int32_t>(-1, 2)(random);
+    in.alti_lim = std::uniform_int_distribution<int32_t>(-50, 3000)(random);
+    in.alti_bar = std::uniform_int_distribution<int32_t>(0, 40)(random);
+    const double channel = chance(random), railing = 0.03 + 0.2 * chance(random);
+    const double perimeter = 0.1 * chance(random), contour = 0.03 + 0.2 * chance(random);
+    std::uniform_int_distribution<int32_t> slope(-200, 2500);
+    for (int32_t i = 0; i < lines; ++i)
+        for (int32_t j = 0; j < columns; ++j) {
+            in.tab_in[i][j] = chance(random) < channel ? kChannel : 0;
+            in.tab_bar[i][j] = chance(random) < railing ? kRailing : 0;
+            in.tab_curv[i][j] = chance(random) < contour ? kContour : 0;
+            in.tab_perim[i][j] = chance(random) < perimeter ? kPerimeter : 0;
+            in.itab_in[i][j] = slope(random);
+        }
+    in.tab_curv[static_cast<std::size_t>(lines - 1)][0] = kContour;
+    in.tab_bar[0][static_cast<std::size_t>(columns - 1)] = kRailing;
+    return in;
+}
+
+// The run record as loading leaves it for `in`: every grid made and filled
+// (the perimeter only with water bodies), dtab made.
+inline void load_run(Run& run, const ReferenceInput& in, int32_t threads = 1) {
+    run.nb_lig = in.nb_lig;
+    run.nb_col = in.nb_col;
+    run.presence = in.presence;
+    run.tono_cauce = in.tono_cauce;
+    run.tono_bar = in.tono_bar;
+    run.tono_lim = in.tono_lim;
+    run.tono_perim = in.tono_perim;
+    run.alti_bar = in.alti_bar;
+    run.alti_lim = in.alti_lim;
+    run.threads = threads;
+    run.itab_in = grid_of(in.itab_in, in.nb_lig, in.nb_col);
+    run.tab_bar = grid_of(in.tab_bar, in.nb_lig, in.nb_col);
+    run.tab_in = grid_of(in.tab_in, in.nb_lig, in.nb_col);
+    run.tab_curv = grid_of(in.tab_curv, in.nb_lig, in.nb_col);
+    if (run.water_bodies()) run.tab_perim = grid_of(in.tab_perim, in.nb_lig, in.nb_col);
+    run.dtab = Grid<double>::make(in.nb_lig, in.nb_col);
+}
+
+struct StageRun {
+    Outcome outcome;
+    std::string out;
+};
+
+// The computing stage over `run`, its console captured.
+inline StageRun run_treatment(Run& run) {
+    std::istringstream in;
+    std::ostringstream out;
+    Console console(in, out);
+    const Outcome outcome = treatment(run, console);
+    return {outcome, out.str()};
+}
+
+inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The elevations of `got` (a window of the raster whose first pixel is
+// (line, column)) against `expected` over the raster pixels of `rect`, bit
+// for bit; the first few differences are reported.
+inline void expect_same_elevations(GridView<const double> got, int32_t line, int32_t column,
+                                   const std::vector<std::vector<double>>& expected, int32_t first_line,
+                                   int32_t first_column, int32_t lines, int32_t columns, const std::string& label) {
+    int differences = 0;
+    for (int32_t i = first_line; i < first_line + lines; ++i)
+        for (int32_t j = first_column; j < first_column + columns; ++j) {
+            const double value = got[i - line][j - column];
+            const double wanted = expected[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            if (!same_bits(value, wanted) && ++differences <= 5)
+                ADD_FAILURE() << label << " pixel " << i << "," << j << ": " << value << " expected " << wanted;
+        }
+    EXPECT_EQ(differences, 0) << label;
+}
+
+// The whole raster of a run against the reference's elevations.
+inline void expect_same_elevations(const Run& run, const std::vector<std::vector<double>>& expected,
+                                   const std::string& label) {
+    if (run.nb_lig <= 0 || run.nb_col <= 0) return;
+    expect_same_elevations(run.dtab.view(), 0, 0, expected, 0, 0, run.nb_lig, run.nb_col, label);
+}

@@ -1,0 +1,154 @@
+// Pass 1 searches blocks of pixels together, on several threads, and applies
+// the results afterwards; passes 2 to 7 compute their means on several threads
+// and interpolate their lone pixels afterwards. The elevations, the miss
+// counts, the order of the interpolations and every progress byte must be
+// those of one pixel after the other, whatever the blocks and the threads.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+
+#include "channel_case.hpp"
+#include "channel_passes.hpp"
+
+namespace {
+
+// A long strip whose contour line and lower boundary lie only near its left
+// end: the channel pixels beyond about 1500 columns miss one or both searches,
+// the others hit at every distance up to that.
+struct Strip {
+    explicit Strip(uint32_t seed) {
+        ReferenceInput in = blank_input(41, 1730);
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> chance(0.0, 1.0);
+        for (int32_t i = 0; i < in.nb_lig; ++i)
+            for (int32_t j = 0; j < in.nb_col; ++j) {
+                in.tab_in[i][j] = chance(random) < 0.6 ? kChannel : 0;
+                in.tab_curv[i][j] = j < 60 && chance(random) < 0.05 ? kContour : 0;
+                in.tab_bar[i][j] = j < 200 && chance(random) < 0.02 ? kRailing : 0;
+                in.itab_in[i][j] = std::uniform_int_distribution<int32_t>(-50, 800)(random);
+            }
+        load_run(run, in);
+        lim_inf = Grid<unsigned char>::make(in.nb_lig, in.nb_col);
+        for (int32_t i = 0; i < in.nb_lig; ++i)
+            for (int32_t j = 0; j < in.nb_col; ++j) lim_inf[i][j] = run.tab_bar[i][j] == kRailing ? 1 : 255;
+        for (int32_t i = 0; i < in.nb_lig; ++i)
+            for (int32_t j = 0; j < in.nb_col; ++j) run.dtab[i][j] = 0.0;
+        inputs = {run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(), {}};
+        parameters = {kChannel, kRailing, kContour, kPerimeter, 3, 900, false};
+        window = ChannelWindow::whole(in.nb_lig, in.nb_col);
+    }
+    DistanceInterpolation interpolation(int32_t threads) {
+        return {inputs, parameters, lim_inf.view(), window, run.dtab.view(), threads};
+    }
+    PassGrids grids() { return {run.tab_in.view(), run.dtab.view(), window, kChannel}; }
+
+    ::Run run;
+    Grid<unsigned char> lim_inf;
+    ChannelInputs inputs;
+    ChannelParameters parameters;
+    ChannelWindow window;
+};
+
+struct Recorder : ChannelProgress {
+    std::string printed;
+    void text(std::string_view t) override { printed += t; }
+};
+
+TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
+    Strip expected(11);
+    DistanceInterpolation sequential = expected.interpolation(1);
+    std::string expected_text = kCoarseHeading;
+    char line[96];
+    for (int32_t i = 0; i < expected.run.nb_lig; i += 4)
+        for (int32_t j = 0; j < expected.run.nb_col; j += 4) {
+            std::snprintf(line, sizeof line, "\tLinea %d    Columna %d          \r     ", i, j);
+            expected_text += line;
+            if (expected.run.tab_in[i][j] == kChannel) sequential.apply(i, j);
+        }
+    ASSERT_GT(sequential.contour_misses(), 0);
+    ASSERT_GT(sequential.boundary_misses(), 0);
+    ASSERT_LT(sequential.boundary_misses(), sequential.contour_misses());  // some miss only the contour
+
+    for (const int64_t block : {1, 7, 100, 16384})
+        for (const int32_t threads : {1, 2, 3}) {
+            const std::string label = "block " + std::to_string(block) + ", threads " + std::to_string(threads);
+            Strip strip(11);
+            DistanceInterpolation interpolation = strip.interpolation(threads);
+            Recorder recorder;
+            coarse_pass(strip.grids(), recorder, interpolation, CoarseBlocks{block, threads});
+            EXPECT_EQ(recorder.printed, expected_text) << label;
+            for (int32_t i = 0; i < strip.run.nb_lig; ++i)
+                for (int32_t j = 0; j < strip.run.nb_col; ++j)
+                    ASSERT_TRUE(same_bits(strip.run.dtab[i][j], expected.run.dtab[i][j])) << label << " " << i << "," << j;
+            EXPECT_EQ(interpolation.contour_misses(), sequential.contour_misses()) << label;
+            EXPECT_EQ(interpolation.boundary_misses(), sequential.boundary_misses()) << label;
+        }
+}
+
+TEST(FillPass, LonePixelsAreInterpolatedInThePassOrderBetweenItsProgressLines) {
+    for (const FillPass& pass : kFillPasses) {
+        // What the pass prints, with each interpolation marked where it happens.
+        Strip model(23);
+        const ::Run& run = model.run;
+        std::string expected = pass.heading;
+        char line[64];
+        for (int32_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
+            std::snprintf(line, sizeof line, "\tLinea %d          \r     ", i + 1);
+            expected += line;
+            for (int32_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
+                if (run.tab_in[i][j] != kChannel) continue;
+                const int32_t r = pass.reach;
+                const int32_t diagonal[4][2] = {{-r, -r}, {-r, r}, {r, -r}, {r, r}};
+                const int32_t straight[4][2] = {{-r, 0}, {0, r}, {r, 0}, {0, -r}};
+                bool neighbour = false;
+                for (const auto& step : pass.diagonal ? diagonal : straight) {
+                    const int32_t m = i + step[0], n = j + step[1];
+                    neighbour = neighbour || (m >= 0 && m < run.nb_lig && n >= 0 && n < run.nb_col &&
+                                              run.tab_in[m][n] == kChannel);
+                }
+                if (!neighbour) {
+                    std::snprintf(line, sizeof line, "[%d,%d]", i, j);
+                    expected += line;
+                }
+            }
+        }
+        ASSERT_NE(expected.find('['), std::string::npos) << pass.heading;  // the strip has lone pixels
+        for (const int32_t threads : {1, 2, 3}) {
+            Strip strip(23);
+            Recorder recorder;
+            fill_pass(
+                strip.grids(), recorder, pass,
+                [&](int32_t i, int32_t j) {
+                    char mark[32];
+                    std::snprintf(mark, sizeof mark, "[%d,%d]", i, j);
+                    recorder.printed += mark;
+                    strip.run.dtab[i][j] = -1.5;
+                },
+                threads);
+            EXPECT_EQ(recorder.printed, expected) << pass.heading << " threads " << threads;
+        }
+    }
+}
+
+// Means are summed in the pass's order, rounding to double after each
+// addition: 1e16 + 1 + 1 - 1e16 is 0 that way, 2 in any other grouping.
+TEST(FillPass, NeighboursAreSummedInOrderWithARoundingAfterEachAddition) {
+    ReferenceInput in = blank_input(5, 5);
+    for (auto& row : in.tab_in) row.assign(5, kChannel);
+    ::Run run;
+    load_run(run, in);
+    for (int32_t i = 0; i < 5; ++i)
+        for (int32_t j = 0; j < 5; ++j) run.dtab[i][j] = 0.0;
+    // Pixel (2,2) of pass 2 takes (0,0), (0,4), (4,0), (4,4) in that order.
+    run.dtab[0][0] = 1e16;
+    run.dtab[0][4] = 1.0;
+    run.dtab[4][0] = 1.0;
+    run.dtab[4][4] = -1e16;
+    const PassGrids grids{run.tab_in.view(), run.dtab.view(), ChannelWindow::whole(5, 5), kChannel};
+    SilentProgress silent;
+    fill_pass(grids, silent, kFillPasses[0], [](int32_t, int32_t) { FAIL() << "no pixel is lone here"; }, 2);
+    EXPECT_EQ(run.dtab[2][2], 0.0);
+}
+
+}  // namespace
