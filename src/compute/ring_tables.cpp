@@ -24,6 +24,30 @@ long double floor_of(long double x) {
     return whole > x ? whole - 1.0L : whole;
 }
 
+struct Floored {
+    int32_t whole;  // floor of radius * t, formed exactly
+    bool near;      // within 2^-20 of a whole number
+};
+
+// The floor of radius * t and whether it lies near a whole number, as the
+// extended-precision product would say, mostly without it: the double
+// product is within 2^-43 of the exact one (|radius * t| < 2^11), so where
+// the double's fraction lies clear of the 2^-20 band by far more than that,
+// the exact product has the same floor and is as far from a whole number.
+// Only the products near the band's edges are formed in extended precision.
+Floored floor_of_product(double radius, double t) {
+    const double v = radius * t;
+    double whole = static_cast<double>(static_cast<int64_t>(v));  // toward zero
+    if (whole > v) whole -= 1.0;
+    const double frac = v - whole;
+    constexpr double kBand = 1.0 / 1048576.0;
+    constexpr double kMargin = 1.0 / 1073741824.0;  // 2^-30, far above the double's error
+    if (frac > kBand + kMargin && frac < 1.0 - kBand - kMargin) return {static_cast<int32_t>(whole), false};
+    const long double x = static_cast<long double>(radius) * static_cast<long double>(t);
+    const long double exact = floor_of(x);
+    return {static_cast<int32_t>(exact), near_whole(x, exact)};
+}
+
 }  // namespace
 
 int32_t truncate_position(long double position) {
@@ -67,19 +91,18 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
     const int b = band_of(radius);
     const auto k2 = static_cast<std::size_t>(kSamples[b]);
     std::unique_ptr<SampleOffset[]> ring(new SampleOffset[k2]);
-    const long double reach = static_cast<long double>(static_cast<double>(radius));
+    const auto reach = static_cast<double>(radius);
     for (std::size_t m = 0; m < k2; ++m) {
-        const long double x = reach * static_cast<long double>(sinus_[static_cast<std::size_t>(b)][m]);
-        const long double y = reach * static_cast<long double>(cosin_[static_cast<std::size_t>(b)][m]);
-        const long double fx = floor_of(-x);
-        const long double fy = floor_of(y);
+        // The line's offset is floor(-radius * sinus), the column's floor(radius * cosin).
+        const Floored line = floor_of_product(reach, -sinus_[static_cast<std::size_t>(b)][m]);
+        const Floored column = floor_of_product(reach, cosin_[static_cast<std::size_t>(b)][m]);
         SampleOffset& offset = ring[m];
-        if (near_whole(-x, fx) || near_whole(y, fy)) {
+        if (line.near || column.near) {
             offset.dr = kExactSample;
             offset.dc = 0;
         } else {
-            offset.dr = static_cast<int16_t>(fx);
-            offset.dc = static_cast<int16_t>(fy);
+            offset.dr = static_cast<int16_t>(line.whole);
+            offset.dc = static_cast<int16_t>(column.whole);
         }
         offset.same = 0;
     }
