@@ -9,15 +9,10 @@
 
 namespace {
 
-// dtab all 0.0 (the mark of a pixel not yet computed); lim_inf 1 on the lower
-// boundary (railing, and water-body perimeter with water bodies), 255 elsewhere.
+// lim_inf 1 on the lower boundary (railing, and water-body perimeter with
+// water bodies), 255 elsewhere.
 void set_up(const ChannelInputs& inputs, const ChannelParameters& parameters, GridView<unsigned char> lim_inf,
-            GridView<double> dtab, int32_t threads) {
-    const auto columns = static_cast<std::size_t>(dtab.columns());
-    split_in_bands(dtab.empty() ? 0 : dtab.lines(), threads, [&](int64_t first, int64_t end) {
-        // 0.0 is the double whose bytes are all zero.
-        for (int64_t a = first; a < end; ++a) std::memset(dtab[a], 0, columns * sizeof(double));
-    });
+            int32_t threads) {
     const bool bar = parameters.tono_bar >= 0 && parameters.tono_bar <= 255;
     const bool perim = parameters.water_bodies && parameters.tono_perim >= 0 && parameters.tono_perim <= 255;
     const auto bar_tone = static_cast<unsigned char>(parameters.tono_bar);
@@ -54,7 +49,7 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
             lim_inf = Grid<unsigned char>::make(window.inputs.lines, window.inputs.columns);
             if (!lim_inf.made()) return report;
         }
-        set_up(inputs, parameters, lim_inf.view(), dtab, threads);
+        set_up(inputs, parameters, lim_inf.view(), threads);
 
         DistanceInterpolation interpolation(inputs, parameters, lim_inf.view(), window, dtab, threads);
         const PassGrids grids{inputs.tab_in, dtab, window, parameters.tono_cauce};

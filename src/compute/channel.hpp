@@ -87,8 +87,9 @@ struct ChannelWindow {
 class ChannelProgress {
 public:
     virtual ~ChannelProgress() = default;
-    // A heading ("\n\n primer paso\n\n") or a progress line ending in a
-    // carriage return, byte for byte.
+    // A heading ("\n\n primer paso\n\n"), or one or more progress lines,
+    // each starting with a tab and ending in a carriage return and five
+    // blanks, byte for byte.
     virtual void text(std::string_view text) = 0;
     // False: text() is never called, and the lines are not even formatted.
     virtual bool wants_text() const { return true; }
@@ -108,8 +109,11 @@ struct ChannelReport {
     int64_t boundary_misses = 0;  // ... and without a lower boundary
 };
 
-// Gives every channel pixel of window.output its elevation in `dtab` (a grid
-// of output's size), 0.0 to every other pixel. A search that meets nothing
+// Gives every channel pixel of window.output its elevation in `dtab`, a grid
+// of output's size that comes all 0.0 (as Grid<double>::make gives it): 0.0
+// marks a pixel not yet computed, and stays in every pixel outside the
+// channel, which is never touched (a sparse channel leaves most pages of a
+// large grid unused). A search that meets nothing
 // within the largest ring gives the value the interpolation tends to: the base
 // elevation without a contour line, the contour altitude without a lower
 // boundary. Runs on up to `threads` threads (at least 1); the results and the

@@ -107,7 +107,7 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
     const int64_t b0 = lattice_start(out.column, 0, 4);
     // Without columns (or a tone that matches nothing) there is no pixel to read.
     const bool pixels = channel.any && b0 < out.columns;
-    ProgressLines lines;
+    ProgressLines lines(progress);
     std::vector<SearchCentre> centres;
     // The searches of a block of lines run together (and on several threads);
     // their results are applied afterwards in the pass's own order, with the
@@ -133,7 +133,7 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
                 for (int64_t b = b0; b < out.columns; b += 4) {
                     const auto i = static_cast<int32_t>(out.line + a);
                     const auto j = static_cast<int32_t>(out.column + b);
-                    progress.text(lines.position(i, j));
+                    lines.position(i, j);
                     if (pixels && mask[b] == channel.value) interpolation.apply(i, j, pairs[next++]);
                 }
             }
@@ -141,6 +141,7 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
             for (std::size_t k = 0; k < centres.size(); ++k) interpolation.apply(centres[k].i, centres[k].j, pairs[k]);
         }
         first = end;
+        lines.flush();
         progress.done(0.7 * static_cast<double>(end) / static_cast<double>(out.lines));
     }
 }
@@ -168,10 +169,10 @@ void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass
                 fill_line(grids, pass, a0 + k * pass.line_step, b0, channel.value, lone[static_cast<std::size_t>(k)]);
         });
     }
-    ProgressLines lines;
+    ProgressLines lines(progress);
     for (int64_t k = 0; k < count; ++k) {
         const auto i = static_cast<int32_t>(out.line + a0 + k * pass.line_step);
-        if (texts) progress.text(lines.line(i + 1));
+        lines.line(i + 1);
         if (!pixels) continue;
         for (const int32_t b : lone[static_cast<std::size_t>(k)]) interpolate(i, static_cast<int32_t>(out.column + b));
     }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -9,30 +10,49 @@ constexpr std::string_view kLinea = "\tLinea ";
 constexpr std::string_view kColumna = "    Columna ";
 constexpr std::string_view kEnd = "          \r     ";
 
+// Room for the longest line: both numbers as the longest int32 in decimal.
+constexpr std::size_t kLongestLine = kLinea.size() + kColumna.size() + kEnd.size() + 2 * 11;
+constexpr std::size_t kBatch = std::size_t{1} << 16;
+
 char* put(char* at, std::string_view text) {
     std::memcpy(at, text.data(), text.size());
     return at + text.size();
 }
 
-// Room for the longest int32 written in decimal, sign included.
-constexpr std::size_t kNumber = 11;
-
 }  // namespace
 
-std::string_view ProgressLines::position(int32_t line, int32_t column) {
-    static_assert(sizeof(text_) >= kLinea.size() + kColumna.size() + kEnd.size() + 2 * kNumber);
-    char* const end_of_buffer = text_ + sizeof(text_);
-    char* at = put(text_, kLinea);
-    at = std::to_chars(at, end_of_buffer, line).ptr;
-    at = put(at, kColumna);
-    at = std::to_chars(at, end_of_buffer, column).ptr;
-    at = put(at, kEnd);
-    return {text_, static_cast<std::size_t>(at - text_)};
+ProgressLines::ProgressLines(ChannelProgress& sink) : sink_(sink), wanted_(sink.wants_text()) {
+    if (wanted_) batch_.reserve(kBatch + kLongestLine);
 }
 
-std::string_view ProgressLines::line(int32_t line) {
-    char* at = put(text_, kLinea);
-    at = std::to_chars(at, text_ + sizeof(text_), line).ptr;
+void ProgressLines::position(int32_t line, int32_t column) {
+    if (!wanted_) return;
+    char text[kLongestLine];
+    char* at = put(text, kLinea);
+    at = std::to_chars(at, text + sizeof text, line).ptr;
+    at = put(at, kColumna);
+    at = std::to_chars(at, text + sizeof text, column).ptr;
     at = put(at, kEnd);
-    return {text_, static_cast<std::size_t>(at - text_)};
+    batch_.append(text, static_cast<std::size_t>(at - text));
+    full_batch();
+}
+
+void ProgressLines::line(int32_t line) {
+    if (!wanted_) return;
+    char text[kLongestLine];
+    char* at = put(text, kLinea);
+    at = std::to_chars(at, text + sizeof text, line).ptr;
+    at = put(at, kEnd);
+    batch_.append(text, static_cast<std::size_t>(at - text));
+    full_batch();
+}
+
+void ProgressLines::full_batch() {
+    if (batch_.size() >= kBatch) flush();
+}
+
+void ProgressLines::flush() {
+    if (batch_.empty()) return;
+    sink_.text(batch_);
+    batch_.clear();
 }

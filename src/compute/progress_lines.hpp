@@ -1,19 +1,34 @@
-// The two progress lines of the computation, formatted without printf: pass 1
-// prints about one per sixteen pixels, tens of megabytes on a large raster, so
-// each line is built in a small buffer with std::to_chars. The bytes are those
-// of "\tLinea %d    Columna %d          \r     " and "\tLinea %d          \r     ".
+// The progress lines of the computation: pass 1 prints one per fourth column
+// of every fourth line, tens of megabytes on a large raster. Each line is
+// formatted with std::to_chars (the bytes of "\tLinea %d    Columna %d
+// \r     " and "\tLinea %d          \r     ") into a batch that goes to the
+// sink a few dozen kilobytes at a time. Nothing is formatted for a sink that
+// does not want the text.
 #pragma once
 
 #include <cstdint>
-#include <string_view>
+#include <string>
+
+#include "channel.hpp"
 
 class ProgressLines {
 public:
+    explicit ProgressLines(ChannelProgress& sink);
+    ~ProgressLines() { flush(); }
+    ProgressLines(const ProgressLines&) = delete;
+    ProgressLines& operator=(const ProgressLines&) = delete;
+
     // "\tLinea <line>    Columna <column>          \r     " (pass 1).
-    std::string_view position(int32_t line, int32_t column);
+    void position(int32_t line, int32_t column);
     // "\tLinea <line>          \r     " (passes 2 to 7).
-    std::string_view line(int32_t line);
+    void line(int32_t line);
+    // Hands what is batched to the sink.
+    void flush();
 
 private:
-    char text_[80];
+    void full_batch();
+
+    ChannelProgress& sink_;
+    bool wanted_;
+    std::string batch_;
 };

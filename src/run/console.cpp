@@ -74,7 +74,9 @@ void Console::progress(std::string_view text) {
         out_.flush();
         return;
     }
-    pending_line_.assign(text);
+    // Of several lines, the last is the one the screen would end on.
+    const std::size_t last = text.rfind('\t');
+    pending_line_.assign(text.substr(last == std::string_view::npos ? 0 : last));
     if (!last_shown_ || clock() - *last_shown_ >= interval_) show_pending_line();
 }
 

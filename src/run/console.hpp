@@ -30,9 +30,10 @@ public:
     // signed 32-bit range). A word that is not one is consumed and reported.
     IntAnswer read_int(int32_t& value);
 
-    // Progress: headings, and lines that end in a carriage return so that the
-    // next one overwrites them. They may stay buffered until end_progress or
-    // the next prompt, so printing them never dominates a long computation.
+    // Progress: headings, and lines (one or several at a time, each starting
+    // with a tab) that end in a carriage return so that the next one
+    // overwrites them. They may stay buffered until end_progress or the next
+    // prompt, so printing them never dominates a long computation.
     void progress(std::string_view text);
     void progressf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void end_progress();

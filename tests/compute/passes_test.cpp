@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <random>
+#include <thread>
 
 #include "channel_case.hpp"
 #include "channel_passes.hpp"
@@ -86,16 +87,18 @@ TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
         }
 }
 
-TEST(FillPass, LonePixelsAreInterpolatedInThePassOrderBetweenItsProgressLines) {
+// Lone pixels (without a channel neighbour) are interpolated on the calling
+// thread in the pass's order; every line's progress line is printed.
+TEST(FillPass, LonePixelsAreInterpolatedInThePassOrder) {
     for (const FillPass& pass : kFillPasses) {
-        // What the pass prints, with each interpolation marked where it happens.
         Strip model(23);
         const ::Run& run = model.run;
-        std::string expected = pass.heading;
+        std::string expected_text = pass.heading;
+        std::vector<std::pair<int32_t, int32_t>> expected_lone;
         char line[64];
         for (int32_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
             std::snprintf(line, sizeof line, "\tLinea %d          \r     ", i + 1);
-            expected += line;
+            expected_text += line;
             for (int32_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
                 if (run.tab_in[i][j] != kChannel) continue;
                 const int32_t r = pass.reach;
@@ -107,26 +110,25 @@ TEST(FillPass, LonePixelsAreInterpolatedInThePassOrderBetweenItsProgressLines) {
                     neighbour = neighbour || (m >= 0 && m < run.nb_lig && n >= 0 && n < run.nb_col &&
                                               run.tab_in[m][n] == kChannel);
                 }
-                if (!neighbour) {
-                    std::snprintf(line, sizeof line, "[%d,%d]", i, j);
-                    expected += line;
-                }
+                if (!neighbour) expected_lone.push_back({i, j});
             }
         }
-        ASSERT_NE(expected.find('['), std::string::npos) << pass.heading;  // the strip has lone pixels
+        ASSERT_FALSE(expected_lone.empty()) << pass.heading;  // the strip has lone pixels
         for (const int32_t threads : {1, 2, 3}) {
             Strip strip(23);
             Recorder recorder;
+            std::vector<std::pair<int32_t, int32_t>> lone;
+            const std::thread::id caller = std::this_thread::get_id();
             fill_pass(
                 strip.grids(), recorder, pass,
                 [&](int32_t i, int32_t j) {
-                    char mark[32];
-                    std::snprintf(mark, sizeof mark, "[%d,%d]", i, j);
-                    recorder.printed += mark;
+                    EXPECT_EQ(std::this_thread::get_id(), caller);
+                    lone.push_back({i, j});
                     strip.run.dtab[i][j] = -1.5;
                 },
                 threads);
-            EXPECT_EQ(recorder.printed, expected) << pass.heading << " threads " << threads;
+            EXPECT_EQ(recorder.printed, expected_text) << pass.heading << " threads " << threads;
+            EXPECT_EQ(lone, expected_lone) << pass.heading << " threads " << threads;
         }
     }
 }

@@ -35,17 +35,44 @@ std::vector<int32_t> numbers() {
     return out;
 }
 
-TEST(ProgressLines, SameBytesAsPrintf) {
-    ProgressLines lines;
-    const std::vector<int32_t> values = numbers();
-    for (int32_t a : values) {
-        EXPECT_EQ(std::string(lines.line(a)), printf_line(a)) << a;
-        for (int32_t b : {values[0], values[1], values[2], values[7], values[20], a})
-            EXPECT_EQ(std::string(lines.position(a, b)), printf_position(a, b)) << a << " " << b;
+struct Recorder : ChannelProgress {
+    std::string printed;
+    int calls = 0;
+    void text(std::string_view t) override {
+        printed += t;
+        ++calls;
     }
-    // The exact shapes, spelled out once.
-    EXPECT_EQ(std::string(lines.position(0, 4092)), "\tLinea 0    Columna 4092          \r     ");
-    EXPECT_EQ(std::string(lines.line(16384)), "\tLinea 16384          \r     ");
+};
+
+// Every line in its order, batched into few calls, and nothing formatted for
+// a sink that wants no text.
+TEST(ProgressLines, SameBytesAsPrintfInFewBatches) {
+    Recorder recorder;
+    std::string expected;
+    {
+        ProgressLines lines(recorder);
+        const std::vector<int32_t> values = numbers();
+        for (int round = 0; round < 20; ++round)
+            for (int32_t a : values) {
+                lines.line(a);
+                expected += printf_line(a);
+                for (int32_t b : {values[0], values[1], values[2], values[7], values[20], a}) {
+                    lines.position(a, b);
+                    expected += printf_position(a, b);
+                }
+            }
+    }  // the last batch goes at the end
+    EXPECT_EQ(recorder.printed, expected);
+    EXPECT_LT(recorder.calls, 40);
+    EXPECT_NE(expected.find("\tLinea 0    Columna 2147483647          \r     "), std::string::npos);
+
+    struct Silent : Recorder {
+        bool wants_text() const override { return false; }
+    } silent;
+    ProgressLines nothing(silent);
+    nothing.position(1, 2);
+    nothing.flush();
+    EXPECT_EQ(silent.calls, 0);
 }
 
 }  // namespace
