@@ -45,6 +45,23 @@ TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
     EXPECT_EQ(result_txt(), "9\n7\n4\n0\n0\n10\n");
 }
 
+TEST_F(ConsoleRun, AWaterBodyAnswerOtherThanZeroOrOneMeansNoWaterBodies) {
+    write_scenario(images_, 9, 7);
+    const BinaryRun none = run(RunAnswers{});
+    ASSERT_EQ(none.exit_status, 0);
+    const std::string raw = result_raw();
+    const std::string txt = result_txt();
+
+    RunAnswers answers;
+    answers.presence = "2\n-1";  // 2 asks again; -1 is taken, as no
+    const BinaryRun r = run(answers);
+    EXPECT_EQ(r.exit_status, 0);
+    // No perimeter prompt and five parameter questions.
+    EXPECT_EQ(r.out, kUpToMenu + dt::kMenu + dt::kResult + dt::parameters(false) + dt::computation(9, 7));
+    EXPECT_EQ(result_raw(), raw);
+    EXPECT_EQ(result_txt(), txt);
+}
+
 TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
     TempFolder work;
     std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
