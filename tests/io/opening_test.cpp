@@ -207,21 +207,26 @@ TEST_F(Opening, AResultNameDesignatingAnInputIsAskedAgain) {
     const auto clash = [](const std::string& path) {
         return "\n El archivo " + path + " es uno de los archivos de entrada: el resultado necesita otro nombre \n";
     };
-    // A mask named x_m4 has the raw file of a result named x: the contour line here.
-    for (const char* ext : {".raw", ".txt"}) fs::copy_file(folder_ + "curva" + ext, folder_ + "curva_m4" + ext);
+    // A mask named x_m4 has the raw file of a result named x: the contour
+    // line here, and the water-body perimeter.
+    for (const char* mask : {"curva", "lago"})
+        for (const char* ext : {".raw", ".txt"}) fs::copy_file(folder_ + mask + ext, folder_ + mask + "_m4" + ext);
     // Another name for the railing's descriptor, through a link.
     fs::create_symlink(folder_ + "bar.txt", folder_ + "enlace_m4.txt");
     const std::string slope = read_file(folder_ + "valle_m4.raw");
     const std::string contour = read_file(folder_ + "curva.raw");
+    const std::string perimeter = read_file(folder_ + "lago.raw");
 
-    const ::Run run = open("rio1\nvalle\nbar\ncauce\ncurva_m4\n0\nvalle\ncurva\nenlace\nresultado\n", Outcome::go_on,
-                         kUpToMenu + dt::kResult + clash(folder_ + "valle_m4.raw") + dt::kResult +
-                             clash(folder_ + "curva_m4.raw") + dt::kResult + clash(folder_ + "enlace_m4.txt") +
-                             dt::kResult);
+    const ::Run run = open("rio1\nvalle\nbar\ncauce\ncurva_m4\n1\nlago_m4\nvalle\ncurva\nlago\nenlace\nresultado\n",
+                         Outcome::go_on,
+                         kUpToMenu + dt::kPerimeter + dt::kResult + clash(folder_ + "valle_m4.raw") + dt::kResult +
+                             clash(folder_ + "curva_m4.raw") + dt::kResult + clash(folder_ + "lago_m4.raw") +
+                             dt::kResult + clash(folder_ + "enlace_m4.txt") + dt::kResult);
     EXPECT_EQ(run.pair(Role::result).raw_path, folder_ + "resultado_m4.raw");
     // No input was emptied.
     EXPECT_EQ(read_file(folder_ + "valle_m4.raw"), slope);
     EXPECT_EQ(read_file(folder_ + "curva_m4.raw"), contour);
+    EXPECT_EQ(read_file(folder_ + "lago_m4.raw"), perimeter);
     EXPECT_EQ(read_file(folder_ + "bar.txt"), "3\n5\n");
 }
 
