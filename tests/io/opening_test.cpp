@@ -174,9 +174,9 @@ TEST_F(Opening, AMaskOneLineOrOneColumnOffStopsWithItsSizeMessage) {
     }
 }
 
-TEST_F(Opening, ADescriptorWithoutTwoNonNegativeSizesIsNamed) {
+TEST_F(Opening, ADescriptorWithoutTwoNonNegative32BitSizesIsNamed) {
     for (const char* descriptor : {"", "tres cinco", "3", "3 x", "-3 5 4 0 0 10", "3 -5", "3.5 5",
-                                   "99999999999 5 4 0 0 10"}) {
+                                   "2147483648 5", "99999999999 1", "4294967299 5", "3 4294967301"}) {
         write_scenario(images_, 3, 5);
         write_file(folder_ + "valle_m4.txt", descriptor);
         expect_stop(kNames + "0\nresultado\n", kUpToSlope + descriptor_message(folder_ + "valle_m4.txt"));

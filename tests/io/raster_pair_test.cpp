@@ -35,6 +35,8 @@ TEST(Descriptors, ReadDecimalIntegersOfThe32BitRangeOnAnyLinesUpToTheFirstOtherW
         {"-", {}},
         {"3 5 -2147483648 2147483647", {3, 5, -2147483647 - 1, 2147483647}},
         {"3 2147483648", {3}},
+        {"-2147483649 1", {}},
+        {"4294967299 5", {}},
     };
     TempFolder temp;
     for (const Case& c : cases) {
