@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "console_capture.hpp"
-#include "nrutil.hpp"
 #include "raster_files.hpp"
 #include "rounding.hpp"
 #include "stages.hpp"
@@ -18,73 +18,99 @@
 namespace {
 
 // A run ready for the writer: dtab holds `values` line by line, the result
-// pair is open under a temporary folder (or on the given paths).
-class ToSave {
-public:
+// pair is open under a temporary folder (or on the paths given).
+struct ToSave {
     ToSave(int32_t lines, int32_t columns, const std::vector<double>& values, int32_t pix_size = 10) {
         run.nb_lig = lines;
         run.nb_col = columns;
         run.pix_size = pix_size;
-        run.dtab = dmatrice(columns, lines);
-        run.itab_out = imatrice(columns, lines);
+        run.dtab = Grid<double>::make(lines, columns);
+        run.itab_out = Grid<int32_t>::make(lines, columns);
         for (int32_t i = 0; i < lines; ++i)
             for (int32_t j = 0; j < columns; ++j) run.dtab[i][j] = values[static_cast<std::size_t>(i * columns + j)];
         open_result(temp / "resultado_m4.raw", temp / "resultado_m4.txt");
     }
-
     void open_result(const std::string& raw, const std::string& descriptor) {
-        if (run.f5 != nullptr) std::fclose(run.f5);
-        if (run.f5d != nullptr) std::fclose(run.f5d);
-        run.nomim5 = raw;
-        run.nomdescr5 = descriptor;
-        run.f5 = std::fopen(raw.c_str(), "wb");
-        run.f5d = std::fopen(descriptor.c_str(), "w");
+        FilePair& result = run.pair(Role::result);
+        result.raw_path = raw;
+        result.descriptor_path = descriptor;
+        result.raw.reset(std::fopen(raw.c_str(), "wb"));
+        result.descriptor.reset(std::fopen(descriptor.c_str(), "w"));
     }
-
-    std::vector<int32_t> raster() const { return int32s_from_little_endian(read_file(run.nomim5)); }
-    std::string descriptor() const { return read_file(run.nomdescr5); }
+    // Runs the writer, which must end with `outcome` and close both files; returns what it printed.
+    std::string save(Outcome outcome = Outcome::go_on) {
+        ConsoleCapture io("");
+        EXPECT_EQ(::save(run, io.console), outcome);
+        EXPECT_FALSE(run.pair(Role::result).raw);
+        EXPECT_FALSE(run.pair(Role::result).descriptor);
+        return io.printed();
+    }
+    std::vector<int32_t> raster() const {
+        return int32s_from_little_endian(read_file(run.pair(Role::result).raw_path));
+    }
+    std::string descriptor() const { return read_file(run.pair(Role::result).descriptor_path); }
 
     TempFolder temp;
     ::Run run;
 };
 
+// Each side of every half and whole number near small values, near the
+// elevations of real rasters and at both ends of the 32-bit range, values
+// that are not elevations at all, and random ones.
+std::vector<double> tricky_values() {
+    std::vector<double> values = {0.0, -0.0, std::numeric_limits<double>::denorm_min(), 1e-300,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::nan(""), 1e300, -1e300, 4503599627370495.5, 4503599627370496.0,
+                                  9007199254740993.0};
+    for (double base : {0.0, 1.0, 2.0, 149.0, 62000.0, 1048576.0, 2147483645.0, 2147483646.0, 2147483647.0,
+                        2147483648.0, -1.0, -2.0, -3.0, -2147483647.0, -2147483648.0, -2147483649.0}) {
+        for (double offset : {0.0, 0.5, 1.0}) {
+            const double v = base + offset;
+            values.push_back(v);
+            values.push_back(std::nextafter(v, -INFINITY));
+            values.push_back(std::nextafter(v, INFINITY));
+        }
+    }
+    std::mt19937_64 random(3);
+    std::uniform_real_distribution<double> elevation(-5000.0, 100000.0);
+    for (int k = 0; k < 2000; ++k) values.push_back(elevation(random));
+    for (int k = 0; k < 200; ++k) values.push_back(std::ldexp(elevation(random), static_cast<int>(k % 40) - 20));
+    return values;
+}
+
 }  // namespace
 
-TEST(Rounding, AddsAHalfInExtendedPrecisionAndTruncatesTowardZero) {
+TEST(Rounding, AddsAHalfInExtendedPrecisionTruncatesTowardZeroAndSaturates) {
+    constexpr int32_t top = std::numeric_limits<int32_t>::max();
+    constexpr int32_t bottom = std::numeric_limits<int32_t>::min();
     const std::pair<double, int32_t> table[] = {
-        {12.5, 13}, {12.49, 12}, {0.0, 0}, {-0.5, 0}, {-1.2, 0}, {-1.5, -1}, {-2.7, -2}, {-2.5, -2},
-        {-3.5, -3}, {2.5, 3},    {std::nextafter(0.5, 0.0), 0}, {0.5, 1}, {-0.0, 0}, {149.9999, 150},
+        {12.5, 13}, {12.49, 12}, {0.0, 0}, {-0.5, 0}, {-1.2, 0}, {-1.5, -1}, {-2.7, -2}, {-2.5, -2}, {-3.5, -3},
+        {2.5, 3}, {std::nextafter(0.5, 0.0), 0}, {0.5, 1}, {-0.0, 0}, {149.9999, 150},
+        {2147483646.4, 2147483646}, {2147483646.5, top}, {2147483647.0, top}, {1e300, top},
+        {std::numeric_limits<double>::infinity(), top},
+        {-2147483648.0, -2147483647},  // the sum -2147483647.5 truncates toward zero
+        {-2147483648.9, bottom}, {-2147483649.6, bottom}, {-1e300, bottom},
+        {-std::numeric_limits<double>::infinity(), bottom}, {std::nan(""), 0},
     };
     for (auto [value, expected] : table) EXPECT_EQ(round_elevation(value), expected) << value;
 }
 
-TEST(Rounding, ElevationsBeyondThe32BitRangeSaturate) {
-    constexpr int32_t top = std::numeric_limits<int32_t>::max();
-    constexpr int32_t bottom = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(round_elevation(2147483646.4), 2147483646);
-    EXPECT_EQ(round_elevation(2147483646.5), top);
-    EXPECT_EQ(round_elevation(2147483647.0), top);
-    EXPECT_EQ(round_elevation(1e300), top);
-    EXPECT_EQ(round_elevation(std::numeric_limits<double>::infinity()), top);
-    EXPECT_EQ(round_elevation(-2147483648.0), -2147483647);  // the sum -2147483647.5 truncates toward zero
-    EXPECT_EQ(round_elevation(-2147483648.9), bottom);
-    EXPECT_EQ(round_elevation(-2147483649.6), bottom);
-    EXPECT_EQ(round_elevation(-1e300), bottom);
-    EXPECT_EQ(round_elevation(-std::numeric_limits<double>::infinity()), bottom);
-    EXPECT_EQ(round_elevation(std::nan("")), 0);
-}
-
-TEST(Save, WritesTheRoundedRasterAndASixLineDescriptor) {
-    ToSave s(2, 3, {12.5, 0.0, -2.7, 149.6, 12.49, -0.5}, 25);
-    ConsoleCapture io("");
-    EXPECT_EQ(save(s.run, io.console), Outcome::go_on);
-    EXPECT_EQ(io.printed(), "");
-    EXPECT_EQ(read_file(s.run.nomim5).size(), 4u * 2u * 3u);
-    EXPECT_EQ(s.raster(), (std::vector<int32_t>{13, 0, -2, 150, 12, 0}));
-    EXPECT_EQ(s.run.itab_out[1][0], 150);
-    EXPECT_EQ(s.descriptor(), "2\n3\n4\n-2\n150\n25\n");
-    EXPECT_EQ(s.run.f5, nullptr);
-    EXPECT_EQ(s.run.f5d, nullptr);
+TEST(Save, EveryStoredValueIsThatOfRoundElevationOnAnyNumberOfThreads) {
+    // The writer rounds most elevations without the extended-precision
+    // conversion, and bands of lines on the threads.
+    std::vector<double> values = tricky_values();
+    constexpr int32_t lines = 8;
+    const auto columns = static_cast<int32_t>((values.size() + lines - 1) / lines);
+    values.resize(static_cast<std::size_t>(lines * columns), 0.5);
+    std::vector<int32_t> expected;
+    for (const double v : values) expected.push_back(round_elevation(v));
+    for (const int32_t threads : {1, 3, 8}) {
+        ToSave s(lines, columns, values, 1);
+        s.run.threads = threads;
+        EXPECT_EQ(s.save(), "");
+        EXPECT_EQ(s.raster(), expected) << threads << " threads";
+        EXPECT_EQ(s.descriptor(), result_descriptor(lines, columns, expected, 1)) << threads << " threads";
+    }
 }
 
 TEST(Save, ExtremesStartAtOneMillionAndZero) {
@@ -101,39 +127,28 @@ TEST(Save, ExtremesStartAtOneMillionAndZero) {
     };
     for (const Case& c : cases) {
         ToSave s(1, 2, c.values);
-        ConsoleCapture io("");
-        EXPECT_EQ(save(s.run, io.console), Outcome::go_on);
+        s.save();
         EXPECT_EQ(s.descriptor(), c.descriptor);
     }
 }
 
 TEST(Save, AnEmptyRasterWritesAnEmptyFileAndItsDescriptor) {
     ToSave s(4, 0, {}, 5);
-    ConsoleCapture io("");
-    EXPECT_EQ(save(s.run, io.console), Outcome::go_on);
-    EXPECT_EQ(read_file(s.run.nomim5), "");
+    EXPECT_EQ(s.save(), "");
+    EXPECT_EQ(read_file(s.run.pair(Role::result).raw_path), "");
     EXPECT_EQ(s.descriptor(), "4\n0\n4\n1000000\n0\n5\n");
 }
 
 TEST(Save, AResultThatCannotBeWrittenCompletelyIsReportedAsFailed) {
+    const std::string lost = "\n No se pudo escribir completo el archivo /dev/full: el resultado no es valido \n";
     // The raster on a full disk: no descriptor is written.
-    {
-        ToSave s(2, 3, std::vector<double>(6, 1.0));
-        s.open_result("/dev/full", s.temp / "resultado_m4.txt");
-        ConsoleCapture io("");
-        EXPECT_EQ(save(s.run, io.console), Outcome::failed);
-        EXPECT_EQ(io.printed(), "\n No se pudo escribir completo el archivo /dev/full: el resultado no es valido \n");
-        EXPECT_EQ(s.descriptor(), "");
-        EXPECT_EQ(s.run.f5, nullptr);
-        EXPECT_EQ(s.run.f5d, nullptr);
-    }
+    ToSave raster(2, 3, std::vector<double>(6, 1.0));
+    raster.open_result("/dev/full", raster.temp / "resultado_m4.txt");
+    EXPECT_EQ(raster.save(Outcome::failed), lost);
+    EXPECT_EQ(raster.descriptor(), "");
     // The raster complete, its descriptor on a full disk.
-    {
-        ToSave s(2, 3, std::vector<double>(6, 1.0));
-        s.open_result(s.temp / "resultado_m4.raw", "/dev/full");
-        ConsoleCapture io("");
-        EXPECT_EQ(save(s.run, io.console), Outcome::failed);
-        EXPECT_EQ(io.printed(), "\n No se pudo escribir completo el archivo /dev/full: el resultado no es valido \n");
-        EXPECT_EQ(s.raster(), std::vector<int32_t>(6, 1));
-    }
+    ToSave descriptor(2, 3, std::vector<double>(6, 1.0));
+    descriptor.open_result(descriptor.temp / "resultado_m4.raw", "/dev/full");
+    EXPECT_EQ(descriptor.save(Outcome::failed), lost);
+    EXPECT_EQ(descriptor.raster(), std::vector<int32_t>(6, 1));
 }

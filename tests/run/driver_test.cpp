@@ -1,59 +1,70 @@
-// A whole run in-process through the driver: the exit status and the key
-// press of each way a run can end.
+// The driver: the stages in their order until one does not go on, the exit
+// status and the key press of each ending, and the last progress line and
+// message on screen before the key is awaited.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "console_capture.hpp"
-#include "dialog_text.hpp"
 #include "driver.hpp"
-#include "raster_files.hpp"
-#include "temp_folder.hpp"
 
 namespace {
 
-class Driver : public ::testing::Test {
-protected:
-    void SetUp() override { write_scenario(images_, 3, 5); }
+std::string ran;  // one letter per stage called
 
-    TempFolder temp_;
-    std::string images_ = temp_ / "images";
-    std::string folder_ = images_ + "/rio1/";
-    ScopedImageRoot root_{images_};
-};
+Outcome goes_on(::Run&, Console& console) {
+    ran += 'g';
+    console.progressf("\tLinea %zu\r", ran.size());
+    return Outcome::go_on;
+}
+Outcome stops(::Run&, Console& console) {
+    ran += 's';
+    console.progress("\tLinea final\r");
+    return Outcome::fatal_stop;
+}
+Outcome fails(::Run&, Console& console) {
+    ran += 'f';
+    console.progress("\tLinea final\r");
+    return Outcome::failed;
+}
 
 }  // namespace
 
-TEST_F(Driver, ACompleteRunEndsWithStatusZeroAndTheResultWritten) {
-    ConsoleCapture io(RunAnswers{}.text());
-    ::Run run;
-    EXPECT_EQ(run_program(run, io.console), 0);
-    EXPECT_EQ(io.key_waits, 0);
-    EXPECT_EQ(io.printed().rfind(dialog_text::opening(false) + dialog_text::parameters(false), 0), 0u);
-    EXPECT_EQ(read_file(folder_ + "resultado_m4.raw").size(), 60u);
-    const std::string descriptor = read_file(folder_ + "resultado_m4.txt");
-    EXPECT_EQ(descriptor.rfind("3\n5\n4\n", 0), 0u) << descriptor;
-}
-
-TEST_F(Driver, AFatalStopWaitsForOneKeyAndEndsWithStatusZero) {
-    std::filesystem::remove(folder_ + "bar.raw");
-    ConsoleCapture io(RunAnswers{}.text());
-    ::Run run;
-    EXPECT_EQ(run_program(run, io.console), 0);
-    EXPECT_EQ(io.key_waits, 1);
-    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
-}
-
-TEST_F(Driver, ALostResultEndsWithStatusOneWithoutWaiting) {
-    std::filesystem::create_symlink("/dev/full", folder_ + "resultado_m4.raw");
-    ConsoleCapture io(RunAnswers{}.text());
-    ::Run run;
-    EXPECT_EQ(run_program(run, io.console), 1);
-    EXPECT_EQ(io.key_waits, 0);
-    const std::string message =
-        "\n No se pudo escribir completo el archivo " + folder_ + "resultado_m4.raw: el resultado no es valido \n";
-    const std::string printed = io.printed();
-    ASSERT_GE(printed.size(), message.size());
-    EXPECT_EQ(printed.substr(printed.size() - message.size()), message);
+TEST(Driver, RunsTheStagesUntilOneDoesNotGoOn) {
+    struct Case {
+        std::vector<Stage> stages;
+        int status;
+        std::string ran;
+        std::string printed;
+    };
+    // A progress line is shown at once, the next ones are held back (the
+    // interval is long) until the run ends: the last one must still appear.
+    const Case cases[] = {
+        {{goes_on, goes_on, goes_on}, 0, "ggg", "\tLinea 1\r\tLinea 3\r"},
+        {{goes_on, stops, goes_on}, 0, "gs", "\tLinea 1\r\tLinea final\r"},
+        {{goes_on, fails, goes_on}, 1, "gf", "\tLinea 1\r\tLinea final\r"},
+        {{}, 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        ran.clear();
+        ConsoleCapture io("");
+        io.console.throttle_progress(std::chrono::hours(1));
+        std::string on_screen_at_key;
+        int keys = 0;
+        io.console.wait_for_key = [&] {
+            ++keys;
+            on_screen_at_key = io.printed();
+        };
+        ::Run run;
+        EXPECT_EQ(run_program(run, io.console, c.stages), c.status) << c.ran;
+        EXPECT_EQ(ran, c.ran);
+        EXPECT_EQ(io.printed(), c.printed) << c.ran;
+        // Only a fatal stop waits for a key, once the screen is complete.
+        EXPECT_EQ(keys, !c.ran.empty() && c.ran.back() == 's' ? 1 : 0) << c.ran;
+        if (keys == 1) {
+            EXPECT_EQ(on_screen_at_key, c.printed);
+        }
+    }
 }

@@ -3,6 +3,8 @@
 // counted instead of read from a terminal.
 #pragma once
 
+#include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -24,12 +26,17 @@ struct ConsoleCapture {
 // LORVANTIDE_IMAGES when they build paths).
 class ScopedImageRoot {
 public:
-    explicit ScopedImageRoot(const std::string& root);
-    ~ScopedImageRoot();
+    explicit ScopedImageRoot(const std::string& root) {
+        if (const char* previous = std::getenv("LORVANTIDE_IMAGES")) previous_ = previous;
+        setenv("LORVANTIDE_IMAGES", root.c_str(), 1);
+    }
+    ~ScopedImageRoot() {
+        if (previous_) setenv("LORVANTIDE_IMAGES", previous_->c_str(), 1);
+        else unsetenv("LORVANTIDE_IMAGES");
+    }
     ScopedImageRoot(const ScopedImageRoot&) = delete;
     ScopedImageRoot& operator=(const ScopedImageRoot&) = delete;
 
 private:
-    bool had_value_ = false;
-    std::string previous_;
+    std::optional<std::string> previous_;
 };

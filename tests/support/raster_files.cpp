@@ -46,6 +46,17 @@ void write_mask_pair(const std::string& folder, const std::string& name, int32_t
     write_file(folder + "/" + name + ".txt", std::to_string(lines) + "\n" + std::to_string(columns) + "\n");
 }
 
+std::string result_descriptor(int32_t lines, int32_t columns, const std::vector<int32_t>& raster, int32_t pix_size) {
+    int32_t min = 1000000;
+    int32_t max = 0;
+    for (const int32_t v : raster) {
+        if (v < min) min = v;
+        if (v > max) max = v;
+    }
+    return std::to_string(lines) + "\n" + std::to_string(columns) + "\n4\n" + std::to_string(min) + "\n" +
+           std::to_string(max) + "\n" + std::to_string(pix_size) + "\n";
+}
+
 std::string RunAnswers::text() const {
     std::string t = folder + "\n" + slope + "\n" + railing + "\n" + channel + "\n" + contour + "\n" + presence + "\n";
     if (presence == "1") t += perimeter + "\n";

@@ -20,6 +20,12 @@ void write_elevation_pair(const std::string& folder, const std::string& name, in
 void write_mask_pair(const std::string& folder, const std::string& name, int32_t lines, int32_t columns,
                      const std::vector<unsigned char>& tones);
 
+// The descriptor the writer gives a result raster of this size and values:
+// lines, columns, 4, the extremes (compared strictly from one million and from
+// 0) and the pixel size, one to a line.
+std::string result_descriptor(int32_t lines, int32_t columns, const std::vector<int32_t>& raster,
+                              int32_t pix_size = 10);
+
 // The answers of a run over the usual names (sub-folder rio1; valle, bar,
 // cauce, curva and, with water bodies, lago; result resultado), one to a line.
 struct RunAnswers {

@@ -49,14 +49,3 @@ BinaryRun run_child(const ChildRequest& request) {
     run.err = read_file(err_path);
     return run;
 }
-
-BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
-                     const std::map<std::string, std::string>& env) {
-    return run_child({binary, {}, work_dir, answers, env, 0});
-}
-
-BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
-                                       const std::string& answers, const std::map<std::string, std::string>& env,
-                                       unsigned long long address_space_bytes) {
-    return run_child({binary, {}, work_dir, answers, env, address_space_bytes});
-}

@@ -1,5 +1,5 @@
-// Runs the real lorvantide binary as a user would: answers piped to standard
-// input, images under a given root, standard output captured.
+// Runs a program of the project as a user would: arguments given, answers
+// piped to standard input, standard output and error captured.
 #pragma once
 
 #include <map>
@@ -12,19 +12,10 @@ struct BinaryRun {
     std::string err;  // every byte written to standard error
 };
 
-// Runs `binary` in `work_dir` with `answers` on standard input and the extra
-// environment variables given (LORVANTIDE_IMAGES, LORVANTIDE_THREADS...).
-BinaryRun run_binary(const std::string& binary, const std::string& work_dir, const std::string& answers,
-                     const std::map<std::string, std::string>& env = {});
-
-// The same, with the child's address space limited to `address_space_bytes`
-// (setrlimit RLIMIT_AS), to see how the program meets exhausted memory.
-BinaryRun run_binary_with_memory_limit(const std::string& binary, const std::string& work_dir,
-                                       const std::string& answers, const std::map<std::string, std::string>& env,
-                                       unsigned long long address_space_bytes);
-
-// Any program of the project, with command-line arguments; standard input
-// holds `input`.
+// The program runs in `work_dir` with `input` on standard input, the extra
+// environment variables given (LORVANTIDE_IMAGES, LORVANTIDE_THREADS...) and,
+// when a limit is set, its address space limited (setrlimit RLIMIT_AS) to see
+// how it meets exhausted memory.
 struct ChildRequest {
     std::string binary;
     std::vector<std::string> arguments;

@@ -1,0 +1,163 @@
+// Complete runs of the real program, answers piped in: exit status, every byte
+// on the console and the result pair, for good runs and for every way a run
+// ends early or meets input the machine cannot hold.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "console_run.hpp"
+#include "dialog_text.hpp"
+
+namespace dt = dialog_text;
+
+namespace {
+
+const std::string kUpToMenu =
+    dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel + dt::kContour + dt::kMenu;
+
+}  // namespace
+
+TEST(ComputationText, CountsLikeTheDocumentedProgressLines) {
+    // 3 lines, 5 columns: pass 1 visits (0,0) and (0,4); passes 2 and 3
+    // line 2; pass 4 line 0; passes 5 and 7 line 1; pass 6 lines 0 and 2.
+    EXPECT_EQ(dt::computation(3, 5),
+              "\n\n primer paso\n\n\tLinea 0    Columna 0          \r     \tLinea 0    Columna 4          \r     "
+              "\n\n segundo paso\n\n\tLinea 3          \r     \n\n tercer paso\n\n\tLinea 3          \r     "
+              "\n\n cuarto paso\n\n\tLinea 1          \r     "
+              "\n\n quinto paso\n\n\tLinea 2          \r     "
+              "\n\n sexto paso\n\n\tLinea 1          \r     \tLinea 3          \r     "
+              "\n\n septimo paso\n\n\tLinea 2          \r     ");
+}
+
+TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
+    write_scenario(images_, 9, 7);
+    write_file(folder_ + "resultado_m4.raw", std::string(1000, 'x'));
+    write_file(folder_ + "resultado_m4.txt", "previous\n");
+    RunAnswers answers;
+    answers.tono_cauce = "7";  // a tone no pixel of the channel mask holds
+    const BinaryRun r = run(answers);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, dt::opening(false) + dt::parameters(false) + dt::computation(9, 7));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(result_raw(), std::string(4 * 9 * 7, '\0'));
+    EXPECT_EQ(result_txt(), "9\n7\n4\n0\n0\n10\n");
+}
+
+TEST_F(ConsoleRun, AWaterBodyAnswerOtherThanZeroOrOneMeansNoWaterBodies) {
+    write_scenario(images_, 9, 7);
+    const BinaryRun none = run(RunAnswers{});
+    ASSERT_EQ(none.exit_status, 0);
+    const std::string raw = result_raw();
+    const std::string txt = result_txt();
+
+    RunAnswers answers;
+    answers.presence = "2\n-1";  // 2 asks again; -1 is taken, as no
+    const BinaryRun r = run(answers);
+    EXPECT_EQ(r.exit_status, 0);
+    // No perimeter prompt and five parameter questions.
+    EXPECT_EQ(r.out, kUpToMenu + dt::kMenu + dt::kResult + dt::parameters(false) + dt::computation(9, 7));
+    EXPECT_EQ(result_raw(), raw);
+    EXPECT_EQ(result_txt(), txt);
+}
+
+TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
+    TempFolder work;
+    std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
+                          std::filesystem::copy_options::recursive);
+    const std::string folder = work / "images/rio1/";
+    std::filesystem::remove(folder + "resultado_m4.raw");
+    std::filesystem::remove(folder + "resultado_m4.txt");
+    // The sample's own folder: the image root is "images" under the current directory.
+    const BinaryRun r = run_child(
+        {lorvantide_binary(), {}, work.path().string(), read_file(work / "answers.txt"), {{"LORVANTIDE_IMAGES", ""}}});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, dt::opening(true) + dt::parameters(true) + dt::computation(60, 80));
+    const std::vector<int32_t> raster = int32s_from_little_endian(read_file(folder + "resultado_m4.raw"));
+    ASSERT_EQ(raster.size(), 60u * 80u);
+    EXPECT_EQ(read_file(folder + "resultado_m4.txt"), result_descriptor(60, 80, raster));
+    // The channel's elevations lie between the river's and the contour's.
+    const std::string channel = read_file(folder + "cauce.raw");
+    for (std::size_t k = 0; k < raster.size(); ++k) {
+        if (static_cast<unsigned char>(channel[k]) == 255) {
+            EXPECT_GE(raster[k], 100) << k;
+            EXPECT_LE(raster[k], 150) << k;
+        } else {
+            EXPECT_EQ(raster[k], 0) << k;
+        }
+    }
+}
+
+TEST_F(ConsoleRun, AStopEndsWithStatusZeroWithoutWaitingAndCreatesNoResult) {
+    write_scenario(images_, 5, 6);
+    std::filesystem::remove(folder_ + "cauce.raw");
+    const BinaryRun r = run(RunAnswers{});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel +
+                         dt::no_file(folder_ + "cauce.raw"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
+    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.txt"));
+}
+
+TEST_F(ConsoleRun, AnEmptyRasterRunsToTheEnd) {
+    for (auto [lines, columns] : {std::pair{0, 6}, std::pair{5, 0}, std::pair{0, 0}}) {
+        write_scenario(images_, lines, columns);
+        RunAnswers answers;
+        answers.presence = "1";
+        const BinaryRun r = run(answers);
+        SCOPED_TRACE(std::to_string(lines) + "x" + std::to_string(columns));
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.out, dt::opening(true) + dt::parameters(true) + dt::computation(lines, columns));
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(result_raw(), "");
+        EXPECT_EQ(result_txt(), std::to_string(lines) + "\n" + std::to_string(columns) + "\n4\n1000000\n0\n10\n");
+    }
+}
+
+TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    // 500 MB of grids within a 256 MB address space: the allocation itself fails.
+    write_scenario(images_, 5, 6);
+    write_file(folder_ + "valle_m4.txt", "5000 5000 4 0 0 10");
+    for (const char* mask : {"bar", "cauce", "curva"}) write_file(folder_ + mask + ".txt", "5000 5000");
+    const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, kUpToMenu + dt::kResult +
+                         "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 500280000 "
+                         "bytes \n");
+    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
+#endif
+}
+
+TEST_F(ConsoleRun, ElevationsBeyondThe32BitRangeSaturate) {
+    // Every channel elevation lies between the railing's slope elevation less
+    // a negative railing height, 2147485000, and the contour's 2147483647:
+    // none fits below the top of the range, so every channel pixel holds it.
+    write_scenario(images_, 5, 6);
+    write_elevation_pair(folder_, "valle", 5, 6, std::vector<int32_t>(30, 2147483000));
+    RunAnswers answers;
+    answers.alti_bar = "-2000";
+    answers.alti_lim = "2147483647";
+    EXPECT_EQ(run(answers).exit_status, 0);
+    const std::vector<int32_t> raster = int32s_from_little_endian(result_raw());
+    ASSERT_EQ(raster.size(), 30u);
+    for (std::size_t k = 0; k < raster.size(); ++k) {
+        const std::size_t line = k / 6;
+        EXPECT_EQ(raster[k], line == 0 || line == 2 || line == 4 ? 0 : 2147483647) << k;
+    }
+    EXPECT_EQ(result_txt(), "5\n6\n4\n0\n2147483647\n10\n");
+}
+
+TEST_F(ConsoleRun, AResultOnAFullDiskIsReportedWithStatusOne) {
+    write_scenario(images_, 5, 6);
+    std::filesystem::create_symlink("/dev/full", folder_ + "resultado_m4.raw");
+    const BinaryRun r = run(RunAnswers{});
+    EXPECT_EQ(r.exit_status, 1);
+    const std::string message =
+        "\n No se pudo escribir completo el archivo " + folder_ + "resultado_m4.raw: el resultado no es valido \n";
+    EXPECT_EQ(r.out, dt::opening(false) + dt::parameters(false) + dt::computation(5, 6) + message);
+    EXPECT_EQ(result_txt(), "");
+}
