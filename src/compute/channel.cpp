@@ -1,11 +1,14 @@
 #include "channel.hpp"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "band_threads.hpp"
 #include "channel_passes.hpp"
 #include "pixel_interpolation.hpp"
+#include "ring_tables.hpp"
 
 namespace {
 
@@ -37,7 +40,31 @@ void set_up(const ChannelInputs& inputs, const ChannelParameters& parameters, Gr
     });
 }
 
+// a * b + c, saturated.
+uint64_t saturated(uint64_t a, uint64_t b, uint64_t c) {
+    uint64_t product = 0;
+    uint64_t sum = 0;
+    if (__builtin_mul_overflow(a, b, &product) || __builtin_add_overflow(product, c, &sum))
+        return std::numeric_limits<uint64_t>::max();
+    return sum;
+}
+
 }  // namespace
+
+uint64_t channel_memory_bytes(const ChannelWindow& window) {
+    const RasterRect& in = window.inputs;
+    if (in.empty()) return 0;
+    const auto lines = static_cast<uint64_t>(in.lines);
+    const auto columns = static_cast<uint64_t>(in.columns);
+    // No ring beyond the raster's diagonal can meet a pixel of it.
+    const double diagonal = std::hypot(static_cast<double>(window.raster_lines), static_cast<double>(window.raster_columns));
+    const int32_t rings = diagonal >= kLargestRing ? kLargestRing : static_cast<int32_t>(diagonal) + 2;
+    uint64_t samples = 0;
+    for (int32_t r = 1; r <= rings; ++r) samples += RingTables::samples(r);
+    uint64_t bytes = saturated(lines, columns + sizeof(void*), samples * sizeof(SampleOffset));  // lower boundary
+    const uint64_t corners = saturated(lines + 1, columns + 1, 0);
+    return saturated(corners, 2 * sizeof(uint16_t), bytes);  // two distance maps
+}
 
 ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
                               const ChannelWindow& window, GridView<double> dtab, ChannelProgress& progress,

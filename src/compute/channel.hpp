@@ -109,6 +109,11 @@ struct ChannelReport {
     int64_t boundary_misses = 0;  // ... and without a lower boundary
 };
 
+// The memory compute_channel takes for itself on this window, at most: the
+// lower-boundary grid, the two distance maps and the ring tables the raster's
+// size allows. Saturates at the largest uint64_t.
+uint64_t channel_memory_bytes(const ChannelWindow& window);
+
 // Gives every channel pixel of window.output its elevation in `dtab`, a grid
 // of output's size that comes all 0.0 (as Grid<double>::make gives it): 0.0
 // marks a pixel not yet computed, and stays in every pixel outside the

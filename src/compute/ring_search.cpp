@@ -6,6 +6,7 @@
 #include <new>
 
 #include "distance_transform.hpp"
+#include "huge_pages.hpp"
 
 namespace {
 
@@ -31,6 +32,7 @@ RingSearch::RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t 
     const auto corners = (static_cast<std::size_t>(tab.lines()) + 1) * (static_cast<std::size_t>(tab.columns()) + 1);
     if (distances == Distances::measure) dist_.reset(new (std::nothrow) uint16_t[corners]);
     if (dist_) {
+        prefer_huge_pages(dist_.get(), dist_.get() + corners);
         any_tone_ = tone_corner_distance_eighths(tab, tono, dist_.get(), threads);
         return;
     }

@@ -1,5 +1,7 @@
 #include "run_grids.hpp"
 
+#include "channel.hpp"
+
 #include <unistd.h>
 
 #include <limits>
@@ -22,16 +24,18 @@ void say_memory_needed(Console& console, const Run& run, const GridBytes& need) 
 
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
     if (nb_lig <= 0 || nb_col <= 0) return {};
-    // tab_in, tab_curv, tab_bar, itab_out, itab_in, dtab and the work grid,
-    // plus tab_perim with water bodies.
-    const uint64_t grids = with_perimeter ? 8 : 7;
-    const uint64_t pixel_bytes = 1 + 1 + 1 + 4 + 4 + 8 + 1 + (with_perimeter ? 1 : 0);
+    // tab_in, tab_curv, tab_bar, itab_in and dtab, plus tab_perim with water
+    // bodies, then what the computation takes for itself.
+    const uint64_t grids = with_perimeter ? 6 : 5;
+    const uint64_t pixel_bytes = 1 + 1 + 1 + 4 + 8 + (with_perimeter ? 1 : 0);
+    const uint64_t computation = channel_memory_bytes(ChannelWindow::whole(nb_lig, nb_col));
     uint64_t row_bytes = 0;
     uint64_t total = 0;
     GridBytes need;
     if (__builtin_mul_overflow(static_cast<uint64_t>(nb_col), pixel_bytes, &row_bytes) ||
         __builtin_add_overflow(row_bytes, grids * sizeof(void*), &row_bytes) ||
-        __builtin_mul_overflow(row_bytes, static_cast<uint64_t>(nb_lig), &total)) {
+        __builtin_mul_overflow(row_bytes, static_cast<uint64_t>(nb_lig), &total) ||
+        __builtin_add_overflow(total, computation, &total) || computation == std::numeric_limits<uint64_t>::max()) {
         need.countable = false;
         return need;
     }
@@ -64,11 +68,10 @@ bool allocate_run_grids(Run& run, Console& console) {
     run.tab_curv = Grid<unsigned char>::make(lines, columns);
     run.tab_bar = Grid<unsigned char>::make(lines, columns);
     if (with_perimeter) run.tab_perim = Grid<unsigned char>::make(lines, columns);
-    run.itab_out = Grid<int32_t>::make(lines, columns);
     run.itab_in = Grid<int32_t>::make(lines, columns);
     run.dtab = Grid<double>::make(lines, columns);
     const bool all_made = run.tab_in.made() && run.tab_curv.made() && run.tab_bar.made() &&
-                          (!with_perimeter || run.tab_perim.made()) && run.itab_out.made() && run.itab_in.made() &&
+                          (!with_perimeter || run.tab_perim.made()) && run.itab_in.made() &&
                           run.dtab.made();
     if (!all_made) {
         // Memory is exhausted: give back what was obtained so that the
@@ -77,7 +80,6 @@ bool allocate_run_grids(Run& run, Console& console) {
         run.tab_curv = {};
         run.tab_bar = {};
         run.tab_perim = {};
-        run.itab_out = {};
         run.itab_in = {};
         run.dtab = {};
         say_memory_needed(console, run, need);

@@ -12,9 +12,9 @@ struct GridBytes {
     uint64_t bytes = 0;
 };
 
-// Bytes taken by all grids of a run of this size, row tables included: the
-// raster grids made by the dialog (the perimeter grid only with water bodies)
-// and the computation's 8-bit work grid, which is made later but must fit too.
+// Bytes a run of this size takes, row tables included: the raster grids made
+// by the dialog (the perimeter grid only with water bodies) and what the
+// computation takes for itself later (channel_memory_bytes), which must fit too.
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter);
 
 // The machine's physical memory in bytes, 0 when it cannot be known.

@@ -2,6 +2,7 @@
 // written, then its descriptor. The descriptor is written only once the raster
 // is complete, and a result that could not be written completely is reported:
 // it must never look like a finished run.
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr std::size_t kFileBuffer = std::size_t{1} << 18;
+constexpr int64_t kChunkBytes = int64_t{4} << 20;
 
 // Closes the stream whatever happens; true when everything written reached the file.
 bool close_result(File& file) {
@@ -72,29 +73,32 @@ Outcome save(Run& run, Console& console) {
     // range, and compare strictly, as every earlier result of the tool did.
     int32_t min = 1000000;
     int32_t max = 0;
-    const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
-    // Lines are rounded independently, so bands of them go to the threads;
-    // the extremes of the bands then give those of the raster.
-    if (has_pixels) {
-        std::mutex extremes;
-        split_in_bands(run.nb_lig, run.threads, [&](int64_t first, int64_t end) {
-            int32_t low = 1000000;
-            int32_t high = 0;
-            for (int64_t i = first; i < end; ++i) round_line(run.dtab[i], run.itab_out[i], run.nb_col, low, high);
-            const std::lock_guard<std::mutex> lock(extremes);
-            if (low < min) min = low;
-            if (high > max) max = high;
-        });
-    }
     FilePair& result = run.pair(Role::result);
     bool raster_written = static_cast<bool>(result.raw);
-    // Nothing has gone through the stream yet, so it may take a larger buffer:
-    // a few hundred writes of the raster rather than thousands. It lives until
-    // the stream is closed below.
-    std::vector<char> buffer(kFileBuffer);
-    if (raster_written) std::setvbuf(result.raw.get(), buffer.data(), _IOFBF, buffer.size());
-    for (int32_t i = 0; raster_written && has_pixels && i < run.nb_lig; ++i)
-        raster_written = write_elevation_line(result.raw.get(), run.itab_out[i], run.nb_col);
+    const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
+    if (raster_written && has_pixels) {
+        // A few megabytes of lines at a time: rounded on the threads, a band
+        // of lines each (the extremes of the bands then give those of the
+        // chunk), then written in the order of the lines.
+        const auto columns = static_cast<int64_t>(run.nb_col);
+        const int64_t chunk_lines = std::max<int64_t>(1, kChunkBytes / (columns * 4));
+        std::vector<int32_t> chunk(static_cast<std::size_t>(std::min<int64_t>(chunk_lines, run.nb_lig) * columns));
+        std::mutex extremes;
+        for (int64_t first = 0; raster_written && first < run.nb_lig; first += chunk_lines) {
+            const int64_t lines = std::min<int64_t>(chunk_lines, run.nb_lig - first);
+            split_in_bands(lines, run.threads, [&](int64_t band, int64_t end) {
+                int32_t low = 1000000;
+                int32_t high = 0;
+                for (int64_t k = band; k < end; ++k)
+                    round_line(run.dtab[first + k], chunk.data() + k * columns, run.nb_col, low, high);
+                const std::lock_guard<std::mutex> lock(extremes);
+                if (low < min) min = low;
+                if (high > max) max = high;
+            });
+            // The chunk's lines lie one after the other: one write for all of them.
+            raster_written = write_elevation_line(result.raw.get(), chunk.data(), static_cast<int32_t>(lines * columns));
+        }
+    }
     if (!close_result(result.raw) || !raster_written) {
         close_result(result.descriptor);
         return lost(console, result.raw_path);

@@ -58,7 +58,6 @@ struct Run {
     Grid<unsigned char> tab_curv;  // limiting contour line
     Grid<unsigned char> tab_perim; // water-body perimeter
     Grid<double> dtab;             // computed elevations, 0.0 outside the channel
-    Grid<int32_t> itab_out;        // the rounded result
 
     std::array<FilePair, kRoleCount> files;
     FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }

@@ -246,11 +246,14 @@ TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult
         const char* presence;
         std::string message;
     };
-    // Per pixel 20 bytes (21 with the perimeter), per line one row pointer for
-    // each of the 7 grids (8); the largest sizes cannot even be counted in 64 bits.
+    // Per pixel 15 bytes of grids (16 with the perimeter) and a row pointer per
+    // line for each of the 5 grids (6); then the computation's own: its 8-bit
+    // grid with its row pointers, two maps of 2 bytes per pixel corner, and the
+    // 4,107,960 six-byte samples of every ring. The largest sizes cannot even
+    // be counted in 64 bits.
     const Case cases[] = {
-        {"1000000 1000000", "0\n", "1000000 lineas y 1000000 columnas: necesita 20000056000000 bytes \n"},
-        {"1000000 1000000", "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000064000000 bytes \n"},
+        {"1000000 1000000", "0\n", "1000000 lineas y 1000000 columnas: necesita 20000080647764 bytes \n"},
+        {"1000000 1000000", "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000088647764 bytes \n"},
         {"2147483647 2147483647", "1\nlago\n",
          "2147483647 lineas y 2147483647 columnas: necesita mas de 18446744073709551615 bytes \n"},
     };

@@ -25,7 +25,6 @@ struct ToSave {
         run.nb_col = columns;
         run.pix_size = pix_size;
         run.dtab = Grid<double>::make(lines, columns);
-        run.itab_out = Grid<int32_t>::make(lines, columns);
         for (int32_t i = 0; i < lines; ++i)
             for (int32_t j = 0; j < columns; ++j) run.dtab[i][j] = values[static_cast<std::size_t>(i * columns + j)];
         open_result(temp / "resultado_m4.raw", temp / "resultado_m4.txt");
