@@ -17,12 +17,22 @@ int64_t floor_div(int64_t a, int64_t b) {
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-// floor(8 * sqrt(d2)), clamped to kFarAway. The square root of a whole number
-// below 2^52 is correctly rounded and never lies within rounding of a whole
-// number unless it is one, so its floor is exact.
-uint16_t eighths_of(int64_t d2) {
-    if (d2 >= (int64_t{kFarAway} * kFarAway) / 64 + 1) return kFarAway;
-    return static_cast<uint16_t>(std::sqrt(static_cast<double>(64 * d2)));
+// Squared distances from which floor(8 * sqrt(d2)) reaches kFarAway.
+constexpr int64_t kFarSquare = (int64_t{kFarAway} * kFarAway) / 64 + 1;
+
+// floor(8 * sqrt(d2)), clamped to kFarAway, for a line of squared distances.
+// The square root of a whole number below 2^52 is correctly rounded and never
+// lies within rounding of a whole number unless it is one, and 8 * sqrt(d2)
+// is exactly the rounded sqrt(64 d2) (a power of two scales the rounding too),
+// so the floor is exact. Held below kFarSquare, d2 fits in 32 bits: the loop
+// takes several pixels at a time.
+void eighths_of(const int64_t* d2, uint16_t* row, int32_t columns) {
+    for (int32_t u = 0; u < columns; ++u) {
+        const int64_t x = d2[u];
+        const auto held = static_cast<int32_t>(x < kFarSquare ? x : kFarSquare);
+        const auto eighths = static_cast<int32_t>(8.0 * std::sqrt(static_cast<double>(held)));
+        row[u] = x < kFarSquare ? static_cast<uint16_t>(eighths) : kFarAway;
+    }
 }
 
 // floor((u^2 - k^2 + g2u - g2k) / (2 (u - k))), where the lower envelope moves
@@ -46,18 +56,22 @@ int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_li
 
 // One line of the lower envelope of the parabolas (x - k)^2 + g(k)^2, all in
 // integers, so the squared distance is exact (Meijster, Roerdink, Hesselink).
-void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t) {
+// A column without the tone (g = kFarAway) is left out: its parabola lies at
+// 65535 pixels or more, so wherever it would be the lowest the distance is
+// held at kFarAway all the same; a line whose columns all lack it stays
+// kFarAway. `d2` is scratch room for the line's squared distances.
+void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t, int64_t* d2) {
     const bool short_line = columns < (1 << 20);
     for (int32_t j = 0; j < columns; ++j) g2[j] = int64_t{row[j]} * row[j];
     auto f = [g2](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[k]; };
-    int32_t q = 0;
-    s[0] = 0;
-    t[0] = 0;
-    for (int32_t u = 1; u < columns; ++u) {
+    int32_t q = -1;
+    for (int32_t u = 0; u < columns; ++u) {
+        if (row[u] == kFarAway) continue;
         while (q >= 0 && f(t[q], s[q]) > f(t[q], u)) --q;
         if (q < 0) {
             q = 0;
             s[0] = u;
+            t[0] = 0;
         } else {
             const int64_t w = 1 + separation(s[q], u, g2[s[q]], g2[u], short_line);
             if (w < columns) {
@@ -67,10 +81,12 @@ void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int3
             }
         }
     }
+    if (q < 0) return;  // no column holds the tone: the line stays kFarAway
     for (int32_t u = columns - 1; u >= 0; --u) {
-        row[u] = eighths_of(f(u, s[q]));
+        d2[u] = f(u, s[q]);
         if (u == t[q]) --q;
     }
+    eighths_of(d2, row, columns);
 }
 
 }  // namespace
@@ -151,11 +167,11 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
     // Along each line, a band of lines per thread: the nearest marked corner
     // of any column.
     split_in_bands(lines, threads, [&](int64_t first, int64_t end) {
-        std::vector<int64_t> g2(width);
+        std::vector<int64_t> g2(width), d2(width);
         std::vector<int32_t> s(width), t(width);
         for (int64_t i = first; i < end; ++i)
             envelope_line(dist + static_cast<std::size_t>(i) * width, static_cast<int32_t>(width), g2.data(),
-                          s.data(), t.data());
+                          s.data(), t.data(), d2.data());
     });
     return true;
 }
