@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 #include <limits>
 #include <new>
 
@@ -66,8 +67,17 @@ uint64_t channel_memory_bytes(const ChannelWindow& window) {
     return saturated(corners, 2 * sizeof(uint16_t), bytes);  // two distance maps
 }
 
+Elevations channel_elevations(const ChannelInputs& inputs, int32_t tono_cauce, const ChannelWindow& window) {
+    const RasterRect& in = window.inputs;
+    const RasterRect& out = window.output;
+    std::vector<const unsigned char*> rows;
+    if (!out.empty())
+        for (int32_t a = 0; a < out.lines; ++a) rows.push_back(inputs.tab_in[a + out.line - in.line] + (out.column - in.column));
+    return Elevations::for_channel({rows.data(), out.lines, out.columns}, tono_cauce);
+}
+
 ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                              const ChannelWindow& window, GridView<double> dtab, ChannelProgress& progress,
+                              const ChannelWindow& window, Elevations& dtab, ChannelProgress& progress,
                               int32_t threads) {
     ChannelReport report;
     try {

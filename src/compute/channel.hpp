@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "elevations.hpp"
 #include "grid.hpp"
 
 // Pixels of a mean's neighbours, through every pass, that one pixel's
@@ -114,15 +115,17 @@ struct ChannelReport {
 // size allows. Saturates at the largest uint64_t.
 uint64_t channel_memory_bytes(const ChannelWindow& window);
 
-// Gives every channel pixel of window.output its elevation in `dtab`, a grid
-// of output's size that comes all 0.0 (as Grid<double>::make gives it): 0.0
-// marks a pixel not yet computed, and stays in every pixel outside the
-// channel, which is never touched (a sparse channel leaves most pages of a
-// large grid unused). A search that meets nothing
+// The elevations of window.output, all 0.0, with room for its channel pixels
+// (elevations.hpp): what compute_channel fills. Throws std::bad_alloc.
+Elevations channel_elevations(const ChannelInputs& inputs, int32_t tono_cauce, const ChannelWindow& window);
+
+// Gives every channel pixel of window.output its elevation in `dtab`, made
+// for the window by channel_elevations: 0.0 marks a pixel not yet computed,
+// and stays in every pixel outside the channel. A search that meets nothing
 // within the largest ring gives the value the interpolation tends to: the base
 // elevation without a contour line, the contour altitude without a lower
 // boundary. Runs on up to `threads` threads (at least 1); the results and the
 // progress texts do not depend on their number.
 ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                              const ChannelWindow& window, GridView<double> dtab, ChannelProgress& progress,
+                              const ChannelWindow& window, Elevations& dtab, ChannelProgress& progress,
                               int32_t threads);

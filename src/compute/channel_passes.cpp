@@ -32,29 +32,30 @@ const unsigned char* zone_row(const PassGrids& grids, int64_t a) {
     return grids.tab_in[a + out.line - in.line] + (out.column - in.column);
 }
 
-// Rows a - r, a, a + r of the channel zone and of dtab, in output lines; the
-// outer ones null when they lie outside the output.
+// Rows a - r, a, a + r of the channel zone and of the elevations, in output
+// lines; the outer ones null when they lie outside the output. Elevations are
+// read and written at channel pixels only, which their line's span holds.
 struct NeighbourRows {
     NeighbourRows(const PassGrids& grids, int64_t a, int64_t r) {
         const int64_t lines = grids.window.output.lines;
         mask = zone_row(grids, a);
-        here = grids.dtab[a];
+        here = grids.dtab.line(a);
         if (a - r >= 0) {
             up_mask = zone_row(grids, a - r);
-            up = grids.dtab[a - r];
+            up = grids.dtab.line(a - r);
         }
         if (a + r < lines) {
             down_mask = zone_row(grids, a + r);
-            down = grids.dtab[a + r];
+            down = grids.dtab.line(a + r);
         }
     }
     const unsigned char* up_mask = nullptr;
     const unsigned char* mask = nullptr;
     const unsigned char* down_mask = nullptr;
-    const double* up = nullptr;
-    double* here = nullptr;
-    const double* down = nullptr;
+    Elevations::Span up, here, down;
 };
+
+double& at(const Elevations::Span& span, int64_t column) { return span.values[column - span.first]; }
 
 // The pixels of output line a of a fill pass that have a channel neighbour
 // get their mean; the output columns of those without one go to `lone`.
@@ -64,7 +65,7 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
     const int64_t columns = grids.window.output.columns;
     const NeighbourRows rows(grids, a, r);
     for (int64_t b = b0; b < columns; b += pass.column_step) {
-        if (rows.mask[b] != c || rows.here[b] != 0.0) continue;
+        if (rows.mask[b] != c || at(rows.here, b) != 0.0) continue;
         const bool left = b - r >= 0;
         const bool right = b + r < columns;
         // Only the mask decides whether a neighbour counts: its elevation is
@@ -72,10 +73,10 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
         // pass's order, rounding after each addition.
         double tot_alti = 0.0;
         int32_t ico = 0;
-        const auto add = [&](const unsigned char* mask, const double* elevations, int64_t column) {
+        const auto add = [&](const unsigned char* mask, const Elevations::Span& elevations, int64_t column) {
             if (mask[column] != c) return;
             ++ico;
-            tot_alti += elevations[column];
+            tot_alti += at(elevations, column);
         };
         if (pass.diagonal) {  // upper left, upper right, lower left, lower right
             if (rows.up_mask && left) add(rows.up_mask, rows.up, b - r);
@@ -89,7 +90,7 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
             if (left) add(rows.mask, rows.here, b - r);
         }
         if (ico > 0)
-            rows.here[b] = neighbour_mean(tot_alti, ico);
+            at(rows.here, b) = neighbour_mean(tot_alti, ico);
         else
             lone.push_back(static_cast<int32_t>(b));
     }

@@ -22,7 +22,7 @@
 // What the passes work on.
 struct PassGrids {
     GridView<const unsigned char> tab_in;  // channel zone, on the inputs' window
-    GridView<double> dtab;                 // elevations, on the output's window
+    Elevations& dtab;                      // elevations, on the output's window
     ChannelWindow window;
     int32_t tono_cauce;
 };

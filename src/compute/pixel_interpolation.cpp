@@ -8,7 +8,7 @@
 
 DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
                                              GridView<const unsigned char> lim_inf, const ChannelWindow& window,
-                                             GridView<double> dtab, int32_t threads)
+                                             Elevations& dtab, int32_t threads)
     : inputs_(inputs),
       parameters_(parameters),
       window_(window),
@@ -48,7 +48,7 @@ std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCe
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
-    double& elevation = dtab_[i - window_.output.line][j - window_.output.column];
+    double& elevation = dtab_(i - window_.output.line, j - window_.output.column);
     if (!line.found()) ++contour_misses_;
     if (!base.found()) {
         ++boundary_misses_;

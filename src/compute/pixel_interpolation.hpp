@@ -32,7 +32,7 @@ public:
     // contour grid here, on up to `threads` threads.
     DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
                           GridView<const unsigned char> lim_inf, const ChannelWindow& window,
-                          GridView<double> dtab, int32_t threads);
+                          Elevations& dtab, int32_t threads);
 
     // Gives the pixel at raster line i, column j its elevation in dtab.
     void apply(int32_t i, int32_t j);
@@ -53,7 +53,7 @@ private:
     const ChannelInputs& inputs_;
     ChannelParameters parameters_;
     ChannelWindow window_;
-    GridView<double> dtab_;
+    Elevations& dtab_;
     double A1_;
     RingSearch contour_;
     RingSearch boundary_;

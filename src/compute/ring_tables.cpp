@@ -101,8 +101,8 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
             offset.dr = kExactSample;
             offset.dc = 0;
         } else {
-            offset.dr = static_cast<int16_t>(line.whole);
-            offset.dc = static_cast<int16_t>(column.whole);
+            offset.dr = line.whole;
+            offset.dc = column.whole;
         }
         offset.same = 0;
     }
@@ -111,7 +111,7 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
         SampleOffset& before = ring[k - 1];
         const SampleOffset& after = ring[k];
         if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
-            before.same = static_cast<uint8_t>(std::min(255, after.same + 1));
+            before.same = std::min(255u, after.same + 1u);
     }
     storage_[r] = std::move(ring);
     rings_[r].store(storage_[r].get(), std::memory_order_release);

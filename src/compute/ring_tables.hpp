@@ -27,16 +27,18 @@
 #include "channel.hpp"
 
 // A sample's offsets: line i + dr, column j + dc before truncation toward zero
-// of a negative position. kExactSample in dr marks a sample whose position
-// depends on the centre. `same` counts the samples right after this one that
-// fall on the same pixel for every centre (up to 255): when this one misses,
-// so do they.
+// of a negative position (no ring reaches beyond 1500, which 12 bits hold).
+// kExactSample in dr marks a sample whose position depends on the centre.
+// `same` counts the samples right after this one that fall on the same pixel
+// for every centre (up to 255): when this one misses, so do they. Four bytes
+// a sample, so that the rings a run reaches take little memory and cache.
 struct SampleOffset {
-    int16_t dr;
-    int16_t dc;
-    uint8_t same;
+    int32_t dr : 12;
+    int32_t dc : 12;
+    uint32_t same : 8;
 };
-inline constexpr int16_t kExactSample = INT16_MIN;
+static_assert(sizeof(SampleOffset) == 4);
+inline constexpr int32_t kExactSample = -2048;
 
 class RingTables {
 public:

@@ -2,6 +2,7 @@
 
 #include "channel.hpp"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <limits>
@@ -24,8 +25,9 @@ void say_memory_needed(Console& console, const Run& run, const GridBytes& need) 
 
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
     if (nb_lig <= 0 || nb_col <= 0) return {};
-    // tab_in, tab_curv, tab_bar, itab_in and dtab, plus tab_perim with water
-    // bodies, then what the computation takes for itself.
+    // tab_in, tab_curv, tab_bar, itab_in and the elevations (counted whole,
+    // as a channel may cover the raster), plus tab_perim with water bodies,
+    // then what the computation takes for itself.
     const uint64_t grids = with_perimeter ? 6 : 5;
     const uint64_t pixel_bytes = 1 + 1 + 1 + 4 + 8 + (with_perimeter ? 1 : 0);
     const uint64_t computation = channel_memory_bytes(ChannelWindow::whole(nb_lig, nb_col));
@@ -43,13 +45,20 @@ GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
     return need;
 }
 
-uint64_t physical_memory_bytes() {
+uint64_t usable_memory_bytes() {
+    uint64_t bytes = 0;
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long page_size = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || page_size <= 0) return 0;
-    uint64_t bytes = 0;
-    if (__builtin_mul_overflow(static_cast<uint64_t>(pages), static_cast<uint64_t>(page_size), &bytes))
-        return std::numeric_limits<uint64_t>::max();
+    if (pages > 0 && page_size > 0 &&
+        __builtin_mul_overflow(static_cast<uint64_t>(pages), static_cast<uint64_t>(page_size), &bytes))
+        bytes = std::numeric_limits<uint64_t>::max();
+    // The process may be held to less than the machine holds.
+    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+        rlimit limit{};
+        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+            (bytes == 0 || limit.rlim_cur < bytes))
+            bytes = limit.rlim_cur;
+    }
     return bytes;
 }
 
@@ -57,8 +66,8 @@ bool allocate_run_grids(Run& run, Console& console) {
     if (!has_pixels(run)) return true;  // an empty raster has no grid to make
     const bool with_perimeter = run.water_bodies();
     const GridBytes need = run_grid_bytes(run.nb_lig, run.nb_col, with_perimeter);
-    const uint64_t physical = physical_memory_bytes();
-    if (!need.countable || (physical != 0 && need.bytes > physical)) {
+    const uint64_t usable = usable_memory_bytes();
+    if (!need.countable || (usable != 0 && need.bytes > usable)) {
         say_memory_needed(console, run, need);
         return false;
     }
@@ -69,10 +78,8 @@ bool allocate_run_grids(Run& run, Console& console) {
     run.tab_bar = Grid<unsigned char>::make(lines, columns);
     if (with_perimeter) run.tab_perim = Grid<unsigned char>::make(lines, columns);
     run.itab_in = Grid<int32_t>::make(lines, columns);
-    run.dtab = Grid<double>::make(lines, columns);
     const bool all_made = run.tab_in.made() && run.tab_curv.made() && run.tab_bar.made() &&
-                          (!with_perimeter || run.tab_perim.made()) && run.itab_in.made() &&
-                          run.dtab.made();
+                          (!with_perimeter || run.tab_perim.made()) && run.itab_in.made();
     if (!all_made) {
         // Memory is exhausted: give back what was obtained so that the
         // message itself can still be printed.
@@ -81,7 +88,6 @@ bool allocate_run_grids(Run& run, Console& console) {
         run.tab_bar = {};
         run.tab_perim = {};
         run.itab_in = {};
-        run.dtab = {};
         say_memory_needed(console, run, need);
         return false;
     }

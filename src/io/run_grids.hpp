@@ -17,11 +17,13 @@ struct GridBytes {
 // computation takes for itself later (channel_memory_bytes), which must fit too.
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter);
 
-// The machine's physical memory in bytes, 0 when it cannot be known.
-uint64_t physical_memory_bytes();
+// The memory the process may have, in bytes: the machine's physical memory,
+// or less when the process's address-space or data limits say so; 0 when it
+// cannot be known.
+uint64_t usable_memory_bytes();
 
-// Makes the raster grids of the run (nothing for an empty raster). When their
-// total exceeds the physical memory, or an allocation fails, prints how much
+// Makes the raster grids of the run (nothing for an empty raster). When the
+// run's total exceeds the usable memory, or an allocation fails, prints how much
 // memory the raster needs and returns false. Linux would otherwise grant far
 // more than the machine holds and kill the process halfway through the run.
 bool allocate_run_grids(Run& run, Console& console);

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int64_t kChunkBytes = int64_t{4} << 20;
+constexpr int64_t kChunkBytes = int64_t{1} << 20;
 
 // Closes the stream whatever happens; true when everything written reached the file.
 bool close_result(File& file) {
@@ -77,7 +77,7 @@ Outcome save(Run& run, Console& console) {
     bool raster_written = static_cast<bool>(result.raw);
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
     if (raster_written && has_pixels) {
-        // A few megabytes of lines at a time: rounded on the threads, a band
+        // About a megabyte of lines at a time: rounded on the threads, a band
         // of lines each (the extremes of the bands then give those of the
         // chunk), then written in the order of the lines.
         const auto columns = static_cast<int64_t>(run.nb_col);
@@ -89,8 +89,18 @@ Outcome save(Run& run, Console& console) {
             split_in_bands(lines, run.threads, [&](int64_t band, int64_t end) {
                 int32_t low = 1000000;
                 int32_t high = 0;
-                for (int64_t k = band; k < end; ++k)
-                    round_line(run.dtab[first + k], chunk.data() + k * columns, run.nb_col, low, high);
+                for (int64_t k = band; k < end; ++k) {
+                    // Outside the channel's columns every pixel is 0.0, which rounds to 0.
+                    int32_t* out = chunk.data() + k * columns;
+                    const Elevations::Span& span = run.dtab.line(first + k);
+                    std::fill(out, out + span.first, 0);
+                    std::fill(out + span.first + span.count, out + columns, 0);
+                    if (span.first > 0 || span.first + span.count < columns) {
+                        low = std::min(low, 0);
+                        high = std::max(high, 0);
+                    }
+                    if (span.count > 0) round_line(span.values, out + span.first, span.count, low, high);
+                }
                 const std::lock_guard<std::mutex> lock(extremes);
                 if (low < min) min = low;
                 if (high > max) max = high;

@@ -16,10 +16,10 @@
 
 int main() {
     std::ios::sync_with_stdio(false);
-    // Progress lines come by the million: one system call per megabyte of
-    // them rather than per few kilobytes. Prompts and messages are flushed at
-    // once all the same (Console::say).
-    OutputBuffer output(STDOUT_FILENO, std::size_t{1} << 20);
+    // Progress lines come by the million: one system call per quarter of a
+    // megabyte of them rather than per few kilobytes. Prompts and messages are
+    // flushed at once all the same (Console::say).
+    OutputBuffer output(STDOUT_FILENO, std::size_t{1} << 18);
     std::streambuf* const standard = std::cout.rdbuf(&output);
     int status = 0;
     {

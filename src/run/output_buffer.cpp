@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
-OutputBuffer::OutputBuffer(int fd, std::size_t size) : fd_(fd), buffer_(size > 0 ? size : 1) {
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
+OutputBuffer::OutputBuffer(int fd, std::size_t size)
+    : fd_(fd), size_(size > 0 ? size : 1), buffer_(new char[size_]) {
+    setp(buffer_.get(), buffer_.get() + size_);
 }
 
 OutputBuffer::~OutputBuffer() { drain(); }
@@ -20,12 +21,12 @@ bool OutputBuffer::drain() {
         if (written <= 0) {
             // What could not be written is dropped, as the standard stream
             // would drop it; the stream reports the failure.
-            setp(buffer_.data(), buffer_.data() + buffer_.size());
+            setp(buffer_.get(), buffer_.get() + size_);
             return false;
         }
         at += written;
     }
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    setp(buffer_.get(), buffer_.get() + size_);
     return true;
 }
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <streambuf>
-#include <vector>
+#include <memory>
 
 class OutputBuffer : public std::streambuf {
 public:
@@ -24,5 +24,6 @@ private:
     bool drain();
 
     int fd_;
-    std::vector<char> buffer_;
+    std::size_t size_;
+    std::unique_ptr<char[]> buffer_;  // not cleared: pages are used only as the output reaches them
 };

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "elevations.hpp"
 #include "grid.hpp"
 
 // The raster pairs of a run, in the order the dialog asks for them.
@@ -51,13 +52,13 @@ struct Run {
     int32_t alti_lim = 0;
 
     // Grids of nb_lig lines of nb_col elements (none for an empty raster;
-    // tab_perim only with water bodies).
+    // tab_perim only with water bodies), and the computed elevations.
     Grid<int32_t> itab_in;         // slope model
     Grid<unsigned char> tab_bar;   // railing
     Grid<unsigned char> tab_in;    // channel zone
     Grid<unsigned char> tab_curv;  // limiting contour line
     Grid<unsigned char> tab_perim; // water-body perimeter
-    Grid<double> dtab;             // computed elevations, 0.0 outside the channel
+    Elevations dtab;               // computed elevations, 0.0 outside the channel
 
     std::array<FilePair, kRoleCount> files;
     FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }

@@ -2,6 +2,8 @@
 
 #include "channel.hpp"
 
+#include <new>
+
 namespace {
 
 // The pass headings and progress lines, into the console's progress stream.
@@ -16,8 +18,10 @@ private:
 
 bool inputs_missing(const Run& run) {
     return !run.itab_in.made() || !run.tab_bar.made() || !run.tab_in.made() || !run.tab_curv.made() ||
-           !run.dtab.made() || (run.water_bodies() && !run.tab_perim.made());
+           (run.water_bodies() && !run.tab_perim.made());
 }
+
+constexpr const char* kNoMemory = "\n No hay memoria suficiente para la malla del limite inferior \n";
 
 }  // namespace
 
@@ -37,11 +41,17 @@ Outcome treatment(Run& run, Console& console) {
     parameters.alti_bar = run.alti_bar;
     parameters.alti_lim = run.alti_lim;
     parameters.water_bodies = run.water_bodies();
+    const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
+    try {
+        run.dtab = channel_elevations(inputs, run.tono_cauce, window);
+    } catch (const std::bad_alloc&) {
+        console.say(kNoMemory);
+        return Outcome::failed;
+    }
     ConsoleProgress progress(console);
-    const ChannelReport report = compute_channel(inputs, parameters, ChannelWindow::whole(run.nb_lig, run.nb_col),
-                                                 run.dtab.view(), progress, run.threads);
+    const ChannelReport report = compute_channel(inputs, parameters, window, run.dtab, progress, run.threads);
     if (!report.computed) {
-        console.say("\n No hay memoria suficiente para la malla del limite inferior \n");
+        console.say(kNoMemory);
         return Outcome::failed;
     }
     if (report.contour_misses > 0 || report.boundary_misses > 0) {

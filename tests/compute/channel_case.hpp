@@ -15,6 +15,7 @@
 #include "grid.hpp"
 #include "reference_treatment.hpp"
 #include "run_state.hpp"
+#include "channel.hpp"
 #include "treatment_stage.hpp"
 
 // Tones of the test runs: every mask starts at 0, which none of them is.
@@ -75,7 +76,7 @@ inline ReferenceInput random_input(std::mt19937& random, int32_t lines, int32_t 
 }
 
 // The run record as loading leaves it for `in`: every grid made and filled
-// (the perimeter only with water bodies), dtab made.
+// (the perimeter only with water bodies).
 inline void load_run(Run& run, const ReferenceInput& in, int32_t threads = 1) {
     run.nb_lig = in.nb_lig;
     run.nb_col = in.nb_col;
@@ -92,7 +93,6 @@ inline void load_run(Run& run, const ReferenceInput& in, int32_t threads = 1) {
     run.tab_in = grid_of(in.tab_in, in.nb_lig, in.nb_col);
     run.tab_curv = grid_of(in.tab_curv, in.nb_lig, in.nb_col);
     if (run.water_bodies()) run.tab_perim = grid_of(in.tab_perim, in.nb_lig, in.nb_col);
-    run.dtab = Grid<double>::make(in.nb_lig, in.nb_col);
 }
 
 struct StageRun {
@@ -111,16 +111,24 @@ inline StageRun run_treatment(Run& run) {
 
 inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// The whole raster's elevations of a run, line after line.
+inline std::vector<std::vector<double>> elevations_of(const Run& run) {
+    std::vector<std::vector<double>> all(static_cast<std::size_t>(run.nb_lig));
+    for (int32_t i = 0; i < run.nb_lig; ++i)
+        for (int32_t j = 0; j < run.nb_col; ++j) all[static_cast<std::size_t>(i)].push_back(run.dtab.at(i, j));
+    return all;
+}
+
 // The elevations of `got` (a window of the raster whose first pixel is
 // (line, column)) against `expected` over the raster pixels of `rect`, bit
 // for bit; the first few differences are reported.
-inline void expect_same_elevations(GridView<const double> got, int32_t line, int32_t column,
+inline void expect_same_elevations(const Elevations& got, int32_t line, int32_t column,
                                    const std::vector<std::vector<double>>& expected, int32_t first_line,
                                    int32_t first_column, int32_t lines, int32_t columns, const std::string& label) {
     int differences = 0;
     for (int32_t i = first_line; i < first_line + lines; ++i)
         for (int32_t j = first_column; j < first_column + columns; ++j) {
-            const double value = got[i - line][j - column];
+            const double value = got.at(i - line, j - column);
             const double wanted = expected[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
             if (!same_bits(value, wanted) && ++differences <= 5)
                 ADD_FAILURE() << label << " pixel " << i << "," << j << ": " << value << " expected " << wanted;
@@ -132,5 +140,5 @@ inline void expect_same_elevations(GridView<const double> got, int32_t line, int
 inline void expect_same_elevations(const Run& run, const std::vector<std::vector<double>>& expected,
                                    const std::string& label) {
     if (run.nb_lig <= 0 || run.nb_col <= 0) return;
-    expect_same_elevations(run.dtab.view(), 0, 0, expected, 0, 0, run.nb_lig, run.nb_col, label);
+    expect_same_elevations(run.dtab, 0, 0, expected, 0, 0, run.nb_lig, run.nb_col, label);
 }

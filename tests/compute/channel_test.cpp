@@ -78,8 +78,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
         ::Run run;
         load_run(run, in);
         ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-        std::vector<std::vector<double>> whole(static_cast<std::size_t>(lines));
-        for (int32_t i = 0; i < lines; ++i) whole[static_cast<std::size_t>(i)].assign(run.dtab[i], run.dtab[i] + columns);
+        const std::vector<std::vector<double>> whole = elevations_of(run);
 
         const ChannelInputs inputs{run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(),
                                    run.tab_perim.view()};
@@ -93,9 +92,9 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
             };
             std::tie(window.output.line, window.output.lines) = pick(lines);
             std::tie(window.output.column, window.output.columns) = pick(columns);
-            Grid<double> dtab = Grid<double>::make(window.output.lines, window.output.columns);
+            Elevations dtab = channel_elevations(inputs, in.tono_cauce, window);
             SilentProgress silent;
-            ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab.view(), silent, 1 + w % 2).computed);
+            ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab, silent, 1 + w % 2).computed);
             // The core: kFillReach inside every edge that is not the raster's.
             const RasterRect& o = window.output;
             const int32_t top = o.line == 0 ? 0 : o.line + kFillReach;
@@ -103,7 +102,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
             const int32_t bottom = o.line + o.lines == lines ? lines : o.line + o.lines - kFillReach;
             const int32_t right = o.column + o.columns == columns ? columns : o.column + o.columns - kFillReach;
             if (bottom <= top || right <= left) continue;
-            expect_same_elevations(dtab.view(), o.line, o.column, whole, top, left, bottom - top, right - left,
+            expect_same_elevations(dtab, o.line, o.column, whole, top, left, bottom - top, right - left,
                                    "run " + std::to_string(n) + " window " + std::to_string(w));
         }
     }
@@ -131,8 +130,7 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
     ::Run run;
     load_run(run, in, 2);
     ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-    std::vector<std::vector<double>> whole(static_cast<std::size_t>(lines));
-    for (int32_t i = 0; i < lines; ++i) whole[static_cast<std::size_t>(i)].assign(run.dtab[i], run.dtab[i] + columns);
+    const std::vector<std::vector<double>> whole = elevations_of(run);
 
     const ChannelParameters parameters{kChannel, kRailing, kContour, kPerimeter, 3, 100, true};
     for (const int32_t core : {kChannelReach + 1, kChannelReach + 150, kChannelReach + 293}) {
@@ -158,10 +156,10 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
                                    {zone.data(), lines, width},
                                    {curve.data(), lines, width},
                                    {perim.data(), lines, width}};
-        Grid<double> dtab = Grid<double>::make(window.output.lines, window.output.columns);
+        Elevations dtab = channel_elevations(inputs, kChannel, window);
         SilentProgress silent;
-        ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab.view(), silent, 2).computed);
-        expect_same_elevations(dtab.view(), 0, window.output.column, whole, 0, core, lines, 7,
+        ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab, silent, 2).computed);
+        expect_same_elevations(dtab, 0, window.output.column, whole, 0, core, lines, 7,
                                "core at column " + std::to_string(core));
     }
 }
@@ -255,12 +253,12 @@ TEST(Channel, ElevationsWorkedByHand) {
         load_run(run, c.in);
         ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on) << c.what;
         for (const auto& [pixel, value] : c.expected)
-            EXPECT_EQ(run.dtab[pixel.first][pixel.second], value)
+            EXPECT_EQ(run.dtab.at(pixel.first, pixel.second), value)
                 << c.what << " pixel " << pixel.first << "," << pixel.second;
         for (int32_t i = 0; i < run.nb_lig; ++i)
             for (int32_t j = 0; j < run.nb_col; ++j)
                 if (c.in.tab_in[i][j] != kChannel) {
-                    EXPECT_EQ(run.dtab[i][j], 0.0) << c.what;
+                    EXPECT_EQ(run.dtab.at(i, j), 0.0) << c.what;
                 }
     }
 }
@@ -272,7 +270,8 @@ TEST(Channel, AnEmptyRasterPrintsItsHeadingsAndReadsNoPixel) {
             std::string text_seen;
             void text(std::string_view t) override { text_seen += t; }
         } recorder;
-        const ChannelReport report = compute_channel({}, {}, window, {}, recorder, 2);
+        Elevations none;
+        const ChannelReport report = compute_channel({}, {}, window, none, recorder, 2);
         EXPECT_TRUE(report.computed);
         EXPECT_EQ(recorder.text_seen, reference_treatment(blank_input(lines, columns)).console)
             << lines << "x" << columns;
@@ -322,8 +321,8 @@ TEST(Channel, MemoryThatCannotBeHadIsReported) {
         const GridView<const unsigned char> mask(rows.data(), lines, columns);
         const ChannelInputs inputs{{}, mask, mask, mask, {}};
         SilentProgress silent;
-        const ChannelReport report =
-            compute_channel(inputs, {}, ChannelWindow::whole(lines, columns), {}, silent, 1);
+        Elevations none;
+        const ChannelReport report = compute_channel(inputs, {}, ChannelWindow::whole(lines, columns), none, silent, 1);
         _exit(report.computed ? 1 : 0);
     }
     int status = 0;

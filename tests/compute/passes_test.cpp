@@ -33,16 +33,15 @@ struct Strip {
         lim_inf = Grid<unsigned char>::make(in.nb_lig, in.nb_col);
         for (int32_t i = 0; i < in.nb_lig; ++i)
             for (int32_t j = 0; j < in.nb_col; ++j) lim_inf[i][j] = run.tab_bar[i][j] == kRailing ? 1 : 255;
-        for (int32_t i = 0; i < in.nb_lig; ++i)
-            for (int32_t j = 0; j < in.nb_col; ++j) run.dtab[i][j] = 0.0;
+        run.dtab = Elevations::for_channel(run.tab_in.view(), kChannel);
         inputs = {run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(), {}};
         parameters = {kChannel, kRailing, kContour, kPerimeter, 3, 900, false};
         window = ChannelWindow::whole(in.nb_lig, in.nb_col);
     }
     DistanceInterpolation interpolation(int32_t threads) {
-        return {inputs, parameters, lim_inf.view(), window, run.dtab.view(), threads};
+        return {inputs, parameters, lim_inf.view(), window, run.dtab, threads};
     }
-    PassGrids grids() { return {run.tab_in.view(), run.dtab.view(), window, kChannel}; }
+    PassGrids grids() { return {run.tab_in.view(), run.dtab, window, kChannel}; }
 
     ::Run run;
     Grid<unsigned char> lim_inf;
@@ -81,7 +80,7 @@ TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
             EXPECT_EQ(recorder.printed, expected_text) << label;
             for (int32_t i = 0; i < strip.run.nb_lig; ++i)
                 for (int32_t j = 0; j < strip.run.nb_col; ++j)
-                    ASSERT_TRUE(same_bits(strip.run.dtab[i][j], expected.run.dtab[i][j])) << label << " " << i << "," << j;
+                    ASSERT_TRUE(same_bits(strip.run.dtab.at(i, j), expected.run.dtab.at(i, j))) << label << " " << i << "," << j;
             EXPECT_EQ(interpolation.contour_misses(), sequential.contour_misses()) << label;
             EXPECT_EQ(interpolation.boundary_misses(), sequential.boundary_misses()) << label;
         }
@@ -124,7 +123,7 @@ TEST(FillPass, LonePixelsAreInterpolatedInThePassOrder) {
                 [&](int32_t i, int32_t j) {
                     EXPECT_EQ(std::this_thread::get_id(), caller);
                     lone.push_back({i, j});
-                    strip.run.dtab[i][j] = -1.5;
+                    strip.run.dtab(i, j) = -1.5;
                 },
                 threads);
             EXPECT_EQ(recorder.printed, expected_text) << pass.heading << " threads " << threads;
@@ -140,17 +139,16 @@ TEST(FillPass, NeighboursAreSummedInOrderWithARoundingAfterEachAddition) {
     for (auto& row : in.tab_in) row.assign(5, kChannel);
     ::Run run;
     load_run(run, in);
-    for (int32_t i = 0; i < 5; ++i)
-        for (int32_t j = 0; j < 5; ++j) run.dtab[i][j] = 0.0;
+    run.dtab = Elevations::for_channel(run.tab_in.view(), kChannel);
     // Pixel (2,2) of pass 2 takes (0,0), (0,4), (4,0), (4,4) in that order.
-    run.dtab[0][0] = 1e16;
-    run.dtab[0][4] = 1.0;
-    run.dtab[4][0] = 1.0;
-    run.dtab[4][4] = -1e16;
-    const PassGrids grids{run.tab_in.view(), run.dtab.view(), ChannelWindow::whole(5, 5), kChannel};
+    run.dtab(0, 0) = 1e16;
+    run.dtab(0, 4) = 1.0;
+    run.dtab(4, 0) = 1.0;
+    run.dtab(4, 4) = -1e16;
+    const PassGrids grids{run.tab_in.view(), run.dtab, ChannelWindow::whole(5, 5), kChannel};
     SilentProgress silent;
     fill_pass(grids, silent, kFillPasses[0], [](int32_t, int32_t) { FAIL() << "no pixel is lone here"; }, 2);
-    EXPECT_EQ(run.dtab[2][2], 0.0);
+    EXPECT_EQ(run.dtab.at(2, 2), 0.0);
 }
 
 }  // namespace

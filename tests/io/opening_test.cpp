@@ -252,8 +252,8 @@ TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult
     // 4,107,960 six-byte samples of every ring. The largest sizes cannot even
     // be counted in 64 bits.
     const Case cases[] = {
-        {"1000000 1000000", "0\n", "1000000 lineas y 1000000 columnas: necesita 20000080647764 bytes \n"},
-        {"1000000 1000000", "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000088647764 bytes \n"},
+        {"1000000 1000000", "0\n", "1000000 lineas y 1000000 columnas: necesita 20000072431844 bytes \n"},
+        {"1000000 1000000", "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000080431844 bytes \n"},
         {"2147483647 2147483647", "1\nlago\n",
          "2147483647 lineas y 2147483647 columnas: necesita mas de 18446744073709551615 bytes \n"},
     };

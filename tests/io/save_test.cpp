@@ -24,9 +24,13 @@ struct ToSave {
         run.nb_lig = lines;
         run.nb_col = columns;
         run.pix_size = pix_size;
-        run.dtab = Grid<double>::make(lines, columns);
+        // Every pixel held, as if every one were in the channel.
+        Grid<unsigned char> zone = Grid<unsigned char>::make(lines, columns);
         for (int32_t i = 0; i < lines; ++i)
-            for (int32_t j = 0; j < columns; ++j) run.dtab[i][j] = values[static_cast<std::size_t>(i * columns + j)];
+            for (int32_t j = 0; j < columns; ++j) zone[i][j] = 1;
+        run.dtab = Elevations::for_channel(zone.view(), 1);
+        for (int32_t i = 0; i < lines; ++i)
+            for (int32_t j = 0; j < columns; ++j) run.dtab(i, j) = values[static_cast<std::size_t>(i * columns + j)];
         open_result(temp / "resultado_m4.raw", temp / "resultado_m4.txt");
     }
     void open_result(const std::string& raw, const std::string& descriptor) {
