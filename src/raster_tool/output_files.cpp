@@ -186,11 +186,13 @@ void OutputSet::commit() {
         if (entry.dataset) {
             // The driver's own files beside the main one go along with it.
             const fs::path beside = fs::path(entry.resolved).parent_path();
+            std::vector<std::string> names;
+            for (const auto& file : fs::directory_iterator(entry.folder, error))
+                names.push_back(file.path().filename().string());
             bool has_aux = false;
-            for (const auto& file : fs::directory_iterator(entry.folder, error)) {
-                const std::string name = file.path().filename().string();
+            for (const std::string& name : names) {
                 has_aux = has_aux || name == fs::path(entry.resolved).filename().string() + ".aux.xml";
-                if (!move_file(file.path().string(), (beside / name).string()))
+                if (!move_file(entry.folder + "/" + name, (beside / name).string()))
                     throw ToolError(failure + " (no se puede poner en su sitio " + name + ")");
             }
             // The auxiliary file of the file replaced described that one.
