@@ -1,6 +1,5 @@
 #include "arguments.hpp"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -8,24 +7,38 @@
 
 namespace {
 
-bool listed(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 bool looks_like_option(const std::string& word) {
     // "-5" is a value (a negative nodata), not an option.
     return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9') && word[1] != '.';
 }
 
+const OptionSpec* find_option(const std::vector<OptionSpec>& options, const std::string& name) {
+    for (const OptionSpec& option : options)
+        if (option.name == name || (!option.alias.empty() && option.alias == name)) return &option;
+    return nullptr;
+}
+
 }  // namespace
 
 std::optional<std::string> CommandLine::value(const std::string& name) const {
-    const auto found = values.find(name);
-    if (found == values.end()) return std::nullopt;
+    const auto found = given.find(name);
+    if (found == given.end() || found->second.empty() || found->second.front().empty()) return std::nullopt;
+    return found->second.front().front();
+}
+
+std::vector<std::string> CommandLine::words(const std::string& name) const {
+    const auto found = given.find(name);
+    if (found == given.end() || found->second.empty()) return {};
+    return found->second.front();
+}
+
+std::vector<std::vector<std::string>> CommandLine::occurrences(const std::string& name) const {
+    const auto found = given.find(name);
+    if (found == given.end()) return {};
     return found->second;
 }
 
-CommandLine parse_arguments(const std::vector<std::string>& words, const OptionSet& options) {
+CommandLine parse_arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& options) {
     CommandLine line;
     for (std::size_t k = 0; k < words.size(); ++k) {
         const std::string& word = words[k];
@@ -39,19 +52,21 @@ CommandLine parse_arguments(const std::vector<std::string>& words, const OptionS
             name = word.substr(0, equals);
             inline_value = word.substr(equals + 1);
         }
-        if (line.has(name)) throw ToolError("la opcion " + name + " aparece dos veces");
-        if (listed(options.flags, name) && !inline_value) {
-            line.flags.insert(name);
-        } else if (listed(options.with_value, name)) {
-            if (inline_value) {
-                line.values[name] = *inline_value;
-            } else {
-                if (k + 1 >= words.size()) throw ToolError("falta el valor de la opcion " + name);
-                line.values[name] = words[++k];
-            }
+        const OptionSpec* option = find_option(options, name);
+        // "--flag=x" and "--config=KEY VALUE" are no spelling of anything.
+        if (option == nullptr || (inline_value && option->values != 1)) throw ToolError("opcion desconocida: " + word);
+        if (line.has(option->name) && !option->repeatable)
+            throw ToolError("la opcion " + option->name + " aparece dos veces");
+        std::vector<std::string> taken;
+        if (inline_value) {
+            taken.push_back(*inline_value);
         } else {
-            throw ToolError("opcion desconocida: " + word);
+            for (int v = 0; v < option->values; ++v) {
+                if (k + 1 >= words.size()) throw ToolError("falta el valor de la opcion " + name);
+                taken.push_back(words[++k]);
+            }
         }
+        line.given[option->name].push_back(std::move(taken));
     }
     return line;
 }
@@ -72,5 +87,11 @@ int32_t parse_int32(const std::string& option, const std::string& text) {
     const auto [stop, status] = std::from_chars(begin, end, value);
     if (begin == end || status != std::errc() || stop != end)
         throw ToolError("valor no valido para " + option + " (se espera un entero de 32 bits): " + text);
+    return value;
+}
+
+double parse_positive(const std::string& option, const std::string& text) {
+    const double value = parse_number(option, text);
+    if (!(value > 0.0)) throw ToolError(option + " debe ser un numero positivo: " + text);
     return value;
 }

@@ -1,48 +1,154 @@
 #include "export_pair.hpp"
 
-#include <algorithm>
-#include <regex>
+#include <sys/stat.h>
 
-#include "gdal_env.hpp"
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "free_value.hpp"
 #include "georef.hpp"
+#include "grid_checks.hpp"
+#include "memory_budget.hpp"
+#include "output_files.hpp"
 #include "pair_files.hpp"
 #include "tool_error.hpp"
 
-void export_pair(const ExportOptions& options, Progress& progress) {
-    const Georef grid = read_sidecar(options.like);
-    // The driver is checked before any work, so a typo costs nothing.
-    GDALDriverH driver = GDALGetDriverByName(options.format.c_str());
-    if (driver == nullptr || GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) == nullptr)
-        throw ToolError("formato de salida desconocido: " + options.format);
-    // Some drivers would quietly cut 32-bit elevations down to bytes.
-    if (const char* types = GDALGetMetadataItem(driver, GDAL_DMD_CREATIONDATATYPES, nullptr);
-        types != nullptr && !std::regex_search(types, std::regex("(^| )Int32( |$)")))
-        throw ToolError("el formato " + options.format + " no admite pixeles enteros de 32 bits (admite: " + types +
-                        ")");
+namespace {
 
-    ElevationPair pair = read_elevation_pair(options.name);
+struct TypeRange {
+    double low;
+    double high;
+};
+
+TypeRange range_of(GDALDataType type) {
+    switch (type) {
+        case GDT_Int16: return {-32768.0, 32767.0};
+        case GDT_UInt16: return {0.0, 65535.0};
+        case GDT_Int32: return {-2147483648.0, 2147483647.0};
+        case GDT_Float32: return {-std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
+        default: return {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max()};
+    }
+}
+
+// A value as the output type stores it.
+double stored(double value, GDALDataType type) {
+    return type == GDT_Float32 ? static_cast<double>(static_cast<float>(value)) : value;
+}
+
+GDALDataType chosen_type(const ExportOptions& options) {
+    const GDALDataType type = options.type.value_or(options.unscale ? GDT_Float32 : GDT_Int32);
+    const bool fits = options.unscale ? (type == GDT_Float32 || type == GDT_Float64)
+                                      : (type == GDT_Int16 || type == GDT_UInt16 || type == GDT_Int32);
+    if (!fits)
+        throw ToolError("-ot " + type_name(type) +
+                        " no vale para export: sin --unscale se escriben los enteros del par (Int16, UInt16 o "
+                        "Int32), con --unscale valores reales (Float32 o Float64)");
+    return type;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+std::string value_text(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+}  // namespace
+
+void export_pair(const ExportOptions& options, CommandContext& context) {
+    if (options.nodata && !options.mask)
+        throw ToolError("--nodata necesita --mask DIR/ZONA: quedan sin dato los pixeles fuera de la zona del cauce "
+                        "que uso la corrida, nunca los que tienen un valor dado");
+    const GDALDataType type = chosen_type(options);
+    const Sidecar dem = read_sidecar(options.like);
+    check_output_format(options.format, type);
+
+    OutputSet outputs(context.overwrite);
+    outputs.protect(elevation_pair_files(options.name));
+    outputs.protect(elevation_pair_files(options.like));
+    if (options.mask) outputs.protect(mask_pair_files(*options.mask));
+    const OutputFile output = outputs.add_dataset(options.output);
+
+    const Georef& grid = dem.grid;
+    require_memory(raster_bytes(grid.lines, grid.columns, 4 + 1 + 8 + 8), "exportar " + options.name);
+    const ElevationPair pair = read_elevation_pair(options.name);
     if (pair.lines != grid.lines || pair.columns != grid.columns)
         throw ToolError("el par " + options.name + " tiene " + std::to_string(pair.columns) + " columnas x " +
-                        std::to_string(pair.lines) + " lineas y el MDE " + options.like + " " +
-                        describe_grid(grid));
-    progress.update(0.0);
-    if (options.nodata) std::replace(pair.pixels.begin(), pair.pixels.end(), 0, *options.nodata);
-
-    Dataset memory = memory_raster(pair.columns, pair.lines, 1, GDT_Int32);
-    auto* handle = static_cast<GDALDatasetH>(memory.get());
-    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
-    if (GDALRasterIO(band, GF_Write, 0, 0, pair.columns, pair.lines, pair.pixels.data(), pair.columns, pair.lines,
-                     GDT_Int32, 0, 0) != CE_None)
-        throw ToolError("no se puede preparar el raster en memoria" + gdal_detail());
-    if (options.nodata) GDALSetRasterNoDataValue(band, *options.nodata);
-    if (grid.has_transform) {
-        double transform[6];
-        std::copy(grid.transform.begin(), grid.transform.end(), transform);
-        GDALSetGeoTransform(handle, transform);
+                        std::to_string(pair.lines) + " lineas y el MDE " + options.like + " " + describe_grid(grid));
+    MaskPair zone;
+    if (options.mask) {
+        zone = read_mask_pair(*options.mask);
+        require_same_size(zone, *options.mask, pair, options.name);
+        require_tone(zone, options.tone, *options.mask);
     }
-    if (!grid.crs_wkt.empty()) GDALSetProjection(handle, grid.crs_wkt.c_str());
+    context.progress.update(0.0);
 
-    ProgressSpan span{progress, 0.1, 1.0};
-    write_with_driver(handle, options.format, options.output, ProgressSpan::gdal_callback, &span);
-    progress.update(1.0);
+    // The values as the output stores them.
+    const TypeRange range = range_of(type);
+    const double scale = options.unscale ? dem.units.scale : 1.0;
+    const double offset = options.unscale ? dem.units.offset : 0.0;
+    std::vector<double> values(pair.pixels.size());
+    const auto columns = static_cast<std::size_t>(pair.columns);
+    auto in_channel = [&](std::size_t k) { return !options.mask || zone.pixels[k] == options.tone; };
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        values[k] = stored(pair.pixels[k] * scale + offset, type);
+        if (in_channel(k) && !(values[k] >= range.low && values[k] <= range.high))
+            throw ToolError("el valor " + value_text(values[k]) + " de la linea " + std::to_string(k / columns) +
+                            ", columna " + std::to_string(k % columns) + " no cabe en pixeles " + type_name(type) +
+                            ": use -ot Int32");
+    }
+
+    BandDescription band;
+    band.unit = dem.units.unit;
+    if (!options.unscale) {
+        band.scale = dem.units.scale;
+        band.offset = dem.units.offset;
+    }
+    if (options.mask) {
+        const double nodata = stored(options.nodata.value_or(kDefaultNodata), type);
+        if (!(nodata >= range.low && nodata <= range.high) || (type != GDT_Float32 && type != GDT_Float64 &&
+                                                                nodata != std::trunc(nodata)))
+            throw ToolError("el valor sin dato " + value_text(nodata) + " no cabe en pixeles " + type_name(type));
+        std::vector<double> held;
+        std::size_t first_holder = values.size();
+        std::size_t outside = 0;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (!in_channel(k)) {
+                if (pair.pixels[k] != 0) ++outside;
+                values[k] = nodata;
+                continue;
+            }
+            held.push_back(values[k]);
+            if (values[k] == nodata && first_holder == values.size()) first_holder = k;
+        }
+        if (first_holder != values.size())
+            throw ToolError("el valor sin dato " + value_text(nodata) + " lo tiene un pixel del cauce (linea " +
+                            std::to_string(first_holder / columns) + ", columna " +
+                            std::to_string(first_holder % columns) + "); elija otro con --nodata, p. ej. " +
+                            value_text(free_value(held, kDefaultNodata, range.low, range.high)));
+        if (outside > 0)
+            context.warnings.add(std::to_string(outside) + " pixeles de " + options.name + " fuera de la zona de " +
+                                 *options.mask + " (tono " + std::to_string(options.tone) +
+                                 ") no valen 0 y quedan sin dato: si es un resultado, esa no es la zona que uso "
+                                 "la corrida");
+        band.nodata = nodata;
+    } else if (dem.units.nodata &&
+               same_file(elevation_raw_path(options.name), elevation_raw_path(options.like))) {
+        // The model itself: its fill is what its import declared as nodata.
+        band.nodata = stored(*dem.units.nodata * scale + offset, type);
+    }
+    context.progress.update(0.1);
+
+    Dataset memory = band_in_memory(grid, type, values.data(), GDT_Float64, band);
+    ProgressSpan span{context.progress, 0.1, 1.0};
+    write_raster(static_cast<GDALDatasetH>(memory.get()), output, options.format, span, context.warnings, &band);
+    outputs.commit();
+    context.progress.update(1.0);
 }

@@ -2,6 +2,7 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -37,8 +38,12 @@ Dataset open_source(const std::string& path, unsigned flags) {
     std::error_code ignored;
     if (!is_virtual_path(path) && !std::filesystem::exists(path, ignored))
         throw ToolError("no existe el archivo " + path);
-    if (!is_virtual_path(path) && std::filesystem::is_directory(path, ignored) && (flags & GDAL_OF_VECTOR) == 0)
-        throw ToolError(path + " es una carpeta, no un raster");
+    if (!is_virtual_path(path) && std::filesystem::is_directory(path, ignored)) {
+        // A folder can be a vector source (a folder of shapefiles), never a raster.
+        if ((flags & GDAL_OF_VECTOR) == 0) throw ToolError(path + " es una carpeta, no un raster");
+    } else if (!is_virtual_path(path) && !std::filesystem::is_regular_file(path, ignored)) {
+        throw ToolError(path + " no es un archivo normal");  // a FIFO would block the reading forever
+    }
     CPLErrorReset();
     GDALDatasetH dataset = GDALOpenEx(path.c_str(), flags | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
     if (dataset == nullptr) {
@@ -60,28 +65,22 @@ Dataset memory_raster(int columns, int lines, int bands, GDALDataType type) {
     return Dataset(dataset);
 }
 
-void write_with_driver(GDALDatasetH source, const std::string& format, const std::string& path,
-                       GDALProgressFunc progress, void* progress_data) {
-    GDALDriverH driver = GDALGetDriverByName(format.c_str());
-    if (driver == nullptr || GDALGetMetadataItem(driver, GDAL_DCAP_RASTER, nullptr) == nullptr)
-        throw ToolError("formato de salida desconocido: " + format);
-    if (GDALGetMetadataItem(driver, GDAL_DCAP_CREATECOPY, nullptr) == nullptr &&
-        GDALGetMetadataItem(driver, GDAL_DCAP_CREATE, nullptr) == nullptr)
-        throw ToolError("GDAL no sabe escribir el formato " + format);
-    std::error_code ignored;
-    const bool existed = std::filesystem::exists(path, ignored);
-    CPLErrorReset();
-    GDALDatasetH written = GDALCreateCopy(driver, path.c_str(), source, FALSE, nullptr, progress, progress_data);
-    bool failed = written == nullptr;
-    if (written != nullptr) {
-        GDALClose(written);
-        failed = CPLGetLastErrorType() == CE_Failure;
-    }
-    if (failed) {
-        const std::string detail = gdal_detail();
-        // A file the user had is only removed when this write already replaced it.
-        if (!existed || written != nullptr) GDALDeleteDataset(driver, path.c_str());
-        CPLErrorReset();
-        throw ToolError("no se puede escribir " + path + detail);
-    }
+std::vector<std::string> dataset_files(GDALDatasetH dataset) {
+    std::vector<std::string> files;
+    char** list = GDALGetFileList(dataset);
+    for (char** f = list; f != nullptr && *f != nullptr; ++f) files.emplace_back(*f);
+    CSLDestroy(list);
+    return files;
+}
+
+StringList::StringList(const std::vector<std::string>& words) {
+    for (const std::string& word : words) add(word);
+}
+
+StringList::~StringList() { CSLDestroy(list_); }
+
+void StringList::add(const std::string& word) { list_ = CSLAddString(list_, word.c_str()); }
+
+void StringList::set(const std::string& name, const std::string& value) {
+    list_ = CSLSetNameValue(list_, name.c_str(), value.c_str());
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // Registers the drivers and routes GDAL's messages: errors are kept for the
 // command's own message (see gdal_detail), warnings go to standard error
@@ -22,6 +23,22 @@ struct DatasetCloser {
 };
 using Dataset = std::unique_ptr<void, DatasetCloser>;
 
+// A list of GDAL option strings ("NAME=VALUE" or command-line words), freed by scope.
+class StringList {
+public:
+    StringList() = default;
+    explicit StringList(const std::vector<std::string>& words);
+    ~StringList();
+    StringList(const StringList&) = delete;
+    StringList& operator=(const StringList&) = delete;
+    void add(const std::string& word);
+    void set(const std::string& name, const std::string& value);
+    char** get() const { return list_; }
+
+private:
+    char** list_ = nullptr;
+};
+
 // Opens an existing source for reading. A path that does not exist and a
 // file that no driver recognises get different messages, since the user
 // fixes them differently. `flags` are GDAL_OF_RASTER and/or GDAL_OF_VECTOR.
@@ -30,7 +47,6 @@ Dataset open_source(const std::string& path, unsigned flags);
 // An empty in-memory raster of the given size, bands and pixel type.
 Dataset memory_raster(int columns, int lines, int bands, GDALDataType type);
 
-// Writes `source` to `path` with the named driver. The partial file of a
-// failed write is removed.
-void write_with_driver(GDALDatasetH source, const std::string& format, const std::string& path,
-                       GDALProgressFunc progress, void* progress_data);
+// Every file a dataset is made of (GDAL's own list: sidecars, sources of a
+// virtual raster, parts of a shapefile), for keeping outputs off them.
+std::vector<std::string> dataset_files(GDALDatasetH dataset);

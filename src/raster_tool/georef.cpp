@@ -1,5 +1,6 @@
 #include "georef.hpp"
 
+#include <cpl_minixml.h>
 #include <cpl_string.h>
 #include <ogr_srs_api.h>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <memory>
 
 #include "gdal_env.hpp"
 #include "pair_files.hpp"
@@ -14,21 +16,15 @@
 
 namespace {
 
-std::string number_text(double value) {
+std::string exact_text(double value) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.15g", value);
+    std::snprintf(text, sizeof text, "%.17g", value);
     return text;
 }
 
-bool same_crs(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty() || a == b) return true;
-    OGRSpatialReferenceH first = OSRNewSpatialReference(a.c_str());
-    OGRSpatialReferenceH second = OSRNewSpatialReference(b.c_str());
-    const bool same = first != nullptr && second != nullptr && OSRIsSame(first, second) != 0;
-    OSRDestroySpatialReference(first);
-    OSRDestroySpatialReference(second);
-    return same;
-}
+struct XmlCloser {
+    void operator()(CPLXMLNode* node) const { CPLDestroyXMLNode(node); }
+};
 
 }  // namespace
 
@@ -44,45 +40,58 @@ Georef georef_of(GDALDatasetH dataset) {
     CPLErrorReset();  // a raster without geotransform is no error here
     const char* wkt = GDALGetProjectionRef(dataset);
     if (wkt != nullptr) georef.crs_wkt = wkt;
+    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(dataset)) {
+        int count = 0;
+        const int* mapping = OSRGetDataAxisToSRSAxisMapping(srs, &count);
+        for (int k = 0; k < count; ++k) {
+            if (k > 0) georef.axis_mapping += ',';
+            georef.axis_mapping += std::to_string(mapping[k]);
+        }
+    }
     return georef;
 }
 
 std::string sidecar_path(const std::string& dem_name) { return dem_name + "_m4.vrt"; }
 
-void write_sidecar(const std::string& dem_name, const Georef& georef) {
-    const std::string path = sidecar_path(dem_name);
-    GDALDriverH driver = GDALGetDriverByName("VRT");
-    if (driver == nullptr) throw ToolError("GDAL no tiene el controlador VRT");
-    GDALDatasetH dataset = GDALCreate(driver, path.c_str(), georef.columns, georef.lines, 0, GDT_Unknown, nullptr);
-    if (dataset == nullptr) throw ToolError("no se puede escribir " + path + gdal_detail());
-    Dataset guard(dataset);
-
-    // The raw file is named relative to the sidecar so the folder can move.
-    const std::string raw_name = std::filesystem::path(elevation_raw_path(dem_name)).filename().string();
-    char** options = nullptr;
-    options = CSLSetNameValue(options, "subclass", "VRTRawRasterBand");
-    options = CSLSetNameValue(options, "SourceFilename", raw_name.c_str());
-    options = CSLSetNameValue(options, "relativeToVRT", "1");
-    options = CSLSetNameValue(options, "ImageOffset", "0");
-    options = CSLSetNameValue(options, "PixelOffset", "4");
-    options = CSLSetNameValue(options, "LineOffset", std::to_string(4LL * georef.columns).c_str());
-    options = CSLSetNameValue(options, "ByteOrder", "LSB");
-    const CPLErr added = GDALAddBand(dataset, GDT_Int32, options);
-    CSLDestroy(options);
-    if (added != CE_None) throw ToolError("no se puede escribir " + path + gdal_detail());
-    if (georef.has_transform) {
-        double transform[6];
-        for (int k = 0; k < 6; ++k) transform[k] = georef.transform[static_cast<std::size_t>(k)];
-        GDALSetGeoTransform(dataset, transform);
+std::string sidecar_text(const std::string& raw_file_name, const Georef& georef, const BandUnits& units) {
+    std::unique_ptr<CPLXMLNode, XmlCloser> root(CPLCreateXMLNode(nullptr, CXT_Element, "VRTDataset"));
+    CPLXMLNode* dataset = root.get();
+    CPLAddXMLAttributeAndValue(dataset, "rasterXSize", std::to_string(georef.columns).c_str());
+    CPLAddXMLAttributeAndValue(dataset, "rasterYSize", std::to_string(georef.lines).c_str());
+    if (!georef.crs_wkt.empty()) {
+        CPLXMLNode* srs = CPLCreateXMLElementAndValue(dataset, "SRS", georef.crs_wkt.c_str());
+        if (!georef.axis_mapping.empty())
+            CPLAddXMLAttributeAndValue(srs, "dataAxisToSRSAxisMapping", georef.axis_mapping.c_str());
     }
-    if (!georef.crs_wkt.empty()) GDALSetProjection(dataset, georef.crs_wkt.c_str());
-    CPLErrorReset();
-    guard.reset();  // the VRT driver writes the file when the dataset closes
-    if (CPLGetLastErrorType() == CE_Failure || !std::filesystem::exists(path))
-        throw ToolError("no se puede escribir " + path + gdal_detail());
+    if (georef.has_transform) {
+        std::string text;
+        for (std::size_t k = 0; k < 6; ++k) text += (k > 0 ? ", " : "") + exact_text(georef.transform[k]);
+        CPLCreateXMLElementAndValue(dataset, "GeoTransform", text.c_str());
+    }
+    CPLXMLNode* band = CPLCreateXMLNode(dataset, CXT_Element, "VRTRasterBand");
+    CPLAddXMLAttributeAndValue(band, "dataType", "Int32");
+    CPLAddXMLAttributeAndValue(band, "band", "1");
+    CPLAddXMLAttributeAndValue(band, "subClass", "VRTRawRasterBand");
+    if (units.nodata) CPLCreateXMLElementAndValue(band, "NoDataValue", exact_text(*units.nodata).c_str());
+    if (!units.unit.empty()) CPLCreateXMLElementAndValue(band, "UnitType", units.unit.c_str());
+    if (units.scale != 1.0 || units.offset != 0.0) {
+        CPLCreateXMLElementAndValue(band, "Offset", exact_text(units.offset).c_str());
+        CPLCreateXMLElementAndValue(band, "Scale", exact_text(units.scale).c_str());
+    }
+    // The raw file is named relative to the sidecar so the folder can move.
+    CPLXMLNode* source = CPLCreateXMLElementAndValue(band, "SourceFilename", raw_file_name.c_str());
+    CPLAddXMLAttributeAndValue(source, "relativetoVRT", "1");
+    CPLCreateXMLElementAndValue(band, "ImageOffset", "0");
+    CPLCreateXMLElementAndValue(band, "PixelOffset", "4");
+    CPLCreateXMLElementAndValue(band, "LineOffset", std::to_string(4LL * georef.columns).c_str());
+    CPLCreateXMLElementAndValue(band, "ByteOrder", "LSB");
+    char* text = CPLSerializeXMLTree(dataset);
+    std::string xml = text;
+    CPLFree(text);
+    return xml;
 }
 
-Georef read_sidecar(const std::string& dem_name) {
+Sidecar read_sidecar(const std::string& dem_name) {
     const std::string path = sidecar_path(dem_name);
     if (!std::filesystem::exists(path))
         throw ToolError("falta " + path + ", la georreferencia de " + dem_name +
@@ -92,33 +101,23 @@ Georef read_sidecar(const std::string& dem_name) {
     read_pair_size(dem_name, true, lines, columns);
     CPLErrorReset();
     Dataset dataset(GDALOpen(path.c_str(), GA_ReadOnly));
-    if (!dataset) throw ToolError("no se puede leer la georreferencia " + path + gdal_detail());
-    const Georef georef = georef_of(static_cast<GDALDatasetH>(dataset.get()));
-    if (georef.lines != lines || georef.columns != columns)
+    if (!dataset || GDALGetRasterCount(static_cast<GDALDatasetH>(dataset.get())) < 1)
+        throw ToolError("no se puede leer la georreferencia " + path + gdal_detail());
+    auto* handle = static_cast<GDALDatasetH>(dataset.get());
+    Sidecar sidecar;
+    sidecar.grid = georef_of(handle);
+    if (sidecar.grid.lines != lines || sidecar.grid.columns != columns)
         throw ToolError("la georreferencia " + path + " no corresponde al tamano del par " + dem_name);
-    return georef;
-}
-
-bool same_grid(const Georef& a, const Georef& b) {
-    if (a.lines != b.lines || a.columns != b.columns || a.has_transform != b.has_transform) return false;
-    if (a.has_transform) {
-        const double pixel = std::max(std::fabs(a.transform[1]) + std::fabs(a.transform[2]),
-                                      std::fabs(a.transform[4]) + std::fabs(a.transform[5]));
-        const double tolerance = 1e-6 * pixel;
-        for (std::size_t k = 0; k < 6; ++k)
-            if (!(std::fabs(a.transform[k] - b.transform[k]) <= tolerance)) return false;
-    }
-    return same_crs(a.crs_wkt, b.crs_wkt);
-}
-
-std::string describe_grid(const Georef& georef) {
-    std::string text = std::to_string(georef.columns) + " columnas x " + std::to_string(georef.lines) + " lineas";
-    if (georef.has_transform)
-        text += ", origen (" + number_text(georef.transform[0]) + ", " + number_text(georef.transform[3]) +
-                "), pixel " + number_text(georef.transform[1]) + " x " + number_text(georef.transform[5]);
-    else
-        text += ", sin geotransformacion";
-    return text;
+    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
+    int has = 0;
+    sidecar.units.scale = GDALGetRasterScale(band, &has);
+    if (!has) sidecar.units.scale = 1.0;
+    sidecar.units.offset = GDALGetRasterOffset(band, &has);
+    if (!has) sidecar.units.offset = 0.0;
+    if (const char* unit = GDALGetRasterUnitType(band)) sidecar.units.unit = unit;
+    const double nodata = GDALGetRasterNoDataValue(band, &has);
+    if (has) sidecar.units.nodata = nodata;
+    return sidecar;
 }
 
 int32_t pixel_size_field(const Georef& georef) {

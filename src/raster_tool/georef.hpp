@@ -1,14 +1,16 @@
-// The grid of an imported elevation pair on the ground: size, geotransform
-// and coordinate reference system. The raw pairs cannot hold it, so import
-// keeps it beside the pair in DIR/NAME_m4.vrt, a GDAL virtual raster over the
-// raw file: export and import-mask read it back, and any GDAL program opens
-// the pair through it with its georeferencing.
+// The grid of an imported elevation pair on the ground, and what its values
+// mean. The raw pairs cannot hold either, so import keeps them beside the
+// pair in DIR/NAME_m4.vrt, a GDAL virtual raster over the raw file: export and
+// import-mask read it back, and any GDAL program opens the pair through it
+// with its georeferencing, its nodata value and the scale that turns the
+// stored integers back into the source's units.
 #pragma once
 
 #include <gdal.h>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct Georef {
@@ -16,26 +18,35 @@ struct Georef {
     int32_t columns = 0;
     bool has_transform = false;
     std::array<double, 6> transform{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
-    std::string crs_wkt;  // empty when the source had none
+    std::string crs_wkt;       // empty when the source had none
+    std::string axis_mapping;  // GDAL's data axis to CRS axis mapping, "1,2" when empty
+};
+
+// What the integers of an elevation pair stand for: value * scale + offset
+// in `unit` (the source's unit type, possibly empty); `nodata` the fill of
+// pixels without data, when the import was told one.
+struct BandUnits {
+    double scale = 1.0;
+    double offset = 0.0;
+    std::string unit;
+    std::optional<double> nodata;
+};
+
+struct Sidecar {
+    Georef grid;
+    BandUnits units;
 };
 
 Georef georef_of(GDALDatasetH dataset);
 
 std::string sidecar_path(const std::string& dem_name);
 
-// Writes the sidecar of the elevation pair `dem_name` (its raw file must exist).
-void write_sidecar(const std::string& dem_name, const Georef& georef);
+// The sidecar's XML: a virtual raster over `raw_file_name`, a file beside it.
+std::string sidecar_text(const std::string& raw_file_name, const Georef& georef, const BandUnits& units);
 
-// The grid of an imported elevation pair, refused when the sidecar is missing
-// or no longer matches the pair's descriptor.
-Georef read_sidecar(const std::string& dem_name);
-
-// Same size, and geotransforms equal to a millionth of a pixel, and the same
-// CRS when both state one.
-bool same_grid(const Georef& a, const Georef& b);
-
-// "120 columnas x 80 lineas, origen (500000, 4100000), pixel 5 x -5".
-std::string describe_grid(const Georef& georef);
+// The grid and units of an imported elevation pair, refused when the
+// sidecar is missing or no longer matches the pair's descriptor.
+Sidecar read_sidecar(const std::string& dem_name);
 
 // The descriptor's integer pixel size: the pixel width of the geotransform,
 // rounded to the nearest integer (halves away from zero); 1 without a

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <memory>
 
+#include "memory_budget.hpp"
 #include "raster_pair.hpp"
 #include "tool_error.hpp"
 
@@ -22,40 +22,52 @@ PairPaths paths_of(const std::string& name, bool elevation) {
 
 File open_or_fail(const std::string& path, const char* mode) {
     std::FILE* f = std::fopen(path.c_str(), mode);
-    if (f == nullptr) {
-        if (mode[0] == 'r') throw ToolError("no existe o no se puede leer el archivo " + path);
-        throw ToolError("no se puede escribir " + path);
-    }
+    if (f == nullptr) throw ToolError("no existe o no se puede leer el archivo " + path);
     return File(f);
 }
 
-// The pixel count of a size already known to be positive, refused when it
-// could not be held in memory on this host.
-std::size_t pixel_count(int32_t lines, int32_t columns, const std::string& where) {
-    const auto count = static_cast<unsigned long long>(lines) * static_cast<unsigned long long>(columns);
-    if (count > std::numeric_limits<std::size_t>::max() / 8) throw ToolError("tamano imposible en " + where);
-    return static_cast<std::size_t>(count);
+// The pixel count of a size already known to be positive, refused when the
+// process could not hold it.
+std::size_t pixel_count(int32_t lines, int32_t columns, std::size_t bytes_per_pixel, const std::string& where) {
+    require_memory(raster_bytes(lines, columns, bytes_per_pixel), "leer " + where);
+    return static_cast<std::size_t>(lines) * static_cast<std::size_t>(columns);
+}
+
+void check_regular(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) throw ToolError("no existe o no se puede leer el archivo " + path);
+    if (!std::filesystem::is_regular_file(status)) throw ToolError(path + " no es un archivo normal");
 }
 
 void check_raw_length(const std::string& raw, int32_t lines, int32_t columns, std::size_t bytes_per_pixel) {
+    check_regular(raw);
     std::error_code error;
     const auto length = std::filesystem::file_size(raw, error);
     if (error) throw ToolError("no existe o no se puede leer el archivo " + raw);
-    const auto wanted = pixel_count(lines, columns, raw) * bytes_per_pixel;
+    const auto wanted = raster_bytes(lines, columns, bytes_per_pixel);
     if (length < wanted)
         throw ToolError("el archivo " + raw + " tiene " + std::to_string(length) + " bytes y su descriptor pide " +
                         std::to_string(wanted));
 }
 
-void remove_pair(const PairPaths& paths) {
-    std::error_code ignored;
-    std::filesystem::remove(paths.raw, ignored);
-    std::filesystem::remove(paths.descriptor, ignored);
+File open_output(const OutputFile& output, const char* mode) {
+    std::FILE* f = std::fopen(output.temporary.c_str(), mode);
+    if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
+    return File(f);
 }
 
-void finish(File& f, const std::string& path, bool written) {
+void finish(File& f, const OutputFile& output, bool written) {
     const bool closed = std::fclose(f.release()) == 0;
-    if (!written || !closed) throw ToolError("no se puede escribir " + path);
+    if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
+}
+
+PairOutputs add_pair(OutputSet& outputs, const std::string& name, bool elevation) {
+    const PairPaths paths = paths_of(name, elevation);
+    PairOutputs files;
+    files.raw = outputs.add_file(paths.raw);
+    files.descriptor = outputs.add_file(paths.descriptor);
+    return files;
 }
 
 }  // namespace
@@ -63,8 +75,22 @@ void finish(File& f, const std::string& path, bool written) {
 std::string elevation_raw_path(const std::string& name) { return paths_of(name, true).raw; }
 std::string mask_raw_path(const std::string& name) { return paths_of(name, false).raw; }
 
+std::vector<std::string> elevation_pair_files(const std::string& name) {
+    const PairPaths paths = paths_of(name, true);
+    return {paths.raw, paths.descriptor, name + "_m4.vrt"};
+}
+
+std::vector<std::string> mask_pair_files(const std::string& name) {
+    const PairPaths paths = paths_of(name, false);
+    return {paths.raw, paths.descriptor};
+}
+
+PairOutputs add_elevation_pair(OutputSet& outputs, const std::string& name) { return add_pair(outputs, name, true); }
+PairOutputs add_mask_pair(OutputSet& outputs, const std::string& name) { return add_pair(outputs, name, false); }
+
 void read_pair_size(const std::string& name, bool elevation, int32_t& lines, int32_t& columns) {
     const PairPaths paths = paths_of(name, elevation);
+    check_regular(paths.descriptor);
     File descriptor = open_or_fail(paths.descriptor, "r");
     int32_t values[2] = {0, 0};
     if (read_descriptor_ints(descriptor.get(), values, 2) < 2 || values[0] <= 0 || values[1] <= 0)
@@ -78,6 +104,7 @@ ElevationPair read_elevation_pair(const std::string& name) {
     const PairPaths paths = paths_of(name, true);
     ElevationPair pair;
     {
+        check_regular(paths.descriptor);
         File descriptor = open_or_fail(paths.descriptor, "r");
         int32_t values[6] = {0, 0, 0, 0, 0, 0};
         if (read_descriptor_ints(descriptor.get(), values, 6) < 2 || values[0] <= 0 || values[1] <= 0)
@@ -88,7 +115,7 @@ ElevationPair read_elevation_pair(const std::string& name) {
         pair.pixel_size = values[5];
     }
     check_raw_length(paths.raw, pair.lines, pair.columns, 4);
-    pair.pixels.assign(pixel_count(pair.lines, pair.columns, paths.raw), 0);
+    pair.pixels.assign(pixel_count(pair.lines, pair.columns, 4, paths.raw), 0);
     File raw = open_or_fail(paths.raw, "rb");
     const auto line_bytes = static_cast<std::size_t>(pair.columns) * 4;
     for (int32_t i = 0; i < pair.lines; ++i) {
@@ -103,7 +130,7 @@ MaskPair read_mask_pair(const std::string& name) {
     const PairPaths paths = paths_of(name, false);
     MaskPair pair;
     read_pair_size(name, false, pair.lines, pair.columns);
-    pair.pixels.assign(pixel_count(pair.lines, pair.columns, paths.raw), 0);
+    pair.pixels.assign(pixel_count(pair.lines, pair.columns, 1, paths.raw), 0);
     File raw = open_or_fail(paths.raw, "rb");
     const auto line_bytes = static_cast<std::size_t>(pair.columns);
     for (int32_t i = 0; i < pair.lines; ++i) {
@@ -113,39 +140,54 @@ MaskPair read_mask_pair(const std::string& name) {
     return pair;
 }
 
-void write_elevation_pair(const std::string& name, const ElevationPair& pair) {
-    const PairPaths paths = paths_of(name, true);
-    File raw = open_or_fail(paths.raw, "wb");  // nothing of the user's is touched when this fails
-    try {
-        bool written = true;
-        for (int32_t i = 0; i < pair.lines && written; ++i)
-            written = write_elevation_line(
-                raw.get(), pair.pixels.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(pair.columns),
-                pair.columns);
-        finish(raw, paths.raw, written);
+void write_elevation_pair(const PairOutputs& files, const ElevationPair& pair) {
+    File raw = open_output(files.raw, "wb");
+    bool written = true;
+    for (int32_t i = 0; i < pair.lines && written; ++i)
+        written = write_elevation_line(
+            raw.get(), pair.pixels.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(pair.columns),
+            pair.columns);
+    finish(raw, files.raw, written);
 
-        const auto [low, high] = std::minmax_element(pair.pixels.begin(), pair.pixels.end());
-        const int32_t values[6] = {pair.lines, pair.columns, 4, *low, *high, pair.pixel_size};
-        File descriptor = open_or_fail(paths.descriptor, "w");
-        const bool described = write_six_descriptor(descriptor.get(), values);
-        finish(descriptor, paths.descriptor, described);
-    } catch (const ToolError&) {
-        remove_pair(paths);
-        throw;
-    }
+    const auto [low, high] = std::minmax_element(pair.pixels.begin(), pair.pixels.end());
+    const int32_t values[6] = {pair.lines, pair.columns, 4, *low, *high, pair.pixel_size};
+    File descriptor = open_output(files.descriptor, "w");
+    const bool described = write_six_descriptor(descriptor.get(), values);
+    finish(descriptor, files.descriptor, described);
 }
 
-void write_mask_pair(const std::string& name, const MaskPair& pair) {
-    const PairPaths paths = paths_of(name, false);
-    File raw = open_or_fail(paths.raw, "wb");  // nothing of the user's is touched when this fails
-    try {
-        const bool written = std::fwrite(pair.pixels.data(), 1, pair.pixels.size(), raw.get()) == pair.pixels.size();
-        finish(raw, paths.raw, written);
-        File descriptor = open_or_fail(paths.descriptor, "w");
-        const bool described = std::fprintf(descriptor.get(), "%d\n%d\n", pair.lines, pair.columns) > 0;
-        finish(descriptor, paths.descriptor, described);
-    } catch (const ToolError&) {
-        remove_pair(paths);
-        throw;
-    }
+void write_mask_pair(const PairOutputs& files, const MaskPair& pair) {
+    File raw = open_output(files.raw, "wb");
+    const bool written = std::fwrite(pair.pixels.data(), 1, pair.pixels.size(), raw.get()) == pair.pixels.size();
+    finish(raw, files.raw, written);
+    File descriptor = open_output(files.descriptor, "w");
+    const bool described = std::fprintf(descriptor.get(), "%d\n%d\n", pair.lines, pair.columns) > 0;
+    finish(descriptor, files.descriptor, described);
+}
+
+void save_elevation_pair(const std::string& name, const ElevationPair& pair) {
+    OutputSet outputs(true);
+    const PairOutputs files = add_elevation_pair(outputs, name);
+    write_elevation_pair(files, pair);
+    outputs.commit();
+}
+
+void save_mask_pair(const std::string& name, const MaskPair& pair) {
+    OutputSet outputs(true);
+    const PairOutputs files = add_mask_pair(outputs, name);
+    write_mask_pair(files, pair);
+    outputs.commit();
+}
+
+void require_tone(const MaskPair& mask, int tone, const std::string& name) {
+    if (std::none_of(mask.pixels.begin(), mask.pixels.end(), [tone](uint8_t v) { return v == tone; }))
+        throw ToolError("ningun pixel de la mascara " + name + " tiene el tono " + std::to_string(tone));
+}
+
+void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
+                       const std::string& pair_name) {
+    if (mask.lines != pair.lines || mask.columns != pair.columns)
+        throw ToolError(mask_name + " (" + std::to_string(mask.columns) + " columnas x " + std::to_string(mask.lines) +
+                        " lineas) no tiene el tamano de " + pair_name + " (" + std::to_string(pair.columns) +
+                        " columnas x " + std::to_string(pair.lines) + " lineas)");
 }

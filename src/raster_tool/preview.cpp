@@ -1,40 +1,84 @@
 #include "preview.hpp"
 
+#include <algorithm>
+#include <limits>
+
+#include "dem_processing.hpp"
 #include "gdal_env.hpp"
+#include "memory_budget.hpp"
+#include "output_files.hpp"
+#include "pair_files.hpp"
 #include "preview_image.hpp"
 #include "tool_error.hpp"
 
 namespace {
 
-void check_size(const std::string& what, int32_t lines, int32_t columns, const ElevationPair& values,
+void check_size(const std::string& what, const ElevationPair& other, const ElevationPair& values,
                 const std::string& name) {
-    if (lines != values.lines || columns != values.columns)
-        throw ToolError(what + " (" + std::to_string(columns) + " columnas x " + std::to_string(lines) +
+    if (other.lines != values.lines || other.columns != values.columns)
+        throw ToolError(what + " (" + std::to_string(other.columns) + " columnas x " + std::to_string(other.lines) +
                         " lineas) no tiene el tamano de " + name + " (" + std::to_string(values.columns) +
                         " columnas x " + std::to_string(values.lines) + " lineas)");
 }
 
 }  // namespace
 
-void preview(const PreviewOptions& options, Progress& progress) {
+void preview(const PreviewOptions& options, CommandContext& context) {
     if (!(options.z_factor > 0.0)) throw ToolError("--zfactor debe ser positivo");
-    if (GDALGetDriverByName("PNG") == nullptr) throw ToolError("GDAL no tiene el controlador PNG");
+    check_output_format(options.format, GDT_Byte);
+
+    OutputSet outputs(context.overwrite);
+    outputs.protect(elevation_pair_files(options.name));
+    if (options.relief) outputs.protect(elevation_pair_files(*options.relief));
+    if (options.mask) outputs.protect(mask_pair_files(*options.mask));
+    const OutputFile output = outputs.add_dataset(options.output);
+
     const ElevationPair values = read_elevation_pair(options.name);
+    // Relief, shade, colours and picture besides the pair itself.
+    require_memory(raster_bytes(values.lines, values.columns, 4 + 1 + 1 + 8 + 3 + 3 + 8) +
+                       raster_bytes(values.lines + kLegendHeight, preview_width(values.columns), 6),
+                   "la vista previa de " + options.name);
     ElevationPair relief_pair;
     if (options.relief) {
         relief_pair = read_elevation_pair(*options.relief);
-        check_size(*options.relief, relief_pair.lines, relief_pair.columns, values, options.name);
+        check_size(*options.relief, relief_pair, values, options.name);
     }
-    MaskPair mask;
+    PreviewLayers layers;
+    layers.columns = values.columns;
+    layers.lines = values.lines;
     if (options.mask) {
-        mask = read_mask_pair(*options.mask);
-        check_size(*options.mask, mask.lines, mask.columns, values, options.name);
+        const MaskPair mask = read_mask_pair(*options.mask);
+        require_same_size(mask, *options.mask, values, options.name);
+        require_tone(mask, options.tone, *options.mask);
+        layers.tinted.resize(mask.pixels.size());
+        std::transform(mask.pixels.begin(), mask.pixels.end(), layers.tinted.begin(),
+                       [&](uint8_t v) { return static_cast<uint8_t>(v == options.tone); });
+    } else {
+        layers.tinted.resize(values.pixels.size());
+        std::transform(values.pixels.begin(), values.pixels.end(), layers.tinted.begin(),
+                       [](int32_t v) { return static_cast<uint8_t>(v != 0); });
     }
-    progress.update(0.0);
-    const RgbImage image =
-        compose_preview(values, options.relief ? relief_pair : values, options.mask ? &mask : nullptr, options.tone,
-                        options.z_factor);
-    progress.update(0.5);
+    context.progress.update(0.0);
+
+    std::vector<double> tints(values.pixels.size(), std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t k = 0; k < tints.size(); ++k) {
+        if (layers.tinted[k] == 0) continue;
+        tints[k] = values.pixels[k];
+        if (!layers.range) layers.range = {values.pixels[k], values.pixels[k]};
+        layers.range->first = std::min(layers.range->first, values.pixels[k]);
+        layers.range->second = std::max(layers.range->second, values.pixels[k]);
+    }
+    const double low = layers.range ? layers.range->first : 0.0;
+    const double high = layers.range ? layers.range->second : 1.0;
+    layers.shade = hillshade(options.relief ? relief_pair : values, options.z_factor);
+    layers.colours = colour_relief(tints, values.columns, values.lines, low, high);
+    // The legend bar: the same ramp, lowest on the left.
+    const int bar = preview_width(values.columns) - 2 * kLegendMargin;
+    std::vector<double> ramp(static_cast<std::size_t>(bar));
+    for (int x = 0; x < bar; ++x) ramp[static_cast<std::size_t>(x)] = low + (high - low) * x / std::max(bar - 1, 1);
+    layers.ramp = colour_relief(ramp, bar, 1, low, high);
+    const RgbImage image = compose_preview(layers);
+    context.progress.update(0.5);
 
     Dataset memory = memory_raster(image.width, image.height, 3, GDT_Byte);
     auto* handle = static_cast<GDALDatasetH>(memory.get());
@@ -46,7 +90,8 @@ void preview(const PreviewOptions& options, Progress& progress) {
                          static_cast<int>(sizeof(Rgb)), static_cast<int>(sizeof(Rgb)) * image.width) != CE_None)
             throw ToolError("no se puede preparar la imagen en memoria" + gdal_detail());
     }
-    ProgressSpan span{progress, 0.5, 1.0};
-    write_with_driver(handle, "PNG", options.output, ProgressSpan::gdal_callback, &span);
-    progress.update(1.0);
+    ProgressSpan span{context.progress, 0.5, 1.0};
+    write_raster(handle, output, options.format, span, context.warnings);
+    outputs.commit();
+    context.progress.update(1.0);
 }

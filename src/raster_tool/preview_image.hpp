@@ -1,29 +1,33 @@
-// The picture of a preview: a grey hillshade of the relief, the channel
-// pixels tinted by elevation on a blue-green-yellow-red ramp, and below it a
-// legend strip with the ramp and the lowest and highest tinted elevations.
+// The picture of a preview, put together from what GDAL made: the grey
+// hillshade of the relief, the channel pixels in their colour-relief colour
+// (lit by the same shade), and below them a legend strip with the ramp and
+// the lowest and highest tinted elevations written in a small pixel font.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
-#include "pair_files.hpp"
 #include "rgb_image.hpp"
 
 inline constexpr int kLegendHeight = 30;
 // Wide enough for two 11-character labels side by side.
 inline constexpr int kMinimumPreviewWidth = 200;
 
-// Light from the north-west (azimuth 315 degrees) at 45 degrees above the
-// horizon, slopes by Horn's 3x3 method with the border pixels repeated; 0 is
-// full shadow, 1 full light. Pixel size from the pair (1 when not positive);
-// `z_factor` turns elevation units into pixel-size units (0.1 for decimetres
-// over metre pixels).
-std::vector<double> hillshade(const ElevationPair& relief, double z_factor);
+// The width of the picture of a raster of `columns` columns.
+int preview_width(int columns);
+// The legend's colour bar runs from this column to the width less it, inclusive.
+inline constexpr int kLegendMargin = 4;
 
-// Ramp position 0 (lowest) to 1 (highest); never a grey.
-Rgb ramp_colour(double t);
+struct PreviewLayers {
+    int columns = 0;
+    int lines = 0;
+    std::vector<uint8_t> shade;    // hillshade, 1 (shadow) to 255 (light)
+    std::vector<uint8_t> tinted;   // non-zero where the pixel takes its colour
+    std::vector<Rgb> colours;      // colour of each pixel (used where tinted)
+    std::vector<Rgb> ramp;         // the legend bar, one colour per column of the bar
+    std::optional<std::pair<int32_t, int32_t>> range;  // lowest and highest tinted elevation
+};
 
-// `values` gives the tints, `relief` the shading (same size); pixels of `mask`
-// equal to `tone` are tinted, or every pixel when there is no mask.
-RgbImage compose_preview(const ElevationPair& values, const ElevationPair& relief, const MaskPair* mask, int tone,
-                         double z_factor);
+RgbImage compose_preview(const PreviewLayers& layers);

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 
+#include "command_table.hpp"
 #include "gis_fixture.hpp"
+#include "pair_files.hpp"
 #include "run_tool.hpp"
 #include "temp_folder.hpp"
 
@@ -66,12 +68,25 @@ TEST_F(RasterToolErrors, UnknownFormats) {
     expect_failure({"export", dir / "valle", dir / "out.xyz", "--like", dir / "valle", "--format", "NoSuchFormat"},
                    "formato de salida desconocido: NoSuchFormat");
     // A vector-only driver is no raster format either.
-    expect_failure({"export", dir / "valle", dir / "out.shp", "--like", dir / "valle", "--format", "ESRI Shapefile"},
+    expect_failure({"export", dir / "valle", dir / "out.shp", "--like", dir / "valle", "-of", "ESRI Shapefile"},
                    "formato de salida desconocido: ESRI Shapefile");
     // A format that cannot hold 32-bit pixels would cut the elevations down to bytes.
-    expect_failure({"export", dir / "valle", dir / "out.png", "--like", dir / "valle", "--format", "PNG"},
-                   "el formato PNG no admite pixeles enteros de 32 bits (admite: Byte UInt16)");
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+    expect_failure({"export", dir / "valle", dir / "out.png", "--like", dir / "valle", "-of", "PNG"},
+                   "el formato PNG no admite pixeles Int32 (admite: Byte UInt16)");
+    // Formats that write no file of their own are refused before anything is written.
+    expect_failure({"export", dir / "valle", dir / "out.vrt", "--like", dir / "valle", "-of", "VRT"},
+                   "el formato VRT no guarda los pixeles, solo remite a otros rasters: escriba un GeoTIFF (y, si "
+                   "quiere un VRT, hagalo sobre el con gdalbuildvrt)");
+    expect_failure({"export", dir / "valle", dir / "out.mem", "--like", dir / "valle", "--format", "MEM"},
+                   "el formato MEM no escribe ningun archivo (guarda el raster en memoria)");
+    expect_failure({"preview", dir / "valle", dir / "p.vrt", "-of", "VRT"},
+                   "el formato VRT no guarda los pixeles, solo remite a otros rasters: escriba un GeoTIFF (y, si "
+                   "quiere un VRT, hagalo sobre el con gdalbuildvrt)");
+    expect_failure_starting({"export", dir / "valle", dir / "out.tif", "--like", dir / "valle", "-co", "COMPRESS=NADA"},
+                            "opciones de creacion (-co) no validas para el formato GTiff");
+    for (const char* name : {"out.png", "out.vrt", "out.mem", "p.vrt", "out.tif"})
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
 }
 
 TEST_F(RasterToolErrors, MismatchedGrids) {
@@ -91,9 +106,10 @@ TEST_F(RasterToolErrors, MismatchedGrids) {
     other.bands = {std::vector<double>(15, 1.0)};
     write_geotiff(dir / "other.tif", other);
     expect_failure({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"},
-                   "la rejilla de " + (dir / "other.tif") +
-                       " (5 columnas x 3 lineas, origen (1000, 2000), pixel 10 x -10) no coincide con la del MDE " +
-                       (dir / "valle") + " (4 columnas x 3 lineas, origen (1000, 2000), pixel 10 x -10)");
+                   "la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " + (dir / "valle") +
+                       ": tamano 5 columnas x 3 lineas (el MDE: 4 x 3); llevelo a esa rejilla con gdalwarp -r near "
+                       "-t_srs EPSG:32614 -te 1000 1970 1040 2000 -ts 4 3 " +
+                       (dir / "other.tif") + " SALIDA.tif");
     // A pair whose raw file is shorter than its descriptor says is not read as zeros.
     write_file(dir / "short_m4.raw", std::string(47, '\0'));
     write_file(dir / "short_m4.txt", "3\n4\n4\n0\n0\n10\n");
@@ -105,13 +121,15 @@ TEST_F(RasterToolErrors, MismatchedGrids) {
 TEST_F(RasterToolErrors, UnwritableOutputs) {
     // A plain file used as a folder cannot hold anything, even for root.
     const std::string blocked = dir / "afile";
-    expect_failure({"import-dem", dir / "dem.tif", blocked + "/x"}, "no se puede escribir " + blocked + "/x_m4.raw");
+    const std::string no_folder = ": no existe la carpeta " + blocked;
+    expect_failure({"import-dem", dir / "dem.tif", blocked + "/x"}, "no se puede escribir " + blocked + "/x_m4.raw" +
+                                                                        no_folder);
     expect_failure({"import-mask", dir / "dem.tif", blocked + "/m", "--like", dir / "valle"},
-                   "no se puede escribir " + blocked + "/m.raw");
-    expect_failure_starting({"export", dir / "valle", blocked + "/out.tif", "--like", dir / "valle"},
-                            "no se puede escribir " + blocked + "/out.tif (GDAL: ");
-    expect_failure_starting({"preview", dir / "valle", blocked + "/p.png"},
-                            "no se puede escribir " + blocked + "/p.png (GDAL: ");
+                   "no se puede escribir " + blocked + "/m.raw" + no_folder);
+    expect_failure({"export", dir / "valle", blocked + "/out.tif", "--like", dir / "valle"},
+                   "no se puede escribir " + blocked + "/out.tif" + no_folder);
+    expect_failure({"preview", dir / "valle", blocked + "/p.png"}, "no se puede escribir " + blocked + "/p.png" +
+                                                                       no_folder);
 }
 
 TEST_F(RasterToolErrors, CommandLineMistakes) {
@@ -121,6 +139,11 @@ TEST_F(RasterToolErrors, CommandLineMistakes) {
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--sacle", "2"}, "opcion desconocida: --sacle");
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale"}, "falta el valor de la opcion --scale");
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale", "10m"}, "valor no valido para --scale: 10m");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale", "0"},
+                   "--scale debe ser un numero positivo: 0");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--scale=-10"},
+                   "--scale debe ser un numero positivo: -10");
+    expect_failure({"import-dem", dir / "dem.tif", dir / "x", "-tr", "5"}, "falta el valor de la opcion -tr");
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--band", "2"}, (dir / "dem.tif") +
                                                                                   " no tiene la banda 2 (tiene 1)");
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--nodata", "3000000000"},
@@ -139,6 +162,11 @@ TEST_F(RasterToolErrors, CommandLineMistakes) {
                    "la opcion --like aparece dos veces");
     expect_failure({"preview", dir / "valle", dir / "p.png", "--tone", "3"},
                    "--tone elige los pixeles de la mascara: falta --mask");
+    expect_failure({"export", dir / "valle", dir / "o.tif", "--like", dir / "valle", "--tone", "3"},
+                   "--tone elige los pixeles de la mascara: falta --mask");
+    expect_failure({"export", dir / "valle", dir / "o.tif", "--like", dir / "valle", "-ot", "Byte"},
+                   "-ot Byte no vale para export: sin --unscale se escriben los enteros del par (Int16, UInt16 o "
+                   "Int32), con --unscale valores reales (Float32 o Float64)");
     EXPECT_FALSE(std::filesystem::exists(dir / "x_m4.raw"));
 }
 
@@ -154,14 +182,66 @@ TEST_F(RasterToolErrors, ValuesBeyondThirtyTwoBitsAreRefusedNotWrapped) {
     EXPECT_FALSE(std::filesystem::exists(dir / "big_m4.raw"));
 }
 
-TEST(RasterToolHelp, HelpAndVersionSucceedOnStandardOutput) {
+TEST_F(RasterToolErrors, HugeDeclaredSizesAreRefusedWithAMessageNotAnAbort) {
+    // 112 bytes that declare 200 000 x 200 000 pixels.
+    write_file(dir / "huge.vrt",
+               "<VRTDataset rasterXSize=\"200000\" rasterYSize=\"200000\">\n"
+               "  <VRTRasterBand dataType=\"Int16\" band=\"1\"/>\n</VRTDataset>\n");
+    expect_failure_starting({"import-dem", dir / "huge.vrt", dir / "huge"},
+                            "no hay memoria para importar " + (dir / "huge.vrt") + ": hacen falta 190735 MiB y hay ");
+    EXPECT_FALSE(std::filesystem::exists(dir / "huge_m4.raw"));
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(RasterToolErrors, SelectionsThatSelectNothingAreRefused) {
+    MaskPair zone;
+    zone.lines = 3;
+    zone.columns = 4;
+    zone.pixels.assign(12, 0);
+    zone.pixels[5] = 255;
+    save_mask_pair(dir / "zona", zone);
+    expect_failure({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona", "--tone", "7"},
+                   "ningun pixel de la mascara " + (dir / "zona") + " tiene el tono 7");
+    expect_failure({"export", dir / "valle", dir / "o.tif", "--like", dir / "valle", "--mask", dir / "zona", "--tone",
+                    "7"},
+                   "ningun pixel de la mascara " + (dir / "zona") + " tiene el tono 7");
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.tif"));
+}
+
+TEST(RasterToolHelp, GeneralAndPerCommandHelpAndVersionOnStandardOutput) {
     const BinaryRun help = run_tool({"--help"});
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Uso: lorvantide-raster ORDEN ARGUMENTOS [opciones]\n", 0), 0u);
     for (const char* command : {"import-dem SRC", "import-mask SRC", "export DIR/RESULTADO", "preview DIR/PAR"})
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
-    EXPECT_EQ(run_tool({"export", "-h"}).out, help.out);
+
+    // Each command's help, and the manual page, name every option the command takes.
+    const std::string manual = read_file(std::string(LORVANTIDE_SOURCE_DIR) + "/docs/lorvantide-raster.1");
+    const auto in_manual = [&](const std::string& name) {
+        std::string escaped;  // "--scale" is written "\-\-scale" in the page
+        for (char c : name) {
+            if (c == '-') escaped += '\\';
+            escaped += c;
+        }
+        return manual.find(escaped) != std::string::npos;
+    };
+    for (const CommandSpec& command : command_table()) {
+        const BinaryRun own = run_tool({command.name, "--help"});
+        EXPECT_EQ(own.exit_status, 0);
+        EXPECT_EQ(own.out.rfind("Uso: lorvantide-raster " + command.name + " ", 0), 0u) << own.out;
+        EXPECT_NE(manual.find(".B lorvantide-raster " + command.name + "\n"), std::string::npos) << command.name;
+        std::vector<OptionSpec> options = command.options;
+        options.insert(options.end(), common_options().begin(), common_options().end());
+        for (const OptionSpec& option : options)
+            for (const std::string& name : {option.name, option.alias}) {
+                if (name.empty()) continue;
+                EXPECT_NE(own.out.find(name + " "), std::string::npos) << command.name << " " << name;
+                EXPECT_TRUE(in_manual(name)) << name;
+            }
+        EXPECT_EQ(run_tool({command.name, "x", "-h"}).out, own.out);
+    }
 
     const BinaryRun version = run_tool({"--version"});
     EXPECT_EQ(version.exit_status, 0);

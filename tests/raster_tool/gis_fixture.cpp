@@ -41,6 +41,11 @@ void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     for (std::size_t b = 0; b < tiff.bands.size(); ++b) {
         GDALRasterBandH band = GDALGetRasterBand(ds, static_cast<int>(b) + 1);
         if (tiff.nodata) GDALSetRasterNoDataValue(band, *tiff.nodata);
+        if (tiff.scale != 1.0 || tiff.offset != 0.0) {
+            GDALSetRasterScale(band, tiff.scale);
+            GDALSetRasterOffset(band, tiff.offset);
+        }
+        if (!tiff.unit.empty()) GDALSetRasterUnitType(band, tiff.unit.c_str());
         std::vector<double> values = tiff.bands[b];
         if (GDALRasterIO(band, GF_Write, 0, 0, tiff.columns, tiff.lines, values.data(), tiff.columns, tiff.lines,
                          GDT_Float64, 0, 0) != CE_None)
@@ -66,6 +71,11 @@ RasterRead read_raster(const std::string& path) {
             int has = 0;
             const double nodata = GDALGetRasterNoDataValue(band, &has);
             if (has) read.nodata = nodata;
+            read.scale = GDALGetRasterScale(band, &has);
+            if (!has) read.scale = 1.0;
+            read.offset = GDALGetRasterOffset(band, &has);
+            if (!has) read.offset = 0.0;
+            if (const char* unit = GDALGetRasterUnitType(band)) read.unit = unit;
         }
         std::vector<double> values(static_cast<std::size_t>(read.columns) * static_cast<std::size_t>(read.lines));
         if (GDALRasterIO(band, GF_Read, 0, 0, read.columns, read.lines, values.data(), read.columns, read.lines,
@@ -75,6 +85,16 @@ RasterRead read_raster(const std::string& path) {
     }
     GDALClose(ds);
     return read;
+}
+
+std::string metadata_item(const std::string& path, const std::string& name, const std::string& domain) {
+    ensure_gdal();
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (ds == nullptr) throw std::runtime_error("GDAL cannot open " + path);
+    const char* item = GDALGetMetadataItem(ds, name.c_str(), domain.c_str());
+    const std::string value = item != nullptr ? item : "";
+    GDALClose(ds);
+    return value;
 }
 
 bool same_crs_as_epsg(const std::string& wkt, int epsg) {
@@ -91,7 +111,7 @@ void write_geopackage(const std::string& path, const std::vector<std::pair<std::
     ensure_gdal();
     GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GPKG"), path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     if (ds == nullptr) throw std::runtime_error("cannot create " + path);
-    OGRSpatialReferenceH srs = srs_of(epsg);
+    OGRSpatialReferenceH srs = epsg != 0 ? srs_of(epsg) : nullptr;
     for (const auto& [name, features] : layers) {
         OGRLayerH layer = GDALDatasetCreateLayer(ds, name.c_str(), srs, wkbUnknown, nullptr);
         OGRFieldDefnH field = OGR_Fld_Create("elev", OFTInteger);
@@ -108,7 +128,7 @@ void write_geopackage(const std::string& path, const std::vector<std::pair<std::
             OGR_F_Destroy(feature);
         }
     }
-    OSRDestroySpatialReference(srs);
+    if (srs != nullptr) OSRDestroySpatialReference(srs);
     GDALClose(ds);
 }
 
@@ -126,4 +146,11 @@ std::vector<int32_t> elevation_raw(const std::string& path) {
 std::vector<uint8_t> mask_raw(const std::string& path) {
     const std::string bytes = read_file(path);
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+int temporaries_in(const std::filesystem::path& dir) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind(".lorvantide-raster-", 0) == 0) ++count;
+    return count;
 }

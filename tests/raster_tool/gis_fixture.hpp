@@ -5,6 +5,7 @@
 #include <gdal.h>
 
 #include <array>
+#include <filesystem>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ struct TiffRecipe {
     std::optional<Transform> transform = kTenMetreGrid;
     int epsg = kUtmZone14;  // 0: no CRS
     std::optional<double> nodata;
+    double scale = 1.0;  // of every band, with offset and unit
+    double offset = 0.0;
+    std::string unit;
     std::vector<std::vector<double>> bands;  // each lines x columns, line by line
 };
 
@@ -36,9 +40,15 @@ struct RasterRead {
     bool has_transform = false;
     Transform transform{};
     std::string crs_wkt;
-    std::optional<double> nodata;  // of band 1
+    std::optional<double> nodata;  // of band 1, with its scale, offset and unit
+    double scale = 1.0;
+    double offset = 0.0;
+    std::string unit;
     std::vector<std::vector<double>> values;  // every band
 };
+
+// A metadata item of a raster's domain ("COMPRESSION" of "IMAGE_STRUCTURE"), "" when absent.
+std::string metadata_item(const std::string& path, const std::string& name, const std::string& domain);
 
 RasterRead read_raster(const std::string& path);
 
@@ -49,10 +59,14 @@ struct Feature {
     int elev = 0;  // an integer attribute to filter on
 };
 
-// A GeoPackage with one layer per entry, every layer in the given EPSG CRS.
+// A GeoPackage with one layer per entry, every layer in the given EPSG CRS
+// (0: layers without a CRS).
 void write_geopackage(const std::string& path, const std::vector<std::pair<std::string, std::vector<Feature>>>& layers,
                       int epsg = kUtmZone14);
 
 // The bytes of a raw file as numbers.
 std::vector<int32_t> elevation_raw(const std::string& path);
 std::vector<uint8_t> mask_raw(const std::string& path);
+
+// How many temporary folders of lorvantide-raster are left in `dir`.
+int temporaries_in(const std::filesystem::path& dir);

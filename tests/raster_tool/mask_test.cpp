@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <ogr_srs_api.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -162,13 +163,14 @@ TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     TiffRecipe classes;
     classes.columns = kColumns;
     classes.lines = kLines;
-    classes.type = GDT_Byte;
+    classes.type = GDT_Float32;
     classes.nodata = 9;
     classes.bands = {std::vector<double>(kColumns * kLines, 0.0)};
     classes.bands[0][0] = 3;
     classes.bands[0][11] = 3;
     classes.bands[0][12] = 5;
-    classes.bands[0][13] = 9;  // nodata is never marked
+    classes.bands[0][13] = 9;             // nodata is never marked
+    classes.bands[0][14] = std::nan("");  // nor is NaN, though it is not 0
     write_geotiff(dir / "classes.tif", classes);
 
     ASSERT_EQ(run_tool({"import-mask", dir / "classes.tif", dir / "c3", "--like", dir / "valle", "--class", "3",
@@ -180,46 +182,105 @@ TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     EXPECT_EQ(marked(mask_raw(dir / "any.raw"), 255), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {1, 2}}));
 }
 
-TEST(ImportMask, RasterOnAnotherGridIsRefusedAndNothingIsWritten) {
+TEST(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
     TempFolder dir;
     import_dem_here(dir);
     struct Case {
         int columns;
         int lines;
         Transform transform;
+        int epsg;
+        std::string difference;
     };
     const Case cases[] = {
-        {kColumns + 1, kLines, kTenMetreGrid},                                // one column more
-        {kColumns, kLines - 1, kTenMetreGrid},                                // one line less
-        {kColumns, kLines, Transform{1010.0, 10.0, 0.0, 2000.0, 0.0, -10.0}},  // shifted one pixel east
-        {kColumns, kLines, Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}},    // finer pixels
+        {kColumns + 1, kLines, kTenMetreGrid, kUtmZone14, "tamano 11 columnas x 8 lineas (el MDE: 10 x 8)"},
+        {kColumns, kLines - 1, kTenMetreGrid, kUtmZone14, "tamano 10 columnas x 7 lineas (el MDE: 10 x 8)"},
+        {kColumns, kLines, Transform{1010.0, 10.0, 0.0, 2000.0, 0.0, -10.0}, kUtmZone14,
+         "origen (1010, 2000) (el MDE: (1000, 2000))"},
+        {kColumns, kLines, Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}, kUtmZone14,
+         "pixel 5 x -5 (el MDE: 10 x -10)"},
+        {kColumns, kLines, Transform{1000.0, 10.0, 0.0, 2000.0, 0.0, -5.0}, kUtmZone14,  // line spacing alone
+         "pixel 10 x -5 (el MDE: 10 x -10)"},
+        {kColumns, kLines, kTenMetreGrid, 32615,  // the same numbers in another CRS
+         "SRC WGS 84 / UTM zone 15N (el MDE: WGS 84 / UTM zone 14N)"},
     };
     for (const Case& c : cases) {
         TiffRecipe tiff;
         tiff.columns = c.columns;
         tiff.lines = c.lines;
         tiff.transform = c.transform;
+        tiff.epsg = c.epsg;
         tiff.type = GDT_Byte;
         tiff.bands = {std::vector<double>(static_cast<std::size_t>(c.columns * c.lines), 1.0)};
         write_geotiff(dir / "other.tif", tiff);
         const BinaryRun run = run_tool({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"});
         EXPECT_EQ(run.exit_status, 1);
-        EXPECT_NE(run.err.find("no coincide con la del MDE " + (dir / "valle") + " (10 columnas x 8 lineas, origen "
-                                                                                "(1000, 2000), pixel 10 x -10)"),
+        EXPECT_NE(run.err.find("la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " +
+                               (dir / "valle") + ": " + c.difference + "; llevelo a esa rejilla con gdalwarp"),
                   std::string::npos)
             << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
         EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
     }
-    // Another CRS on the same numbers is another grid too.
+}
+
+TEST(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
+    TempFolder dir;
+    import_dem_here(dir);
     TiffRecipe tiff;
     tiff.columns = kColumns;
     tiff.lines = kLines;
-    tiff.epsg = 32615;
+    tiff.epsg = 0;
     tiff.type = GDT_Byte;
-    tiff.bands = {std::vector<double>(kColumns * kLines, 1.0)};
-    write_geotiff(dir / "crs.tif", tiff);
-    EXPECT_EQ(run_tool({"import-mask", dir / "crs.tif", dir / "m", "--like", dir / "valle"}).exit_status, 1);
+    tiff.bands = {std::vector<double>(kColumns * kLines, 0.0)};
+    tiff.bands[0][3] = 1;
+    write_geotiff(dir / "bare.tif", tiff);
+    write_geopackage(dir / "bare.gpkg", {{"l", {{"LINESTRING (" + centre(3, -0.3) + ", " + centre(3, 7.3) + ")", 0}}}},
+                     0);
+    for (const char* source : {"bare.tif", "bare.gpkg"}) {
+        const BinaryRun refused = run_tool({"import-mask", dir / source, dir / "m", "--like", dir / "valle"});
+        EXPECT_EQ(refused.exit_status, 1);
+        EXPECT_EQ(refused.err, "\n lorvantide-raster: " + (dir / source) + " no declara su SRC y el MDE " +
+                                   (dir / "valle") + " esta en WGS 84 / UTM zone 14N: si " + (dir / source) +
+                                   " esta en ese SRC, digalo con --assume-crs EPSG:32614 \n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
+    }
+    const BinaryRun raster =
+        run_tool({"import-mask", dir / "bare.tif", dir / "r", "--like", dir / "valle", "--assume-crs", "EPSG:32614"});
+    ASSERT_EQ(raster.exit_status, 0) << raster.err;
+    EXPECT_EQ(marked(mask_raw(dir / "r.raw"), 255), (std::set<std::pair<int, int>>{{0, 3}}));
+    // Assumed in another CRS, the raster is on another grid.
+    EXPECT_EQ(run_tool({"import-mask", dir / "bare.tif", dir / "r2", "--like", dir / "valle", "--assume-crs",
+                        "EPSG:32615"})
+                  .exit_status,
+              1);
+    const BinaryRun vector =
+        run_tool({"import-mask", dir / "bare.gpkg", dir / "v", "--like", dir / "valle", "--assume-crs", "EPSG:32614"});
+    ASSERT_EQ(vector.exit_status, 0) << vector.err;
+    std::set<std::pair<int, int>> line3;
+    for (int j = 0; j <= 7; ++j) line3.insert({3, j});
+    EXPECT_EQ(marked(mask_raw(dir / "v.raw"), 255), line3);
+    // A source that states its CRS keeps it.
+    const BinaryRun stated = run_tool(
+        {"import-mask", dir / "dem.tif", dir / "s", "--like", dir / "valle", "--assume-crs", "EPSG:32614"});
+    EXPECT_EQ(stated.exit_status, 1);
+    EXPECT_NE(stated.err.find("ya declara su SRC (WGS 84 / UTM zone 14N): --assume-crs es solo para fuentes sin SRC"),
+              std::string::npos)
+        << stated.err;
+}
+
+TEST(ImportMask, PointsAreBurnedWithANotice) {
+    TempFolder dir;
+    import_dem_here(dir);
+    write_geopackage(dir / "p.gpkg", {{"wells", {{"POINT (" + centre(2, 2) + ")", 0}, {"POINT (" + centre(5, 6) + ")",
+                                                                                        0}}}});
+    const BinaryRun run = run_tool({"import-mask", dir / "p.gpkg", dir / "m", "--like", dir / "valle"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(marked(mask_raw(dir / "m.raw"), 255), (std::set<std::pair<int, int>>{{2, 2}, {5, 6}}));
+    EXPECT_EQ(run.err, "\n lorvantide-raster: aviso: la capa wells de " + (dir / "p.gpkg") +
+                           " tiene 2 puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son "
+                           "lineas o poligonos) \n");
+    EXPECT_EQ(run_tool({"import-mask", dir / "p.gpkg", dir / "q", "--like", dir / "valle", "-q"}).err, "");
 }
 
 }  // namespace

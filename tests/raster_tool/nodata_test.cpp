@@ -1,11 +1,13 @@
-// Pixels without data: filled on import with a value the user chooses (by
-// default the lowest valid elevation), and restored as nodata on export.
+// Pixels without data: filled on import with a value the user chooses (then
+// declared as nodata in the sidecar) or the lowest valid elevation; on export
+// the pixels outside the channel zone, and only those, are nodata.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 
 #include "gis_fixture.hpp"
+#include "pair_files.hpp"
 #include "run_tool.hpp"
 #include "temp_folder.hpp"
 
@@ -21,18 +23,31 @@ TiffRecipe with_holes() {
     return tiff;
 }
 
-TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOne) {
+TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOneWhichIsDeclared) {
     TempFolder dir;
     write_geotiff(dir / "dem.tif", with_holes());
 
-    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "low"}).exit_status, 0);
+    const BinaryRun low = run_tool({"import-dem", dir / "dem.tif", dir / "low"});
+    ASSERT_EQ(low.exit_status, 0);
     // 7.5 rounds to 8, the lowest valid value; NaN counts as no data as well.
     EXPECT_EQ(elevation_raw(dir / "low_m4.raw"), (std::vector<int32_t>{8, 12, 8, 8, 30, 8}));
     EXPECT_EQ(read_file(dir / "low_m4.txt"), "2\n3\n4\n8\n30\n10\n");
+    EXPECT_EQ(low.err, "\n lorvantide-raster: aviso: 3 pixeles sin dato de " + (dir / "dem.tif") +
+                           " reciben la elevacion mas baja (8); con --nodata V quedan marcados como sin dato \n");
+    EXPECT_FALSE(read_raster(dir / "low_m4.vrt").nodata.has_value());  // a real elevation is no nodata
 
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "fill", "--nodata", "-5"}).exit_status, 0);
     EXPECT_EQ(elevation_raw(dir / "fill_m4.raw"), (std::vector<int32_t>{-5, 12, 8, -5, 30, -5}));
     EXPECT_EQ(read_file(dir / "fill_m4.txt"), "2\n3\n4\n-5\n30\n10\n");
+    // GIS programs reading the pair through its sidecar skip the fill.
+    EXPECT_EQ(read_raster(dir / "fill_m4.vrt").nodata, -5.0);
+
+    // A fill that a pixel with data holds would turn it into nodata.
+    const BinaryRun held = run_tool({"import-dem", dir / "dem.tif", dir / "held", "--nodata", "12"});
+    EXPECT_EQ(held.exit_status, 1);
+    EXPECT_EQ(held.err, "\n lorvantide-raster: el valor sin dato 12 lo tiene tambien un pixel con dato de " +
+                            (dir / "dem.tif") + " (linea 0, columna 1); elija otro con --nodata, p. ej. -9999 \n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "held_m4.raw"));
 }
 
 TEST(Nodata, ARasterWithoutAnyDataIsRefused) {
@@ -46,24 +61,68 @@ TEST(Nodata, ARasterWithoutAnyDataIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir / "e_m4.raw"));
 }
 
-TEST(Nodata, ExportTurnsPixelsOutsideTheChannelIntoNodataOnlyWhenAsked) {
+TEST(Nodata, OnExportTheChannelZoneDecidesNeverTheValues) {
     TempFolder dir;
     write_geotiff(dir / "dem.tif", with_holes());
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
-    write_file(dir / "cauce_m4.raw", std::string("\0\0\0\0\x05\0\0\0\0\0\0\0\x06\0\0\0\0\0\0\0\x07\0\0\0", 24));
-    write_file(dir / "cauce_m4.txt", "2\n3\n4\n0\n7\n10\n");
+    // A result whose channel (zone tone 255) holds an elevation 0, at the coast,
+    // and -9999 just beside the default nodata; outside the zone it holds 0.
+    ElevationPair result;
+    result.lines = 2;
+    result.columns = 3;
+    result.pixel_size = 10;
+    result.pixels = {0, 5, 0, 6, -3, 0};
+    save_elevation_pair(dir / "cauce", result);
+    MaskPair zone;
+    zone.lines = 2;
+    zone.columns = 3;
+    zone.pixels = {255, 255, 0, 255, 255, 7};
+    save_mask_pair(dir / "zona", zone);
 
-    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "plain.tif", "--like", dir / "valle"}).exit_status, 0);
-    const RasterRead plain = read_raster(dir / "plain.tif");
-    EXPECT_EQ(plain.values[0], (std::vector<double>{0, 5, 0, 6, 0, 7}));
-    EXPECT_FALSE(plain.nodata.has_value());
+    const BinaryRun zoned =
+        run_tool({"export", dir / "cauce", dir / "zoned.tif", "--like", dir / "valle", "--mask", dir / "zona"});
+    ASSERT_EQ(zoned.exit_status, 0) << zoned.err;
+    EXPECT_EQ(zoned.err, "");
+    const RasterRead cut = read_raster(dir / "zoned.tif");
+    EXPECT_EQ(cut.values[0], (std::vector<double>{0, 5, -9999, 6, -3, -9999}));
+    EXPECT_EQ(cut.nodata, -9999.0);
 
-    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "holes.tif", "--like", dir / "valle", "--nodata", "-32768"})
+    // Another tone is another zone.
+    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "seven.tif", "--like", dir / "valle", "--mask", dir / "zona",
+                        "--tone", "7", "--nodata", "-1"})
                   .exit_status,
               0);
-    const RasterRead holes = read_raster(dir / "holes.tif");
-    EXPECT_EQ(holes.values[0], (std::vector<double>{-32768, 5, -32768, 6, -32768, 7}));
-    EXPECT_EQ(holes.nodata, -32768.0);
+    EXPECT_EQ(read_raster(dir / "seven.tif").values[0], (std::vector<double>{-1, -1, -1, -1, -1, 0}));
+
+    // A nodata value that a channel pixel holds is refused, naming a free one.
+    const BinaryRun held = run_tool({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--mask",
+                                     dir / "zona", "--nodata", "5"});
+    EXPECT_EQ(held.exit_status, 1);
+    EXPECT_EQ(held.err, "\n lorvantide-raster: el valor sin dato 5 lo tiene un pixel del cauce (linea 0, columna 1); "
+                        "elija otro con --nodata, p. ej. -9999 \n");
+    const BinaryRun unzoned =
+        run_tool({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--nodata", "-9999"});
+    EXPECT_EQ(unzoned.exit_status, 1);
+    EXPECT_EQ(unzoned.err, "\n lorvantide-raster: --nodata necesita --mask DIR/ZONA: quedan sin dato los pixeles "
+                           "fuera de la zona del cauce que uso la corrida, nunca los que tienen un valor dado \n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "held.tif"));
+
+    // Without a zone every pixel is a value.
+    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "plain.tif", "--like", dir / "valle"}).exit_status, 0);
+    const RasterRead plain = read_raster(dir / "plain.tif");
+    EXPECT_EQ(plain.values[0], (std::vector<double>{0, 5, 0, 6, -3, 0}));
+    EXPECT_FALSE(plain.nodata.has_value());
+
+    // A zone that leaves values outside is not the run's: they are dropped with a notice.
+    zone.pixels = {255, 0, 0, 255, 255, 0};
+    save_mask_pair(dir / "otra", zone);
+    const BinaryRun other =
+        run_tool({"export", dir / "cauce", dir / "other.tif", "--like", dir / "valle", "--mask", dir / "otra"});
+    ASSERT_EQ(other.exit_status, 0);
+    EXPECT_EQ(other.err, "\n lorvantide-raster: aviso: 1 pixeles de " + (dir / "cauce") + " fuera de la zona de " +
+                             (dir / "otra") +
+                             " (tono 255) no valen 0 y quedan sin dato: si es un resultado, esa no es la zona que uso "
+                             "la corrida \n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "bitmap_font.hpp"
+#include "dem_processing.hpp"
 #include "gis_fixture.hpp"
 #include "pair_files.hpp"
 #include "preview_image.hpp"
@@ -31,8 +32,8 @@ void write_pairs(const TempFolder& dir) {
             dem.pixels.push_back(100 + 3 * i + 2 * j);
             mask.pixels.push_back(j >= 10 && j <= 14 ? 9 : (j == 20 ? 4 : 0));
         }
-    write_elevation_pair(dir / "valle", dem);
-    write_mask_pair(dir / "zona", mask);
+    save_elevation_pair(dir / "valle", dem);
+    save_mask_pair(dir / "zona", mask);
 }
 
 bool grey(const RasterRead& png, std::size_t k) {
@@ -84,51 +85,48 @@ TEST(Preview, LegendShowsTheRangeOfTheColouredElevations) {
     // the tool's font, left- and right-aligned with the colour bar.
     TempFolder dir;
     write_pairs(dir);
-    const ElevationPair dem = read_elevation_pair(dir / "valle");
-    const MaskPair mask = read_mask_pair(dir / "zona");
-    const RgbImage image = compose_preview(dem, dem, &mask, 9, 1.0);
+    ASSERT_EQ(run_tool({"preview", dir / "valle", dir / "p.png", "--mask", dir / "zona", "--tone", "9"}).exit_status,
+              0);
+    const RasterRead png = read_raster(dir / "p.png");
 
-    RgbImage expected(image.width, image.height, Rgb{255, 255, 255});
+    RgbImage expected(png.columns, png.lines, Rgb{255, 255, 255});
     const int text_top = kLines + 3 + 11;
     draw_text(expected, 4, text_top, "120", 3, Rgb{0, 0, 0});
-    draw_text(expected, image.width - 4 - text_width("185", 3), text_top, "185", 3, Rgb{0, 0, 0});
+    draw_text(expected, png.columns - 4 - text_width("185", 3), text_top, "185", 3, Rgb{0, 0, 0});
     int black = 0;
-    for (int y = kLines; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const Rgb got = image.at(x, y);
-            const bool is_black = got.r == 0 && got.g == 0 && got.b == 0;
-            const Rgb want = expected.at(x, y);
-            EXPECT_EQ(is_black, want.r == 0) << "x " << x << " y " << y;
+    for (int y = kLines; y < png.lines; ++y)
+        for (int x = 0; x < png.columns; ++x) {
+            const auto k = static_cast<std::size_t>(y * png.columns + x);
+            const bool is_black = png.values[0][k] == 0 && png.values[1][k] == 0 && png.values[2][k] == 0;
+            EXPECT_EQ(is_black, expected.at(x, y).r == 0) << "x " << x << " y " << y;
             black += is_black ? 1 : 0;
         }
     EXPECT_GT(black, 0);
 }
 
-TEST(Preview, WithoutAMaskEveryPixelIsTintedAndFlatGroundIsEvenlyLit) {
-    ElevationPair flat;
-    flat.lines = 3;
-    flat.columns = 250;
-    flat.pixel_size = 5;
-    flat.pixels.assign(750, 42);
-    const RgbImage image = compose_preview(flat, flat, nullptr, 255, 1.0);
-    EXPECT_EQ(image.width, 250);
-    EXPECT_EQ(image.height, 3 + kLegendHeight);
-    // Flat ground faces the sky: the light is sin(45 degrees) everywhere, and
-    // one elevation takes the ramp's first colour.
-    const std::vector<double> shade = hillshade(flat, 1.0);
-    for (double s : shade) EXPECT_NEAR(s, std::sqrt(0.5), 1e-12);
-    const Rgb first = image.at(0, 0);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 250; ++x) {
-            const Rgb got = image.at(x, y);
-            EXPECT_TRUE(got.r == first.r && got.g == first.g && got.b == first.b);
-        }
-    EXPECT_FALSE(first.r == first.g && first.g == first.b);
+TEST(Preview, WithoutAMaskTheZeroBackgroundOfAResultStaysGrey) {
+    // A result: the channel (columns 10 to 14) holds elevations, the rest 0.
+    TempFolder dir;
+    ElevationPair result;
+    result.lines = kLines;
+    result.columns = kColumns;
+    result.pixel_size = 10;
+    for (int i = 0; i < kLines; ++i)
+        for (int j = 0; j < kColumns; ++j) result.pixels.push_back(j >= 10 && j <= 14 ? 100 + i : 0);
+    save_elevation_pair(dir / "cauce", result);
+    const BinaryRun run = run_tool({"preview", dir / "cauce", dir / "p.png"});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    const RasterRead png = read_raster(dir / "p.png");
+    for (int i = 0; i < kLines; ++i)
+        for (int j = 0; j < kColumns; ++j)
+            EXPECT_EQ(grey(png, static_cast<std::size_t>(i * png.columns + j)), !(j >= 10 && j <= 14))
+                << "line " << i << " column " << j;
 }
 
 TEST(Preview, HillshadeLightsSlopesFacingTheNorthWest) {
     // A slope rising to the south-east faces the light from the north-west;
-    // the opposite slope is in shadow.
+    // flat ground gets sin(45 degrees) of it; the opposite slope is in shadow.
+    GDALAllRegister();
     ElevationPair facing;
     facing.lines = 5;
     facing.columns = 5;
@@ -137,10 +135,18 @@ TEST(Preview, HillshadeLightsSlopesFacingTheNorthWest) {
         for (int j = 0; j < 5; ++j) facing.pixels.push_back(i + j);
     ElevationPair away = facing;
     for (int32_t& z : away.pixels) z = -z;
-    const double lit = hillshade(facing, 1.0)[12];
-    const double dark = hillshade(away, 1.0)[12];
-    EXPECT_GT(lit, std::sqrt(0.5));
-    EXPECT_LT(dark, 0.1);
+    ElevationPair flat = facing;
+    for (int32_t& z : flat.pixels) z = 42;
+    const int lit = hillshade(facing, 1.0)[12];
+    const int level = hillshade(flat, 1.0)[12];
+    const int dark = hillshade(away, 1.0)[12];
+    EXPECT_EQ(level, std::lround(1 + 254 * std::sqrt(0.5)));
+    EXPECT_GT(lit, level);
+    EXPECT_LT(dark, 30);
+    // A z factor below 1 flattens the slope towards the level's light.
+    const int gentle = hillshade(facing, 0.1)[12];
+    EXPECT_LT(gentle, lit);
+    EXPECT_GT(gentle, level);
 }
 
 }  // namespace

@@ -51,20 +51,35 @@ TEST(Progress, SpansMapAStepOntoItsPartOfTheLine) {
     std::free(buffer);
 }
 
-TEST(Arguments, ValuesFlagsAndNegativeNumbers) {
-    const OptionSet options{{"--nodata", "--scale"}, {"-q", "--all-touched"}};
-    const CommandLine line = parse_arguments({"a", "--nodata", "-9999", "-q", "b", "--scale=0.5"}, options);
+TEST(Arguments, GdalStyleOptions) {
+    const std::vector<OptionSpec> options = {{"--nodata", 1}, {"--scale", 1},           {"-q"},
+                                             {"--all-touched"}, {"--config", 2, true}, {"-of", 1, false, "--format"},
+                                             {"-co", 1, true},  {"-tr", 2}};
+    const CommandLine line = parse_arguments({"a", "--nodata", "-9999", "-q", "b", "--scale=0.5", "--config", "K",
+                                              "V", "--format", "HFA", "-co", "A=1", "-co", "B=2", "-tr", "5", "-5",
+                                              "--config", "L", "W"},
+                                             options);
     EXPECT_EQ(line.positional, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(line.value("--nodata"), "-9999");
     EXPECT_EQ(line.value("--scale"), "0.5");
+    EXPECT_EQ(line.value("-of"), "HFA");  // the alias is stored under the option's own name
+    EXPECT_EQ(line.words("-tr"), (std::vector<std::string>{"5", "-5"}));
+    EXPECT_EQ(line.occurrences("-co"), (std::vector<std::vector<std::string>>{{"A=1"}, {"B=2"}}));
+    EXPECT_EQ(line.occurrences("--config"), (std::vector<std::vector<std::string>>{{"K", "V"}, {"L", "W"}}));
     EXPECT_TRUE(line.has("-q"));
     EXPECT_FALSE(line.has("--all-touched"));
     EXPECT_THROW(parse_arguments({"-x"}, options), ToolError);
     EXPECT_THROW(parse_arguments({"--all-touched=1"}, options), ToolError);
+    EXPECT_THROW(parse_arguments({"-of", "GTiff", "--format", "HFA"}, options), ToolError);  // one option, twice
+    EXPECT_THROW(parse_arguments({"-tr", "5"}, options), ToolError);
+    EXPECT_THROW(parse_arguments({"--config=K"}, options), ToolError);
 
     EXPECT_EQ(parse_number("--scale", "-2.5e1"), -25.0);
     EXPECT_THROW(parse_number("--scale", "nan"), ToolError);
     EXPECT_THROW(parse_number("--scale", ""), ToolError);
+    EXPECT_THROW(parse_positive("--scale", "0"), ToolError);
+    EXPECT_THROW(parse_positive("--scale", "-10"), ToolError);
+    EXPECT_EQ(parse_positive("--scale", "0.1"), 0.1);
     EXPECT_EQ(parse_int32("--tone", "+7"), 7);
     EXPECT_EQ(parse_int32("--nodata", "-2147483648"), INT32_MIN);
     EXPECT_THROW(parse_int32("--tone", "2147483648"), ToolError);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "gis_fixture.hpp"
+#include "pair_files.hpp"
 #include "run_tool.hpp"
 #include "temp_folder.hpp"
 
@@ -70,8 +71,8 @@ TEST(RasterRoundTrip, ScaleRoundsHalvesAwayFromZeroAndBandIsChosen) {
     EXPECT_EQ(elevation_raw(dir / "a_m4.raw"), (std::vector<int32_t>{3, -3, 2, 1235}));
     EXPECT_EQ(read_file(dir / "a_m4.txt"), "1\n4\n4\n-3\n1235\n10\n");
 
-    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "b", "--band", "2", "--scale=-1"}).exit_status, 0);
-    EXPECT_EQ(elevation_raw(dir / "b_m4.raw"), (std::vector<int32_t>{-1, -2, -3, -4}));
+    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "b", "--band", "2", "--scale=0.5"}).exit_status, 0);
+    EXPECT_EQ(elevation_raw(dir / "b_m4.raw"), (std::vector<int32_t>{1, 1, 2, 2}));
 }
 
 TEST(RasterRoundTrip, PixelSizeFieldFollowsTheGeotransform) {
@@ -94,31 +95,113 @@ TEST(RasterRoundTrip, PixelSizeFieldFollowsTheGeotransform) {
         tiff.epsg = c.transform ? kUtmZone14 : 0;
         tiff.bands = {{9.0}};
         write_geotiff(dir / "one.tif", tiff);
-        ASSERT_EQ(run_tool({"import-dem", dir / "one.tif", dir / "one"}).exit_status, 0);
+        ASSERT_EQ(run_tool({"import-dem", dir / "one.tif", dir / "one", "--overwrite"}).exit_status, 0);
         EXPECT_EQ(read_file(dir / "one_m4.txt"), c.descriptor);
     }
 }
 
-TEST(RasterRoundTrip, ExportWritesOtherFormatsWithTheElevationPairsGrid) {
+TEST(RasterRoundTrip, BandScaleOffsetAndUnitAreAppliedOnImportAndKeptOnExport) {
+    TempFolder dir;
+    // An Int16 DEM stored as (metres - 100) * 10, with a hole marked -1.
+    TiffRecipe tiff;
+    tiff.columns = 2;
+    tiff.lines = 2;
+    tiff.type = GDT_Int16;
+    tiff.scale = 0.1;
+    tiff.offset = 100.0;
+    tiff.unit = "m";
+    tiff.nodata = -1;
+    tiff.bands = {{1000, 1005, -20, -1}};
+    write_geotiff(dir / "dem.tif", tiff);
+    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--scale", "10", "--nodata", "-32768"})
+                  .exit_status,
+              0);
+    // 200 m, 200.5 m and 98 m in decimetres.
+    EXPECT_EQ(elevation_raw(dir / "valle_m4.raw"), (std::vector<int32_t>{2000, 2005, 980, -32768}));
+    const RasterRead pair = read_raster(dir / "valle_m4.vrt");
+    EXPECT_DOUBLE_EQ(pair.scale, 0.1);
+    EXPECT_EQ(pair.unit, "m");
+
+    // The result of a run is in the same decimetres.
+    ElevationPair result;
+    result.lines = 2;
+    result.columns = 2;
+    result.pixel_size = 10;
+    result.pixels = {1995, 0, 0, 0};
+    save_elevation_pair(dir / "cauce", result);
+    MaskPair zone;
+    zone.lines = 2;
+    zone.columns = 2;
+    zone.pixels = {255, 0, 0, 0};
+    save_mask_pair(dir / "zona", zone);
+    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "scaled.tif", "--like", dir / "valle", "--mask", dir / "zona"})
+                  .exit_status,
+              0);
+    const RasterRead scaled = read_raster(dir / "scaled.tif");
+    EXPECT_EQ(scaled.type, GDT_Int32);
+    EXPECT_EQ(scaled.values[0], (std::vector<double>{1995, -9999, -9999, -9999}));
+    EXPECT_DOUBLE_EQ(scaled.scale, 0.1);
+    EXPECT_EQ(scaled.offset, 0.0);
+    EXPECT_EQ(scaled.unit, "m");
+    ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "metres.tif", "--like", dir / "valle", "--mask", dir / "zona",
+                        "--unscale"})
+                  .exit_status,
+              0);
+    const RasterRead metres = read_raster(dir / "metres.tif");
+    EXPECT_EQ(metres.type, GDT_Float32);
+    EXPECT_EQ(metres.values[0], (std::vector<double>{199.5, -9999, -9999, -9999}));
+    EXPECT_EQ(metres.scale, 1.0);
+    EXPECT_EQ(metres.unit, "m");
+
+    // The model itself goes back out with the nodata its import declared.
+    ASSERT_EQ(run_tool({"export", dir / "valle", dir / "dem_back.tif", "--like", dir / "valle", "--unscale"})
+                  .exit_status,
+              0);
+    const RasterRead back = read_raster(dir / "dem_back.tif");
+    EXPECT_EQ(back.values[0], (std::vector<double>{200, 200.5, 98, static_cast<float>(-3276.8)}));
+    EXPECT_EQ(back.nodata, static_cast<float>(-3276.8));
+}
+
+TEST(RasterRoundTrip, GdalStyleOutputOptions) {
     TempFolder dir;
     TiffRecipe tiff;
     tiff.columns = 3;
     tiff.lines = 2;
-    tiff.bands = {{1, 2, 3, 4, 5, 6}};
+    tiff.bands = {{1, 2, 3, 4, 5, -6}};
     write_geotiff(dir / "dem.tif", tiff);
-    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
-    // A result the console program could have written: same size, other values.
-    write_file(dir / "cauce_m4.raw", std::string("\x0a\0\0\0\0\0\0\0\xff\xff\xff\xff\0\0\0\0\x01\0\0\0\0\0\0\0", 24));
-    write_file(dir / "cauce_m4.txt", "2\n3\n4\n-1\n10\n10\n");
+    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--scale", "10"}).exit_status, 0);
 
-    const BinaryRun run = run_tool({"export", dir / "cauce", dir / "cauce.img", "--like", dir / "valle",
-                                    "--format", "HFA", "--nodata", "-9999"});
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-    const RasterRead back = read_raster(dir / "cauce.img");
-    EXPECT_EQ(back.transform, kTenMetreGrid);
-    EXPECT_TRUE(same_crs_as_epsg(back.crs_wkt, kUtmZone14));
-    EXPECT_EQ(back.values[0], (std::vector<double>{10, -9999, -1, -9999, 1, -9999}));
-    EXPECT_EQ(back.nodata, -9999.0);
+    // Creation options and a smaller pixel type.
+    ASSERT_EQ(run_tool({"export", dir / "valle", dir / "small.tif", "--like", dir / "valle", "-co", "COMPRESS=DEFLATE",
+                        "-co", "TILED=YES", "-ot", "Int16"})
+                  .exit_status,
+              0);
+    const RasterRead small = read_raster(dir / "small.tif");
+    EXPECT_EQ(small.type, GDT_Int16);
+    EXPECT_EQ(small.values[0], (std::vector<double>{10, 20, 30, 40, 50, -60}));
+    EXPECT_EQ(metadata_item(dir / "small.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+    const BinaryRun negative =
+        run_tool({"export", dir / "valle", dir / "u.tif", "--like", dir / "valle", "-ot", "UInt16"});
+    EXPECT_EQ(negative.exit_status, 1);
+    EXPECT_NE(negative.err.find("el valor -60 de la linea 1, columna 2 no cabe en pixeles UInt16"), std::string::npos)
+        << negative.err;
+
+    // Another format, whose scale lives in GDAL's side file: it moves with it.
+    ASSERT_EQ(run_tool({"export", dir / "valle", dir / "grid.asc", "--like", dir / "valle", "-of", "AAIGrid"})
+                  .exit_status,
+              0);
+    const RasterRead grid = read_raster(dir / "grid.asc");
+    EXPECT_EQ(grid.transform, kTenMetreGrid);
+    EXPECT_TRUE(same_crs_as_epsg(grid.crs_wkt, kUtmZone14));
+    EXPECT_DOUBLE_EQ(grid.scale, 0.1);
+    // Without side files (a GDAL configuration option) the scale would be lost: refused.
+    const BinaryRun lost = run_tool({"export", dir / "valle", dir / "lost.asc", "--like", dir / "valle", "-of",
+                                     "AAIGrid", "--config", "GDAL_PAM_ENABLED", "NO"});
+    EXPECT_EQ(lost.exit_status, 1);
+    EXPECT_EQ(lost.err, "\n lorvantide-raster: el formato AAIGrid no guarda la escala 0.1 ni el desplazamiento 0 de "
+                        "la banda: use --unscale o elija otro formato (-of GTiff) \n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "lost.asc"));
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
 }
 
 }  // namespace

@@ -48,6 +48,10 @@ grid() { gdalinfo "$1" | grep -E '^(Size is|Origin =|Pixel Size =)'; }
     fail "cauce.tif has another CRS than valle.tif"
 gdalinfo cauce.tif | grep -q 'Type=Int32' || fail "cauce.tif is not 32-bit"
 gdalinfo cauce.tif | grep -q 'NoData Value=-9999$' || fail "cauce.tif declares no nodata -9999"
+gdalinfo cauce.tif | grep -q 'Offset: 0, *Scale:0.1$' || fail "cauce.tif does not state the scale 0.1 of decimetres"
+# Exactly the zone's pixels are data: 3468 of 32000.
+gdalinfo -stats cauce.tif | grep -q 'STATISTICS_VALID_PERCENT=10.84$' || fail "cauce.tif has data outside the zone"
+rm -f cauce.tif.aux.xml
 
 # The preview: 160 columns widened to 200 for the legend, 200 lines plus 30 of legend, RGB.
 gdalinfo cauce.png | grep -q '^Size is 200, 230$' || fail "cauce.png is not 200 x 230"

@@ -1,0 +1,56 @@
+// An elevation model read from a band of any GDAL raster as the integers the
+// console program computes with: each valid value in the band's own units
+// (raw * band scale + band offset, when the band states them) times a
+// positive scale, rounded to the nearest integer, halves away from zero. The
+// model can be put on another CRS or pixel size on the way in (GDAL's warper).
+#pragma once
+
+#include <gdal.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dem_warp.hpp"
+#include "gdal_env.hpp"
+#include "georef.hpp"
+#include "progress.hpp"
+
+struct ScaledDem {
+    std::vector<int32_t> values;  // line by line; 0 where there is no data
+    std::vector<uint8_t> valid;   // 0 where the source has no data (nodata, mask, NaN, outside a warp)
+    std::size_t holes = 0;        // pixels without data
+    int32_t lowest = 0;           // the lowest valid value
+};
+
+class DemSource {
+public:
+    DemSource(const std::string& path, int band, const WarpRequest& warp);
+
+    // The grid the values are read on (the warped one, when warped).
+    const Georef& grid() const { return grid_; }
+    // The band's scale, offset and unit type (1, 0 and "" when it states none).
+    double band_scale() const { return band_scale_; }
+    double band_offset() const { return band_offset_; }
+    const std::string& unit() const { return unit_; }
+    // The files the source is made of.
+    std::vector<std::string> files() const;
+
+    // Every pixel, scaled by `scale` (positive). Refuses a raster without
+    // any valid pixel and a value that leaves the signed 32-bit range.
+    ScaledDem read(double scale, ProgressSpan& progress) const;
+
+private:
+    std::string path_;
+    Dataset dataset_;
+    Dataset warped_;
+    GDALRasterBandH band_ = nullptr;
+    Georef grid_;
+    double band_scale_ = 1.0;
+    double band_offset_ = 0.0;
+    std::string unit_;
+};
+
+// `value` times `scale`, rounded to the nearest integer (halves away from
+// zero); a result outside the signed 32-bit range is refused, never wrapped.
+int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column);

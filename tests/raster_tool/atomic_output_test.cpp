@@ -1,0 +1,135 @@
+// Outputs are never half-replaced: an existing output is refused unless
+// --overwrite, a failed or interrupted command leaves the earlier files as
+// they were and no temporary behind, and no output may be an input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+
+#include "gis_fixture.hpp"
+#include "run_tool.hpp"
+#include "temp_folder.hpp"
+
+namespace {
+
+class AtomicOutputs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TiffRecipe tiff;
+        tiff.columns = 4;
+        tiff.lines = 3;
+        tiff.bands = {std::vector<double>(12, 50.0)};
+        write_geotiff(dir / "dem.tif", tiff);
+        tiff.bands = {std::vector<double>(12, 70.0)};
+        write_geotiff(dir / "dem2.tif", tiff);
+        const BinaryRun first = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
+        ASSERT_EQ(first.exit_status, 0) << first.err;
+        ASSERT_EQ(run_tool({"export", dir / "valle", dir / "out.tif", "--like", dir / "valle"}).exit_status, 0);
+        earlier = files();
+    }
+
+    // The bytes of every file the setup made.
+    std::vector<std::string> files() const {
+        std::vector<std::string> bytes;
+        for (const char* name : {"valle_m4.raw", "valle_m4.txt", "valle_m4.vrt", "out.tif"})
+            bytes.push_back(read_file(dir / name));
+        return bytes;
+    }
+
+    // The tool run with a file size limit of 512 bytes: larger writes fail.
+    BinaryRun run_with_small_files(const std::vector<std::string>& arguments) {
+        std::vector<std::string> words = {"-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\"", raster_tool_binary()};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return run_child({"/bin/sh", words, ".", "", {}, 0});
+    }
+
+    BinaryRun run_with_rename_fault(const std::vector<std::string>& arguments, const std::string& name,
+                                    const std::string& value) {
+        std::map<std::string, std::string> env = {{"LD_PRELOAD", RENAME_FAULT_SHIM}, {name, value}};
+        // A preloaded library comes before the sanitizer's runtime.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        env["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+        return run_child({raster_tool_binary(), arguments, ".", "", env, 0});
+    }
+
+    TempFolder dir;
+    std::vector<std::string> earlier;
+};
+
+TEST_F(AtomicOutputs, ExistingOutputsAreReplacedOnlyWithOverwriteKeepingLinksAndPermissions) {
+    const BinaryRun refused = run_tool({"import-dem", dir / "dem2.tif", dir / "valle"});
+    EXPECT_EQ(refused.exit_status, 1);
+    EXPECT_EQ(refused.err, "\n lorvantide-raster: ya existe " + (dir / "valle_m4.raw") +
+                               "; use --overwrite para reemplazarlo \n");
+    EXPECT_EQ(run_tool({"export", dir / "valle", dir / "out.tif", "--like", dir / "valle"}).exit_status, 1);
+    EXPECT_EQ(files(), earlier);
+
+    ASSERT_EQ(::chmod((dir / "valle_m4.raw").c_str(), 0640), 0);
+    const BinaryRun replaced = run_tool({"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"});
+    ASSERT_EQ(replaced.exit_status, 0) << replaced.err;
+    EXPECT_EQ(elevation_raw(dir / "valle_m4.raw"), std::vector<int32_t>(12, 70));
+    struct stat status {};
+    ASSERT_EQ(::stat((dir / "valle_m4.raw").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+
+    // An output named through a symbolic link replaces the file it points to.
+    std::filesystem::create_symlink("out.tif", dir / "link.tif");
+    ASSERT_EQ(run_tool({"export", dir / "valle", dir / "link.tif", "--like", dir / "valle", "--overwrite"}).exit_status,
+              0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.tif"));
+    EXPECT_EQ(read_raster(dir / "out.tif").values[0], std::vector<double>(12, 70.0));
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(AtomicOutputs, AFailedWriteLeavesTheEarlierFilesAsTheyWere) {
+    // The raw file and descriptor fit in 512 bytes, the georeferencing does not.
+    const BinaryRun sidecar = run_with_small_files({"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"});
+    EXPECT_EQ(sidecar.exit_status, 1);
+    EXPECT_EQ(sidecar.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.vrt") + " \n");
+    // A tiled GeoTIFF holds a whole 256 x 256 tile.
+    const BinaryRun tiff = run_with_small_files(
+        {"export", dir / "valle", dir / "out.tif", "--like", dir / "valle", "--overwrite", "-co", "TILED=YES", "-q"});
+    EXPECT_EQ(tiff.exit_status, 1);
+    EXPECT_EQ(tiff.err.rfind("\n lorvantide-raster: no se puede escribir " + (dir / "out.tif"), 0), 0u) << tiff.err;
+    EXPECT_EQ(files(), earlier);
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(AtomicOutputs, AnInterruptedCommandRemovesItsTemporaries) {
+    const std::vector<std::string> import = {"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"};
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        // The signal comes when every output is written, before the first is put in place.
+        const BinaryRun killed = run_with_rename_fault(import, "RENAME_FAULT_SIGNAL", std::to_string(number));
+        EXPECT_EQ(killed.exit_status, 128 + number);
+        EXPECT_EQ(files(), earlier);
+        EXPECT_EQ(temporaries_in(dir.path()), 0) << "signal " << number;
+    }
+    const BinaryRun failed = run_with_rename_fault(import, "RENAME_FAULT_FAIL", "1");
+    EXPECT_EQ(failed.exit_status, 1);
+    EXPECT_EQ(failed.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.raw") +
+                              " (no se puede poner en su sitio) \n");
+    EXPECT_EQ(files(), earlier);
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(AtomicOutputs, NoOutputIsAnInputOfTheCommand) {
+    const std::string valle = dir / "valle";
+    const auto refused = [&](const std::vector<std::string>& arguments, const std::string& output,
+                             const std::string& input) {
+        const BinaryRun run = run_tool(arguments);
+        EXPECT_EQ(run.exit_status, 1);
+        EXPECT_EQ(run.err, "\n lorvantide-raster: la salida " + output + " es tambien una entrada de la orden (" +
+                               input + "): elija otro nombre \n");
+    };
+    // A mask named like the model's pair would be written over it.
+    refused({"import-mask", dir / "dem.tif", valle + "_m4", "--like", valle}, valle + "_m4.raw", valle + "_m4.raw");
+    refused({"export", valle, valle + "_m4.raw", "--like", valle, "--overwrite"}, valle + "_m4.raw",
+            valle + "_m4.raw");
+    refused({"preview", valle, valle + "_m4.vrt", "--overwrite"}, valle + "_m4.vrt", valle + "_m4.vrt");
+    refused({"import-dem", valle + "_m4.vrt", valle, "--overwrite"}, valle + "_m4.raw", valle + "_m4.raw");
+    EXPECT_EQ(files(), earlier);
+}
+
+}  // namespace
