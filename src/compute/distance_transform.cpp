@@ -20,19 +20,15 @@ int64_t floor_div(int64_t a, int64_t b) {
 // Squared distances from which floor(8 * sqrt(d2)) reaches kFarAway.
 constexpr int64_t kFarSquare = (int64_t{kFarAway} * kFarAway) / 64 + 1;
 
-// floor(8 * sqrt(d2)), clamped to kFarAway, for a line of squared distances.
-// The square root of a whole number below 2^52 is correctly rounded and never
-// lies within rounding of a whole number unless it is one, and 8 * sqrt(d2)
-// is exactly the rounded sqrt(64 d2) (a power of two scales the rounding too),
-// so the floor is exact. Held below kFarSquare, d2 fits in 32 bits: the loop
-// takes several pixels at a time.
-void eighths_of(const int64_t* d2, uint16_t* row, int32_t columns) {
-    for (int32_t u = 0; u < columns; ++u) {
-        const int64_t x = d2[u];
-        const auto held = static_cast<int32_t>(x < kFarSquare ? x : kFarSquare);
-        const auto eighths = static_cast<int32_t>(8.0 * std::sqrt(static_cast<double>(held)));
-        row[u] = x < kFarSquare ? static_cast<uint16_t>(eighths) : kFarAway;
-    }
+// floor(8 * sqrt(d2)), clamped to kFarAway, for a line of squared distances
+// already held at kFarSquare. The square root of a whole number below 2^52 is
+// correctly rounded and never lies within rounding of a whole number unless it
+// is one, and 8 * sqrt(d2) is exactly the rounded sqrt(64 d2) (a power of two
+// scales the rounding too), so the floor is exact; kFarSquare itself gives
+// 65535. In 32 bits, so that the loop takes several pixels at a time.
+void eighths_of(const int32_t* d2, uint16_t* row, int32_t columns) {
+    for (int32_t u = 0; u < columns; ++u)
+        row[u] = static_cast<uint16_t>(static_cast<int32_t>(8.0 * std::sqrt(static_cast<double>(d2[u]))));
 }
 
 // floor((u^2 - k^2 + g2u - g2k) / (2 (u - k))), where the lower envelope moves
@@ -60,7 +56,7 @@ int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_li
 // 65535 pixels or more, so wherever it would be the lowest the distance is
 // held at kFarAway all the same; a line whose columns all lack it stays
 // kFarAway. `d2` is scratch room for the line's squared distances.
-void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t, int64_t* d2) {
+void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t, int32_t* d2) {
     const bool short_line = columns < (1 << 20);
     for (int32_t j = 0; j < columns; ++j) g2[j] = int64_t{row[j]} * row[j];
     auto f = [g2](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[k]; };
@@ -83,7 +79,7 @@ void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int3
     }
     if (q < 0) return;  // no column holds the tone: the line stays kFarAway
     for (int32_t u = columns - 1; u >= 0; --u) {
-        d2[u] = f(u, s[q]);
+        d2[u] = static_cast<int32_t>(std::min(f(u, s[q]), kFarSquare));
         if (u == t[q]) --q;
     }
     eighths_of(d2, row, columns);
@@ -167,8 +163,8 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
     // Along each line, a band of lines per thread: the nearest marked corner
     // of any column.
     split_in_bands(lines, threads, [&](int64_t first, int64_t end) {
-        std::vector<int64_t> g2(width), d2(width);
-        std::vector<int32_t> s(width), t(width);
+        std::vector<int64_t> g2(width);
+        std::vector<int32_t> s(width), t(width), d2(width);
         for (int64_t i = first; i < end; ++i)
             envelope_line(dist + static_cast<std::size_t>(i) * width, static_cast<int32_t>(width), g2.data(),
                           s.data(), t.data(), d2.data());
