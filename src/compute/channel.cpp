@@ -34,8 +34,7 @@ void set_up(const ChannelInputs& inputs, const ChannelParameters& parameters, Gr
             // Without water bodies the perimeter grid is not read at all.
             if (perim) {
                 const unsigned char* shore = inputs.tab_perim[i];
-                for (std::size_t j = 0; j < n; ++j)
-                    if (shore[j] == perim_tone) lim[j] = 1;
+                for (std::size_t j = 0; j < n; ++j) lim[j] = shore[j] == perim_tone ? 1 : lim[j];
             }
         }
     });
