@@ -108,7 +108,7 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
         start_gdal(quiet);
         Progress progress(err, err_is_terminal && !quiet);
         Warnings warnings(err, !quiet);
-        CommandContext context{progress, warnings, line.has("--overwrite")};
+        CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out};
         command->run(line, context);
         return 0;
     } catch (const ToolError& error) {
