@@ -1,6 +1,9 @@
 // What every command gets besides its own options: where its progress and
-// warnings go, and whether existing outputs may be replaced (--overwrite).
+// warnings go, whether existing outputs may be replaced (--overwrite), and
+// where a command that ends with a summary prints it.
 #pragma once
+
+#include <cstdio>
 
 #include "progress.hpp"
 #include "warnings.hpp"
@@ -9,4 +12,5 @@ struct CommandContext {
     Progress& progress;
     Warnings& warnings;
     bool overwrite = false;
+    std::FILE* summary = nullptr;  // standard output; nullptr with -q
 };

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "channel_command.hpp"
 #include "export_pair.hpp"
 #include "import_dem.hpp"
 #include "import_mask.hpp"
@@ -117,6 +118,58 @@ const char* const kPreviewHelp =
     "  -of FORMATO       formato de GDAL (por omision PNG; --format es lo mismo)\n"
     "  -co NOMBRE=VALOR  opcion de creacion del formato (repetible)\n";
 
+const char* const kChannelHelp =
+    "Uso: lorvantide-raster channel --dem MDE -o SALIDA --banks SRC --zone SRC --contour SRC\n"
+    "                               --railing-height H --contour-altitude A [--lakes SRC]\n"
+    "                               [--scale S] [--conditioned SALIDA_MDE] [--nodata V] [--unscale]\n"
+    "                               [-of FORMATO] [-co NOMBRE=VALOR]... [-ot TIPO]\n"
+    "\n"
+    "Calcula el modelo de elevacion del cauce sin el dialogo de lorvantide, con el mismo\n"
+    "calculo: lee el MDE como import-dem, lleva las orillas, la zona del cauce, la curva\n"
+    "de nivel limite y los lagos a su rejilla como import-mask, y escribe SALIDA con las\n"
+    "elevaciones del cauce (los valores de la ruta import-dem, lorvantide y export con la\n"
+    "misma escala); fuera de la zona del cauce, sin dato.\n"
+    "\n"
+    "  --dem MDE           el modelo de elevacion (banda 1, cualquier raster de GDAL)\n"
+    "  -o SALIDA           las elevaciones del cauce\n"
+    "  --conditioned SALIDA_MDE  ademas, el MDE con el cauce grabado: la misma rejilla,\n"
+    "                      tipo, valor sin dato, escala y georreferencia, y en cada\n"
+    "                      pixel del cauce su elevacion ((elevacion - desplazamiento) /\n"
+    "                      escala, redondeada al entero mas cercano si el tipo es entero)\n"
+    "Fuentes (capas vectoriales o rasters de clases sobre la rejilla del MDE):\n"
+    "  --banks SRC         las orillas del rio (el barandal)\n"
+    "  --zone SRC          la zona del cauce: sus pixeles reciben una elevacion\n"
+    "  --contour SRC       la curva de nivel que limita la zona\n"
+    "  --lakes SRC         los cuerpos de agua (su perimetro o sus poligonos), si los hay\n"
+    "  --banks-layer CAPA, --zone-layer CAPA, --contour-layer CAPA, --lakes-layer CAPA\n"
+    "                      la capa de cada fuente vectorial, necesaria si hay varias\n"
+    "  --banks-where EXPR, --zone-where EXPR, --contour-where EXPR, --lakes-where EXPR\n"
+    "                      filtro de atributos (OGR SQL, p. ej. \"elev = 210\")\n"
+    "  --banks-class V, --zone-class V, --contour-class V, --lakes-class V\n"
+    "                      en un raster de clases, los pixeles que valen V (por omision\n"
+    "                      todo pixel valido no nulo)\n"
+    "  --all-touched       en las capas vectoriales, todo pixel que toque un objeto\n"
+    "  --assume-crs SRC    el SRC de las fuentes que no declaran ninguno\n"
+    "Alturas, en las unidades del MDE:\n"
+    "  --railing-height H  altura del barandal sobre el lecho\n"
+    "  --contour-altitude A  altitud de la curva de nivel limite\n"
+    "  --scale S           resolucion entera del calculo: el MDE y las alturas se\n"
+    "                      multiplican por S y se redondean como en import-dem (por\n"
+    "                      omision 100: centesimas, centimetros para un MDE en metros)\n"
+    "Salida:\n"
+    "  --nodata V          valor sin dato fuera de la zona (por omision -9999); se\n"
+    "                      rechaza si un pixel del cauce vale V\n"
+    "  --unscale           valores reales en las unidades del MDE en vez de los enteros\n"
+    "                      del calculo con la escala de banda 1/S\n"
+    "  -of FORMATO         formato de GDAL de las dos salidas (por omision GTiff;\n"
+    "                      --format es lo mismo)\n"
+    "  -co NOMBRE=VALOR    opcion de creacion del formato (repetible)\n"
+    "  -ot TIPO            tipo de SALIDA: Int32 (por omision), Int16 o UInt16; con\n"
+    "                      --unscale, Float32 (por omision) o Float64\n"
+    "\n"
+    "Al final da un resumen en la salida estandar: pixeles del cauce, elevaciones\n"
+    "extremas en las unidades del MDE y busquedas sin resultado.\n";
+
 std::optional<int32_t> optional_int(const CommandLine& line, const std::string& name) {
     if (const auto text = line.value(name)) return parse_int32(name, *text);
     return std::nullopt;
@@ -149,6 +202,46 @@ GDALDataType type_option(const std::string& text) {
 
 const OptionSpec kFormat{"-of", 1, false, "--format"};
 const OptionSpec kCreation{"-co", 1, true};
+
+
+// A source of channel: SRC and its options --NAME-layer, --NAME-where, --NAME-class.
+std::optional<SourceChoice> channel_source(const CommandLine& line, const std::string& name) {
+    const std::string option = "--" + name;
+    const std::string prefix = option + "-";
+    const auto path = line.value(option);
+    if (!path) {
+        for (const char* part : {"layer", "where", "class"})
+            if (line.has(prefix + part)) throw ToolError(prefix + part + " necesita " + option + " SRC");
+        return std::nullopt;
+    }
+    SourceChoice choice;
+    choice.path = *path;
+    choice.layer = line.value(prefix + "layer");
+    choice.where = line.value(prefix + "where");
+    if (const auto value = line.value(prefix + "class")) choice.class_value = parse_number(prefix + "class", *value);
+    choice.all_touched = line.has("--all-touched");
+    choice.assume_crs = line.value("--assume-crs");
+    choice.option_prefix = prefix;
+    choice.shared_options = true;
+    return choice;
+}
+
+std::vector<OptionSpec> channel_options() {
+    std::vector<OptionSpec> options = {{"--dem", 1}, {"-o", 1}, {"--conditioned", 1}};
+    for (const char* name : {"--banks", "--zone", "--contour", "--lakes"})
+        for (const char* part : {"", "-layer", "-where", "-class"}) options.push_back({std::string(name) + part, 1});
+    options.insert(options.end(), {{"--railing-height", 1},
+                                   {"--contour-altitude", 1},
+                                   {"--scale", 1},
+                                   {"--all-touched"},
+                                   {"--assume-crs", 1},
+                                   {"--nodata", 1},
+                                   {"--unscale"},
+                                   kFormat,
+                                   kCreation,
+                                   {"-ot", 1}});
+    return options;
+}
 
 }  // namespace
 
@@ -238,6 +331,34 @@ const std::vector<CommandSpec>& command_table() {
              if (const auto z = line.value("--zfactor")) options.z_factor = parse_positive("--zfactor", *z);
              options.format = format_of(line, "PNG");
              preview(options, context);
+         }},
+        {"channel",
+         {},
+         channel_options(),
+         kChannelHelp,
+         [](const CommandLine& line, CommandContext& context) {
+             ChannelOptions options;
+             options.dem = required(line, "--dem", "channel");
+             options.output = required(line, "-o", "channel");
+             options.conditioned = line.value("--conditioned");
+             const auto needed = [&line](const std::string& name) {
+                 const auto source = channel_source(line, name);
+                 if (!source) throw ToolError("channel necesita la opcion --" + name);
+                 return *source;
+             };
+             options.banks = needed("banks");
+             options.zone = needed("zone");
+             options.contour = needed("contour");
+             options.lakes = channel_source(line, "lakes");
+             options.railing_height = parse_number("--railing-height", required(line, "--railing-height", "channel"));
+             options.contour_altitude =
+                 parse_number("--contour-altitude", required(line, "--contour-altitude", "channel"));
+             if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
+             if (const auto nodata = line.value("--nodata")) options.nodata = parse_number("--nodata", *nodata);
+             options.unscale = line.has("--unscale");
+             if (const auto type = line.value("-ot")) options.type = type_option(*type);
+             options.format = format_of(line, "GTiff");
+             channel_command(options, context);
          }},
     };
     return table;

@@ -15,9 +15,10 @@ const char* const kUsage =
     "Uso: lorvantide-raster ORDEN ARGUMENTOS [opciones]\n"
     "\n"
     "Lleva datos SIG (cualquier formato de GDAL) a los pares raster de lorvantide\n"
-    "y de vuelta. Los nombres van sin extension, como en el dialogo de lorvantide:\n"
-    "DIR/NOMBRE es DIR/NOMBRE_m4.raw + DIR/NOMBRE_m4.txt (par de elevacion) o\n"
-    "DIR/NOMBRE.raw + DIR/NOMBRE.txt (par de mascara).\n"
+    "y de vuelta, o calcula el cauce en una sola orden (channel). Los nombres van\n"
+    "sin extension, como en el dialogo de lorvantide: DIR/NOMBRE es\n"
+    "DIR/NOMBRE_m4.raw + DIR/NOMBRE_m4.txt (par de elevacion) o DIR/NOMBRE.raw +\n"
+    "DIR/NOMBRE.txt (par de mascara).\n"
     "\n"
     "Ordenes:\n"
     "  import-dem SRC DIR/NOMBRE [--scale S] [--nodata V] [-t_srs SRC] [-tr X Y] ...\n"
@@ -30,6 +31,9 @@ const char* const kUsage =
     "      y la unidad del MDE\n"
     "  preview DIR/PAR SALIDA.png [--mask DIR/CAUCE] [--relief DIR/MDE] ...\n"
     "      una imagen: sombreado del relieve, el cauce en color y una leyenda\n"
+    "  channel --dem MDE -o SALIDA --banks SRC --zone SRC --contour SRC ...\n"
+    "      el calculo de lorvantide en una orden, de los datos SIG a las elevaciones\n"
+    "      del cauce (y, con --conditioned, al MDE con el cauce grabado)\n"
     "\n"
     "Opciones comunes: --overwrite, -q, --config CLAVE VALOR; --help, --version.\n"
     "lorvantide-raster ORDEN --help da las opciones de cada orden.\n"
@@ -108,7 +112,7 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
         start_gdal(quiet);
         Progress progress(err, err_is_terminal && !quiet);
         Warnings warnings(err, !quiet);
-        CommandContext context{progress, warnings, line.has("--overwrite")};
+        CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out};
         command->run(line, context);
         return 0;
     } catch (const ToolError& error) {

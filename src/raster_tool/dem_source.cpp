@@ -51,6 +51,10 @@ DemSource::DemSource(const std::string& path, int band, const WarpRequest& warp)
     const double offset = GDALGetRasterOffset(own, &has);
     if (has) band_offset_ = offset;
     if (const char* unit = GDALGetRasterUnitType(own)) unit_ = unit;
+    data_type_ = GDALGetRasterDataType(own);
+    const double nodata = GDALGetRasterNoDataValue(own, &has);
+    if (has) nodata_ = nodata;
+    band_number_ = band;
     if (warp.wanted()) warped_ = warp_source(original, path, warp);
     auto* reading = warped_ ? static_cast<GDALDatasetH>(warped_.get()) : original;
     band_ = band_of(reading, band, path);

@@ -8,6 +8,7 @@
 #include <gdal.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ public:
     double band_scale() const { return band_scale_; }
     double band_offset() const { return band_offset_; }
     const std::string& unit() const { return unit_; }
+    // The source band's own pixel type and nodata value (raw, before its
+    // scale and offset), whatever a warp reads it as.
+    GDALDataType data_type() const { return data_type_; }
+    const std::optional<double>& nodata() const { return nodata_; }
+    // The source as opened, never warped, and the band read from it.
+    GDALDatasetH dataset() const { return static_cast<GDALDatasetH>(dataset_.get()); }
+    int band() const { return band_number_; }
     // The files the source is made of.
     std::vector<std::string> files() const;
 
@@ -49,6 +57,9 @@ private:
     double band_scale_ = 1.0;
     double band_offset_ = 0.0;
     std::string unit_;
+    GDALDataType data_type_ = GDT_Unknown;
+    std::optional<double> nodata_;
+    int band_number_ = 1;
 };
 
 // `value` times `scale`, rounded to the nearest integer (halves away from

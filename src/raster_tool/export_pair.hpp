@@ -18,9 +18,6 @@
 #include "command_context.hpp"
 #include "raster_writer.hpp"
 
-// The value outside the channel when --mask is given without --nodata.
-inline constexpr double kDefaultNodata = -9999.0;
-
 struct ExportOptions {
     std::string name;    // DIR/RESULT
     std::string output;

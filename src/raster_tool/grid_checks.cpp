@@ -108,7 +108,7 @@ std::string describe_grid(const Georef& georef) {
     return text;
 }
 
-std::vector<std::string> pixel_warnings(const Georef& georef, const std::string& source) {
+std::vector<std::string> pixel_warnings(const Georef& georef, const std::string& source, bool descriptor) {
     std::vector<std::string> warnings;
     if (!georef.has_transform) return warnings;
     const auto& t = georef.transform;
@@ -132,7 +132,7 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
                            number_text(std::min(width, height)) + " " + number_text(std::min(width, height)) +
                            " (o con gdalwarp -tr)");
     }
-    if (width < 0.5 && !(srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))))
+    if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))))
         warnings.push_back("el pixel de " + source + " mide " + number_text(width) +
                            ", menos de media unidad: el descriptor guarda 0 como tamano de pixel");
     return warnings;

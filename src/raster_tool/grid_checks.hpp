@@ -28,5 +28,6 @@ std::vector<std::string> grid_differences(const Georef& grid, const Georef& dem)
 std::string describe_grid(const Georef& georef);
 
 // Warnings about pixels that are not what the ring search assumes: a CRS in
-// degrees, pixels that are not square, pixels narrower than half a unit.
-std::vector<std::string> pixel_warnings(const Georef& georef, const std::string& source);
+// degrees, pixels that are not square, and, when the grid goes into a
+// descriptor, pixels narrower than half a unit (it stores 0 for them).
+std::vector<std::string> pixel_warnings(const Georef& georef, const std::string& source, bool descriptor = true);

@@ -73,7 +73,7 @@ std::string user_crs(const std::string& text) {
 std::string source_crs(const std::string& own, const SourceChoice& choice, const Georef& grid,
                        const std::string& grid_name, Warnings& warnings) {
     if (!own.empty()) {
-        if (choice.assume_crs)
+        if (choice.assume_crs && !choice.shared_options)
             throw ToolError(choice.path + " ya declara su SRC (" + crs_name(own) +
                             "): --assume-crs es solo para fuentes sin SRC");
         if (grid.crs_wkt.empty())
@@ -127,8 +127,8 @@ OGRLayerH chosen_layer(GDALDatasetH source, const SourceChoice& choice) {
         return layer;
     }
     if (GDALDatasetGetLayerCount(source) != 1)
-        throw ToolError(choice.path + " tiene varias capas; elija una con --layer (capas: " + layer_names(source) +
-                        ")");
+        throw ToolError(choice.path + " tiene varias capas; elija una con " + choice.option_prefix + "layer (capas: " +
+                        layer_names(source) + ")");
     return GDALDatasetGetLayer(source, 0);
 }
 
@@ -145,10 +145,13 @@ GridSource::GridSource(const SourceChoice& choice)
     vector_ = GDALDatasetGetLayerCount(source) > 0 && (GDALGetRasterCount(source) == 0 || choice.layer || choice.where);
     if (!vector_ && GDALGetRasterCount(source) == 0)
         throw ToolError(choice.path + " no tiene ni bandas raster ni capas vectoriales");
-    if (!vector_ && (choice.layer || choice.where || choice.all_touched))
-        throw ToolError(choice.path + " es un raster: --layer, --where y --all-touched son para capas vectoriales");
+    const std::string& prefix = choice.option_prefix;
+    if (!vector_ && (choice.layer || choice.where || (choice.all_touched && !choice.shared_options)))
+        throw ToolError(choice.path + " es un raster: " + prefix + "layer" + (choice.shared_options ? " y " : ", ") +
+                        prefix + "where" + (choice.shared_options ? "" : " y --all-touched") +
+                        " son para capas vectoriales");
     if (vector_ && choice.class_value)
-        throw ToolError(choice.path + " es una capa vectorial: --class es para rasters de clases");
+        throw ToolError(choice.path + " es una capa vectorial: " + prefix + "class es para rasters de clases");
 }
 
 std::vector<std::string> GridSource::files() const {
@@ -207,7 +210,7 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     if (choice_.where) {
         CPLErrorReset();
         if (OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
-            throw ToolError("el filtro --where no es valido para la capa " + layer_name + ": " + *choice_.where +
+            throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " + layer_name + ": " + *choice_.where +
                             gdal_detail());
     }
     const std::string crs = source_crs(wkt_of(OGR_L_GetSpatialRef(layer)), choice_, grid, grid_name, warnings);

@@ -33,6 +33,13 @@ struct SourceChoice {
     bool all_touched = false;
     // The CRS of a source that states none, as GDAL takes it ("EPSG:32614").
     std::optional<std::string> assume_crs;
+    // How the options that choose this source start, for messages: "--" for
+    // import-mask's --layer, --where and --class, "--zone-" for --zone-layer...
+    std::string option_prefix = "--";
+    // all_touched and assume_crs were given once for several sources: they
+    // apply to the sources they fit (vector layers; sources without a CRS)
+    // and are never refused on the others.
+    bool shared_options = false;
 };
 
 class GridSource {

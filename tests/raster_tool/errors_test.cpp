@@ -133,7 +133,7 @@ TEST_F(RasterToolErrors, UnwritableOutputs) {
 }
 
 TEST_F(RasterToolErrors, CommandLineMistakes) {
-    expect_failure({}, "falta la orden (import-dem, import-mask, export o preview); vea lorvantide-raster --help");
+    expect_failure({}, "falta la orden (import-dem, import-mask, export, preview o channel); vea lorvantide-raster --help");
     expect_failure({"convert"}, "orden desconocida: convert; vea lorvantide-raster --help");
     expect_failure({"import-dem", dir / "dem.tif"}, "import-dem necesita SRC y DIR/NOMBRE (se dieron 1 argumentos)");
     expect_failure({"import-dem", dir / "dem.tif", dir / "x", "--sacle", "2"}, "opcion desconocida: --sacle");
@@ -214,7 +214,8 @@ TEST(RasterToolHelp, GeneralAndPerCommandHelpAndVersionOnStandardOutput) {
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Uso: lorvantide-raster ORDEN ARGUMENTOS [opciones]\n", 0), 0u);
-    for (const char* command : {"import-dem SRC", "import-mask SRC", "export DIR/RESULTADO", "preview DIR/PAR"})
+    for (const char* command : {"import-dem SRC", "import-mask SRC", "export DIR/RESULTADO", "preview DIR/PAR",
+                                "channel --dem MDE"})
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
 
     // Each command's help, and the manual page, name every option the command takes.

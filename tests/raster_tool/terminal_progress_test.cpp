@@ -1,4 +1,5 @@
-// Progress appears when standard error is a terminal, and -q silences it.
+// Progress appears when standard error is a terminal, and -q silences it
+// (and channel's summary).
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -52,6 +53,25 @@ TEST(TerminalProgress, ShownOnATerminalUnlessQuiet) {
               "0...10...20...30...40...50...60...70...80...90...100 - done.\r\n");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(on_terminal({"import-dem", dir / "dem.tif", dir / "b", "-q"}, status), "");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    // channel: one progress line through reading, burning, computing and
+    // writing, then its summary on standard output.
+    const std::string sample = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/";
+    std::vector<std::string> channel = {"channel",         "--dem",           sample + "valle.tif", "--banks",
+                                        sample + "rio.gpkg", "--banks-layer",  "banks",             "--zone",
+                                        sample + "rio.gpkg", "--zone-layer",   "zone",              "--contour",
+                                        sample + "rio.gpkg", "--contour-layer", "contours",         "--contour-where",
+                                        "elev = 210",      "--railing-height", "1",                 "--contour-altitude",
+                                        "210",             "-o",              dir / "cauce.tif"};
+    EXPECT_EQ(on_terminal(channel, status),
+              "0...10...20...30...40...50...60...70...80...90...100 - done.\r\n"
+              "Cauce: 3468 pixeles, elevacion de 198.44 a 208.52\r\n"
+              "Busquedas sin resultado a menos de 1500 pixeles: 0 de la curva de nivel, 0 del limite inferior\r\n"
+              "Escrito " + (dir / "cauce.tif") + "\r\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    channel.insert(channel.end(), {"-q", "--overwrite"});
+    EXPECT_EQ(on_terminal(channel, status), "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 

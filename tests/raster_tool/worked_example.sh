@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The README's worked example, run end to end exactly as written there (the
-# build line aside), in a temporary folder, then its outputs checked: the
-# files and their sizes, the georeferencing of the GeoTIFF against the
-# sample's, the preview's size, and that every command succeeded.
+# build line aside), in a temporary folder: first the channel command, then
+# the same channel through the console program. The outputs are checked: the
+# summary against the README's, the files and their sizes, the
+# georeferencing of the GeoTIFFs against the sample's, the preview's size,
+# and that every command succeeded.
 #   worked_example.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -13,14 +15,50 @@ cd "$work"
 
 fail() { echo "worked example: $*" >&2; exit 1; }
 
-# The fenced block under "## Worked example", paths made absolute.
-awk '/^## Worked example/{section=1} section && /^```sh/{inside=1; next} inside && /^```/{exit} inside' \
-    "$source_dir/README.md" | grep -v '^cmake ' |
-    sed -e "s#^build/#$build_dir/#" -e "s#sample/#$source_dir/sample/#g" -e "s# build/# $build_dir/#g" > commands.sh
-[ "$(grep -c lorvantide commands.sh)" -eq 7 ] || fail "the README block does not hold the seven commands"
-echo "== commands"; cat commands.sh
-bash -euo pipefail commands.sh > console.log 2>&1 || { cat console.log; fail "a command failed"; }
+# The N-th fenced block of LANGUAGE under "## Worked example", paths made absolute.
+block() {
+    awk -v want="$1" -v language="$2" '/^## Worked example/{section=1}
+        /^```/ && open {if (inside) exit; open=0; next}
+        /^```/ {open=1; if (section && substr($0, 4) == language && ++n == want) inside=1; next}
+        inside' "$source_dir/README.md" | grep -v '^cmake ' |
+        sed -e "s#^build/#$build_dir/#" -e "s#sample/#$source_dir/sample/#g" -e "s# build/# $build_dir/#g"
+}
+block 1 sh > channel.sh
+block 2 sh > console.sh
+block 1 "" > summary.txt
+[ "$(grep -c 'lorvantide-raster channel' channel.sh)" -eq 1 ] || fail "the first README block is not the channel command"
+[ "$(grep -c lorvantide console.sh)" -eq 7 ] || fail "the second README block does not hold the seven commands"
+echo "== commands"; cat channel.sh console.sh
 
+# The channel command: its summary is the README's, its outputs those it describes.
+bash -euo pipefail channel.sh > channel.out 2> channel.err || { cat channel.err; fail "channel failed"; }
+[ ! -s channel.err ] || { cat channel.err; fail "channel printed warnings or progress off a terminal"; }
+diff summary.txt channel.out || fail "the summary of channel is not the README's"
+
+grid() { gdalinfo "$1" | grep -E '^(Size is|Origin =|Pixel Size =)'; }
+same_georeferencing() {
+    [ "$(grid "$1")" = "$(grid "$source_dir/sample/gis/valle.tif")" ] || fail "$1 is not on valle.tif's grid"
+    [ "$(gdalsrsinfo -o wkt2 "$1")" = "$(gdalsrsinfo -o wkt2 "$source_dir/sample/gis/valle.tif")" ] ||
+        fail "$1 has another CRS than valle.tif"
+}
+same_georeferencing cauce.tif
+same_georeferencing valle_cauce.tif
+info=$(gdalinfo -stats cauce.tif)
+grep -q 'Type=Int32' <<< "$info" || fail "cauce.tif is not 32-bit"
+grep -q 'NoData Value=-9999$' <<< "$info" || fail "cauce.tif declares no nodata -9999"
+grep -q 'Offset: 0, *Scale:0.01$' <<< "$info" || fail "cauce.tif does not state the scale 0.01 of centimetres"
+grep -q 'Minimum=19844.000, Maximum=20852.000' <<< "$info" || fail "cauce.tif does not range from 19844 to 20852"
+# Exactly the zone's pixels are data: 3468 of 32000.
+grep -q 'STATISTICS_VALID_PERCENT=10.84$' <<< "$info" || fail "cauce.tif has data outside the zone"
+info=$(gdalinfo -stats valle_cauce.tif)
+grep -q 'Type=Float32' <<< "$info" || fail "valle_cauce.tif is not Float32 as valle.tif"
+grep -q 'NoData Value=-9999$' <<< "$info" || fail "valle_cauce.tif does not keep valle.tif's nodata"
+grep -q 'Minimum=198.440, Maximum=665.580' <<< "$info" || fail "valle_cauce.tif does not range from 198.44 to 665.58"
+grep -q 'STATISTICS_VALID_PERCENT=99.3$' <<< "$info" || fail "valle_cauce.tif has other holes than valle.tif"
+rm -f cauce.tif.aux.xml valle_cauce.tif.aux.xml
+
+# The console route.
+bash -euo pipefail console.sh > console.log 2>&1 || { cat console.log; fail "a command of the console route failed"; }
 ! grep -q "No hay Fila" console.log || fail "the console run could not open a raster"
 ! grep -q "no tiene el mismo tamano" console.log || fail "the console run found masks of another size"
 
@@ -41,17 +79,14 @@ for mask in barandal zona curva; do
         fail "$mask.raw marks no pixel"
 done
 
-# The GeoTIFF has the sample DEM's grid and CRS, 32-bit pixels and the nodata asked for.
-grid() { gdalinfo "$1" | grep -E '^(Size is|Origin =|Pixel Size =)'; }
-[ "$(grid cauce.tif)" = "$(grid "$source_dir/sample/gis/valle.tif")" ] || fail "cauce.tif is not on valle.tif's grid"
-[ "$(gdalsrsinfo -o wkt2 cauce.tif)" = "$(gdalsrsinfo -o wkt2 "$source_dir/sample/gis/valle.tif")" ] ||
-    fail "cauce.tif has another CRS than valle.tif"
-gdalinfo cauce.tif | grep -q 'Type=Int32' || fail "cauce.tif is not 32-bit"
-gdalinfo cauce.tif | grep -q 'NoData Value=-9999$' || fail "cauce.tif declares no nodata -9999"
-gdalinfo cauce.tif | grep -q 'Offset: 0, *Scale:0.1$' || fail "cauce.tif does not state the scale 0.1 of decimetres"
-# Exactly the zone's pixels are data: 3468 of 32000.
-gdalinfo -stats cauce.tif | grep -q 'STATISTICS_VALID_PERCENT=10.84$' || fail "cauce.tif has data outside the zone"
-rm -f cauce.tif.aux.xml
+same_georeferencing cauce_consola.tif
+info=$(gdalinfo -stats cauce_consola.tif)
+grep -q 'Type=Int32' <<< "$info" || fail "cauce_consola.tif is not 32-bit"
+grep -q 'NoData Value=-9999$' <<< "$info" || fail "cauce_consola.tif declares no nodata -9999"
+grep -q 'Offset: 0, *Scale:0.1$' <<< "$info" || fail "cauce_consola.tif does not state the scale 0.1 of decimetres"
+grep -q 'Minimum=1984.000, Maximum=2085.000' <<< "$info" || fail "cauce_consola.tif does not range from 1984 to 2085"
+grep -q 'STATISTICS_VALID_PERCENT=10.84$' <<< "$info" || fail "cauce_consola.tif has data outside the zone"
+rm -f cauce_consola.tif.aux.xml
 
 # The preview: 160 columns widened to 200 for the legend, 200 lines plus 30 of legend, RGB.
 gdalinfo cauce.png | grep -q '^Size is 200, 230$' || fail "cauce.png is not 200 x 230"
