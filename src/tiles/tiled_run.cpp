@@ -1,0 +1,76 @@
+#include "tiled_run.hpp"
+
+#include <vector>
+
+#include "grid.hpp"
+#include "rounding.hpp"
+#include "tiles_error.hpp"
+
+namespace {
+
+[[noreturn]] void no_memory(const RasterRect& window) {
+    throw TilesError("No hay memoria para la ventana de " + std::to_string(window.lines) + " lineas y " +
+                     std::to_string(window.columns) + " columnas");
+}
+
+template <typename T>
+Grid<T> window_grid(const RasterRect& window) {
+    Grid<T> grid = Grid<T>::make(window.lines, window.columns);
+    if (!grid.made()) no_memory(window);
+    return grid;
+}
+
+}  // namespace
+
+void CoreTotals::fold(const CoreTotals& other) {
+    if (other.min < min) min = other.min;
+    if (other.max > max) max = other.max;
+    contour_misses += other.contour_misses;
+    boundary_misses += other.boundary_misses;
+}
+
+CoreTotals run_tile(const TileSources& sources, const ChannelParameters& parameters, const Tile& tile,
+                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress) {
+    CoreTotals totals;
+    Grid<double> dtab;
+    {
+        const RasterRect& in = tile.inputs;
+        Grid<int32_t> slope = window_grid<int32_t>(in);
+        Grid<unsigned char> railing = window_grid<unsigned char>(in);
+        Grid<unsigned char> zone = window_grid<unsigned char>(in);
+        Grid<unsigned char> contour = window_grid<unsigned char>(in);
+        Grid<unsigned char> perimeter;
+        if (parameters.water_bodies) perimeter = window_grid<unsigned char>(in);
+        read_window(*sources.slope, in, sources.columns, slope.rows());
+        read_window(*sources.railing, in, sources.columns, railing.rows());
+        read_window(*sources.zone, in, sources.columns, zone.rows());
+        read_window(*sources.contour, in, sources.columns, contour.rows());
+        if (parameters.water_bodies) read_window(*sources.perimeter, in, sources.columns, perimeter.rows());
+        dtab = window_grid<double>(tile.output);
+
+        const ChannelInputs inputs{slope.view(), railing.view(), zone.view(), contour.view(), perimeter.view()};
+        const ChannelWindow window{sources.lines, sources.columns, tile.inputs, tile.output, tile.core};
+        const ChannelReport report = compute_channel(inputs, parameters, window, dtab.view(), progress, threads);
+        if (!report.computed) no_memory(in);
+        totals.contour_misses = report.contour_misses;
+        totals.boundary_misses = report.boundary_misses;
+    }  // the input grids are given back before the core is written
+
+    const RasterRect& core = tile.core;
+    std::vector<int32_t> line(static_cast<std::size_t>(core.columns));
+    const int32_t skip_lines = core.line - tile.output.line;
+    const int32_t skip_columns = core.column - tile.output.column;
+    for (int32_t a = 0; a < core.lines; ++a) {
+        const double* elevations = dtab[skip_lines + a] + skip_columns;
+        for (int32_t b = 0; b < core.columns; ++b) {
+            const int32_t value = round_elevation(elevations[b]);
+            line[static_cast<std::size_t>(b)] = value;
+            if (value < totals.min) totals.min = value;
+            if (value > totals.max) totals.max = value;
+        }
+        const uint64_t first = static_cast<uint64_t>(core.line + a) * static_cast<uint64_t>(sources.columns) +
+                               static_cast<uint64_t>(core.column);
+        write_pixels(result_fd, result_path, first, line.data(), core.columns);
+    }
+    return totals;
+}
