@@ -54,23 +54,63 @@ Tile TilePlan::tile(int64_t k) const {
     return t;
 }
 
-uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
-                    bool water_bodies, int32_t compute_threads) {
-    const uint64_t wl = static_cast<uint64_t>(clip(int64_t{core_lines} + 2 * kChannelReach, raster_lines));
-    const uint64_t wc = static_cast<uint64_t>(clip(int64_t{core_columns} + 2 * kChannelReach, raster_columns));
-    const uint64_t ol = static_cast<uint64_t>(clip(int64_t{core_lines} + 2 * kFillReach, raster_lines));
-    const uint64_t oc = static_cast<uint64_t>(clip(int64_t{core_columns} + 2 * kFillReach, raster_columns));
+namespace {
+
+// The largest window that cores of `core` pixels tiling `size` pixels get when
+// grown by `reach` and clipped: the exact one for a few cores, otherwise the
+// bound that holds for any.
+int32_t largest_window(int32_t size, int32_t core, int32_t reach) {
+    const int64_t bound = std::min<int64_t>(size, int64_t{core} + 2 * int64_t{reach});
+    const int64_t cores = (int64_t{size} + core - 1) / core;
+    if (cores > 64) return static_cast<int32_t>(bound);
+    int64_t largest = 0;
+    for (int64_t k = 0; k < cores; ++k) {
+        const int64_t first = std::max<int64_t>(0, k * core - reach);
+        const int64_t end = std::min<int64_t>(size, std::min<int64_t>(size, (k + 1) * core) + reach);
+        largest = std::max(largest, end - first);
+    }
+    return static_cast<int32_t>(largest);
+}
+
+// The bytes of one tile whose input window is wl x wc and output window ol x oc.
+uint64_t window_bytes(uint64_t wl, uint64_t wc, uint64_t ol, uint64_t oc, uint64_t core_columns, bool water_bodies,
+                      int32_t compute_threads) {
     const uint64_t masks = water_bodies ? 4 : 3;
     uint64_t bytes = grid_bytes(wl, 4 * wc);             // slope model
     bytes += (masks + 1) * grid_bytes(wl, wc);           // masks and the lower boundary
     bytes += 2 * 2 * (wl + 1) * (wc + 1);                // the two distance maps
     bytes += grid_bytes(ol, 8 * oc);                     // elevations
-    bytes += 4 * static_cast<uint64_t>(core_columns);    // one rounded line of the core
+    bytes += 4 * core_columns;                           // one rounded line of the core
     // Each computing thread's scratch lines of the distance maps, and the
     // blocks of pass-1 centres and their searches.
     bytes += 24 * (wc + 1) * static_cast<uint64_t>(std::max(compute_threads, 1));
     bytes += uint64_t{1} << 20;
     return bytes;
+}
+
+// The sum, over the rows (or columns) of tiles, of their input windows' lines
+// (or columns): the distance maps' work grows with it.
+int64_t window_sum(int32_t size, int32_t core) {
+    int64_t sum = 0;
+    for (int64_t first = 0; first < size; first += core)
+        sum += std::min<int64_t>(size, std::min<int64_t>(size, first + core) + kChannelReach) -
+               std::max<int64_t>(0, first - kChannelReach);
+    return sum;
+}
+
+}  // namespace
+
+uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
+                    bool water_bodies, int32_t compute_threads) {
+    const int32_t lines = std::max(raster_lines, 1);
+    const int32_t columns = std::max(raster_columns, 1);
+    const int32_t cl = std::clamp(core_lines, 1, lines);
+    const int32_t cc = std::clamp(core_columns, 1, columns);
+    return window_bytes(static_cast<uint64_t>(largest_window(lines, cl, kChannelReach)),
+                        static_cast<uint64_t>(largest_window(columns, cc, kChannelReach)),
+                        static_cast<uint64_t>(largest_window(lines, cl, kFillReach)),
+                        static_cast<uint64_t>(largest_window(columns, cc, kFillReach)), static_cast<uint64_t>(cc),
+                        water_bodies, compute_threads);
 }
 
 std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies,
@@ -82,25 +122,48 @@ std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_col
     auto fits = [&](int32_t cl, int32_t cc) {
         return tile_bytes(lines, columns, cl, cc, water_bodies, compute_threads) <= per_tile;
     };
-    // The largest value in [low, high] for which fits_at holds, given that it
-    // holds at `low` and stops holding somewhere above.
-    auto largest = [](int32_t low, int32_t high, auto fits_at) {
-        while (low < high) {
-            const int32_t middle = low + (high - low + 1) / 2;
-            if (fits_at(middle)) low = middle;
-            else high = middle - 1;
-        }
-        return low;
-    };
     if (!fits(1, 1)) return std::nullopt;
-    const int32_t side = largest(1, std::max(lines, columns),
-                                 [&](int32_t s) { return fits(std::min(s, lines), std::min(s, columns)); });
-    int32_t cl = std::min(side, lines);
-    int32_t cc = std::min(side, columns);
-    // A raster narrower than the square in one direction: the other one takes what is left.
-    if (cl == lines && cc < columns) cc = largest(cc, columns, [&](int32_t c) { return fits(cl, c); });
-    if (cc == columns && cl < lines) cl = largest(cl, lines, [&](int32_t l) { return fits(l, cc); });
-    return TilePlan(raster_lines, raster_columns, even_share(lines, cl), even_share(columns, cc));
+    // Few tiles: every count of tile rows, each with the fewest tile columns
+    // that fit, and the plan whose windows add up to the least area (the
+    // work of the distance maps, the reading), then the fewest tiles.
+    std::optional<TilePlan> best;
+    int64_t best_area = 0;
+    for (int32_t rows = 1; rows <= std::min(lines, 256); ++rows) {
+        const int32_t cl = even_share(lines, (lines + rows - 1) / rows);
+        if (!fits(cl, 1)) continue;
+        int32_t low = 1, high = columns;  // the fewest tile columns: the largest core that fits
+        int32_t cc = 1;
+        while (low <= high) {
+            const int32_t middle = low + (high - low) / 2;
+            if (fits(cl, middle)) {
+                cc = middle;
+                low = middle + 1;
+            } else {
+                high = middle - 1;
+            }
+        }
+        if (fits(cl, even_share(columns, cc))) cc = even_share(columns, cc);
+        const int64_t area = window_sum(lines, cl) * window_sum(columns, cc);
+        const TilePlan plan(raster_lines, raster_columns, cl, cc);
+        if (!best || area < best_area || (area == best_area && plan.count() < best->count())) {
+            best = plan;
+            best_area = area;
+        }
+    }
+    if (best) return best;
+    // Memory for small cores only: square ones, as large as fit.
+    int32_t low = 1, high = std::max(lines, columns);
+    while (low < high) {
+        const int32_t middle = low + (high - low + 1) / 2;
+        if (fits(std::min(middle, lines), std::min(middle, columns))) low = middle;
+        else high = middle - 1;
+    }
+    int32_t cl = std::min(low, lines), cc = std::min(low, columns);
+    if (fits(even_share(lines, cl), even_share(columns, cc))) {
+        cl = even_share(lines, cl);
+        cc = even_share(columns, cc);
+    }
+    return TilePlan(raster_lines, raster_columns, cl, cc);
 }
 
 uint64_t least_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies, int32_t tiles_at_once,

@@ -45,8 +45,8 @@ private:
     int32_t cols_ = 0;
 };
 
-// Bytes that one tile of a plan with cores of core_lines x core_columns keeps
-// while it is computed, at most: its input grids (4 bytes of slope model and
+// Bytes that the largest tile of a plan with cores of core_lines x
+// core_columns keeps while it is computed, at most: its input grids (4 bytes of slope model and
 // 1 per mask), the lower-boundary grid (1), the two distance maps (2 bytes per
 // pixel corner each), the elevations of its output (8), the rows' tables and
 // allocation overheads, the result line, the pass-1 search blocks and the
@@ -54,11 +54,13 @@ private:
 uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
                     bool water_bodies, int32_t compute_threads);
 
-// The plan whose cores are as large as `tiles_at_once` tiles computed side by
-// side allow within `memory` bytes (kResidentBase included). Cores are about
-// square (a raster of few lines gets cores of all its lines and as many
-// columns as fit), then evened out so that no row or column of tiles is a
-// sliver. None when not even a core of one pixel fits.
+// The plan that fits `tiles_at_once` tiles computed side by side within
+// `memory` bytes (kResidentBase included) and, among those with up to 256
+// rows of tiles, reads and measures the least window area (every row count
+// tried, each with the fewest columns of tiles that fit; cores evened out so
+// that no row or column of tiles is a sliver). Square cores, as large as fit,
+// when even 256 rows of tiles are too large. None when not even a core of one
+// pixel fits. tile_bytes measures a plan's largest tile exactly.
 std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies,
                                         uint64_t memory, int32_t tiles_at_once, int32_t compute_threads);
 
