@@ -47,6 +47,8 @@ const char* const kTilesUsage =
     "                      por la memoria\n"
     "  --threads N         hilos de cada proceso (si no, LORVANTIDE_THREADS, o los\n"
     "                      procesadores repartidos entre los procesos de la maquina)\n"
+    "  --plan              solo muestra las teselas que se usarian (en la salida\n"
+    "                      estandar) y termina\n"
     "  --progress          el progreso aunque la salida de errores no sea una terminal\n"
     "                      (bajo mpirun, que la pasa por una tuberia)\n"
     "  -q                  sin progreso ni avisos\n"
@@ -61,7 +63,7 @@ constexpr int32_t kMostThreads = 64;
 const std::vector<std::string> kValued = {"--answers", "--images", "--folder",  "--slope",  "--railing",
                                           "--zone",    "--contour", "--perimeter", "--result", "--tones",
                                           "--heights", "--memory", "--tile",    "--threads"};
-const std::vector<std::string> kFlags = {"-q", "--progress", "--help", "-h", "--version"};
+const std::vector<std::string> kFlags = {"-q", "--progress", "--plan", "--help", "-h", "--version"};
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -159,6 +161,19 @@ TilePlan choose_plan(const BatchOptions& options, const OpenJob& open, const Pro
     return *plan;
 }
 
+void print_plan(std::FILE* out, const TilePlan& plan, bool water, int32_t threads) {
+    const double raster = static_cast<double>(plan.raster_lines()) * static_cast<double>(plan.raster_columns());
+    std::fprintf(out,
+                 "teselas: %lld, nucleos de hasta %d x %d pixeles (lineas x columnas), imagen de %d x %d\n"
+                 "ventanas de lectura: %.3f veces la imagen\n"
+                 "memoria de la tesela mayor: %llu bytes, mas %llu del programa\n",
+                 static_cast<long long>(plan.count()), plan.core_lines(), plan.core_columns(), plan.raster_lines(),
+                 plan.raster_columns(), raster > 0 ? static_cast<double>(window_area(plan)) / raster : 0.0,
+                 static_cast<unsigned long long>(tile_bytes(plan.raster_lines(), plan.raster_columns(),
+                                                            plan.core_lines(), plan.core_columns(), water, threads)),
+                 static_cast<unsigned long long>(kResidentBase));
+}
+
 }  // namespace
 
 uint64_t parse_bytes(const std::string& option, const std::string& text) {
@@ -194,6 +209,7 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
         if (listed(kFlags, name) && !inline_value) {
             if (name == "-q") options.quiet = true;
             else if (name == "--progress") options.progress = true;
+            else if (name == "--plan") options.plan = true;
             else if (name == "--version") options.version = true;
             else options.help = true;
             continue;
@@ -305,6 +321,10 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     core = processes.from_first(core);
     const std::size_t blank = core.find(' ');
     plan = TilePlan(open.lines, open.columns, std::stoi(core.substr(0, blank)), std::stoi(core.substr(blank + 1)));
+    if (options.plan) {
+        if (processes.first()) print_plan(out, plan, options.job.parameters.water_bodies, threads);
+        return 0;
+    }
 
     remove_temporaries_on_signals();
     std::optional<PendingResult> pending;

@@ -20,6 +20,7 @@ struct BatchOptions {
     std::optional<int32_t> threads;  // --threads
     bool quiet = false;              // -q
     bool progress = false;           // --progress: even when standard error is no terminal
+    bool plan = false;               // --plan: print the tiles and stop
     bool help = false;
     bool version = false;
 };

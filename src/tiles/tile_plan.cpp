@@ -166,6 +166,12 @@ std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_col
     return TilePlan(raster_lines, raster_columns, cl, cc);
 }
 
+uint64_t window_area(const TilePlan& plan) {
+    if (plan.count() == 0) return 0;
+    return static_cast<uint64_t>(window_sum(plan.raster_lines(), plan.core_lines())) *
+           static_cast<uint64_t>(window_sum(plan.raster_columns(), plan.core_columns()));
+}
+
 uint64_t least_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies, int32_t tiles_at_once,
                       int32_t compute_threads) {
     return kResidentBase + static_cast<uint64_t>(std::max(tiles_at_once, 1)) *

@@ -45,6 +45,10 @@ private:
     int32_t cols_ = 0;
 };
 
+// The pixels the plan's tiles read, all together (at least the raster's: the
+// rest is the cost of the halo).
+uint64_t window_area(const TilePlan& plan);
+
 // Bytes that the largest tile of a plan with cores of core_lines x
 // core_columns keeps while it is computed, at most: its input grids (4 bytes of slope model and
 // 1 per mask), the lower-boundary grid (1), the two distance maps (2 bytes per
