@@ -353,8 +353,8 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     const std::string& result_path = pending->result().raw;
     const ChannelParameters& parameters = options.job.parameters;
     const int32_t compute_threads = std::max(1, threads / tiles_at_once);
-    const TileWork work = [&](int64_t k, ChannelProgress& share) {
-        return run_tile(sources, parameters, plan.tile(k), result_fd, result_path, compute_threads, share);
+    const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
+        return run_tile(sources, parameters, plan.tile(k), result_fd, result_path, compute_threads, share, scratch);
     };
     const LoopResult loop = share_tiles(processes, plan.count(), tiles_at_once, work, progress);
     failure = loop.error;

@@ -20,15 +20,18 @@ uint32_t swap_bytes(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
 }
 
-// Reads up to `count` bytes at `offset`, as many as the file holds there.
+// Reads `count` bytes at `offset`; those beyond the end of the file are 0.
 void read_at(const RawFile& file, char* into, std::size_t count, uint64_t offset) {
     while (count > 0) {
-        const ssize_t got = pread(file.fd(), into, count, static_cast<off_t>(offset));
+        const ssize_t got = offset < file.size() ? pread(file.fd(), into, count, static_cast<off_t>(offset)) : 0;
         if (got < 0) {
             if (errno == EINTR) continue;
             throw TilesError("no se pudo leer el archivo " + file.path() + ": " + system_reason());
         }
-        if (got == 0) return;  // the end of the file: the rest stays as it is
+        if (got == 0) {  // the end of the file: what it does not supply reads as 0
+            std::memset(into, 0, count);
+            return;
+        }
         into += got;
         count -= static_cast<std::size_t>(got);
         offset += static_cast<uint64_t>(got);
@@ -41,7 +44,6 @@ void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_colum
     for (int32_t a = 0; a < rect.lines; ++a) {
         const uint64_t first = static_cast<uint64_t>(rect.line + a) * static_cast<uint64_t>(raster_columns) +
                                static_cast<uint64_t>(rect.column);
-        if (first * sizeof(T) >= file.size()) break;  // the file holds nothing more of the window
         read_at(file, reinterpret_cast<char*>(rows[a]), line_bytes, first * sizeof(T));
         if constexpr (sizeof(T) == 4 && !kLittleEndianHost) {
             for (int32_t k = 0; k < rect.columns; ++k)

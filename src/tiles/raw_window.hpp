@@ -35,9 +35,9 @@ private:
 int32_t complete_lines(uint64_t file_size, int32_t lines, uint64_t line_bytes);
 
 // The pixels of `rect` (a rectangle of a raster of `raster_columns` columns)
-// into rows[0 .. rect.lines): each row receives rect.columns pixels. Bytes
-// beyond the end of the file are not touched (the rows of a new grid are 0,
-// so pixels the file does not supply read as 0). Little-endian files; the
+// into rows[0 .. rect.lines): each row receives rect.columns pixels (longer
+// rows keep the rest). Pixels, or bytes of a pixel, beyond the end of the
+// file read as 0, as in the console program's grids. Little-endian files; the
 // slope model's pixels are swapped on a big-endian host. TilesError on a
 // failed read.
 void read_window(const RawFile& file, const RasterRect& rect, int32_t raster_columns, int32_t* const* rows);

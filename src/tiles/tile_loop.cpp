@@ -87,10 +87,11 @@ LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, con
     };
     auto worker = [&](int32_t w) {
         ShareProgress& share = *shares[static_cast<std::size_t>(w)];
+        TileScratch scratch;  // given back when the thread has no more tiles
         while (const std::optional<int64_t> k = dispenser.take()) {
             share.start();
             try {
-                const CoreTotals totals = work(*k, share);
+                const CoreTotals totals = work(*k, share, scratch);
                 const std::lock_guard<std::mutex> lock(results);
                 result.totals.fold(totals);
             } catch (const std::bad_alloc&) {

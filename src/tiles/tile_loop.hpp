@@ -16,8 +16,9 @@
 #include "progress_line.hpp"
 #include "tiled_run.hpp"
 
-// Computes tile k, reporting its progress to `progress`; TilesError on failure.
-using TileWork = std::function<CoreTotals(int64_t k, ChannelProgress& progress)>;
+// Computes tile k, reporting its progress to `progress`, in the grids of the
+// thread's `scratch`; TilesError on failure.
+using TileWork = std::function<CoreTotals(int64_t k, ChannelProgress& progress, TileScratch& scratch)>;
 
 struct LoopResult {
     CoreTotals totals;   // of this process's tiles

@@ -1,5 +1,6 @@
 #include "tiled_run.hpp"
 
+#include <algorithm>
 #include <vector>
 
 #include "grid.hpp"
@@ -13,13 +14,6 @@ namespace {
                      std::to_string(window.columns) + " columnas");
 }
 
-template <typename T>
-Grid<T> window_grid(const RasterRect& window) {
-    Grid<T> grid = Grid<T>::make(window.lines, window.columns);
-    if (!grid.made()) no_memory(window);
-    return grid;
-}
-
 }  // namespace
 
 void CoreTotals::fold(const CoreTotals& other) {
@@ -29,32 +23,43 @@ void CoreTotals::fold(const CoreTotals& other) {
     boundary_misses += other.boundary_misses;
 }
 
-CoreTotals run_tile(const TileSources& sources, const ChannelParameters& parameters, const Tile& tile,
-                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress) {
-    CoreTotals totals;
-    Grid<double> dtab;
-    {
-        const RasterRect& in = tile.inputs;
-        Grid<int32_t> slope = window_grid<int32_t>(in);
-        Grid<unsigned char> railing = window_grid<unsigned char>(in);
-        Grid<unsigned char> zone = window_grid<unsigned char>(in);
-        Grid<unsigned char> contour = window_grid<unsigned char>(in);
-        Grid<unsigned char> perimeter;
-        if (parameters.water_bodies) perimeter = window_grid<unsigned char>(in);
-        read_window(*sources.slope, in, sources.columns, slope.rows());
-        read_window(*sources.railing, in, sources.columns, railing.rows());
-        read_window(*sources.zone, in, sources.columns, zone.rows());
-        read_window(*sources.contour, in, sources.columns, contour.rows());
-        if (parameters.water_bodies) read_window(*sources.perimeter, in, sources.columns, perimeter.rows());
-        dtab = window_grid<double>(tile.output);
+template <typename T>
+GridView<T> TileScratch::at_least(Grid<T>& grid, const RasterRect& size) {
+    if (grid.lines() < size.lines || grid.columns() < size.columns) {
+        const int32_t lines = std::max(grid.lines(), size.lines);
+        const int32_t columns = std::max(grid.columns(), size.columns);
+        grid = {};  // the smaller grid goes before the larger one comes
+        grid = Grid<T>::make(lines, columns);
+        if (!grid.made()) no_memory(size);
+    }
+    return GridView<T>(grid.rows(), size.lines, size.columns);
+}
 
-        const ChannelInputs inputs{slope.view(), railing.view(), zone.view(), contour.view(), perimeter.view()};
-        const ChannelWindow window{sources.lines, sources.columns, tile.inputs, tile.output, tile.core};
-        const ChannelReport report = compute_channel(inputs, parameters, window, dtab.view(), progress, threads);
-        if (!report.computed) no_memory(in);
-        totals.contour_misses = report.contour_misses;
-        totals.boundary_misses = report.boundary_misses;
-    }  // the input grids are given back before the core is written
+CoreTotals run_tile(const TileSources& sources, const ChannelParameters& parameters, const Tile& tile,
+                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress,
+                    TileScratch& scratch) {
+    CoreTotals totals;
+    const RasterRect& in = tile.inputs;
+    const GridView<int32_t> slope = TileScratch::at_least(scratch.slope, in);
+    const GridView<unsigned char> railing = TileScratch::at_least(scratch.railing, in);
+    const GridView<unsigned char> zone = TileScratch::at_least(scratch.zone, in);
+    const GridView<unsigned char> contour = TileScratch::at_least(scratch.contour, in);
+    GridView<unsigned char> perimeter;
+    if (parameters.water_bodies) perimeter = TileScratch::at_least(scratch.perimeter, in);
+    read_window(*sources.slope, in, sources.columns, slope.rows());
+    read_window(*sources.railing, in, sources.columns, railing.rows());
+    read_window(*sources.zone, in, sources.columns, zone.rows());
+    read_window(*sources.contour, in, sources.columns, contour.rows());
+    if (parameters.water_bodies) read_window(*sources.perimeter, in, sources.columns, perimeter.rows());
+    // compute_channel sets every elevation of the window, 0.0 outside the channel.
+    const GridView<double> dtab = TileScratch::at_least(scratch.dtab, tile.output);
+
+    const ChannelInputs inputs{slope, railing, zone, contour, perimeter};
+    const ChannelWindow window{sources.lines, sources.columns, tile.inputs, tile.output, tile.core};
+    const ChannelReport report = compute_channel(inputs, parameters, window, dtab, progress, threads);
+    if (!report.computed) no_memory(in);
+    totals.contour_misses = report.contour_misses;
+    totals.boundary_misses = report.boundary_misses;
 
     const RasterRect& core = tile.core;
     std::vector<int32_t> line(static_cast<std::size_t>(core.columns));

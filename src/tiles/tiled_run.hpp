@@ -58,6 +58,7 @@
 #include <string>
 
 #include "channel.hpp"
+#include "grid.hpp"
 #include "raw_window.hpp"
 #include "tile_plan.hpp"
 
@@ -82,9 +83,25 @@ struct CoreTotals {
     void fold(const CoreTotals& other);
 };
 
+// The input and elevation grids of a tile, kept from one tile to the next by
+// the thread that computes them: the pages of a large window are then had
+// from the system once, not once per tile. They grow to the largest window
+// met (in a plan, the largest tile has both the most lines and the most
+// columns, so that is the largest tile's size).
+class TileScratch {
+public:
+    template <typename T>
+    static GridView<T> at_least(Grid<T>& grid, const RasterRect& size);
+
+    Grid<int32_t> slope;
+    Grid<unsigned char> railing, zone, contour, perimeter;
+    Grid<double> dtab;
+};
+
 // Reads the tile's input window, computes its output window on `threads`
 // threads, rounds its core and writes it with positioned writes into the
 // result raster open on `result_fd` (named `result_path` in messages).
 // TilesError when the memory or a read or write fails.
 CoreTotals run_tile(const TileSources& sources, const ChannelParameters& parameters, const Tile& tile,
-                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress);
+                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress,
+                    TileScratch& scratch);

@@ -138,6 +138,15 @@ TEST(TilesAgainstConsole, InputWindowsSmallerThanTheRaster) {
             words.insert(words.end(), run.begin(), run.end());
             expect_same_result(root, words, expected, "seed " + std::to_string(c.seed) + " " + run[1]);
         }
+        // Files that end in the middle of a line: every window to the right
+        // of the end reads zeros there, whatever the previous tile read.
+        const std::string folder = root / "rio1";
+        fs::resize_file(folder + "/cauce.raw", static_cast<uintmax_t>(c.columns) * 2 + c.columns / 2);
+        fs::resize_file(folder + "/valle_m4.raw", static_cast<uintmax_t>(c.columns) * 4 * 3 + 2 * c.columns + 1);
+        const ResultPair short_expected = console_run(root, scenario.answers.text());
+        EXPECT_EQ(short_expected.warnings.size(), c.flavour == Flavour::far_boundary ? 3u : 2u);
+        expect_same_result(root, {"--answers", file, "--tile", "50"}, short_expected,
+                           "short files, seed " + std::to_string(c.seed));
     }
 }
 
