@@ -4,7 +4,8 @@
 // once everything was written are they renamed over the result, the raster
 // first, then the descriptor, which thus never describes an unfinished
 // raster. On failure, and on SIGINT, SIGTERM or SIGHUP, the temporaries are
-// removed and the previous result, if any, stays as it was.
+// removed and the previous result, if any, stays as it was; a signal that
+// comes while the renames are under way completes them instead.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,8 @@ private:
     std::string descriptor_temporary_;
     int raw_fd_ = -1;
     int descriptor_fd_ = -1;
+    int raw_slot_ = -1;         // what a signal does with each temporary (pending_result.cpp)
+    int descriptor_slot_ = -1;
     bool owner_ = false;
     bool done_ = false;
 };

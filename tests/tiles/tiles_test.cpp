@@ -284,8 +284,8 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
 
     for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
         const pid_t child = start_program(tiles_binary(), words, root.path().string(), root / "out", root / "err");
-        // Once the temporaries exist, the tiles are under way (4096 of them: long enough).
-        for (int wait = 0; wait < 2000 && names_in(folder).size() == files.size(); ++wait)
+        // Once both temporaries exist, the tiles are under way (4096 of them: long enough).
+        for (int wait = 0; wait < 2000 && names_in(folder).size() < files.size() + 2; ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_EQ(names_in(folder).size(), files.size() + 2);
         kill(child, signal_number);
