@@ -35,8 +35,8 @@
 //   every pixel whose value p's depends on lies in O (so no neighbour that
 //   the whole run takes is missing), and the samples of its searches lie
 //   within 1500 + 6 = kChannelReach of C, inside I (or out of the raster),
-//   so its searches are exact by the first two points. Whether a neighbour is a
-//   channel pixel, and whether an earlier pass computed it, depends only on
+//   so its searches are exact by the first two points. Whether a neighbour
+//   is a channel pixel, and whether an earlier pass computed it, depends only on
 //   the zone mask and on the lattice at raster positions, the same in both
 //   runs. By induction over the passes p receives the same value in each. A
 //   pixel of O outside C may not (some of its neighbours lie outside O), but
@@ -49,9 +49,11 @@
 // rounded with the writer's rounding (rounding.hpp), each gives the same
 // integer, and the minimum and maximum folded over the cores (each starting
 // at 1000000 and 0, strict comparisons) are those the writer finds over the
-// whole raster. The misses of a core are counted by compute_channel for the
-// pixels of C only (the window's `kept` rectangle), and the cores cover the
-// raster once, so their sum is the whole run's count.
+// whole raster. A pixel of C is interpolated by distance in the tile exactly
+// when it is in the whole run (whether it has a computed neighbour is decided
+// within O, as above), with the same searches; compute_channel counts the
+// misses of the pixels of C only (the window's `kept` rectangle), and the
+// cores cover the raster once, so their sum is the whole run's count.
 #pragma once
 
 #include <cstdint>
