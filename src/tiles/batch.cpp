@@ -241,6 +241,7 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     take("--zone", job.zone);
     take("--contour", job.contour);
     take("--result", job.result);
+    bool perimeter_tone = answered && job.parameters.water_bodies;  // the answers gave one
     if (const auto found = values.find("--perimeter"); found != values.end()) {
         job.perimeter = found->second;
         job.parameters.water_bodies = true;
@@ -253,12 +254,15 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
         p.tono_cauce = tones[0];
         p.tono_bar = tones[1];
         p.tono_lim = tones[2];
-        if (tones.size() == 4) p.tono_perim = tones[3];
-        if (p.water_bodies && tones.size() == 3 && (!answered || values.count("--perimeter") != 0))
-            throw TilesError("con cuerpos de agua, --tones lleva tambien el tono del perimetro");
+        if (tones.size() == 4) {
+            p.tono_perim = tones[3];
+            perimeter_tone = true;
+        }
     } else if (!answered) {
         throw TilesError("falta la opcion --tones (o --answers)");
     }
+    if (p.water_bodies && !perimeter_tone)
+        throw TilesError("con cuerpos de agua, --tones lleva tambien el tono del perimetro");
     if (const auto found = values.find("--heights"); found != values.end()) {
         const std::vector<int32_t> heights = parse_list("--heights", found->second);
         if (heights.size() != 2)

@@ -218,6 +218,8 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
     const std::string answers = write_answers(root, scenario.answers.text());
     RunAnswers slope_as_result = scenario.answers;
     slope_as_result.result = "valle";
+    RunAnswers no_water = scenario.answers;
+    no_water.presence = "0";
     RunAnswers short_answers = scenario.answers;
     short_answers.tono_perim = "";
     std::string truncated = short_answers.text();
@@ -250,6 +252,8 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         {[] {}, {"--answers", answers, "--memory", "12Q"}, "valor no valido para --memory", [] {}},
         {[] {}, {"--answers", answers, "--memory", "40M"}, "no cabe ni una tesela", [] {}},
         {[] {}, {"--answers", answers, "--tones", "1,2"}, "--tones lleva tres o cuatro tonos", [] {}},
+        {[] {}, {"--answers", write_answers(root, no_water.text(), "dry.txt"), "--perimeter", "lago"},
+         "--tones lleva tambien el tono del perimetro", [] {}},
         {[] {}, {"--answers", answers, "--colour", "red"}, "opcion desconocida: --colour", [] {}},
     };
     for (const Case& c : cases) {
