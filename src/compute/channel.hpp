@@ -76,10 +76,14 @@ struct ChannelWindow {
     int32_t raster_columns = 0;
     RasterRect inputs;  // where the input grids lie
     RasterRect output;  // where elevations are computed; inside `inputs`
+    // Where the caller keeps the elevations (a tile's core, inside `output`):
+    // the report counts the misses of the pixels there only. Empty: all of
+    // `output`, as the whole raster counts them.
+    RasterRect kept;
 
     // The whole raster as one window, as the console program runs it.
     static ChannelWindow whole(int32_t lines, int32_t columns) {
-        return {lines, columns, {0, 0, lines, columns}, {0, 0, lines, columns}};
+        return {lines, columns, {0, 0, lines, columns}, {0, 0, lines, columns}, {}};
     }
 };
 
@@ -106,7 +110,7 @@ public:
 
 struct ChannelReport {
     bool computed = false;        // false: the computation's own memory could not be had
-    int64_t contour_misses = 0;   // interpolated pixels without a contour line within 1500 pixels
+    int64_t contour_misses = 0;   // interpolated pixels (of window.kept) without a contour line within 1500 pixels
     int64_t boundary_misses = 0;  // ... and without a lower boundary
 };
 

@@ -12,6 +12,7 @@ DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const 
     : inputs_(inputs),
       parameters_(parameters),
       window_(window),
+      counted_(window.kept.empty() ? window.output : window.kept),
       dtab_(dtab),
       A1_(static_cast<double>(parameters.alti_lim)),
       contour_(inputs.tab_curv, parameters.tono_lim, window.raster_lines, window.raster_columns, window.inputs,
@@ -49,9 +50,11 @@ void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) 
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
     double& elevation = dtab_(i - window_.output.line, j - window_.output.column);
-    if (!line.found()) ++contour_misses_;
+    const bool counted = i >= counted_.line && i - counted_.line < counted_.lines && j >= counted_.column &&
+                         j - counted_.column < counted_.columns;
+    if (!line.found() && counted) ++contour_misses_;
     if (!base.found()) {
-        ++boundary_misses_;
+        if (counted) ++boundary_misses_;
         elevation = A1_;
         return;
     }

@@ -46,6 +46,7 @@ public:
     // writes only its own result, so the results do not depend on the threads.
     std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads) const;
 
+    // Misses of the pixels of window.kept (of all of window.output when it is empty).
     int64_t contour_misses() const { return contour_misses_; }
     int64_t boundary_misses() const { return boundary_misses_; }
 
@@ -53,6 +54,7 @@ private:
     const ChannelInputs& inputs_;
     ChannelParameters parameters_;
     ChannelWindow window_;
+    RasterRect counted_;  // where misses are counted
     Elevations& dtab_;
     double A1_;
     RingSearch contour_;

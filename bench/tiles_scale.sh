@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The scale benchmark of lorvantide-tiles (never run by the tests): the dense
+# floodplain, written line by line by tests/tiles/tiles_scenario, computed
+#  1. at SMALL x SMALL by the console program (the whole-raster run), by
+#     lorvantide-tiles in one tile (--memory ONE_TILE: the same work without
+#     a halo) and by lorvantide-tiles --memory MEMORY, which must all give the
+#     same result pair;
+#  2. at LARGE x LARGE by lorvantide-tiles --memory MEMORY on one process, then
+#     under mpirun on two (each with --memory MEMORY and half the processors),
+#     which must give the same result pair as each other.
+# Every run prints its wall time, processor time (user + system) and peak
+# resident set; with the pixel counts, the per-pixel costs and the tiles'
+# overhead follow (bench/README.md, "Rasters larger than memory").
+#
+#   bench/tiles_scale.sh BUILD_DIR WORK_DIR [SMALL] [LARGE] [MEMORY] [ONE_TILE] [REPEAT]
+#
+# Each run is made REPEAT times (default 2): on a shared machine the wall
+# times vary with the others' load, the processor times much less.
+#
+# WORK_DIR needs about 9 bytes per pixel of both sizes (inputs) plus 4 per
+# pixel of the larger (result): about 80 GB at 40000. Big files are removed
+# as soon as they are no longer needed.
+set -euo pipefail
+build=$(realpath "$1")
+work=$2
+small=${3:-16384}
+large=${4:-40000}
+memory=${5:-4G}
+one_tile=${6:-8G}
+repeat=${7:-2}
+mkdir -p "$work"
+work=$(realpath "$work")
+
+timed() {  # label, command...: one line of measures per run
+    local label=$1
+    shift
+    for ((n = 1; n <= repeat; ++n)); do
+        /usr/bin/time -f "$label: wall %e s, user %U s, system %S s, peak resident %M KiB, $(cut -d' ' -f1-3 /proc/loadavg) load" "$@"
+    done
+}
+
+echo "== machine"
+uptime
+nproc
+free -g | head -2
+
+echo "== $small x $small: the scenario"
+repeat=1 timed "generate $small" "$build/tests/tiles/tiles_scenario" "$small" "$small" "$work/small"
+export LORVANTIDE_IMAGES="$work/small"
+echo "== $small x $small: console program, whole raster"
+timed "console $small" sh -c "'$build/lorvantide' < '$work/small/answers.txt' > /dev/null"
+mv "$work/small/rio/resultado_m4.raw" "$work/small/console.raw"
+mv "$work/small/rio/resultado_m4.txt" "$work/small/console.txt"
+echo "== $small x $small: lorvantide-tiles --memory $one_tile"
+"$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$one_tile" --plan
+timed "tiles $small, one tile" "$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$one_tile" -q
+cmp "$work/small/console.raw" "$work/small/rio/resultado_m4.raw"
+echo "== $small x $small: lorvantide-tiles --memory $memory"
+"$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$memory" --plan
+timed "tiles $small" "$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$memory" -q
+cmp "$work/small/console.raw" "$work/small/rio/resultado_m4.raw"
+cmp "$work/small/console.txt" "$work/small/rio/resultado_m4.txt"
+echo "same result pair as the console program"
+rm -rf "$work/small"
+
+echo "== $large x $large: the scenario"
+repeat=1 timed "generate $large" "$build/tests/tiles/tiles_scenario" "$large" "$large" "$work/large"
+export LORVANTIDE_IMAGES="$work/large"
+echo "== $large x $large: lorvantide-tiles --memory $memory, one process"
+"$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" --plan
+timed "tiles $large, 1 process" "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" -q
+mv "$work/large/rio/resultado_m4.raw" "$work/large/one.raw"
+mv "$work/large/rio/resultado_m4.txt" "$work/large/one.txt"
+echo "== $large x $large: lorvantide-tiles --memory $memory, two processes"
+LORVANTIDE_THREADS=1 "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" --plan
+timed "tiles $large, 2 processes (mpirun)" mpirun --oversubscribe --allow-run-as-root -np 2 \
+    -x LORVANTIDE_IMAGES "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" -q
+cmp "$work/large/one.raw" "$work/large/rio/resultado_m4.raw"
+cmp "$work/large/one.txt" "$work/large/rio/resultado_m4.txt"
+echo "same result pair on one and two processes"
+cat "$work/large/one.txt"
+rm -rf "$work/large"
+uptime

@@ -1,0 +1,187 @@
+#include "processes.hpp"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#ifdef LORVANTIDE_WITH_MPI
+#include <mpi.h>
+#endif
+
+namespace {
+
+constexpr int kToFirst = 1;  // tag of the messages to rank 0
+constexpr int kGrant = 2;    // tag of rank 0's answers
+
+#ifdef LORVANTIDE_WITH_MPI
+// Launchers tell their processes so in the environment; a program started
+// on its own stays a single process and never loads MPI's run-time machinery.
+bool started_by_a_launcher() {
+    for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMIX_RANK", "PMI_RANK", "PMI_SIZE"})
+        if (std::getenv(name) != nullptr) return true;
+    return false;
+}
+
+// Waits for a request, sleeping between polls.
+void finish(MPI_Request& request) {
+    Backoff backoff;
+    int done = 0;
+    for (MPI_Test(&request, &done, MPI_STATUS_IGNORE); !done; MPI_Test(&request, &done, MPI_STATUS_IGNORE))
+        backoff.pause();
+}
+#endif
+
+}  // namespace
+
+void Backoff::pause() {
+    std::this_thread::sleep_for(std::chrono::microseconds(micros_));
+    if (micros_ < 2000) micros_ *= 2;
+}
+
+#ifdef LORVANTIDE_WITH_MPI
+
+struct Processes::Pending {
+    MPI_Request incoming = MPI_REQUEST_NULL;  // rank 0: the next message to it
+    int64_t message[3] = {};
+    MPI_Request answer = MPI_REQUEST_NULL;  // other ranks: the grant awaited
+    int64_t tile = -1;
+};
+
+Processes::Processes(int& argc, char**& argv) {
+    if (!started_by_a_launcher()) return;
+    int provided = 0;
+    MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
+    joined_ = true;
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
+    MPI_Comm_size(MPI_COMM_WORLD, &size_);
+    MPI_Comm machine;
+    MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rank_, MPI_INFO_NULL, &machine);
+    MPI_Comm_size(machine, &local_);
+    MPI_Comm_free(&machine);
+    pending_ = new Pending;
+}
+
+Processes::~Processes() {
+    if (!joined_) return;
+    stop_listening();
+    delete pending_;
+    MPI_Finalize();
+}
+
+bool Processes::all(bool ok) {
+    if (!joined_) return ok;
+    int mine = ok ? 1 : 0;
+    int every = 0;
+    MPI_Request request;
+    MPI_Iallreduce(&mine, &every, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD, &request);
+    finish(request);
+    return every == 1;
+}
+
+bool Processes::first_says(bool ok) {
+    if (!joined_) return ok;
+    int flag = ok ? 1 : 0;
+    MPI_Request request;
+    MPI_Ibcast(&flag, 1, MPI_INT, 0, MPI_COMM_WORLD, &request);
+    finish(request);
+    return flag == 1;
+}
+
+std::string Processes::from_first(const std::string& text) {
+    if (!joined_) return text;
+    int64_t length = static_cast<int64_t>(text.size());
+    MPI_Request request;
+    MPI_Ibcast(&length, 1, MPI_INT64_T, 0, MPI_COMM_WORLD, &request);
+    finish(request);
+    std::vector<char> bytes(text.begin(), text.end());
+    bytes.resize(static_cast<std::size_t>(length));
+    if (length > 0) {
+        MPI_Ibcast(bytes.data(), static_cast<int>(length), MPI_CHAR, 0, MPI_COMM_WORLD, &request);
+        finish(request);
+    }
+    return std::string(bytes.begin(), bytes.end());
+}
+
+CoreTotals Processes::gather(const CoreTotals& mine) {
+    if (!joined_) return mine;
+    wait_for_all();  // the reductions below then find every process there
+    CoreTotals all = mine;
+    int32_t extremes[2] = {mine.min, mine.max};
+    int64_t misses[2] = {mine.contour_misses, mine.boundary_misses};
+    int32_t low = 0;
+    int32_t high = 0;
+    int64_t sums[2] = {};
+    MPI_Reduce(&extremes[0], &low, 1, MPI_INT32_T, MPI_MIN, 0, MPI_COMM_WORLD);
+    MPI_Reduce(&extremes[1], &high, 1, MPI_INT32_T, MPI_MAX, 0, MPI_COMM_WORLD);
+    MPI_Reduce(misses, sums, 2, MPI_INT64_T, MPI_SUM, 0, MPI_COMM_WORLD);
+    if (first()) {
+        all.min = low;
+        all.max = high;
+        all.contour_misses = sums[0];
+        all.boundary_misses = sums[1];
+    }
+    return all;
+}
+
+void Processes::wait_for_all() {
+    if (!joined_) return;
+    MPI_Request request;
+    MPI_Ibarrier(MPI_COMM_WORLD, &request);
+    finish(request);
+}
+
+void Processes::send_to_first(const int64_t message[3]) {
+    MPI_Send(message, 3, MPI_INT64_T, 0, kToFirst, MPI_COMM_WORLD);
+}
+
+bool Processes::received(int64_t message[3], int& from) {
+    if (pending_->incoming == MPI_REQUEST_NULL)
+        MPI_Irecv(pending_->message, 3, MPI_INT64_T, MPI_ANY_SOURCE, kToFirst, MPI_COMM_WORLD, &pending_->incoming);
+    int done = 0;
+    MPI_Status status;
+    MPI_Test(&pending_->incoming, &done, &status);
+    if (!done) return false;
+    for (int k = 0; k < 3; ++k) message[k] = pending_->message[k];
+    from = status.MPI_SOURCE;
+    return true;  // MPI_Test has set the request to MPI_REQUEST_NULL: the next call posts another
+}
+
+void Processes::grant(int to, int64_t tile) { MPI_Send(&tile, 1, MPI_INT64_T, to, kGrant, MPI_COMM_WORLD); }
+
+void Processes::await_grant() {
+    MPI_Irecv(&pending_->tile, 1, MPI_INT64_T, 0, kGrant, MPI_COMM_WORLD, &pending_->answer);
+}
+
+bool Processes::granted(int64_t& tile) {
+    int done = 0;
+    MPI_Test(&pending_->answer, &done, MPI_STATUS_IGNORE);
+    if (done) tile = pending_->tile;
+    return done != 0;
+}
+
+void Processes::stop_listening() {
+    if (pending_ == nullptr || pending_->incoming == MPI_REQUEST_NULL) return;
+    MPI_Cancel(&pending_->incoming);
+    MPI_Wait(&pending_->incoming, MPI_STATUS_IGNORE);
+}
+
+#else  // a build without MPI: always one process
+
+struct Processes::Pending {};
+
+Processes::Processes(int&, char**&) {}
+Processes::~Processes() = default;
+bool Processes::all(bool ok) { return ok; }
+bool Processes::first_says(bool ok) { return ok; }
+std::string Processes::from_first(const std::string& text) { return text; }
+CoreTotals Processes::gather(const CoreTotals& mine) { return mine; }
+void Processes::wait_for_all() {}
+void Processes::send_to_first(const int64_t*) {}
+bool Processes::received(int64_t*, int&) { return false; }
+void Processes::grant(int, int64_t) {}
+void Processes::await_grant() {}
+bool Processes::granted(int64_t&) { return false; }
+void Processes::stop_listening() {}
+
+#endif

@@ -1,0 +1,116 @@
+#include "raw_window.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "tiles_error.hpp"
+
+namespace {
+
+constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+
+uint32_t swap_bytes(uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+}
+
+// Reads `count` bytes at `offset`; those beyond the end of the file are 0.
+void read_at(const RawFile& file, char* into, std::size_t count, uint64_t offset) {
+    while (count > 0) {
+        const ssize_t got = offset < file.size() ? pread(file.fd(), into, count, static_cast<off_t>(offset)) : 0;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw TilesError("no se pudo leer el archivo " + file.path() + ": " + system_reason());
+        }
+        if (got == 0) {  // the end of the file: what it does not supply reads as 0
+            std::memset(into, 0, count);
+            return;
+        }
+        into += got;
+        count -= static_cast<std::size_t>(got);
+        offset += static_cast<uint64_t>(got);
+    }
+}
+
+template <typename T>
+void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_columns, T* const* rows) {
+    const std::size_t line_bytes = static_cast<std::size_t>(rect.columns) * sizeof(T);
+    for (int32_t a = 0; a < rect.lines; ++a) {
+        const uint64_t first = static_cast<uint64_t>(rect.line + a) * static_cast<uint64_t>(raster_columns) +
+                               static_cast<uint64_t>(rect.column);
+        read_at(file, reinterpret_cast<char*>(rows[a]), line_bytes, first * sizeof(T));
+        if constexpr (sizeof(T) == 4 && !kLittleEndianHost) {
+            for (int32_t k = 0; k < rect.columns; ++k)
+                rows[a][k] = static_cast<T>(swap_bytes(static_cast<uint32_t>(rows[a][k])));
+        }
+    }
+}
+
+}  // namespace
+
+std::string system_reason() { return std::strerror(errno); }
+
+RawFile::RawFile(std::string path) : path_(std::move(path)) {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw TilesError("No hay Fila " + path_);
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) throw TilesError("no se pudo leer el archivo " + path_ + ": " + system_reason());
+    size_ = static_cast<uint64_t>(info.st_size);
+}
+
+RawFile::RawFile(RawFile&& other) noexcept
+    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+
+RawFile& RawFile::operator=(RawFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        path_ = std::move(other.path_);
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = other.size_;
+    }
+    return *this;
+}
+
+RawFile::~RawFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int32_t complete_lines(uint64_t file_size, int32_t lines, uint64_t line_bytes) {
+    if (lines <= 0 || line_bytes == 0) return 0;
+    const uint64_t held = file_size / line_bytes;
+    return held >= static_cast<uint64_t>(lines) ? lines : static_cast<int32_t>(held);
+}
+
+void read_window(const RawFile& file, const RasterRect& rect, int32_t raster_columns, int32_t* const* rows) {
+    read_rows(file, rect, raster_columns, rows);
+}
+
+void read_window(const RawFile& file, const RasterRect& rect, int32_t raster_columns, unsigned char* const* rows) {
+    read_rows(file, rect, raster_columns, rows);
+}
+
+void write_pixels(int fd, const std::string& path, uint64_t first, const int32_t* pixels, int32_t count) {
+    std::vector<uint32_t> swapped;
+    if constexpr (!kLittleEndianHost) {
+        swapped.resize(static_cast<std::size_t>(count));
+        for (int32_t k = 0; k < count; ++k) swapped[static_cast<std::size_t>(k)] = swap_bytes(static_cast<uint32_t>(pixels[k]));
+        pixels = reinterpret_cast<const int32_t*>(swapped.data());
+    }
+    const char* from = reinterpret_cast<const char*>(pixels);
+    std::size_t left = static_cast<std::size_t>(count) * sizeof(int32_t);
+    uint64_t offset = first * sizeof(int32_t);
+    while (left > 0) {
+        const ssize_t put = pwrite(fd, from, left, static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) throw TilesError("no se pudo escribir el archivo " + path + ": " + system_reason());
+        from += put;
+        left -= static_cast<std::size_t>(put);
+        offset += static_cast<uint64_t>(put);
+    }
+}

@@ -1,0 +1,73 @@
+// How a raster is cut into tiles, and what one tile costs in memory.
+//
+// The cores of the tiles cover the raster once: a grid of rectangles of
+// core_lines x core_columns (those of the last row and column smaller). A
+// tile reads its core grown by kChannelReach on every side and computes it
+// grown by kFillReach, both clipped to the raster (tiled_run.hpp says why).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "channel.hpp"
+
+struct Tile {
+    RasterRect core;    // the pixels this tile writes
+    RasterRect inputs;  // the pixels it reads
+    RasterRect output;  // the pixels it computes
+};
+
+// What stays resident whatever the tiles: the ring tables (every ring of
+// every band: about 24.6 MB) and the program itself (code, libraries, the
+// standard streams, the threads' stacks as far as they are touched).
+inline constexpr uint64_t kResidentBase = uint64_t{48} << 20;
+
+class TilePlan {
+public:
+    TilePlan() = default;
+    // Cores of at most core_lines x core_columns (each at least 1), clipped to the raster.
+    TilePlan(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns);
+
+    int32_t raster_lines() const { return lines_; }
+    int32_t raster_columns() const { return columns_; }
+    int32_t core_lines() const { return core_lines_; }
+    int32_t core_columns() const { return core_columns_; }
+    int64_t count() const { return int64_t{rows_} * cols_; }
+    // Tile k, row by row of tiles from the top left.
+    Tile tile(int64_t k) const;
+
+private:
+    int32_t lines_ = 0;
+    int32_t columns_ = 0;
+    int32_t core_lines_ = 1;
+    int32_t core_columns_ = 1;
+    int32_t rows_ = 0;
+    int32_t cols_ = 0;
+};
+
+// The pixels the plan's tiles read, all together (at least the raster's: the
+// rest is the cost of the halo).
+uint64_t window_area(const TilePlan& plan);
+
+// Bytes that the largest tile of a plan with cores of core_lines x
+// core_columns keeps while it is computed, at most: its input grids (4 bytes of slope model and
+// 1 per mask), the lower-boundary grid (1), the two distance maps (2 bytes per
+// pixel corner each), the elevations of its output (8), the rows' tables and
+// allocation overheads, the result line, the pass-1 search blocks and the
+// scratch lines of each of the `compute_threads` threads that compute it.
+uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
+                    bool water_bodies, int32_t compute_threads);
+
+// The plan that fits `tiles_at_once` tiles computed side by side within
+// `memory` bytes (kResidentBase included) and, among those with up to 256
+// rows of tiles, reads and measures the least window area (every row count
+// tried, each with the fewest columns of tiles that fit; cores evened out so
+// that no row or column of tiles is a sliver). Square cores, as large as fit,
+// when even 256 rows of tiles are too large. None when not even a core of one
+// pixel fits. tile_bytes measures a plan's largest tile exactly.
+std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies,
+                                        uint64_t memory, int32_t tiles_at_once, int32_t compute_threads);
+
+// The least memory with which plan_for_memory finds a plan (cores of one pixel).
+uint64_t least_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies, int32_t tiles_at_once,
+                      int32_t compute_threads);

@@ -1,0 +1,188 @@
+#include "tile_scenarios.hpp"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "temp_folder.hpp"
+
+namespace {
+
+void draw_segment(std::vector<unsigned char>& mask, int32_t lines, int32_t columns, std::mt19937& random,
+                  unsigned char tone) {
+    std::uniform_int_distribution<int32_t> line(0, lines - 1), column(0, columns - 1);
+    int32_t i = line(random), j = column(random);
+    const int32_t length = std::uniform_int_distribution<int32_t>(3, 3 + (lines + columns) / 3)(random);
+    const int di = std::uniform_int_distribution<int>(-1, 1)(random);
+    const int dj = di == 0 ? 1 : std::uniform_int_distribution<int>(-1, 1)(random);
+    for (int32_t k = 0; k < length && i >= 0 && i < lines && j >= 0 && j < columns; ++k, i += di, j += dj)
+        mask[static_cast<std::size_t>(i) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(j)] = tone;
+}
+
+}  // namespace
+
+void TileScenario::write(const std::string& root) const {
+    const std::string folder = root + "/" + answers.folder;
+    write_elevation_pair(folder, answers.slope, lines, columns, slope);
+    write_mask_pair(folder, answers.railing, lines, columns, railing);
+    write_mask_pair(folder, answers.channel, lines, columns, zone);
+    write_mask_pair(folder, answers.contour, lines, columns, contour);
+    write_mask_pair(folder, answers.perimeter, lines, columns, perimeter);
+}
+
+TileScenario make_scenario(uint32_t seed, int32_t lines, int32_t columns, Flavour flavour, bool water_bodies) {
+    std::mt19937 random(seed);
+    TileScenario s;
+    s.lines = lines;
+    s.columns = columns;
+    const auto pixels = static_cast<std::size_t>(lines) * static_cast<std::size_t>(columns);
+    s.slope.resize(pixels);
+    s.railing.assign(pixels, 0);
+    s.zone.assign(pixels, 0);
+    s.contour.assign(pixels, 0);
+    s.perimeter.assign(pixels, 0);
+    const unsigned char channel = 200, railing = 1, contour = 10, shore = 50;
+    // Whole answers built as new strings (assigning a short literal to a
+    // string trips a false -Wrestrict of GCC 12).
+    s.answers.presence = std::to_string(water_bodies ? 1 : 0);
+    s.answers.tono_cauce = std::to_string(channel);
+    s.answers.tono_bar = std::to_string(railing);
+    s.answers.tono_lim = std::to_string(contour);
+    s.answers.tono_perim = std::to_string(shore);
+    s.answers.alti_bar = std::to_string(std::uniform_int_distribution<int32_t>(-5, 40)(random));
+    s.answers.alti_lim = std::to_string(std::uniform_int_distribution<int32_t>(500, 3000)(random));
+    std::uniform_int_distribution<int32_t> noise(-30, 30);
+    const double tilt_i = std::uniform_real_distribution<double>(-3, 3)(random);
+    const double tilt_j = std::uniform_real_distribution<double>(-3, 3)(random);
+    for (int32_t i = 0; i < lines; ++i)
+        for (int32_t j = 0; j < columns; ++j)
+            s.slope[static_cast<std::size_t>(i) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(j)] =
+                1000 + static_cast<int32_t>(tilt_i * i + tilt_j * j) + noise(random);
+    if (pixels == 0) return s;
+
+    const int segments = 1 + static_cast<int>(pixels / 400);
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    switch (flavour) {
+        case Flavour::blobs:
+        case Flavour::tones_outside: {
+            // Rectangles of channel (a good share of the raster, borders included).
+            const int patches = 2 + static_cast<int>(pixels / 300);
+            for (int p = 0; p < patches; ++p) {
+                const int32_t i0 = std::uniform_int_distribution<int32_t>(-3, lines - 1)(random);
+                const int32_t j0 = std::uniform_int_distribution<int32_t>(-3, columns - 1)(random);
+                const int32_t h = std::uniform_int_distribution<int32_t>(1, 1 + lines / 2)(random);
+                const int32_t w = std::uniform_int_distribution<int32_t>(1, 1 + columns / 2)(random);
+                for (int32_t i = std::max(i0, 0); i < std::min(i0 + h, lines); ++i)
+                    for (int32_t j = std::max(j0, 0); j < std::min(j0 + w, columns); ++j)
+                        s.zone[static_cast<std::size_t>(i) * static_cast<std::size_t>(columns) +
+                               static_cast<std::size_t>(j)] = channel;
+            }
+            for (int k = 0; k < segments; ++k) draw_segment(s.railing, lines, columns, random, railing);
+            for (int k = 0; k < segments; ++k) draw_segment(s.contour, lines, columns, random, contour);
+            for (int k = 0; k < segments; ++k) draw_segment(s.perimeter, lines, columns, random, shore);
+            if (flavour == Flavour::tones_outside) {
+                s.answers.tono_bar = std::to_string(257);
+                s.answers.tono_perim = std::to_string(-1);
+            }
+            break;
+        }
+        case Flavour::everywhere:
+            for (std::size_t k = 0; k < pixels; ++k) s.zone[k] = chance(random) < 0.97 ? channel : 0;
+            for (int k = 0; k < segments; ++k) draw_segment(s.railing, lines, columns, random, railing);
+            for (int k = 0; k < segments; ++k) draw_segment(s.contour, lines, columns, random, contour);
+            for (int k = 0; k < segments; ++k) draw_segment(s.perimeter, lines, columns, random, shore);
+            break;
+        case Flavour::no_contour:
+            for (std::size_t k = 0; k < pixels; ++k) s.zone[k] = chance(random) < 0.8 ? channel : 0;
+            for (int k = 0; k < segments; ++k) draw_segment(s.railing, lines, columns, random, railing);
+            break;
+        case Flavour::far_boundary:
+            // Railing in the first few columns only, the contour line in the
+            // last ones: on a raster wider than the largest ring, the pixels
+            // far from either miss it.
+            for (std::size_t k = 0; k < pixels; ++k) s.zone[k] = chance(random) < 0.9 ? channel : 0;
+            for (int32_t i = 0; i < lines; ++i) {
+                const std::size_t row = static_cast<std::size_t>(i) * static_cast<std::size_t>(columns);
+                s.railing[row + static_cast<std::size_t>(std::min(3, columns - 1))] = railing;
+                s.contour[row + static_cast<std::size_t>(std::max(0, columns - 2))] = contour;
+                if (i % 3 == 0) s.perimeter[row + static_cast<std::size_t>(columns / 3)] = shore;
+            }
+            break;
+    }
+    // With water bodies a lake shore is no channel, as in a real survey.
+    if (water_bodies)
+        for (std::size_t k = 0; k < pixels; ++k)
+            if (s.perimeter[k] == shore && chance(random) < 0.5) s.zone[k] = 0;
+    return s;
+}
+
+pid_t start_program(const std::string& binary, const std::vector<std::string>& arguments,
+                    const std::string& work_dir, const std::string& out_path, const std::string& err_path) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& word : arguments) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+        if (chdir(work_dir.c_str()) != 0) _exit(126);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+ChildRun wait_program(pid_t child, const std::string& out_path, const std::string& err_path) {
+    int status = 0;
+    rusage usage{};
+    while (wait4(child, &status, 0, &usage) < 0) {
+    }
+    ChildRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.max_rss_kib = usage.ru_maxrss;
+    run.out = read_file(out_path);
+    run.err = read_file(err_path);
+    return run;
+}
+
+ChildRun run_program(const std::string& binary, const std::vector<std::string>& arguments,
+                     const std::string& work_dir, const std::string& input,
+                     const std::map<std::string, std::string>& env) {
+    TempFolder scratch;
+    const std::string in_path = scratch / "in", out_path = scratch / "out", err_path = scratch / "err";
+    write_file(in_path, input);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const std::string& word : arguments) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int in = open(in_path.c_str(), O_RDONLY);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+        if (chdir(work_dir.c_str()) != 0) _exit(126);
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    return wait_program(child, out_path, err_path);
+}
+
+std::string console_binary() { return LORVANTIDE_BINARY; }
+std::string tiles_binary() { return LORVANTIDE_TILES_BINARY; }
+
+std::vector<std::string> warnings_in(const std::string& text) {
+    std::vector<std::string> found;
+    for (std::size_t at = text.find("Aviso:"); at != std::string::npos; at = text.find("Aviso:", at + 1))
+        found.push_back(text.substr(at, text.find('\n', at) - at));
+    return found;
+}

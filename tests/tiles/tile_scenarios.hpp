@@ -1,0 +1,61 @@
+// Small scenarios for the batch command's tests, written as raster pairs
+// under <root>/rio1 with the answers of a console run over them, and the
+// runs of both programs on them.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "raster_files.hpp"
+
+// What a scenario stresses.
+enum class Flavour {
+    blobs,          // patches of channel, railing, contour and lake shores anywhere, borders included
+    everywhere,     // channel on every pixel but a few thin lines: it reaches every border
+    no_contour,     // no contour line at all: every contour search misses
+    far_boundary,   // the lower boundary in one corner only: far searches miss it
+    tones_outside,  // tones outside 0..255 match nothing
+};
+
+struct TileScenario {
+    int32_t lines = 0;
+    int32_t columns = 0;
+    std::vector<int32_t> slope;
+    std::vector<unsigned char> railing, zone, contour, perimeter;
+    RunAnswers answers;  // sub-folder rio1, the usual names
+
+    // Writes every pair under root/rio1.
+    void write(const std::string& root) const;
+};
+
+TileScenario make_scenario(uint32_t seed, int32_t lines, int32_t columns, Flavour flavour, bool water_bodies);
+
+struct ChildRun {
+    int status = -1;  // the exit status, or 128 + the signal that ended the child
+    std::string out;
+    std::string err;
+    long max_rss_kib = 0;  // the child's peak resident set (ru_maxrss)
+};
+
+// Runs `binary` with `arguments` in `work_dir`, `input` on standard input and
+// LORVANTIDE_IMAGES (and any other variable) from `env`.
+ChildRun run_program(const std::string& binary, const std::vector<std::string>& arguments,
+                     const std::string& work_dir, const std::string& input,
+                     const std::map<std::string, std::string>& env = {});
+
+// The same, started in the background: the caller waits with wait_program.
+pid_t start_program(const std::string& binary, const std::vector<std::string>& arguments,
+                    const std::string& work_dir, const std::string& out_path, const std::string& err_path);
+ChildRun wait_program(pid_t child, const std::string& out_path, const std::string& err_path);
+
+std::string console_binary();
+std::string tiles_binary();
+
+// The "Aviso" paragraphs of a program's output, in order (the console prints
+// them on standard output among its prompts, the batch command on standard error).
+std::vector<std::string> warnings_in(const std::string& text);

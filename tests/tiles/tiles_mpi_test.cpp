@@ -1,0 +1,152 @@
+// lorvantide-tiles under mpirun: the console program's result pair, byte for
+// byte, on one, two and three processes; a failure on one process fails the
+// whole run and leaves no temporary. Built only where MPI was found.
+#ifdef LORVANTIDE_MPIEXEC
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "floodplain_lines.hpp"
+#include "temp_folder.hpp"
+#include "tile_scenarios.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// mpirun -np `processes` lorvantide-tiles `words`, or, with `second`, rank 0
+// running `words` and the other ranks `second` (MPI's multiple-program form).
+ChildRun mpirun(int processes, const std::vector<std::string>& words, const std::string& work_dir,
+                const std::vector<std::string>& second = {}) {
+    std::vector<std::string> arguments = {"--oversubscribe", "--allow-run-as-root", "-np",
+                                          second.empty() ? std::to_string(processes) : "1", tiles_binary()};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    if (!second.empty()) {
+        arguments.insert(arguments.end(), {":", "-np", std::to_string(processes - 1), tiles_binary()});
+        arguments.insert(arguments.end(), second.begin(), second.end());
+    }
+    std::map<std::string, std::string> env;
+#if defined(__SANITIZE_ADDRESS__)
+    // Open MPI's run-time does not give back all it allocates (strings of
+    // its components, unloaded at MPI_Finalize): under AddressSanitizer the
+    // processes it runs are checked for every memory error but leaks.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    env["ASAN_OPTIONS"] = std::string(options != nullptr ? options : "") + ":detect_leaks=0";
+#endif
+    return run_program(LORVANTIDE_MPIEXEC, arguments, work_dir, "", env);
+}
+
+}  // namespace
+
+TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
+    struct Case {
+        const char* what;
+        std::function<std::string(const TempFolder&)> write;  // gives the answers
+        std::string folder;
+        std::vector<std::string> tile;
+    };
+    const Case cases[] = {
+        {"blobs with water bodies",
+         [](const TempFolder& root) {
+             const TileScenario s = make_scenario(41, 33, 47, Flavour::blobs, true);
+             s.write(root.path().string());
+             return s.answers.text();
+         },
+         "rio1", {"--tile", "9"}},
+        {"windows smaller than the raster",
+         [](const TempFolder& root) {
+             const TileScenario s = make_scenario(42, 5, 4100, Flavour::far_boundary, false);
+             s.write(root.path().string());
+             return s.answers.text();
+         },
+         "rio1", {"--tile", "300"}},
+        {"floodplain 1024",
+         [](const TempFolder& root) {
+             const Floodplain floodplain(1024, 1024);
+             floodplain.write_files(root / "rio");
+             return floodplain.answers("rio");
+         },
+         "rio", {"--tile", "400"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder root;
+        const std::string answers = c.write(root);
+        const ChildRun console = run_program(console_binary(), {}, root.path().string(), answers,
+                                             {{"LORVANTIDE_IMAGES", root.path().string()}});
+        ASSERT_EQ(console.status, 0);
+        const std::string base = root / (c.folder + "/resultado_m4");
+        const std::string raw = read_file(base + ".raw");
+        const std::string descriptor = read_file(base + ".txt");
+        fs::remove(base + ".raw");
+        fs::remove(base + ".txt");
+        const std::vector<std::string> files = names_in(root / c.folder);
+        write_file(root / "answers.txt", answers);
+        for (const int processes : {1, 2, 3}) {
+            std::vector<std::string> words = {"--answers", root / "answers.txt", "--images", root.path().string(),
+                                              "--threads", "1"};
+            words.insert(words.end(), c.tile.begin(), c.tile.end());
+            const ChildRun run = mpirun(processes, words, root.path().string());
+            const std::string label = std::string(c.what) + ", " + std::to_string(processes) + " processes";
+            ASSERT_EQ(run.status, 0) << label << "\n" << run.err;
+            EXPECT_TRUE(read_file(base + ".raw") == raw) << label;
+            EXPECT_EQ(read_file(base + ".txt"), descriptor) << label;
+            EXPECT_EQ(warnings_in(run.err), warnings_in(console.out)) << label << "\n" << run.err;
+            fs::remove(base + ".raw");
+            fs::remove(base + ".txt");
+            EXPECT_EQ(names_in(root / c.folder), files) << label;
+        }
+    }
+}
+
+// The other processes see a slope model that cannot be read (a directory):
+// they fail in the middle of their tiles, and so does the run, on rank 0's
+// side too; or they cannot even open an input, and the run stops at once.
+TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
+    TempFolder root;
+    const TileScenario s = make_scenario(43, 300, 300, Flavour::blobs, true);
+    s.write(root.path().string());
+    s.write((root.path() / "broken").string());
+    const std::string broken = root / "broken/rio1";
+    fs::remove(broken + "/valle_m4.raw");
+    fs::create_directory(broken + "/valle_m4.raw");
+    write_file(root / "answers.txt", s.answers.text());
+    const std::string folder = root / "rio1";
+    write_file(folder + "/resultado_m4.raw", "previous");
+    write_file(folder + "/resultado_m4.txt", "previous descriptor");
+    const std::vector<std::string> files = names_in(folder);
+    const std::vector<std::string> words = {"--answers", root / "answers.txt", "--tile", "30", "--threads", "1"};
+
+    struct Case {
+        std::string images;  // the other processes' image root
+        std::string message;
+    };
+    const Case cases[] = {
+        {root / "broken", "no se pudo leer el archivo " + broken + "/valle_m4.raw"},
+        {root / "nowhere", "No hay Fila " + root / "nowhere/rio1/valle_m4.raw"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> first = words, others = words;
+        first.insert(first.end(), {"--images", root.path().string()});
+        others.insert(others.end(), {"--images", c.images});
+        const ChildRun run = mpirun(3, first, root.path().string(), others);
+        EXPECT_NE(run.status, 0) << c.images;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("lorvantide-tiles (proceso "), std::string::npos) << run.err;
+        EXPECT_EQ(names_in(folder), files) << c.images;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous");
+        EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor");
+    }
+}
+
+#endif

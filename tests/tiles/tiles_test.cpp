@@ -1,0 +1,333 @@
+// lorvantide-tiles against the console program: the same result pair, byte
+// for byte, whatever the tiles, threads and processes; and its refusals,
+// failures and signals, which never leave a temporary behind nor touch the
+// previous result.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "floodplain_lines.hpp"
+#include "temp_folder.hpp"
+#include "tile_scenarios.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ResultPair {
+    std::string raw;
+    std::string descriptor;
+    std::vector<std::string> warnings;
+};
+
+// The files of a folder, by name.
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The console program on the answers, the result pair taken away afterwards.
+ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder = "rio1",
+                       const std::string& result = "resultado") {
+    const ChildRun run = run_program(console_binary(), {}, root.path().string(), answers,
+                                     {{"LORVANTIDE_IMAGES", root.path().string()}});
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::string base = root / (folder + "/" + result + "_m4");
+    ResultPair pair{read_file(base + ".raw"), read_file(base + ".txt"), warnings_in(run.out)};
+    fs::remove(base + ".raw");
+    fs::remove(base + ".txt");
+    return pair;
+}
+
+// lorvantide-tiles with `arguments` (the image root added); its result pair
+// is checked against `expected` and then removed, and nothing else may be
+// left in the folder.
+void expect_same_result(const TempFolder& root, const std::vector<std::string>& arguments, const ResultPair& expected,
+                        const std::string& label, const std::string& folder = "rio1") {
+    const std::vector<std::string> before = names_in(root / folder);
+    std::vector<std::string> words = arguments;
+    words.insert(words.end(), {"--images", root.path().string()});
+    const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
+    ASSERT_EQ(run.status, 0) << label << "\n" << run.err;
+    const std::string base = root / (folder + "/resultado_m4");
+    EXPECT_TRUE(read_file(base + ".raw") == expected.raw) << label;
+    EXPECT_EQ(read_file(base + ".txt"), expected.descriptor) << label;
+    EXPECT_EQ(warnings_in(run.err), expected.warnings) << label << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << label;
+    fs::remove(base + ".raw");
+    fs::remove(base + ".txt");
+    EXPECT_EQ(names_in(root / folder), before) << label;
+}
+
+std::string write_answers(const TempFolder& root, const std::string& answers, const std::string& name = "answers.txt") {
+    const std::string path = root / name;
+    write_file(path, answers);
+    return path;
+}
+
+}  // namespace
+
+// Small rasters of every kind, cut into tiles from 3 pixels (so that a tile's
+// computed margin spans several other cores) to one tile for the whole raster.
+TEST(TilesAgainstConsole, SmallRastersWhateverTheTiles) {
+    struct Case {
+        uint32_t seed;
+        int32_t lines, columns;
+        Flavour flavour;
+        bool water;
+    };
+    const Case cases[] = {
+        {1, 37, 53, Flavour::blobs, true},          {2, 40, 41, Flavour::everywhere, false},
+        {3, 25, 60, Flavour::no_contour, true},     {4, 30, 30, Flavour::tones_outside, true},
+        {5, 1, 70, Flavour::blobs, false},          {6, 70, 1, Flavour::everywhere, true},
+        {7, 13, 7, Flavour::everywhere, true},      {8, 50, 45, Flavour::far_boundary, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder root;
+        const TileScenario scenario = make_scenario(c.seed, c.lines, c.columns, c.flavour, c.water);
+        scenario.write(root.path().string());
+        const std::string answers = scenario.answers.text();
+        const ResultPair expected = console_run(root, answers);
+        const std::string file = write_answers(root, answers);
+        int threads = 1;
+        for (const char* tile : {"3", "7", "24", "1000"}) {
+            const std::string label = "seed " + std::to_string(c.seed) + ", tile " + tile;
+            expect_same_result(root, {"--answers", file, "--tile", tile, "--threads", std::to_string(threads)},
+                               expected, label);
+            threads = threads % 3 + 1;
+        }
+    }
+}
+
+// A raster wider than two search reaches: the input windows are smaller than
+// the raster, and far pixels miss the railing or the contour line (the
+// warning sums the misses of the cores).
+TEST(TilesAgainstConsole, InputWindowsSmallerThanTheRaster) {
+    struct Case {
+        uint32_t seed;
+        int32_t lines, columns;
+        Flavour flavour;
+        bool water;
+        std::vector<std::vector<std::string>> runs;
+    };
+    const Case cases[] = {
+        {11, 5, 4200, Flavour::far_boundary, true, {{"--tile", "40"}, {"--tile", "1000", "--threads", "3"}}},
+        {12, 7, 3300, Flavour::blobs, false, {{"--tile", "64", "--threads", "2"}, {"--memory", "60M"}}},
+    };
+    for (const Case& c : cases) {
+        TempFolder root;
+        const TileScenario scenario = make_scenario(c.seed, c.lines, c.columns, c.flavour, c.water);
+        scenario.write(root.path().string());
+        const ResultPair expected = console_run(root, scenario.answers.text());
+        if (c.flavour == Flavour::far_boundary) {
+            EXPECT_EQ(expected.warnings.size(), 1u);  // misses are there
+        }
+        const std::string file = write_answers(root, scenario.answers.text());
+        for (const std::vector<std::string>& run : c.runs) {
+            std::vector<std::string> words = {"--answers", file};
+            words.insert(words.end(), run.begin(), run.end());
+            expect_same_result(root, words, expected, "seed " + std::to_string(c.seed) + " " + run[1]);
+        }
+        // Files that end in the middle of a line: every window to the right
+        // of the end reads zeros there, whatever the previous tile read.
+        const std::string folder = root / "rio1";
+        fs::resize_file(folder + "/cauce.raw", static_cast<uintmax_t>(c.columns) * 2 + c.columns / 2);
+        fs::resize_file(folder + "/valle_m4.raw", static_cast<uintmax_t>(c.columns) * 4 * 3 + 2 * c.columns + 1);
+        const ResultPair short_expected = console_run(root, scenario.answers.text());
+        EXPECT_EQ(short_expected.warnings.size(), c.flavour == Flavour::far_boundary ? 3u : 2u);
+        expect_same_result(root, {"--answers", file, "--tile", "50"}, short_expected,
+                           "short files, seed " + std::to_string(c.seed));
+    }
+}
+
+// The benchmark's floodplain, dense and sparse, at 1024 x 1024.
+TEST(TilesAgainstConsole, FloodplainDenseAndSparse) {
+    for (const bool sparse : {false, true}) {
+        TempFolder root;
+        const Floodplain floodplain(1024, 1024, sparse);
+        floodplain.write_files(root / "rio");
+        const std::string answers = floodplain.answers("rio");
+        const ResultPair expected = console_run(root, answers, "rio");
+        const std::string file = write_answers(root, answers);
+        expect_same_result(root, {"--answers", file, "--tile", "400", "--threads", "2"}, expected,
+                           sparse ? "sparse" : "dense", "rio");
+    }
+}
+
+// The answers as options, alone or over an answers file; input files shorter
+// than their descriptors (read as zeros past their end, and told once each);
+// a raster without lines.
+TEST(TilesAgainstConsole, OptionsShortFilesAndAnEmptyRaster) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(21, 31, 43, Flavour::blobs, true);
+    scenario.write(root.path().string());
+    const ResultPair expected = console_run(root, scenario.answers.text());
+    const RunAnswers& a = scenario.answers;
+    expect_same_result(root,
+                       {"--folder", "rio1", "--slope", "valle", "--railing", "bar", "--zone", "cauce", "--contour",
+                        "curva", "--perimeter", "lago", "--result", "resultado", "--tones",
+                        a.tono_cauce + "," + a.tono_bar + "," + a.tono_lim + "," + a.tono_perim, "--heights",
+                        a.alti_bar + "," + a.alti_lim, "--tile", "10"},
+                       expected, "options");
+    RunAnswers other = a;
+    other.result = "otro";
+    other.tono_bar = "77";
+    expect_same_result(root,
+                       {"--answers", write_answers(root, other.text()), "--result", "resultado", "--tones",
+                        a.tono_cauce + "," + a.tono_bar + "," + a.tono_lim + "," + a.tono_perim},
+                       expected, "options over answers");
+
+    // The slope model cut inside a pixel, the zone mask a line and a half short, the railing empty.
+    const std::string folder = root / "rio1";
+    fs::resize_file(folder + "/valle_m4.raw", 4 * 31 * 43 - 6);
+    fs::resize_file(folder + "/cauce.raw", 43 * 29 + 20);
+    fs::resize_file(folder + "/bar.raw", 0);
+    const ResultPair short_expected = console_run(root, scenario.answers.text());
+    ASSERT_EQ(short_expected.warnings.size(), 3u);
+    expect_same_result(root, {"--answers", write_answers(root, a.text()), "--tile", "8"}, short_expected,
+                       "short files");
+
+    TempFolder empty;
+    const TileScenario none = make_scenario(22, 0, 9, Flavour::blobs, false);
+    none.write(empty.path().string());
+    const ResultPair empty_expected = console_run(empty, none.answers.text());
+    EXPECT_EQ(empty_expected.descriptor, "0\n9\n4\n1000000\n0\n10\n");
+    expect_same_result(empty, {"--answers", write_answers(empty, none.answers.text())}, empty_expected, "no lines");
+}
+
+// What the console program refuses, refused with a message on standard error
+// and status 1; nothing is created and the previous result stays as it was.
+TEST(TilesRefuses, BadInputsAndCommandLines) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(31, 12, 15, Flavour::blobs, true);
+    scenario.write(root.path().string());
+    const std::string folder = root / "rio1";
+    write_file(folder + "/resultado_m4.raw", "previous");
+    write_file(folder + "/resultado_m4.txt", "previous descriptor");
+    const std::vector<std::string> files = names_in(folder);
+    const std::string answers = write_answers(root, scenario.answers.text());
+    RunAnswers slope_as_result = scenario.answers;
+    slope_as_result.result = "valle";
+    RunAnswers no_water = scenario.answers;
+    no_water.presence = "0";
+    RunAnswers short_answers = scenario.answers;
+    short_answers.tono_perim = "";
+    std::string truncated = short_answers.text();
+    truncated.pop_back();
+
+    struct Case {
+        std::function<void()> prepare;  // breaks the scenario
+        std::vector<std::string> words;
+        std::string message;
+        std::function<void()> restore;
+    };
+    const std::string mask_descriptor = read_file(folder + "/bar.txt");
+    const Case cases[] = {
+        {[&] { fs::rename(folder + "/valle_m4.raw", folder + "/x"); }, {"--answers", answers},
+         "No hay Fila " + folder + "/valle_m4.raw", [&] { fs::rename(folder + "/x", folder + "/valle_m4.raw"); }},
+        {[&] { fs::rename(folder + "/lago.txt", folder + "/x"); }, {"--answers", answers},
+         "No hay Fila " + folder + "/lago.txt", [&] { fs::rename(folder + "/x", folder + "/lago.txt"); }},
+        {[&] { write_file(folder + "/bar.txt", "-12\n15\n"); }, {"--answers", answers},
+         "El descriptor " + folder + "/bar.txt no empieza con dos enteros decimales no negativos",
+         [&] { write_file(folder + "/bar.txt", mask_descriptor); }},
+        {[&] { write_file(folder + "/cauce.txt", "12\n16\n"); }, {"--answers", answers},
+         "la imagen de la mascara del cauce no tiene el mismo tamano que la imagen de la pendiente del rio",
+         [&] { write_file(folder + "/cauce.txt", mask_descriptor); }},
+        {[] {}, {"--answers", write_answers(root, slope_as_result.text(), "clash.txt")},
+         "El archivo " + folder + "/valle_m4.raw es uno de los archivos de entrada", [] {}},
+        {[] {}, {"--answers", write_answers(root, truncated, "short.txt")}, "las respuestas se acaban", [] {}},
+        {[] {}, {"--answers", root / "nowhere.txt"}, "No hay Fila " + root / "nowhere.txt", [] {}},
+        {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},
+        {[] {}, {"--answers", answers, "--tile", "0"}, "valor no valido para --tile", [] {}},
+        {[] {}, {"--answers", answers, "--memory", "12Q"}, "valor no valido para --memory", [] {}},
+        {[] {}, {"--answers", answers, "--memory", "40M"}, "no cabe ni una tesela", [] {}},
+        {[] {}, {"--answers", answers, "--tones", "1,2"}, "--tones lleva tres o cuatro tonos", [] {}},
+        {[] {}, {"--answers", write_answers(root, no_water.text(), "dry.txt"), "--perimeter", "lago"},
+         "--tones lleva tambien el tono del perimetro", [] {}},
+        {[] {}, {"--answers", answers, "--colour", "red"}, "opcion desconocida: --colour", [] {}},
+    };
+    for (const Case& c : cases) {
+        c.prepare();
+        std::vector<std::string> words = c.words;
+        words.insert(words.end(), {"--images", root.path().string()});
+        const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
+        c.restore();
+        const std::string label = c.words.back();
+        EXPECT_EQ(run.status, 1) << label;
+        EXPECT_EQ(run.err.rfind("\n lorvantide-tiles: ", 0), 0u) << label << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << label << "\n" << run.err;
+        EXPECT_EQ(names_in(folder), files) << label;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << label;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << label;
+    }
+}
+
+// A read that fails in the middle of the tiles (the slope model is a
+// directory), and the signals that end a run: the temporaries go, the
+// previous result stays.
+TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
+    TempFolder root;
+    const Floodplain floodplain(1024, 1024);
+    floodplain.write_files(root / "rio");
+    const std::string answers = write_answers(root, floodplain.answers("rio"));
+    const std::string folder = root / "rio";
+    write_file(folder + "/resultado_m4.raw", "previous");
+    write_file(folder + "/resultado_m4.txt", "previous descriptor");
+    const std::vector<std::string> files = names_in(folder);
+    const std::vector<std::string> words = {"--answers", answers, "--images", root.path().string(), "--tile", "16"};
+
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t child = start_program(tiles_binary(), words, root.path().string(), root / "out", root / "err");
+        // Once both temporaries exist, the tiles are under way (4096 of them: long enough).
+        for (int wait = 0; wait < 2000 && names_in(folder).size() < files.size() + 2; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(names_in(folder).size(), files.size() + 2);
+        kill(child, signal_number);
+        const ChildRun run = wait_program(child, root / "out", root / "err");
+        EXPECT_EQ(run.status, 128 + signal_number) << run.err;
+        EXPECT_EQ(names_in(folder), files) << signal_number;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous");
+    }
+
+    fs::rename(folder + "/valle_m4.raw", folder + "/valle.keep");
+    fs::create_directory(folder + "/valle_m4.raw");
+    const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no se pudo leer el archivo " + folder + "/valle_m4.raw"), std::string::npos) << run.err;
+    fs::remove(folder + "/valle_m4.raw");
+    fs::rename(folder + "/valle.keep", folder + "/valle_m4.raw");
+    EXPECT_EQ(names_in(folder), files);
+    EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor");
+}
+
+// The resident set stays within --memory, plus a few tens of megabytes, on
+// a raster whose whole grids would take several times that.
+TEST(TilesMemory, ResidentSetWithinTheBound) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory and quarantine are no measure of the program's";
+#endif
+    TempFolder root;
+    const int32_t lines = 64, columns = 300000;  // the console run's grids: about 480 MB
+    const Floodplain floodplain(lines, columns);
+    floodplain.write_files(root / "rio");
+    const std::string answers = write_answers(root, floodplain.answers("rio"));
+    const uint64_t memory = uint64_t{120} << 20;
+    const ChildRun run = run_program(
+        tiles_binary(), {"--answers", answers, "--images", root.path().string(), "--memory", "120M", "--threads", "2"},
+        root.path().string(), "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const uint64_t resident = static_cast<uint64_t>(run.max_rss_kib) * 1024;
+    EXPECT_LE(resident, memory + (uint64_t{32} << 20)) << resident;
+    // And the memory was used: the tiles were not made needlessly small.
+    EXPECT_GE(resident, memory / 2) << resident;
+}
