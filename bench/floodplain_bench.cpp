@@ -1,12 +1,14 @@
-// Benchmark of the ring search and of whole runs on a dense floodplain.
+// Benchmark of the ring search and of whole runs on a dense floodplain and on
+// a sparse river.
 //
-//   floodplain_bench [size | lines columns] [--runs N] [--searches N]
-//   floodplain_bench [size | lines columns] --write-only FOLDER
+//   floodplain_bench [size | lines columns] [--scenario dense|sparse|both] [--runs N] [--searches N]
+//   floodplain_bench [size | lines columns] [--scenario dense|sparse] --write-only FOLDER
 //
-// Generates the floodplain in memory (default 4096 x 4096), checks the ring
-// searches against the literal ones, writes its raster pairs to a temporary
-// folder and runs the program's stages on them in this process, stage by
-// stage, against the I/O floor measured before each run.
+// Generates each scenario in memory (default 4096 x 4096), prints its channel
+// share and distances, checks the ring searches against the literal ones,
+// writes its raster pairs to a temporary folder and runs the program's stages
+// on them in this process, stage by stage, against the I/O floor measured
+// before each run.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +22,9 @@
 #include "bench_files.hpp"
 #include "floodplain_scenario.hpp"
 #include "inprocess_run.hpp"
+#include "scenario_stats.hpp"
 #include "search_check.hpp"
+#include "sparse_scenario.hpp"
 
 namespace fs = std::filesystem;
 
@@ -31,12 +35,13 @@ using Clock = std::chrono::steady_clock;
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 constexpr const char* kUsage =
-    "usage: floodplain_bench [size | lines columns] [--runs N] [--searches N]\n"
-    "       floodplain_bench [size | lines columns] --write-only FOLDER\n";
+    "usage: floodplain_bench [size | lines columns] [--scenario dense|sparse|both] [--runs N] [--searches N]\n"
+    "       floodplain_bench [size | lines columns] [--scenario dense|sparse] --write-only FOLDER\n";
 
 struct Options {
     bool valid = true;
     int32_t nb_lig = 4096, nb_col = 4096;
+    std::vector<std::string> scenarios = {"dense", "sparse"};
     int runs = 5;
     std::size_t searches = 1000;  // literal comparisons; 0: no search check
     std::string write_only;       // folder: write the scenario's raster pairs and answers there and stop
@@ -55,13 +60,17 @@ Options parse(int argc, char** argv) {
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];
         const std::string value = k + 1 < argc ? argv[k + 1] : "";
-        const bool takes_value = a == "--runs" || a == "--searches" || a == "--write-only";
+        const bool takes_value = a == "--scenario" || a == "--runs" || a == "--searches" || a == "--write-only";
         if (takes_value && k + 1 >= argc) {
             o.valid = false;
             break;
         }
         if (takes_value) ++k;
-        if (a == "--runs")
+        if (a == "--scenario" && (value == "dense" || value == "sparse"))
+            o.scenarios = {value};
+        else if (a == "--scenario" && value == "both")
+            o.scenarios = {"dense", "sparse"};
+        else if (a == "--runs")
             o.runs = count_of(value);
         else if (a == "--searches" && count_of(value) >= 0)
             o.searches = static_cast<std::size_t>(count_of(value));
@@ -73,6 +82,7 @@ Options parse(int argc, char** argv) {
             o.valid = false;
     }
     if (sizes.size() > 2 || o.runs < 1) o.valid = false;
+    if (!o.write_only.empty() && o.scenarios.size() != 1) o.scenarios = {"dense"};
     if (sizes.size() == 1) o.nb_lig = o.nb_col = sizes[0];
     if (sizes.size() == 2) {
         o.nb_lig = sizes[0];
@@ -81,10 +91,14 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
+Scenario generate(const std::string& name, int32_t nb_lig, int32_t nb_col) {
+    return name == "sparse" ? make_sparse_river(nb_lig, nb_col) : make_floodplain(nb_lig, nb_col);
+}
+
 // The raster pairs and answers in FOLDER, its own name as the sub-folder, so
 // that LORVANTIDE_IMAGES set to its parent runs the program on them.
 int write_only(const Options& o) {
-    const Scenario s = make_floodplain(o.nb_lig, o.nb_col);
+    const Scenario s = generate(o.scenarios[0], o.nb_lig, o.nb_col);
     const fs::path folder = fs::absolute(o.write_only).lexically_normal();
     const std::string name = (folder.has_filename() ? folder : folder.parent_path()).filename().string();
     std::error_code error;
@@ -99,33 +113,21 @@ int write_only(const Options& o) {
     return written ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const Options o = parse(argc, argv);
-    if (!o.valid) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (!o.write_only.empty()) return write_only(o);
-    std::printf("floodplain_bench: %ld cores\n", sysconf(_SC_NPROCESSORS_ONLN));
-    // First, so that nothing else has built them yet.
-    const double ring_tables = ring_tables_first_use_seconds();
-
+// One scenario: generated, described, its searches checked, its files
+// written under `images` and its stages run in this process. False when a
+// run did not complete.
+bool measure(const Options& o, const std::string& name, const std::string& images) {
     auto start = Clock::now();
-    Scenario s = make_floodplain(o.nb_lig, o.nb_col);
-    std::printf("%s %d x %d: generated in %.2f s\n", s.name.c_str(), s.nb_lig, s.nb_col, seconds_since(start));
+    Scenario s = generate(name, o.nb_lig, o.nb_col);
+    std::printf("\n%s %d x %d: generated in %.2f s\n", s.name.c_str(), s.nb_lig, s.nb_col, seconds_since(start));
+    std::printf("  %s\n", describe(scenario_stats(s)).c_str());
     if (o.searches > 0) check_searches(s, o.searches);
 
-    const fs::path root = fs::temp_directory_path() / ("lorvantide-bench-" + std::to_string(getpid()));
-    const std::string images = (root / "images").string(), folder = images + "/" + s.name;
+    const std::string folder = images + "/" + s.name;
     fs::create_directories(folder);
-    setenv("LORVANTIDE_IMAGES", (images + "/").c_str(), 1);
     if (!write_scenario_files(s, folder)) {
-        std::printf("COULD NOT WRITE the scenario files under %s\n", folder.c_str());
-        fs::remove_all(root);
-        return 1;
+        std::printf("  COULD NOT WRITE the scenario files under %s\n", folder.c_str());
+        return false;
     }
     const std::string answers = scenario_answers(s, s.name, "resultado");
     const double pixels = static_cast<double>(s.pixels());
@@ -140,12 +142,33 @@ int main(int argc, char** argv) {
         if (k == 0 || !t.completed || (best.completed && t.whole < best.whole)) best = t;
     }
     const double floor = *std::min_element(floors.begin(), floors.end());
-    std::printf("ring tables, first use %.3f s\n", ring_tables);
-    std::printf("whole run in this process (least of %d): %.3f s, %s; I/O floor %.4f s, ratio %.1f\n", o.runs,
+    std::printf("  whole run in this process (least of %d): %.3f s, %s; I/O floor %.4f s, ratio %.1f\n", o.runs,
                 best.whole, best.completed ? "completed" : "DID NOT COMPLETE", floor, best.whole / floor);
     std::printf("  dialogs and opening %.3f s, loading %.3f s, set-up %.3f s, distance maps %.3f s, pass 1 %.3f s,"
                 " passes 2-7 %.3f s, writing %.3f s\n",
                 best.dialogs, best.loading, best.setup, best.distance_maps, best.pass1, best.passes2_7, best.writing);
+    return best.completed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    if (!o.valid) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (!o.write_only.empty()) return write_only(o);
+    std::printf("floodplain_bench: %ld cores\n", sysconf(_SC_NPROCESSORS_ONLN));
+    // First, so that nothing else has built them yet.
+    std::printf("ring tables, first use %.3f s\n", ring_tables_first_use_seconds());
+
+    const fs::path root = fs::temp_directory_path() / ("lorvantide-bench-" + std::to_string(getpid()));
+    const std::string images = (root / "images").string();
+    setenv("LORVANTIDE_IMAGES", (images + "/").c_str(), 1);
+    bool ok = true;
+    for (const std::string& name : o.scenarios) ok = measure(o, name, images) && ok;
     fs::remove_all(root);
-    return best.completed ? 0 : 1;
+    return ok ? 0 : 1;
 }
