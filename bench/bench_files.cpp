@@ -48,10 +48,10 @@ bool write_scenario_files(const Scenario& s, const std::string& folder) {
         low = *min;
         high = *max;
     }
-    bool ok = write_raw(folder + "/valle_m4.raw", s.slope) &&
-              write_text_file(folder + "/valle_m4.txt", size_lines(s) + "4\n" + std::to_string(low) + "\n" +
-                                                             std::to_string(high) + "\n" +
-                                                             std::to_string(s.pix_size) + "\n");
+    bool ok =
+        write_raw(folder + "/valle_m4.raw", s.slope) &&
+        write_text_file(folder + "/valle_m4.txt", size_lines(s) + "4\n" + std::to_string(low) + "\n" +
+                                                      std::to_string(high) + "\n" + std::to_string(s.pix_size) + "\n");
     const std::pair<const char*, const std::vector<uint8_t>*> masks[] = {
         {"bar", &s.railing}, {"cauce", &s.zone}, {"curva", &s.contour}, {"lago", &s.perimeter}};
     for (const auto& [name, mask] : masks) {
@@ -94,7 +94,8 @@ double io_floor_seconds(const std::string& folder, uint64_t result_bytes) {
         std::FILE* f = std::fopen((folder + "/" + name).c_str(), "rb");
         if (!f) continue;
         std::size_t got;
-        while ((got = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) sum += static_cast<unsigned char>(buffer[got - 1]);
+        while ((got = std::fread(buffer.data(), 1, buffer.size(), f)) > 0)
+            sum += static_cast<unsigned char>(buffer[got - 1]);
         std::fclose(f);
     }
     const std::string out = folder + "/floor_m4.raw";

@@ -21,8 +21,7 @@ DistanceSummary summarise(const Scenario& s, Marked marked) {
     std::vector<uint32_t> g(s.pixels(), kFar);
     const auto step = [](uint32_t d) { return d == kFar ? kFar : d + 1; };
     for (int64_t i = 0; i < L; ++i)
-        for (int64_t j = 0; j < C; ++j)
-            g[s.at(i, j)] = marked(s.at(i, j)) ? 0 : i > 0 ? step(g[s.at(i - 1, j)]) : kFar;
+        for (int64_t j = 0; j < C; ++j) g[s.at(i, j)] = marked(s.at(i, j)) ? 0 : i > 0 ? step(g[s.at(i - 1, j)]) : kFar;
     for (int64_t i = L - 2; i >= 0; --i)
         for (int64_t j = 0; j < C; ++j) g[s.at(i, j)] = std::min(g[s.at(i, j)], step(g[s.at(i + 1, j)]));
     std::vector<int64_t> histogram;
@@ -73,7 +72,8 @@ DistanceSummary summarise(const Scenario& s, Marked marked) {
     int64_t seen = 0;
     for (std::size_t d = 0; d < histogram.size(); ++d) {
         if (seen < (count + 1) / 2 && seen + histogram[d] >= (count + 1) / 2) out.median = static_cast<int64_t>(d);
-        if (seen < (count * 95 + 99) / 100 && seen + histogram[d] >= (count * 95 + 99) / 100) out.p95 = static_cast<int64_t>(d);
+        if (seen < (count * 95 + 99) / 100 && seen + histogram[d] >= (count * 95 + 99) / 100)
+            out.p95 = static_cast<int64_t>(d);
         seen += histogram[d];
     }
     return out;
@@ -104,9 +104,8 @@ ScenarioStats scenario_stats(const Scenario& s) {
     const auto lim = static_cast<uint8_t>(s.tones.lim), bar = static_cast<uint8_t>(s.tones.bar);
     const auto perim = static_cast<uint8_t>(s.tones.perim);
     out.contour = summarise(s, [&](std::size_t p) { return s.contour[p] == lim; });
-    out.boundary = summarise(s, [&](std::size_t p) {
-        return s.railing[p] == bar || (s.presence == 1 && s.perimeter[p] == perim);
-    });
+    out.boundary = summarise(
+        s, [&](std::size_t p) { return s.railing[p] == bar || (s.presence == 1 && s.perimeter[p] == perim); });
     return out;
 }
 

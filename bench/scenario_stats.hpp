@@ -16,9 +16,9 @@ struct DistanceSummary {
 };
 
 struct ScenarioStats {
-    int64_t channel = 0;    // channel pixels
-    int64_t lattice = 0;    // of them on every fourth column of every fourth line (pass-1 searches)
-    double share = 0;       // channel pixels / pixels
+    int64_t channel = 0;  // channel pixels
+    int64_t lattice = 0;  // of them on every fourth column of every fourth line (pass-1 searches)
+    double share = 0;     // channel pixels / pixels
     DistanceSummary contour, boundary;
 };
 

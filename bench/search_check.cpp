@@ -91,8 +91,8 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
         }
         const double searches = static_cast<double>(2 * sample.size());
         const double literal_each = seconds_since(start) / searches, fast_each = fast_best / searches;
-        std::printf("  sample of %zu pass-1 channel pixels (%zu searches, mean ring %.1f): %s",
-                    sample.size(), 2 * sample.size(), dist_sum / searches, differ == 0 ? "identical" : "DIFFERENT");
+        std::printf("  sample of %zu pass-1 channel pixels (%zu searches, mean ring %.1f): %s", sample.size(),
+                    2 * sample.size(), dist_sum / searches, differ == 0 ? "identical" : "DIFFERENT");
         if (differ) std::printf(" (%zu differ)", differ);
         std::printf("; literal %.1f us, fast %.3f us per search, ratio %.0f\n", literal_each * 1e6, fast_each * 1e6,
                     literal_each / fast_each);
@@ -113,9 +113,10 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
     std::size_t differ = 0;
     for (std::size_t k = 0; k < pass1.size(); ++k)
         differ += !same(shared[k].contour, one[k].contour) + !same(shared[k].boundary, one[k].boundary);
-    std::printf("  all %zu pass-1 searches: %.3f s on one thread (%.3f s of processor, %.3f us each, %lld misses),"
-                " %.3f s on %d threads, %s\n",
-                2 * pass1.size(), one_seconds, one_cpu,
-                pass1.empty() ? 0.0 : one_seconds * 1e6 / static_cast<double>(2 * pass1.size()), misses,
-                shared_seconds, fast_thread_count(), differ == 0 ? "identical" : "DIFFERENT");
+    std::printf(
+        "  all %zu pass-1 searches: %.3f s on one thread (%.3f s of processor, %.3f us each, %lld misses),"
+        " %.3f s on %d threads, %s\n",
+        2 * pass1.size(), one_seconds, one_cpu,
+        pass1.empty() ? 0.0 : one_seconds * 1e6 / static_cast<double>(2 * pass1.size()), misses, shared_seconds,
+        fast_thread_count(), differ == 0 ? "identical" : "DIFFERENT");
 }

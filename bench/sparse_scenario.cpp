@@ -158,7 +158,7 @@ Scenario make_sparse_river(int32_t nb_lig, int32_t nb_col) {
         const double di = i;
         for (std::size_t v = 0; v < g.rivers.size(); ++v) {
             const River& r = g.rivers[v];
-            across[v] = {r.centre(di),    r.stretch(di),   r.half_width(di),    r.left_contour(di),
+            across[v] = {r.centre(di),    r.stretch(di),    r.half_width(di),    r.left_contour(di),
                          r.left_bank(di), r.right_bank(di), r.right_contour(di), r.bed(di)};
         }
         near.clear();

@@ -10,10 +10,10 @@
 // each lake, with noise.
 //
 // At 4096 x 4096 the zone is 2.4 % of the pixels; the band pixels lie within
-// about 30 pixels of the lower boundary, the lake interiors up to 240. A raster wider than 4096 columns holds one river per 4096
-// columns, side by side; a smaller one holds one river scaled down, so that
-// the share of zone stays about the same. The same size always gives the same
-// rasters.
+// about 30 pixels of the lower boundary, the lake interiors up to 240. A
+// raster wider than 4096 columns holds one river per 4096 columns, side by
+// side; a smaller one holds one river scaled down, so that the share of zone
+// stays about the same. The same size always gives the same rasters.
 #pragma once
 
 #include <cstdint>
