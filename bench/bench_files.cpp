@@ -16,7 +16,7 @@ template <typename Pixel>
 bool write_raw(const std::string& path, const std::vector<Pixel>& pixels) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(pixels.data(), sizeof(Pixel), pixels.size(), f) == pixels.size();
+    const bool ok = pixels.empty() || std::fwrite(pixels.data(), sizeof(Pixel), pixels.size(), f) == pixels.size();
     return std::fclose(f) == 0 && ok;
 }
 
@@ -25,7 +25,7 @@ bool read_raw(const std::string& path, std::vector<Pixel>& pixels, std::size_t c
     pixels.assign(count, 0);
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
-    const bool ok = std::fread(pixels.data(), sizeof(Pixel), count, f) == count;
+    const bool ok = count == 0 || std::fread(pixels.data(), sizeof(Pixel), count, f) == count;
     std::fclose(f);
     return ok;
 }
