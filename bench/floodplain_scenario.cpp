@@ -5,21 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "nrutil.hpp"
+#include "scenario_drawing.hpp"
 
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
-
-// Cheap deterministic noise in [-range, range].
-int32_t noise(int32_t i, int32_t j, int32_t range) {
-    uint64_t x = (static_cast<uint64_t>(static_cast<uint32_t>(i)) << 32) ^ static_cast<uint32_t>(j);
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    return static_cast<int32_t>(x % static_cast<uint64_t>(2 * range + 1)) - range;
-}
 
 struct Valley {
     double scale;  // 1 for a valley 4096 pixels across (or more), less for smaller ones
@@ -37,44 +25,15 @@ struct Valley {
     double right_contour(double i) const { return right_bank(i) + right_plain(i); }
 };
 
-// Marks a curve given by its column on each line, joined from line to line so
-// that it has no gap however steep it runs.
-template <typename Column>
-void draw_curve(unsigned char** tab, int32_t nb_lig, int32_t nb_col, unsigned char tone, Column column) {
-    for (int32_t i = 0; i < nb_lig; ++i) {
-        const double a = column(i);
-        const double b = column(i + 1.0);
-        auto from = static_cast<int64_t>(std::floor(std::min(a, b)));
-        auto to = static_cast<int64_t>(std::floor(std::max(a, b)));
-        from = std::max<int64_t>(from, 0);
-        to = std::min<int64_t>(to, nb_col - 1);
-        for (int64_t j = from; j <= to; ++j) tab[i][j] = tone;
-    }
-}
-
 }  // namespace
 
-bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTones& tones) {
-    run.nb_lig = nb_lig;
-    run.nb_col = nb_col;
-    run.byte = 4;
-    run.pix_size = 1;
-    run.presence = 1;
-    run.tono_cauce = tones.cauce;
-    run.tono_bar = tones.bar;
-    run.tono_lim = tones.lim;
-    run.tono_perim = tones.perim;
-    run.alti_bar = tones.alti_bar;
-    run.alti_lim = tones.alti_lim;
-    run.itab_in = imatrice(nb_col, nb_lig);
-    run.tab_bar = ucmatrice(nb_col, nb_lig);
-    run.tab_in = ucmatrice(nb_col, nb_lig);
-    run.tab_curv = ucmatrice(nb_col, nb_lig);
-    run.tab_perim = ucmatrice(nb_col, nb_lig);
-    run.dtab = dmatrice(nb_col, nb_lig);
-    run.itab_out = imatrice(nb_col, nb_lig);
-    if (!run.itab_in || !run.tab_bar || !run.tab_in || !run.tab_curv || !run.tab_perim || !run.dtab || !run.itab_out)
-        return false;
+Scenario make_floodplain(int32_t nb_lig, int32_t nb_col) {
+    Scenario s;
+    s.name = "dense";
+    s.nb_lig = nb_lig;
+    s.nb_col = nb_col;
+    s.allocate();
+    const ScenarioTones& tones = s.tones;
 
     // One valley per 4096 columns, side by side, so that a larger raster holds
     // more river of the same kind rather than wider floodplains.
@@ -83,13 +42,13 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
     std::vector<Valley> valley;
     for (int v = 0; v < valleys; ++v)
         valley.push_back({std::min(1.0, std::min<double>(nb_lig, share) / 4096.0), (v + 0.5) * share});
-    const auto bar = static_cast<unsigned char>(tones.bar);
-    const auto lim = static_cast<unsigned char>(tones.lim);
+    const auto bar = static_cast<uint8_t>(tones.bar);
+    const auto lim = static_cast<uint8_t>(tones.lim);
     for (const Valley& vy : valley) {
-        draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return vy.left_bank(i); });
-        draw_curve(run.tab_bar, nb_lig, nb_col, bar, [&](double i) { return vy.right_bank(i); });
-        draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return vy.left_contour(i); });
-        draw_curve(run.tab_curv, nb_lig, nb_col, lim, [&](double i) { return vy.right_contour(i); });
+        draw_curve(s.railing, nb_lig, nb_col, bar, [&](double i) { return vy.left_bank(i); });
+        draw_curve(s.railing, nb_lig, nb_col, bar, [&](double i) { return vy.right_bank(i); });
+        draw_curve(s.contour, nb_lig, nb_col, lim, [&](double i) { return vy.left_contour(i); });
+        draw_curve(s.contour, nb_lig, nb_col, lim, [&](double i) { return vy.right_contour(i); });
     }
 
     // Lakes in the floodplains, about six per 4096 x 4096.
@@ -107,17 +66,17 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
         const double j = left ? vy.left_bank(i) - vy.left_plain(i) / 2 : vy.right_bank(i) + vy.right_plain(i) / 2;
         lakes.push_back({i, j, std::min(radius, (left ? vy.left_plain(i) : vy.right_plain(i)) / 3)});
     }
-    const auto perim = static_cast<unsigned char>(tones.perim);
+    const auto perim = static_cast<uint8_t>(tones.perim);
     for (const Lake& lake : lakes)
         for (auto i = static_cast<int64_t>(lake.i - lake.radius - 2); i <= lake.i + lake.radius + 2; ++i)
             for (auto j = static_cast<int64_t>(lake.j - lake.radius - 2); j <= lake.j + lake.radius + 2; ++j) {
                 if (i < 0 || i >= nb_lig || j < 0 || j >= nb_col) continue;
                 const double d = std::hypot(i - lake.i, j - lake.j);
-                if (d < lake.radius + 0.75) run.tab_in[i][j] = 1;  // not channel: lake or shore
-                if (std::abs(d - lake.radius) < 0.75) run.tab_perim[i][j] = perim;
+                if (d < lake.radius + 0.75) s.zone[s.at(i, j)] = 1;  // not channel: lake or shore
+                if (std::abs(d - lake.radius) < 0.75) s.perimeter[s.at(i, j)] = perim;
             }
 
-    const auto cauce = static_cast<unsigned char>(tones.cauce);
+    const auto cauce = static_cast<uint8_t>(tones.cauce);
     std::vector<double> bounds(valley.size() * 5);
     for (int32_t i = 0; i < nb_lig; ++i) {
         for (std::size_t v = 0; v < valley.size(); ++v) {
@@ -133,14 +92,15 @@ bool make_floodplain(Run& run, int32_t nb_lig, int32_t nb_col, const ScenarioTon
             const double c = bounds[5 * v], lc = bounds[5 * v + 1], lb = bounds[5 * v + 2];
             const double rb = bounds[5 * v + 3], rc = bounds[5 * v + 4];
             const bool plain = (j > lc + 1 && j < lb - 1) || (j > rb + 1 && j < rc - 1);
-            if (plain && run.tab_in[i][j] == 0 && run.tab_bar[i][j] != bar && run.tab_curv[i][j] != lim)
-                run.tab_in[i][j] = cauce;
-            else if (run.tab_in[i][j] == 1)
-                run.tab_in[i][j] = 0;
+            const std::size_t p = s.at(i, j);
+            if (plain && s.zone[p] == 0 && s.railing[p] != bar && s.contour[p] != lim)
+                s.zone[p] = cauce;
+            else if (s.zone[p] == 1)
+                s.zone[p] = 0;
             // Down the valley 12 units per line, up its sides 4 per column.
-            run.itab_in[i][j] = 60000 - static_cast<int32_t>(12.0 * i * (4096.0 / nb_lig)) +
-                                static_cast<int32_t>(4.0 * std::abs(j - c)) + noise(i, j, 25);
+            s.slope[p] = 60000 - static_cast<int32_t>(12.0 * i * (4096.0 / nb_lig)) +
+                         static_cast<int32_t>(4.0 * std::abs(j - c)) + noise(i, j, 25);
         }
     }
-    return true;
+    return s;
 }
