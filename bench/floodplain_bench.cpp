@@ -24,6 +24,7 @@
 
 #include "bench_files.hpp"
 #include "floodplain_scenario.hpp"
+#include "band_threads.hpp"
 #include "inprocess_run.hpp"
 #include "process_runs.hpp"
 #include "scenario_stats.hpp"
@@ -182,7 +183,7 @@ Column measure(const Options& o, const std::string& name, const std::string& ima
     // (b) The stages in this process, the run of least whole time kept; its
     // result compared with the program's.
     for (int k = 0; k < o.runs; ++k) {
-        const StageTimes t = run_in_process(inprocess_answers);
+        const StageTimes t = run_in_process(inprocess_answers, threads_from_environment());
         if (k == 0 || !t.completed || (c.stages.completed && t.whole < c.stages.whole)) c.stages = t;
     }
     c.same_result = same_file(result + ".raw", folder + "/interno_m4.raw") &&
@@ -237,7 +238,7 @@ void print_table(const std::vector<Column>& columns, const FixedCosts& fixed, do
     const std::pair<const char*, double StageTimes::*> stages[] = {
         {"  dialogs and opening (b)", &StageTimes::dialogs},
         {"  loading (b)", &StageTimes::loading},
-        {"  set-up: work grid, dtab cleared (b)", &StageTimes::setup},
+        {"  set-up: elevations, work grid (b)", &StageTimes::setup},
         {"  distance maps (b)", &StageTimes::distance_maps},
         {"  pass 1 (b)", &StageTimes::pass1},
         {"  passes 2-7 (b)", &StageTimes::passes2_7},

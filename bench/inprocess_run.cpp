@@ -4,13 +4,12 @@
 
 #include <chrono>
 #include <istream>
+#include <new>
 #include <sstream>
 #include <streambuf>
 
-#include "channel_passes.hpp"
-#include "fast_ring_tables.hpp"
-#include "nrutil.hpp"
-#include "pixel_interpolation.hpp"
+#include "channel.hpp"
+#include "ring_tables.hpp"
 #include "stages.hpp"
 
 namespace {
@@ -37,46 +36,66 @@ protected:
 
 bool go_on(Outcome outcome) { return outcome == Outcome::go_on; }
 
-// The computing stage part by part, in the order treatment() takes them.
-// The benchmark compares the result written after it with the one the
-// console program writes, so a part left out here would show.
-bool compute_in_parts(Run& run, Console& console, StageTimes& t) {
-    auto start = Clock::now();
-    if (run.nb_lig > 0 && run.nb_col > 0) {
-        run.tab_lim_inf = ucmatrice(run.nb_col, run.nb_lig);
-        if (run.tab_lim_inf == nullptr) return false;
+// The console's progress, with the time at which each step of the
+// computation ends.
+class TimedProgress final : public ChannelProgress {
+public:
+    TimedProgress(Console& console, StageTimes& times) : console_(console), times_(times), mark_(Clock::now()) {}
+    void text(std::string_view text) override { console_.progress(text); }
+    void step_done(ChannelStep step) override {
+        const double seconds = seconds_since(mark_);
+        mark_ = Clock::now();
+        switch (step) {
+            case ChannelStep::boundary_marked: times_.setup += seconds; break;
+            case ChannelStep::distances_measured: times_.distance_maps = seconds; break;
+            case ChannelStep::first_pass: times_.pass1 = seconds; break;
+            case ChannelStep::fill_passes: times_.passes2_7 = seconds; break;
+        }
     }
-    prepare_grids(run);
-    t.setup = seconds_since(start);
-    start = Clock::now();
-    DistanceInterpolation interpolation(run);
-    t.distance_maps = seconds_since(start);
-    start = Clock::now();
-    coarse_pass(run, console, interpolation);
-    t.pass1 = seconds_since(start);
-    start = Clock::now();
-    const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
-    for (const FillPass& pass : kFillPasses) fill_pass(run, console, pass, interpolate);
+
+private:
+    Console& console_;
+    StageTimes& times_;
+    Clock::time_point mark_;
+};
+
+// The computing stage as treatment() runs it (treatment_stage.cpp), with its
+// steps timed. The benchmark compares the result written after it with the
+// one the console program writes, so a part left out here would show.
+bool compute_in_steps(Run& run, Console& console, StageTimes& t) {
+    const auto start = Clock::now();
+    const ChannelInputs inputs = channel_inputs(run);
+    const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
+    try {
+        run.dtab = channel_elevations(inputs, run.tono_cauce, window);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    t.setup = seconds_since(start);  // the elevations made; the lower boundary's marking is added to it
+    TimedProgress progress(console, t);
+    const bool computed =
+        compute_channel(inputs, channel_parameters(run), window, run.dtab, progress, run.threads).computed;
     console.end_progress();
-    t.passes2_7 = seconds_since(start);
-    return true;
+    return computed;
 }
 
 }  // namespace
 
 double ring_tables_first_use_seconds() {
     const auto start = Clock::now();
-    ring_tables();
+    const RingTables& tables = RingTables::shared();
+    for (int32_t r = 1; r <= kLargestRing; ++r) tables.ring(r);
     return seconds_since(start);
 }
 
-StageTimes run_in_process(const std::string& answers) {
+StageTimes run_in_process(const std::string& answers, int32_t threads) {
     // Memory freed by earlier runs goes back to the system first, so that the
     // grids come as fresh pages, as in a new process: reused memory would have
     // to be cleared by the allocation and would not fault later.
     malloc_trim(0);
     StageTimes t;
     Run run;
+    run.threads = threads;
     CountingBuffer counted;
     std::ostream out(&counted);
     std::istringstream typed(answers);
@@ -92,7 +111,7 @@ StageTimes run_in_process(const std::string& answers) {
     t.dialogs = lap();
     ok = ok && go_on(lecture(run, console));
     t.loading = lap();
-    ok = ok && compute_in_parts(run, console, t);
+    ok = ok && compute_in_steps(run, console, t);
     mark = Clock::now();
     ok = ok && go_on(save(run, console));
     t.writing = lap();

@@ -10,7 +10,7 @@
 struct StageTimes {
     double dialogs = 0;        // opening and parameters: the dialogs, the pairs opened, the grids made
     double loading = 0;        // the raw files read into the grids
-    double setup = 0;          // the lower-boundary work grid made and marked, dtab cleared
+    double setup = 0;          // the elevations made, the lower-boundary work grid made and marked
     double distance_maps = 0;  // both searches prepared: their distance maps
     double pass1 = 0;
     double passes2_7 = 0;
@@ -20,10 +20,10 @@ struct StageTimes {
     bool completed = false;
 };
 
-// Seconds the ring tables take on their first use in this process (next to
-// nothing when something already built them).
+// Seconds every ring of the tables takes on its first use in this process
+// (next to nothing when something already built them all).
 double ring_tables_first_use_seconds();
 
 // One run over the files under LORVANTIDE_IMAGES, with `answers` as the
 // typed answers and the console counted, not kept.
-StageTimes run_in_process(const std::string& answers);
+StageTimes run_in_process(const std::string& answers, int32_t threads);

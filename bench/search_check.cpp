@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "band_threads.hpp"
-#include "fast_search_batch.hpp"
-#include "fast_tone_search.hpp"
 #include "literal_circle.hpp"
+#include "ring_search.hpp"
 
 namespace {
 
@@ -28,6 +27,14 @@ double thread_seconds() {
 }
 
 bool same(const RingHit& a, const RingHit& b) { return a.dist == b.dist && a.m2 == b.m2 && a.n2 == b.n2; }
+
+struct SearchCentre {
+    int32_t i, j;
+};
+
+struct SearchPair {
+    RingHit contour, boundary;
+};
 
 // Row pointers over a mask held line after line.
 std::vector<unsigned char*> rows_of(std::vector<uint8_t>& mask, const Scenario& s) {
@@ -56,10 +63,11 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
 
     const std::clock_t maps_cpu = std::clock();
     auto start = Clock::now();
-    const FastToneSearch contour(contour_rows.data(), s.nb_lig, s.nb_col, t.lim);
+    const int32_t threads = threads_from_environment();
+    const RingSearch contour(GridView<const unsigned char>(contour_rows.data(), s.nb_lig, s.nb_col), t.lim, threads);
     const double contour_map = seconds_since(start);
     start = Clock::now();
-    const FastToneSearch boundary(lower_rows.data(), s.nb_lig, s.nb_col, 1);
+    const RingSearch boundary(GridView<const unsigned char>(lower_rows.data(), s.nb_lig, s.nb_col), 1, threads);
     const double boundary_map = seconds_since(start);
     std::printf("  searches: distance maps built apart, contour %.3f s, lower boundary %.3f s, %.3f s of processor\n",
                 contour_map, boundary_map, static_cast<double>(std::clock() - maps_cpu) / CLOCKS_PER_SEC);
@@ -108,7 +116,13 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
     long long misses = 0;
     for (const SearchPair& p : one) misses += !p.contour.found() + !p.boundary.found();
     start = Clock::now();
-    const std::vector<SearchPair> shared = find_pairs(contour, boundary, pass1);
+    std::vector<SearchPair> shared(pass1.size());
+    split_in_bands(static_cast<int64_t>(pass1.size()), threads, [&](int64_t first, int64_t end) {
+        for (int64_t k = first; k < end; ++k) {
+            const SearchCentre c = pass1[static_cast<std::size_t>(k)];
+            shared[static_cast<std::size_t>(k)] = {contour.find(c.i, c.j), boundary.find(c.i, c.j)};
+        }
+    });
     const double shared_seconds = seconds_since(start);
     std::size_t differ = 0;
     for (std::size_t k = 0; k < pass1.size(); ++k)
@@ -118,5 +132,5 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
         " %.3f s on %d threads, %s\n",
         2 * pass1.size(), one_seconds, one_cpu,
         pass1.empty() ? 0.0 : one_seconds * 1e6 / static_cast<double>(2 * pass1.size()), misses, shared_seconds,
-        fast_thread_count(), differ == 0 ? "identical" : "DIFFERENT");
+        threads, differ == 0 ? "identical" : "DIFFERENT");
 }

@@ -86,10 +86,13 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
             if (!lim_inf.made()) return report;
         }
         set_up(inputs, parameters, lim_inf.view(), threads);
+        progress.step_done(ChannelStep::boundary_marked);
 
         DistanceInterpolation interpolation(inputs, parameters, lim_inf.view(), window, dtab, threads);
+        progress.step_done(ChannelStep::distances_measured);
         const PassGrids grids{inputs.tab_in, dtab, window, parameters.tono_cauce};
         coarse_pass(grids, progress, interpolation, CoarseBlocks{8192, threads});
+        progress.step_done(ChannelStep::first_pass);
         const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
         double share = 0.7;
         for (const FillPass& pass : kFillPasses) {
@@ -97,6 +100,7 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
             share += 0.05;
             progress.done(share);
         }
+        progress.step_done(ChannelStep::fill_passes);
         report.contour_misses = interpolation.contour_misses();
         report.boundary_misses = interpolation.boundary_misses();
         report.computed = true;

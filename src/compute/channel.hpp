@@ -87,6 +87,14 @@ struct ChannelWindow {
     }
 };
 
+// The steps of the computation, in their order.
+enum class ChannelStep {
+    boundary_marked,     // the lower boundary marked on its work grid
+    distances_measured,  // both searches ready: their distances to the tone measured
+    first_pass,          // pass 1 done
+    fill_passes,         // passes 2 to 7 done
+};
+
 // Where the computation reports its progress. The console run prints its pass
 // headings and per-position lines; a batch run prints a percentage or nothing.
 class ChannelProgress {
@@ -100,6 +108,8 @@ public:
     virtual bool wants_text() const { return true; }
     // The share of the work done, from 0 to 1, now and then.
     virtual void done(double /*share*/) {}
+    // Each step as it ends (a benchmark times them).
+    virtual void step_done(ChannelStep /*step*/) {}
 };
 
 class SilentProgress final : public ChannelProgress {

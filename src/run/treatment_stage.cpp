@@ -1,7 +1,5 @@
 #include "treatment_stage.hpp"
 
-#include "channel.hpp"
-
 #include <new>
 
 namespace {
@@ -25,14 +23,12 @@ constexpr const char* kNoMemory = "\n No hay memoria suficiente para la malla de
 
 }  // namespace
 
-Outcome treatment(Run& run, Console& console) {
-    const bool empty = run.nb_lig <= 0 || run.nb_col <= 0;
-    if (!empty && inputs_missing(run)) {
-        console.say("\n Faltan mallas de entrada: no se puede calcular el cauce \n");
-        return Outcome::failed;
-    }
-    const ChannelInputs inputs{run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(),
-                               run.tab_perim.view()};
+
+ChannelInputs channel_inputs(const Run& run) {
+    return {run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(), run.tab_perim.view()};
+}
+
+ChannelParameters channel_parameters(const Run& run) {
     ChannelParameters parameters;
     parameters.tono_cauce = run.tono_cauce;
     parameters.tono_bar = run.tono_bar;
@@ -41,6 +37,17 @@ Outcome treatment(Run& run, Console& console) {
     parameters.alti_bar = run.alti_bar;
     parameters.alti_lim = run.alti_lim;
     parameters.water_bodies = run.water_bodies();
+    return parameters;
+}
+
+Outcome treatment(Run& run, Console& console) {
+    const bool empty = run.nb_lig <= 0 || run.nb_col <= 0;
+    if (!empty && inputs_missing(run)) {
+        console.say("\n Faltan mallas de entrada: no se puede calcular el cauce \n");
+        return Outcome::failed;
+    }
+    const ChannelInputs inputs = channel_inputs(run);
+    const ChannelParameters parameters = channel_parameters(run);
     const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
     try {
         run.dtab = channel_elevations(inputs, run.tono_cauce, window);
