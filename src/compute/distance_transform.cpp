@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -51,43 +52,65 @@ int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_li
 }
 
 // One line of the lower envelope of the parabolas (x - k)^2 + g(k)^2, all in
-// integers, so the squared distance is exact (Meijster, Roerdink, Hesselink).
-// A column without the tone (g = kFarAway) is left out: its parabola lies at
-// 65535 pixels or more, so wherever it would be the lowest the distance is
-// held at kFarAway all the same; a line whose columns all lack it stays
-// kFarAway. `d2` is scratch room for the line's squared distances.
-void envelope_line(uint16_t* row, int32_t columns, int64_t* g2, int32_t* s, int32_t* t, int32_t* d2) {
+// integers, so the squared distance is exact (Meijster, Roerdink, Hesselink),
+// for the corners [from, to) of the line, from the parabolas of the columns
+// [from - reach, to + reach): a parabola farther out is at least reach away
+// from every corner asked, so a distance found beyond reach is held at reach
+// (it is still a lower bound), unless no column was left out. Every other
+// corner of the line gets 0, which bounds any distance from below. A column
+// without the tone (g = kFarAway) is left out too: its parabola lies at 65535
+// pixels or more, so wherever it would be the lowest the distance is held at
+// kFarAway all the same; a line none of whose columns holds it gives kFarAway.
+// `d2` is scratch room for the line's squared distances.
+void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int32_t reach, int64_t* g2, int32_t* s,
+                   int32_t* t, int32_t* d2) {
     const bool short_line = columns < (1 << 20);
-    for (int32_t j = 0; j < columns; ++j) g2[j] = int64_t{row[j]} * row[j];
+    from = std::max(from, 0);
+    to = std::min(to, columns);
+    if (from >= to) {
+        std::fill(row, row + columns, 0);
+        return;
+    }
+    const auto first = static_cast<int32_t>(std::max<int64_t>(0, int64_t{from} - reach));
+    const auto end = static_cast<int32_t>(std::min<int64_t>(columns, int64_t{to} + reach));
+    const int64_t most = first == 0 && end == columns ? kFarSquare : std::min<int64_t>(int64_t{reach} * reach, kFarSquare);
+    for (int32_t j = first; j < end; ++j) g2[j] = int64_t{row[j]} * row[j];
     auto f = [g2](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[k]; };
     int32_t q = -1;
-    for (int32_t u = 0; u < columns; ++u) {
+    for (int32_t u = first; u < end; ++u) {
         if (row[u] == kFarAway) continue;
         while (q >= 0 && f(t[q], s[q]) > f(t[q], u)) --q;
         if (q < 0) {
             q = 0;
             s[0] = u;
-            t[0] = 0;
+            t[0] = first;
         } else {
             const int64_t w = 1 + separation(s[q], u, g2[s[q]], g2[u], short_line);
-            if (w < columns) {
+            if (w < end) {
                 ++q;
                 s[q] = u;
-                t[q] = static_cast<int32_t>(std::max<int64_t>(w, 0));
+                t[q] = static_cast<int32_t>(std::max<int64_t>(w, first));
             }
         }
     }
-    if (q < 0) return;  // no column holds the tone: the line stays kFarAway
-    for (int32_t u = columns - 1; u >= 0; --u) {
-        d2[u] = static_cast<int32_t>(std::min(f(u, s[q]), kFarSquare));
-        if (u == t[q]) --q;
+    if (q < 0) {
+        // No column within reach holds the tone.
+        std::fill(d2 + from, d2 + to, static_cast<int32_t>(most));
+    } else {
+        for (int32_t u = end - 1; u >= from; --u) {
+            if (u < to) d2[u] = static_cast<int32_t>(std::min(f(u, s[q]), most));
+            if (u == t[q]) --q;
+        }
     }
-    eighths_of(d2, row, columns);
+    std::fill(row, row + from, 0);
+    eighths_of(d2 + from, row + from, to - from);
+    std::fill(row + to, row + columns, 0);
 }
 
 }  // namespace
 
-bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads) {
+bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
+                                  const CornerRegion* region) {
     const int32_t nb_lig = tab.lines();
     const int32_t nb_col = tab.columns();
     const int32_t lines = nb_lig + 1;  // corner lines
@@ -99,9 +122,23 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
     // column. A column without one keeps kFarAway, which stays a lower bound of
     // its (unbounded) distance. Corner (i, j) belongs to a square of the tone
     // when one of the pixels (i - 1 or i, j - 1 or j) holds it.
-    split_in_bands(static_cast<int64_t>(width), threads, [&](int64_t first, int64_t end) {
-        const auto c0 = static_cast<std::size_t>(first);
-        const auto c1 = static_cast<std::size_t>(end);
+    // With a region, only the columns its lines can take parabolas from.
+    int64_t column_first = 0;
+    int64_t column_end = static_cast<int64_t>(width);
+    if (region) {
+        column_first = column_end;
+        column_end = 0;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(lines); ++i) {
+            if (region->from[i] >= region->to[i]) continue;
+            column_first = std::min<int64_t>(column_first, std::max<int64_t>(0, int64_t{region->from[i]} - region->reach[i]));
+            column_end = std::max<int64_t>(column_end, std::min<int64_t>(static_cast<int64_t>(width), int64_t{region->to[i]} + region->reach[i]));
+        }
+        column_end = std::max(column_end, column_first);
+    }
+    split_in_bands(column_end - column_first, threads, [&](int64_t first, int64_t end) {
+        if (first == end) return;  // no column at all
+        const auto c0 = static_cast<std::size_t>(column_first + first);
+        const auto c1 = static_cast<std::size_t>(column_first + end);
         std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
         // Corner j touches pixels j - 1 and j; the loop over the corners that
         // touch two pixels of the line has no branch, so that the compiler
@@ -156,18 +193,27 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
         if (found) any = true;
     });
     if (!any) {
-        std::fill(dist, dist + static_cast<std::size_t>(lines) * width, kFarAway);
+        std::fill(dist, dist + static_cast<std::size_t>(lines) * width, region ? 0 : kFarAway);
+        if (!region) return false;
+        // Nothing of the tone where the region looks: every distance stays 0,
+        // and whether the grid holds it elsewhere is still to be told.
+        const auto tone = static_cast<unsigned char>(tono);
+        for (int32_t i = 0; i < nb_lig && tono >= 0 && tono <= 255; ++i)
+            if (std::memchr(tab[i], tone, static_cast<std::size_t>(nb_col)) != nullptr) return true;
         return false;
     }
 
     // Along each line, a band of lines per thread: the nearest marked corner
     // of any column.
+    const auto all = static_cast<int32_t>(width);
     split_in_bands(lines, threads, [&](int64_t first, int64_t end) {
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width), d2(width);
-        for (int64_t i = first; i < end; ++i)
-            envelope_line(dist + static_cast<std::size_t>(i) * width, static_cast<int32_t>(width), g2.data(),
-                          s.data(), t.data(), d2.data());
+        for (int64_t i = first; i < end; ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            envelope_line(dist + k * width, all, region ? region->from[k] : 0, region ? region->to[k] : all,
+                          region ? region->reach[k] : all, g2.data(), s.data(), t.data(), d2.data());
+        }
     });
     return true;
 }

@@ -16,12 +16,23 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "grid.hpp"
 
 // The largest stored value: 8191.875 pixels or farther (a lower bound still).
 inline constexpr uint16_t kFarAway = 65535;
 
-// Fills dist ((lines + 1) * (columns + 1) values, line after line) and tells
-// whether the grid holds the tone at all. Works on up to `threads` threads.
-bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads);
+// The corners whose distance is wanted: on corner line i, the columns
+// [from[i], to[i]) (none when from >= to), and how far from them a square of
+// the tone may lie and still matter, reach[i] (distances beyond are held at
+// reach[i]). Every other corner gets 0. Both stay lower bounds of the distance.
+struct CornerRegion {
+    std::vector<int32_t> from, to, reach;  // one of each per corner line
+};
+
+// Fills dist ((lines + 1) * (columns + 1) values, line after line), for every
+// corner or only for those of `region`, and tells whether the grid holds the
+// tone at all. Works on up to `threads` threads.
+bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
+                                  const CornerRegion* region = nullptr);

@@ -15,9 +15,12 @@ DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const 
       counted_(window.kept.empty() ? window.output : window.kept),
       dtab_(dtab),
       A1_(static_cast<double>(parameters.alti_lim)),
+      contour_region_(search_region(inputs.tab_curv, parameters.tono_lim, dtab, window, threads)),
+      boundary_region_(search_region(lim_inf, 1, dtab, window, threads)),
       contour_(inputs.tab_curv, parameters.tono_lim, window.raster_lines, window.raster_columns, window.inputs,
-               threads),
-      boundary_(lim_inf, 1, window.raster_lines, window.raster_columns, window.inputs, threads) {}
+               threads, RingSearch::Distances::measure, &contour_region_),
+      boundary_(lim_inf, 1, window.raster_lines, window.raster_columns, window.inputs, threads,
+                RingSearch::Distances::measure, &boundary_region_) {}
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);

@@ -21,7 +21,8 @@ int64_t outside_by(int64_t floor_position, int64_t size) {
 }  // namespace
 
 RingSearch::RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t raster_lines,
-                       int32_t raster_columns, RasterRect place, int32_t threads, Distances distances)
+                       int32_t raster_columns, RasterRect place, int32_t threads, Distances distances,
+                       const CornerRegion* region)
     : tables_(RingTables::shared()),
       tab_(tab),
       tono_(tono),
@@ -33,7 +34,7 @@ RingSearch::RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t 
     if (distances == Distances::measure) dist_.reset(new (std::nothrow) uint16_t[corners]);
     if (dist_) {
         prefer_huge_pages(dist_.get(), dist_.get() + corners);
-        any_tone_ = tone_corner_distance_eighths(tab, tono, dist_.get(), threads);
+        any_tone_ = tone_corner_distance_eighths(tab, tono, dist_.get(), threads, region);
         return;
     }
     // Without the distances every sample is examined, so only whether the

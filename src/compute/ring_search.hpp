@@ -52,6 +52,7 @@
 #include <memory>
 
 #include "channel.hpp"
+#include "distance_transform.hpp"
 #include "grid.hpp"
 #include "ring_tables.hpp"
 
@@ -77,8 +78,11 @@ public:
     // of raster_lines x raster_columns). The grid is read, never written, and
     // must not change while the search is in use. The distances are measured
     // on up to `threads` threads.
+    // With a region (search_region.hpp), the distances are measured only on its
+    // corners; elsewhere the search skips nothing.
     RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t raster_lines, int32_t raster_columns,
-               RasterRect place, int32_t threads, Distances distances = Distances::measure);
+               RasterRect place, int32_t threads, Distances distances = Distances::measure,
+               const CornerRegion* region = nullptr);
     // The whole raster.
     RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t threads = 1,
                Distances distances = Distances::measure)

@@ -78,3 +78,46 @@ TEST(CornerDistance, AbsentToneIsFarEverywhere) {
 }
 
 }  // namespace
+
+namespace {
+
+// Measured on a region only: every corner outside it 0; inside, never more
+// than the exact distance, and exactly it wherever that is below the line's
+// reach.
+TEST(CornerDistance, OnARegionALowerBoundEverywhereAndExactWithinReach) {
+    std::mt19937 random(17);
+    for (int g = 0; g < 40; ++g) {
+        const int32_t lines = std::uniform_int_distribution<int32_t>(1, 40)(random);
+        const int32_t columns = std::uniform_int_distribution<int32_t>(1, 60)(random);
+        Grid<unsigned char> grid = filled(lines, columns, 200);
+        scatter(grid, random, 5, std::uniform_real_distribution<double>(0.0, 0.05)(random));
+        CornerRegion region;
+        for (int32_t i = 0; i <= lines; ++i) {
+            const int32_t a = std::uniform_int_distribution<int32_t>(0, columns + 1)(random);
+            const int32_t b = std::uniform_int_distribution<int32_t>(0, columns + 1)(random);
+            region.from.push_back(std::min(a, b));
+            region.to.push_back(i % 5 == 0 ? 0 : std::max(a, b));
+            region.reach.push_back(std::uniform_int_distribution<int32_t>(0, 12)(random));
+        }
+        std::vector<uint16_t> dist(static_cast<std::size_t>(lines + 1) * (columns + 1), 77);
+        const bool any = tone_corner_distance_eighths(grid.view(), 5, dist.data(), 2, &region);
+        EXPECT_EQ(any, holds(grid, 5));
+        for (int32_t i = 0; i <= lines; ++i)
+            for (int32_t j = 0; j <= columns; ++j) {
+                const uint16_t got = dist[static_cast<std::size_t>(i) * (columns + 1) + j];
+                const uint16_t exact = brute_eighths(grid, i, j, 5);
+                const auto k = static_cast<std::size_t>(i);
+                const bool inside = j >= region.from[k] && j < region.to[k];
+                if (!inside) {
+                    ASSERT_EQ(got, 0) << "grid " << g << " corner " << i << "," << j;
+                } else {
+                    ASSERT_LE(got, exact) << "grid " << g << " corner " << i << "," << j;
+                    if (exact < 8 * region.reach[k]) {
+                        ASSERT_EQ(got, exact) << "grid " << g << " corner " << i << "," << j;
+                    }
+                }
+            }
+    }
+}
+
+}  // namespace

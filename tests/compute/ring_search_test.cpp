@@ -14,6 +14,7 @@
 #include "grid.hpp"
 #include "literal_circle.hpp"
 #include "ring_search.hpp"
+#include "search_region.hpp"
 #include "tone_grid.hpp"
 
 namespace {
@@ -316,6 +317,52 @@ TEST(RingSearch, WindowsOfARaster) {
     }
     // And the whole-raster search is the literal one on a few of those centres.
     for (const int32_t j : {1, 1600, columns - 2}) expect_literal(raster, whole, 3, j, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The distances measured only where a channel's searches can look
+// (search_region.hpp) change how much a search skips, never what it finds:
+// from every channel pixel, the same hit as with the distances measured
+// everywhere; and a channel with no pixel measures nothing.
+TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
+    std::mt19937 random(404);
+    for (int g = 0; g < 6; ++g) {
+        const int32_t lines = uniform(random, 150, 400);
+        const int32_t columns = uniform(random, 150, 400);
+        Grid<unsigned char> tones = filled(lines, columns, 0);
+        scatter(tones, random, 9, g % 2 == 0 ? 0.0005 : 0.01);
+        // A winding band of channel, and a lake-like blob far from any tone.
+        Grid<unsigned char> zone = filled(lines, columns, 0);
+        for (int32_t i = 0; i < lines; ++i) {
+            const auto centre = static_cast<int32_t>(columns / 2 + columns / 4 * std::sin(i / 37.0 + g));
+            for (int32_t j = std::max(0, centre - 6); j < std::min(columns, centre + 6); ++j) zone[i][j] = 1;
+        }
+        for (int32_t i = lines / 3; i < lines / 3 + 20; ++i)
+            for (int32_t j = 5; j < 40; ++j) zone[i][j] = 1;
+        const Elevations channel = Elevations::for_channel(zone.view(), 1);
+        const ChannelWindow window = ChannelWindow::whole(lines, columns);
+        const CornerRegion region = search_region(tones.view(), 9, channel, window, 2);
+        const RingSearch everywhere(tones.view(), 9, 2);
+        const RingSearch around(tones.view(), 9, lines, columns, window.inputs, 2, RingSearch::Distances::measure,
+                                &region);
+        for (int32_t i = 0; i < lines; ++i)
+            for (int32_t j = 0; j < columns; ++j)
+                if (zone[i][j] == 1 && (i + j) % 3 == 0) {
+                    ASSERT_TRUE(same(around.find(i, j), everywhere.find(i, j)))
+                        << "grid " << g << " centre " << i << "," << j;
+                }
+    }
+    // No channel: the region is empty, and nothing is measured or read.
+    const Grid<unsigned char> tones = filled(20, 30, 9);
+    const Grid<unsigned char> zone = filled(20, 30, 0);
+    const Elevations none = Elevations::for_channel(zone.view(), 1);
+    const CornerRegion region = search_region(tones.view(), 9, none, ChannelWindow::whole(20, 30), 2);
+    for (std::size_t k = 0; k < region.from.size(); ++k) EXPECT_EQ(region.from[k], region.to[k]);
+    const RingSearch around(tones.view(), 9, 20, 30, {0, 0, 20, 30}, 2, RingSearch::Distances::measure, &region);
+    EXPECT_TRUE(same(around.find(3, 4), literal_circle(3, 4, tones.rows(), 9, 20, 30)));
 }
 
 }  // namespace
