@@ -1,9 +1,23 @@
 #include "answers.hpp"
 
-bool ask_word(Console& console, std::string& word) {
-    if (console.read_word(word)) return true;
-    console.say(kEndOfAnswers);
-    return false;
+bool name_is_printable(std::string_view name) {
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127) return false;
+    }
+    return true;
+}
+
+bool ask_name(Console& console, std::string_view prompt, std::string& name) {
+    for (;;) {
+        console.say(prompt);
+        if (!console.read_word(name)) {
+            console.say(kEndOfAnswers);
+            return false;
+        }
+        if (name_is_printable(name)) return true;
+        console.say(kControlInName);
+    }
 }
 
 bool ask_int(Console& console, std::string_view prompt, int32_t& value) {

@@ -1,10 +1,13 @@
 // Raster loading: every raw input file advances one line at a time into its
 // grid. A file shorter than its descriptor leaves the rest of its grid at 0 and
-// the run goes on, but the user is told which file fell short.
+// the run goes on, but the user is told which file fell short. A file that
+// cannot be read (an I/O error, not its end) stops the run: its grid would be
+// wrong.
 #include <string>
 #include <vector>
 
 #include "band_threads.hpp"
+#include "input_pair.hpp"
 #include "raster_pair.hpp"
 #include "run_files.hpp"
 #include "stages.hpp"
@@ -16,6 +19,7 @@ struct RawInput {
     int32_t* const* elevation_rows;    // the slope model's grid, or
     unsigned char* const* mask_rows;   // a mask's grid
     int32_t full_lines = 0;            // lines the file supplied completely
+    bool failed = false;               // a read error, not the end of the file
 };
 
 unsigned char* const* mask_rows(Run& run, Role role) {
@@ -49,12 +53,23 @@ Outcome lecture(Run& run, Console& console) {
             for (int32_t i = 0; i < run.nb_lig; ++i) {
                 const std::size_t got = in.elevation_rows ? read_elevation_line(file, in.elevation_rows[i], run.nb_col)
                                                           : read_mask_line(file, in.mask_rows[i], run.nb_col);
-                if (got == (in.elevation_rows ? elevation_line : mask_line)) ++in.full_lines;
+                if (got == (in.elevation_rows ? elevation_line : mask_line)) {
+                    ++in.full_lines;
+                } else if (std::ferror(file) != 0) {
+                    in.failed = true;
+                    break;
+                }
             }
         }
     });
-    for (RawInput& in : inputs) {
-        in.pair->raw.reset();
+    for (RawInput& in : inputs) in.pair->raw.reset();
+    for (const RawInput& in : inputs) {
+        if (in.failed) {
+            console.sayf(kReadError, in.pair->raw_path.c_str());
+            return Outcome::failed;
+        }
+    }
+    for (const RawInput& in : inputs) {
         if (has_pixels && in.full_lines < run.nb_lig)
             console.sayf("\n Aviso: el archivo %s solo tiene %d de las %d lineas de la imagen; el resto queda en 0 \n",
                          in.pair->raw_path.c_str(), in.full_lines, run.nb_lig);

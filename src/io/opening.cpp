@@ -18,11 +18,11 @@ constexpr const char* kWaterBodyMenu = "\n Presencia de cuerpos de agua\n\t0 ===
 
 // The slope model sets the size of the run and the pixel size of the result.
 bool open_slope_model(Run& run, Console& console, const std::string& folder_prefix) {
-    console.say(role_text(Role::slope).prompt);
     FilePair& pair = run.pair(Role::slope);
     if (!open_input_pair(console, folder_prefix, Role::slope, pair)) return false;
     int32_t fields[6] = {};  // fields the descriptor does not hold stay 0
     if (!read_descriptor_size(console, pair, fields, 6)) return false;
+    if (!raw_long_enough(console, pair, fields[0], fields[1], 4)) return false;
     run.nb_lig = fields[0];
     run.nb_col = fields[1];
     run.byte = fields[2];
@@ -35,7 +35,6 @@ bool open_slope_model(Run& run, Console& console, const std::string& folder_pref
 // A mask raster must have the slope model's size, since every raster of the
 // run is read into grids of that size.
 bool open_mask(Run& run, Console& console, const std::string& folder_prefix, Role role) {
-    console.say(role_text(role).prompt);
     FilePair& pair = run.pair(role);
     if (!open_input_pair(console, folder_prefix, role, pair)) return false;
     int32_t size[2] = {};  // nb_lig2, nb_col2
@@ -44,7 +43,7 @@ bool open_mask(Run& run, Console& console, const std::string& folder_prefix, Rol
         console.say(role_text(role).size_message);
         return false;
     }
-    return true;
+    return raw_long_enough(console, pair, run.nb_lig, run.nb_col, 1);
 }
 
 }  // namespace
@@ -52,9 +51,9 @@ bool open_mask(Run& run, Console& console, const std::string& folder_prefix, Rol
 Outcome opening(Run& run, Console& console) {
     show_banner(console);
 
-    console.sayf("\n\n Nombre de la subcarpeta ubicada en %s : ", kShownImageRoot);
+    const std::string folder_prompt = std::string("\n\n Nombre de la subcarpeta ubicada en ") + kShownImageRoot + " : ";
     std::string nomdir;
-    if (!ask_word(console, nomdir)) return Outcome::fatal_stop;
+    if (!ask_name(console, folder_prompt, nomdir)) return Outcome::fatal_stop;
     const std::string folder_prefix = host_image_root() + host_name(nomdir) + "/";
 
     if (!open_slope_model(run, console, folder_prefix)) return Outcome::fatal_stop;
@@ -66,8 +65,8 @@ Outcome opening(Run& run, Console& console) {
     } while (run.presence > 1);
     if (run.water_bodies() && !open_mask(run, console, folder_prefix, Role::perimeter)) return Outcome::fatal_stop;
 
-    // The grids are made before the result pair is created, so that a raster
-    // too large for the machine stops the run without emptying a previous result.
+    // The grids are made before the result pair is started, so that a raster
+    // too large for the process stops the run before anything is written.
     if (!ask_result_name(run, console, folder_prefix)) return Outcome::fatal_stop;
     if (!allocate_run_grids(run, console)) return Outcome::fatal_stop;
     if (!create_result_pair(run, console)) return Outcome::fatal_stop;

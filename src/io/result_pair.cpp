@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "answers.hpp"
+#include "atomic_pair.hpp"
 #include "raster_pair.hpp"
 #include "run_files.hpp"
 
@@ -20,34 +21,47 @@ bool is_input_file(const Run& run, const std::string& path) {
 
 bool ask_result_name(Run& run, Console& console, const std::string& folder_prefix) {
     for (;;) {
-        console.say(role_text(Role::result).prompt);
         std::string nomfic1;
-        if (!ask_word(console, nomfic1)) return false;
+        if (!ask_name(console, role_text(Role::result).prompt, nomfic1)) return false;
         const PairPaths paths = pair_paths(folder_prefix, nomfic1, PairKind::elevation);
         const std::string* clash = is_input_file(run, paths.raw)          ? &paths.raw
                                    : is_input_file(run, paths.descriptor) ? &paths.descriptor
                                                                           : nullptr;
-        if (clash == nullptr) {
-            run.pair(Role::result).raw_path = paths.raw;
-            run.pair(Role::result).descriptor_path = paths.descriptor;
-            return true;
+        if (clash != nullptr) {
+            console.sayf("\n El archivo %s es uno de los archivos de entrada: el resultado necesita otro nombre \n",
+                         clash->c_str());
+            continue;
         }
-        console.sayf("\n El archivo %s es uno de los archivos de entrada: el resultado necesita otro nombre \n",
-                     clash->c_str());
+        const std::string* special = !replaceable_by_pair(paths.raw)          ? &paths.raw
+                                     : !replaceable_by_pair(paths.descriptor) ? &paths.descriptor
+                                                                              : nullptr;
+        if (special != nullptr) {
+            console.sayf("\n El archivo %s no es un archivo regular: el resultado necesita otro nombre \n",
+                         special->c_str());
+            continue;
+        }
+        run.pair(Role::result).raw_path = paths.raw;
+        run.pair(Role::result).descriptor_path = paths.descriptor;
+        return true;
     }
 }
 
 bool create_result_pair(Run& run, Console& console) {
-    FilePair& result = run.pair(Role::result);
-    result.raw.reset(std::fopen(result.raw_path.c_str(), "wb"));
-    if (!result.raw) {
-        console.sayf("\n No se puede crear el archivo %s \n", result.raw_path.c_str());
-        return false;
+    const FilePair& result = run.pair(Role::result);
+    std::unique_ptr<AtomicPair> writer;
+    switch (AtomicPair::start(result.raw_path, result.descriptor_path, writer)) {
+        case AtomicPair::Start::ok:
+            run.result_writer = std::move(writer);
+            return true;
+        case AtomicPair::Start::in_use:
+            console.sayf("\n El archivo %s esta en uso por otra ejecucion del programa \n", result.raw_path.c_str());
+            return false;
+        case AtomicPair::Start::raw_failed:
+            console.sayf("\n No se puede crear el archivo %s \n", result.raw_path.c_str());
+            return false;
+        case AtomicPair::Start::descriptor_failed:
+            console.sayf("\n No se puede crear el archivo %s \n", result.descriptor_path.c_str());
+            return false;
     }
-    result.descriptor.reset(std::fopen(result.descriptor_path.c_str(), "w"));
-    if (!result.descriptor) {
-        console.sayf("\n No se puede crear el archivo %s \n", result.descriptor_path.c_str());
-        return false;
-    }
-    return true;
+    return false;
 }

@@ -1,4 +1,7 @@
-// The result pair: named by the user, checked against the inputs, created.
+// The result's name and its pair, asked last of the dialog's files, and
+// started once the run is known to fit in memory: nothing is written over an
+// earlier result until the writer puts the complete pair in its place
+// (atomic_pair.hpp).
 #pragma once
 
 #include <string>
@@ -11,10 +14,13 @@
 // designate an input (a link, or a mask named "x_m4" against a result "x").
 bool is_input_file(const Run& run, const std::string& path);
 
-// Asks the result's name until it designates no input file, and keeps its two
-// host paths in the result's pair. False when the answers run out.
+// Asks the result's name until it designates no input file and each of its
+// two files is a regular file or does not exist yet (a folder, a FIFO or a
+// device is never a result), and keeps its two host paths in the result's
+// pair. False when the answers run out.
 bool ask_result_name(Run& run, Console& console, const std::string& folder_prefix);
 
-// Creates (or empties) the result pair: raw file "wb", then descriptor "w".
-// False, after a message naming the path, when either cannot be created.
+// Starts the result pair (run.result_writer): its lock and both temporaries.
+// False, after a message, when another run is writing the same result or a
+// temporary cannot be created beside one of its files (named by its path).
 bool create_result_pair(Run& run, Console& console);

@@ -5,11 +5,29 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace {
 
 bool has_pixels(const Run& run) { return run.nb_lig > 0 && run.nb_col > 0; }
+
+// A "Name:   N kB" line of a /proc file, in bytes; 0 when it is not there.
+uint64_t proc_field_bytes(const char* file, const char* name) {
+    std::ifstream in(file);
+    std::string line;
+    const std::size_t length = std::strlen(name);
+    while (std::getline(in, line)) {
+        if (line.compare(0, length, name) != 0) continue;
+        const unsigned long long kib = std::strtoull(line.c_str() + length, nullptr, 10);
+        return kib > std::numeric_limits<uint64_t>::max() / 1024 ? std::numeric_limits<uint64_t>::max() : kib * 1024;
+    }
+    return 0;
+}
 
 void say_memory_needed(Console& console, const Run& run, const GridBytes& need) {
     if (need.countable)
@@ -46,18 +64,22 @@ GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
 }
 
 uint64_t usable_memory_bytes() {
-    uint64_t bytes = 0;
+    // What the machine can still give: MemAvailable, or the physical memory
+    // where the kernel does not tell.
+    uint64_t bytes = proc_field_bytes("/proc/meminfo", "MemAvailable:");
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long page_size = sysconf(_SC_PAGE_SIZE);
-    if (pages > 0 && page_size > 0 &&
+    if (bytes == 0 && pages > 0 && page_size > 0 &&
         __builtin_mul_overflow(static_cast<uint64_t>(pages), static_cast<uint64_t>(page_size), &bytes))
         bytes = std::numeric_limits<uint64_t>::max();
-    // The process may be held to less than the machine holds.
-    for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    // What the process may still take under its limits, less what it holds already.
+    const std::pair<int, const char*> limits[] = {{RLIMIT_AS, "VmSize:"}, {RLIMIT_DATA, "VmData:"}};
+    for (const auto& [resource, used_field] : limits) {
         rlimit limit{};
-        if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-            (bytes == 0 || limit.rlim_cur < bytes))
-            bytes = limit.rlim_cur;
+        if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) continue;
+        const uint64_t used = proc_field_bytes("/proc/self/status", used_field);
+        const uint64_t room = limit.rlim_cur > used ? limit.rlim_cur - used : 1;  // 1: none left, yet known
+        if (bytes == 0 || room < bytes) bytes = room;
     }
     return bytes;
 }

@@ -17,8 +17,10 @@ struct GridBytes {
 // computation takes for itself later (channel_memory_bytes), which must fit too.
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter);
 
-// The memory the process may have, in bytes: the machine's physical memory,
-// or less when the process's address-space or data limits say so; 0 when it
+// The memory the process may still take, in bytes: the machine's available
+// memory (MemAvailable, or the physical memory where it is not told), or less
+// when what is left under the process's address-space or data limits
+// (RLIMIT_AS, RLIMIT_DATA, less what it already holds) says so; 0 when it
 // cannot be known.
 uint64_t usable_memory_bytes();
 

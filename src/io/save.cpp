@@ -1,13 +1,15 @@
 // The result writer: every elevation rounded to an integer, the raster
-// written, then its descriptor. The descriptor is written only once the raster
-// is complete, and a result that could not be written completely is reported:
-// it must never look like a finished run.
+// written, then its descriptor, both into the temporaries of the result pair,
+// which then replace the pair's files (atomic_pair.hpp). A result that could
+// not be written completely is reported and replaces nothing: it must never
+// look like a finished run.
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "atomic_pair.hpp"
 #include "band_threads.hpp"
 #include "raster_pair.hpp"
 #include "rounding.hpp"
@@ -16,15 +18,6 @@
 namespace {
 
 constexpr int64_t kChunkBytes = int64_t{1} << 20;
-
-// Closes the stream whatever happens; true when everything written reached the file.
-bool close_result(File& file) {
-    if (!file) return false;
-    std::FILE* f = file.release();
-    const bool flushed = std::fflush(f) == 0 && std::ferror(f) == 0;
-    const bool closed = std::fclose(f) == 0;
-    return flushed && closed;
-}
 
 // round_elevation for 0 <= value < 2^31 - 1, without the extended-precision
 // conversion, whose change of the floating-point control word costs more than
@@ -61,8 +54,10 @@ void round_line(const double* elevations, int32_t* out, int32_t count, int32_t& 
     max = high;
 }
 
-Outcome lost(Console& console, const std::string& path) {
-    console.sayf("\n No se pudo escribir completo el archivo %s: el resultado no es valido \n", path.c_str());
+// The temporaries are removed at once: a failed run leaves nothing behind.
+Outcome lost(Run& run, Console& console, const std::string& path) {
+    run.result_writer.reset();
+    console.sayf("\n No se pudo escribir completo el archivo %s: no se escribio ningun resultado \n", path.c_str());
     return Outcome::failed;
 }
 
@@ -73,8 +68,9 @@ Outcome save(Run& run, Console& console) {
     // range, and compare strictly, as every earlier result of the tool did.
     int32_t min = 1000000;
     int32_t max = 0;
-    FilePair& result = run.pair(Role::result);
-    bool raster_written = static_cast<bool>(result.raw);
+    const FilePair& result = run.pair(Role::result);
+    AtomicPair* const pair = run.result_writer.get();
+    bool raster_written = pair != nullptr;
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
     if (raster_written && has_pixels) {
         // About a megabyte of lines at a time: rounded on the threads, a band
@@ -106,17 +102,26 @@ Outcome save(Run& run, Console& console) {
                 if (high > max) max = high;
             });
             // The chunk's lines lie one after the other: one write for all of them.
-            raster_written = write_elevation_line(result.raw.get(), chunk.data(), static_cast<int32_t>(lines * columns));
+            raster_written = write_elevation_line(pair->raw(), chunk.data(), static_cast<int32_t>(lines * columns));
         }
     }
-    if (!close_result(result.raw) || !raster_written) {
-        close_result(result.descriptor);
-        return lost(console, result.raw_path);
-    }
+    if (!raster_written) return lost(run, console, result.raw_path);
 
     const int32_t descriptor[6] = {run.nb_lig, run.nb_col, 4, min, max, run.pix_size};
-    const bool descriptor_written =
-        result.descriptor && write_six_descriptor(result.descriptor.get(), descriptor);
-    if (!close_result(result.descriptor) || !descriptor_written) return lost(console, result.descriptor_path);
-    return Outcome::go_on;
+    if (!write_six_descriptor(pair->descriptor(), descriptor)) return lost(run, console, result.descriptor_path);
+    switch (pair->commit()) {
+        case AtomicPair::Commit::done:
+            run.result_writer.reset();
+            return Outcome::go_on;
+        case AtomicPair::Commit::raw_lost:
+            return lost(run, console, result.raw_path);
+        case AtomicPair::Commit::descriptor_lost:
+            return lost(run, console, result.descriptor_path);
+        case AtomicPair::Commit::descriptor_stale:
+            run.result_writer.reset();
+            console.sayf("\n No se pudo reemplazar el archivo %s: el resultado no es valido \n",
+                         result.descriptor_path.c_str());
+            return Outcome::failed;
+    }
+    return Outcome::failed;
 }

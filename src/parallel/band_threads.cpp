@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -29,6 +32,19 @@ void split_in_bands(int64_t count, int32_t threads, const BandWork& work) {
 
 void split_in_bands(int64_t count, int32_t threads, const BandWork& work, HelperStart start) {
     const int64_t bands = std::max<int64_t>(1, std::min<int64_t>(std::clamp(threads, 1, kMostThreads), count));
+    // A band that throws (std::bad_alloc, say) must not end the process from
+    // its thread: the first exception is kept and thrown here once every
+    // thread has been joined.
+    std::exception_ptr failure;
+    std::mutex failure_lock;
+    const BandWork guarded = [&](int64_t first, int64_t end) {
+        try {
+            work(first, end);
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failure_lock);
+            if (!failure) failure = std::current_exception();
+        }
+    };
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<std::size_t>(bands));  // a started thread is never dropped for want of room
     int64_t done_here = count;  // bands that could not get a thread run here
@@ -36,14 +52,18 @@ void split_in_bands(int64_t count, int32_t threads, const BandWork& work, Helper
         const int64_t first = count * b / bands;
         const int64_t end = count * (b + 1) / bands;
         try {
-            helpers.push_back(start(work, first, end));
+            helpers.push_back(start(guarded, first, end));
         } catch (const std::system_error&) {
+            done_here = first;
+            break;
+        } catch (const std::bad_alloc&) {
             done_here = first;
             break;
         }
     }
-    work(0, count / bands);
+    guarded(0, count / bands);
     // Whatever no thread took (when one could not be started) is done here.
-    if (done_here < count) work(done_here, count);
+    if (done_here < count) guarded(done_here, count);
     for (std::thread& helper : helpers) helper.join();
+    if (failure) std::rethrow_exception(failure);
 }

@@ -14,7 +14,9 @@ int32_t threads_from_environment();
 // Calls work(first, end) for consecutive bands covering [0, count), each on
 // its own thread (the calling thread takes the first), on at most `threads`
 // threads, and waits for all. A band whose thread cannot be started is done
-// on the calling thread, so the work is always done whole.
+// on the calling thread, so the work is always done whole. An exception
+// thrown by a band, on any thread, is thrown to the caller once every band
+// has ended (the first one, when several throw).
 using BandWork = std::function<void(int64_t first, int64_t end)>;
 void split_in_bands(int64_t count, int32_t threads, const BandWork& work);
 

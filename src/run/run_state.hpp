@@ -18,13 +18,16 @@
 enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
 inline constexpr std::size_t kRoleCount = 6;
 
+class AtomicPair;  // src/io/atomic_pair.hpp
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // A raw file and its descriptor: host paths (kept so that messages can name
-// them) and, while open, their streams.
+// them) and, while open, their streams (inputs only: the result is written
+// through `Run::result_writer`).
 struct FilePair {
     std::string raw_path;
     std::string descriptor_path;
@@ -63,6 +66,10 @@ struct Run {
     std::array<FilePair, kRoleCount> files;
     FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }
     const FilePair& pair(Role role) const { return files[static_cast<std::size_t>(role)]; }
+    // The result pair while it is written: temporaries beside its files, put
+    // in their place by the writer only once complete, and removed if the run
+    // ends any other way.
+    std::shared_ptr<AtomicPair> result_writer;
 
     // Threads the stages may use (at least 1); results never depend on it.
     int32_t threads = 1;

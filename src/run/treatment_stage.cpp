@@ -19,8 +19,6 @@ bool inputs_missing(const Run& run) {
            (run.water_bodies() && !run.tab_perim.made());
 }
 
-constexpr const char* kNoMemory = "\n No hay memoria suficiente para la malla del limite inferior \n";
-
 }  // namespace
 
 

@@ -22,7 +22,7 @@ struct FileCloser {
 }
 
 void word(Console& console, std::string& into) {
-    if (!ask_word(console, into)) answers_ended();
+    if (!ask_name(console, "", into)) answers_ended();
 }
 
 void integer(Console& console, int32_t& into) {
@@ -126,6 +126,12 @@ OpenJob open_job(const Job& job) {
     for (const RawFile* raw : {&open.slope, &open.railing, &open.zone, &open.contour, &open.perimeter}) {
         if (raw->fd() < 0) continue;
         const uint64_t line_bytes = raw == &open.slope ? 4 * columns : columns;
+        // As the console program does: a file under half of what its
+        // descriptor says is not that raster at all.
+        const uint64_t needed = open.lines > 0 ? static_cast<uint64_t>(open.lines) * line_bytes : 0;
+        if (raw->size() * 2 < needed)
+            throw TilesError("El archivo " + raw->path() + " solo tiene " + std::to_string(raw->size()) + " de los " +
+                             std::to_string(needed) + " bytes que indica su descriptor: no se puede usar");
         const int32_t held = complete_lines(raw->size(), open.lines, line_bytes);
         if (open.lines > 0 && open.columns > 0 && held < open.lines) {
             open.warnings.push_back("Aviso: el archivo " + raw->path() + " solo tiene " + std::to_string(held) +

@@ -57,10 +57,12 @@ void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_colum
 std::string system_reason() { return std::strerror(errno); }
 
 RawFile::RawFile(std::string path) : path_(std::move(path)) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO named as an input must not hang the run.
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw TilesError("No hay Fila " + path_);
     struct stat info {};
     if (fstat(fd_, &info) != 0) throw TilesError("no se pudo leer el archivo " + path_ + ": " + system_reason());
+    if (!S_ISREG(info.st_mode)) throw TilesError("El archivo " + path_ + " no es un archivo regular: no se puede leer");
     size_ = static_cast<uint64_t>(info.st_size);
 }
 

@@ -1,6 +1,6 @@
 // Complete runs of the real program, answers piped in: exit status, every byte
 // on the console and the result pair, for good runs and for every way a run
-// ends early or meets input the machine cannot hold.
+// ends early or meets input the machine cannot hold (more in tests/faults).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -89,11 +89,11 @@ TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
     }
 }
 
-TEST_F(ConsoleRun, AStopEndsWithStatusZeroWithoutWaitingAndCreatesNoResult) {
+TEST_F(ConsoleRun, AStopEndsWithStatusOneWithoutWaitingAndCreatesNoResult) {
     write_scenario(images_, 5, 6);
     std::filesystem::remove(folder_ + "cauce.raw");
     const BinaryRun r = run(RunAnswers{});
-    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel +
                          dt::no_file(folder_ + "cauce.raw"));
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
@@ -119,12 +119,17 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
 #else
-    // 517 MB of grids and maps within a 256 MB address space: the allocation itself fails.
+    // 517 MB of grids and maps within a 256 MB address space. The raw files
+    // are as long as the descriptors say (sparse: they take no room).
     write_scenario(images_, 5, 6);
     write_file(folder_ + "valle_m4.txt", "5000 5000 4 0 0 10");
-    for (const char* mask : {"bar", "cauce", "curva"}) write_file(folder_ + mask + ".txt", "5000 5000");
+    std::filesystem::resize_file(folder_ + "valle_m4.raw", 5000ull * 5000ull * 4ull);
+    for (const char* mask : {"bar", "cauce", "curva"}) {
+        write_file(folder_ + mask + ".txt", "5000 5000");
+        std::filesystem::resize_file(folder_ + mask + ".raw", 5000ull * 5000ull);
+    }
     const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
-    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, kUpToMenu + dt::kResult +
                          "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 516711844 "
                          "bytes \n");
@@ -151,13 +156,17 @@ TEST_F(ConsoleRun, ElevationsBeyondThe32BitRangeSaturate) {
     EXPECT_EQ(result_txt(), "5\n6\n4\n0\n2147483647\n10\n");
 }
 
-TEST_F(ConsoleRun, AResultOnAFullDiskIsReportedWithStatusOne) {
+TEST_F(ConsoleRun, AResultNamedAfterADeviceIsAskedAgainAndNeverWrittenThrough) {
+    // A link to /dev/full: no temporary beside the device, no rename over it.
     write_scenario(images_, 5, 6);
-    std::filesystem::create_symlink("/dev/full", folder_ + "resultado_m4.raw");
-    const BinaryRun r = run(RunAnswers{});
-    EXPECT_EQ(r.exit_status, 1);
-    const std::string message =
-        "\n No se pudo escribir completo el archivo " + folder_ + "resultado_m4.raw: el resultado no es valido \n";
-    EXPECT_EQ(r.out, dt::opening(false) + dt::parameters(false) + dt::computation(5, 6) + message);
-    EXPECT_EQ(result_txt(), "");
+    std::filesystem::create_symlink("/dev/full", folder_ + "lleno_m4.raw");
+    RunAnswers answers;
+    answers.result = "lleno\nresultado";
+    const BinaryRun r = run(answers);
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
+                         "lleno_m4.raw no es un archivo regular: el resultado necesita otro nombre \n" + dt::kResult +
+                         dt::parameters(false) + dt::computation(5, 6));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    EXPECT_EQ(result_raw().size(), 4u * 5u * 6u);
 }

@@ -1,19 +1,26 @@
-// The input dialog in-process: every byte it prints, the pairs it opens, and
-// every way it stops (no further prompt, and no result created or emptied).
+// The input dialog in-process: every byte it prints, the pairs it opens, the
+// names it refuses, and every way it stops (no further prompt, and no result
+// created or emptied).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "console_capture.hpp"
 #include "dialog_text.hpp"
+#include "answers.hpp"
 #include "raster_files.hpp"
+#include "run_grids.hpp"
 #include "stages.hpp"
 #include "temp_folder.hpp"
 
 namespace dt = dialog_text;
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -43,8 +50,15 @@ protected:
     }
     void expect_stop(const std::string& answers, const std::string& printed) {
         const ::Run run = open(answers, Outcome::fatal_stop, printed);
-        EXPECT_FALSE(run.pair(Role::result).raw) << answers;
+        EXPECT_FALSE(run.result_writer) << answers;
         EXPECT_FALSE(fs::exists(folder_ + "resultado_m4.raw")) << answers;
+    }
+    // Every file of the run's folder, temporaries included.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     TempFolder temp_;
@@ -55,30 +69,41 @@ protected:
 
 }  // namespace
 
-TEST_F(Opening, PrintsEveryPromptByteForByteOpensEveryPairAndEmptiesTheResult) {
+TEST_F(Opening, PrintsEveryPromptByteForByteOpensEveryPairAndLeavesTheEarlierResultAlone) {
     for (const bool lake : {false, true}) {
         write_file(folder_ + "resultado_m4.raw", "old raster");
         write_file(folder_ + "resultado_m4.txt", "old descriptor");
-        const std::string answers = kNames + (lake ? "1\nlago\n" : "0\n") + "resultado\n";
-        const ::Run run = open(answers, Outcome::go_on, dt::opening(lake));
-        EXPECT_EQ(run.nb_lig, 3);
-        EXPECT_EQ(run.nb_col, 5);
-        EXPECT_EQ(run.pix_size, 10);
-        EXPECT_EQ(run.water_bodies(), lake);
-        // Host paths: the image root stands for c:\images\, the typed names follow.
-        const char* names[kRoleCount] = {"valle_m4", "bar", "cauce", "curva", "lago", "resultado_m4"};
-        for (std::size_t k = 0; k < kRoleCount; ++k) {
-            const FilePair& pair = run.files[k];
-            const bool used = static_cast<Role>(k) != Role::perimeter || lake;
-            EXPECT_EQ(static_cast<bool>(pair.raw), used) << names[k];
-            EXPECT_EQ(static_cast<bool>(pair.descriptor), used) << names[k];
-            if (used) {
-                EXPECT_EQ(pair.raw_path, folder_ + names[k] + ".raw");
-                EXPECT_EQ(pair.descriptor_path, folder_ + names[k] + ".txt");
+        const std::vector<std::string> before = files();
+        {
+            const std::string answers = kNames + (lake ? "1\nlago\n" : "0\n") + "resultado\n";
+            const ::Run run = open(answers, Outcome::go_on, dt::opening(lake));
+            EXPECT_EQ(run.nb_lig, 3);
+            EXPECT_EQ(run.nb_col, 5);
+            EXPECT_EQ(run.pix_size, 10);
+            EXPECT_EQ(run.water_bodies(), lake);
+            // Host paths: the image root stands for c:\images\, the typed names follow.
+            const char* names[kRoleCount] = {"valle_m4", "bar", "cauce", "curva", "lago", "resultado_m4"};
+            for (std::size_t k = 0; k < kRoleCount; ++k) {
+                const FilePair& pair = run.files[k];
+                const bool input = static_cast<Role>(k) != Role::result;
+                const bool used = static_cast<Role>(k) != Role::perimeter || lake;
+                EXPECT_EQ(static_cast<bool>(pair.raw), used && input) << names[k];
+                EXPECT_EQ(static_cast<bool>(pair.descriptor), used && input) << names[k];
+                if (used) {
+                    EXPECT_EQ(pair.raw_path, folder_ + names[k] + ".raw");
+                    EXPECT_EQ(pair.descriptor_path, folder_ + names[k] + ".txt");
+                }
             }
+            // The result is written into temporaries beside it, under a lock.
+            EXPECT_TRUE(run.result_writer);
+            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.raw.lorvantide-tmp"));
+            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.txt.lorvantide-tmp"));
+            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.raw.lorvantide-lock"));
+            EXPECT_EQ(read_file(folder_ + "resultado_m4.raw"), "old raster");
+            EXPECT_EQ(read_file(folder_ + "resultado_m4.txt"), "old descriptor");
         }
-        EXPECT_EQ(read_file(folder_ + "resultado_m4.raw"), "");
-        EXPECT_EQ(read_file(folder_ + "resultado_m4.txt"), "");
+        // A run that ends before its writer removes them.
+        EXPECT_EQ(files(), before);
     }
 }
 
@@ -124,7 +149,7 @@ TEST_F(Opening, TypedNamesAreTakenWholeAndTheirBackslashesBecomeSeparators) {
     EXPECT_EQ(run.pair(Role::slope).raw_path, prefix + name + "_m4.raw");
     EXPECT_EQ(run.pair(Role::railing).raw_path, prefix + "bar.raw");
     EXPECT_EQ(run.pair(Role::result).raw_path, prefix + result + "_m4.raw");
-    EXPECT_TRUE(fs::exists(prefix + result + "_m4.txt"));
+    EXPECT_TRUE(run.result_writer);
 }
 
 TEST_F(Opening, AMissingFileStopsWithItsHostPath) {
@@ -230,39 +255,118 @@ TEST_F(Opening, AResultNameDesignatingAnInputIsAskedAgain) {
     EXPECT_EQ(read_file(folder_ + "bar.txt"), "3\n5\n");
 }
 
-TEST_F(Opening, AResultPairThatCannotBeCreatedIsNamed) {
+TEST_F(Opening, AResultPairThatCannotBeCreatedOrIsInUseIsNamed) {
     expect_stop(kNames + "0\nno/existe\n",
                 kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ + "no/existe_m4.raw \n");
-    // The raster can be created but not its descriptor.
-    fs::create_directory(folder_ + "soloraw_m4.txt");
+    // The raster can be created but not its descriptor, a link into a folder
+    // that does not exist: nothing is left behind.
+    const std::vector<std::string> before = files();
+    fs::create_symlink("no/existe.txt", folder_ + "soloraw_m4.txt");
     open(kNames + "0\nsoloraw\n", Outcome::fatal_stop,
          kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ + "soloraw_m4.txt \n");
+    fs::remove(folder_ + "soloraw_m4.txt");
+    EXPECT_EQ(files(), before);
+    // Another run writing the same result holds it.
+    const ::Run writing = open(kNames + "0\nresultado\n", Outcome::go_on, dt::opening(false));
+    open(kNames + "0\nresultado\n", Outcome::fatal_stop,
+         kUpToMenu + dt::kResult + "\n El archivo " + folder_ + "resultado_m4.raw esta en uso por otra ejecucion del programa \n");
 }
 
 TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult) {
     write_file(folder_ + "resultado_m4.raw", "previous result");
     struct Case {
-        const char* size;
+        int64_t lines;
         const char* presence;
         std::string message;
     };
-    // Per pixel 15 bytes of grids (16 with the perimeter) and a row pointer per
-    // line for each of the 5 grids (6); then the computation's own: its 8-bit
-    // grid with its row pointers, two maps of 2 bytes per pixel corner, and the
-    // 4,107,960 six-byte samples of every ring. The largest sizes cannot even
-    // be counted in 64 bits.
+    // Per pixel 15 bytes of grids and elevations (16 with the perimeter) and a
+    // row pointer per line for each of the 5 grids (6); then the computation's
+    // own: its 8-bit grid with its row pointers, two maps of 2 bytes per pixel
+    // corner, and the samples of every ring. The raw files are as long as the
+    // descriptors say (sparse: they take no room).
     const Case cases[] = {
-        {"1000000 1000000", "0\n", "1000000 lineas y 1000000 columnas: necesita 20000072431844 bytes \n"},
-        {"1000000 1000000", "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000080431844 bytes \n"},
-        {"2147483647 2147483647", "1\nlago\n",
-         "2147483647 lineas y 2147483647 columnas: necesita mas de 18446744073709551615 bytes \n"},
+        {1000000, "0\n", "1000000 lineas y 1000000 columnas: necesita 20000072431844 bytes \n"},
+        {1000000, "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 21000080431844 bytes \n"},
     };
     for (const Case& c : cases) {
-        write_file(folder_ + "valle_m4.txt", std::string(c.size) + " 4 0 0 10");
-        for (const char* mask : {"bar", "cauce", "curva", "lago"}) write_file(folder_ + mask + ".txt", c.size);
+        const std::string size = std::to_string(c.lines) + " " + std::to_string(c.lines);
+        write_file(folder_ + "valle_m4.txt", size + " 4 0 0 10");
+        fs::resize_file(folder_ + "valle_m4.raw", static_cast<uintmax_t>(c.lines * c.lines * 4));
+        for (const char* mask : {"bar", "cauce", "curva", "lago"}) {
+            write_file(folder_ + mask + ".txt", size);
+            fs::resize_file(folder_ + mask + ".raw", static_cast<uintmax_t>(c.lines * c.lines));
+        }
         const std::string before_result = kUpToMenu + (c.presence[0] == '1' ? dt::kPerimeter : "") + dt::kResult;
         open(kNames + c.presence + "resultado\n", Outcome::fatal_stop,
              before_result + "\n No hay memoria para la imagen de " + c.message);
         EXPECT_EQ(read_file(folder_ + "resultado_m4.raw"), "previous result");
     }
+    // The largest sizes cannot even be counted in 64 bits.
+    EXPECT_FALSE(run_grid_bytes(2147483647, 2147483647, true).countable);
+}
+
+TEST_F(Opening, ANameHoldingAControlCharacterIsAskedAgain) {
+    // A NUL would cut the path short: "lago.raw\0x" as the result would write
+    // over the perimeter mask.
+    const std::string perimeter = read_file(folder_ + "lago.raw");
+    const std::string again = dt::kControlInName;
+    open("rio\x01" "1\nrio1\nvalle\x7f\nvalle\nbar\ncauce\ncurva\n1\nla\x1bgo\nlago\nlago.raw\0x\nresultado\n"s,
+         Outcome::go_on,
+         dt::kBanner + dt::kFolder + again + dt::kFolder + dt::kSlope + again + dt::kSlope + dt::kRailing +
+             dt::kChannel + dt::kContour + dt::kMenu + dt::kPerimeter + again + dt::kPerimeter + dt::kResult +
+             again + dt::kResult);
+    EXPECT_EQ(read_file(folder_ + "lago.raw"), perimeter);
+}
+
+TEST_F(Opening, AnInputThatIsNotARegularFileStopsWithItsNameAndAResultIsAskedAgain) {
+    // A folder, a device (through a link) and a FIFO: none is opened for
+    // reading in a way that could wait.
+    const auto not_file = [](const std::string& path) {
+        return "\n El archivo " + path + " no es un archivo regular: no se puede leer \n";
+    };
+    fs::remove(folder_ + "cauce.raw");
+    fs::create_directory(folder_ + "cauce.raw");
+    expect_stop(kNames + "0\nresultado\n", kUpToChannel + not_file(folder_ + "cauce.raw"));
+    fs::remove(folder_ + "cauce.raw");
+    write_scenario(images_, 3, 5);
+    fs::remove(folder_ + "bar.txt");
+    fs::create_symlink("/dev/zero", folder_ + "bar.txt");
+    expect_stop(kNames + "0\nresultado\n", kUpToRailing + not_file(folder_ + "bar.txt"));
+    fs::remove(folder_ + "bar.txt");
+    write_scenario(images_, 3, 5);
+    fs::remove(folder_ + "curva.raw");
+    ASSERT_EQ(mkfifo((folder_ + "curva.raw").c_str(), 0600), 0);
+    expect_stop(kNames + "0\nresultado\n", kUpToContour + not_file(folder_ + "curva.raw"));
+    fs::remove(folder_ + "curva.raw");
+
+    write_scenario(images_, 3, 5);
+    const auto taken = [](const std::string& path) {
+        return "\n El archivo " + path + " no es un archivo regular: el resultado necesita otro nombre \n";
+    };
+    fs::create_directory(folder_ + "carpeta_m4.raw");
+    ASSERT_EQ(mkfifo((folder_ + "tubo_m4.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", folder_ + "nulo_m4.raw");
+    open(kNames + "0\ncarpeta\ntubo\nnulo\nresultado\n", Outcome::go_on,
+         kUpToMenu + dt::kResult + taken(folder_ + "carpeta_m4.raw") + dt::kResult + taken(folder_ + "tubo_m4.txt") +
+             dt::kResult + taken(folder_ + "nulo_m4.raw") + dt::kResult);
+}
+
+TEST_F(Opening, ARawFileUnderHalfOfItsDescriptorIsRefusedBeforeAnyMemoryIsTaken) {
+    // 3 x 5: 60 bytes of slope model, 15 of each mask. Half of them is enough
+    // to go on (the missing lines are reported by the loader); less is not.
+    const auto short_file = [&](const std::string& name, int held, int needed) {
+        return "\n El archivo " + folder_ + name + " solo tiene " + std::to_string(held) + " de los " +
+               std::to_string(needed) + " bytes que indica su descriptor: no se puede usar \n";
+    };
+    write_file(folder_ + "valle_m4.raw", std::string(29, '\0'));
+    expect_stop(kNames + "0\nresultado\n", kUpToSlope + short_file("valle_m4.raw", 29, 60));
+    write_file(folder_ + "valle_m4.raw", std::string(30, '\0'));
+    write_file(folder_ + "cauce.raw", std::string(7, '\0'));
+    expect_stop(kNames + "0\nresultado\n", kUpToChannel + short_file("cauce.raw", 7, 15));
+    write_file(folder_ + "cauce.raw", std::string(8, '\0'));
+    open(kNames + "0\nresultado\n", Outcome::go_on, dt::opening(false));
+    // A descriptor claiming 20000 x 20000 over an empty file.
+    write_file(folder_ + "valle_m4.txt", "20000 20000 4 0 0 10");
+    write_file(folder_ + "valle_m4.raw", "");
+    expect_stop(kNames + "0\nresultado\n", kUpToSlope + short_file("valle_m4.raw", 0, 1600000000));
 }

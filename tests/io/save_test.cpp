@@ -1,14 +1,21 @@
 // The result writer in-process: rounding, extremes, the raster and its
-// descriptor, and a result that cannot be written.
+// descriptor, and a result that cannot be written (which replaces nothing).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "atomic_pair.hpp"
 #include "console_capture.hpp"
 #include "raster_files.hpp"
 #include "rounding.hpp"
@@ -37,15 +44,16 @@ struct ToSave {
         FilePair& result = run.pair(Role::result);
         result.raw_path = raw;
         result.descriptor_path = descriptor;
-        result.raw.reset(std::fopen(raw.c_str(), "wb"));
-        result.descriptor.reset(std::fopen(descriptor.c_str(), "w"));
+        std::unique_ptr<AtomicPair> writer;
+        EXPECT_EQ(AtomicPair::start(raw, descriptor, writer), AtomicPair::Start::ok);
+        run.result_writer = std::move(writer);
     }
-    // Runs the writer, which must end with `outcome` and close both files; returns what it printed.
+    // Runs the writer, which must end with `outcome` and be done with the
+    // result pair; returns what it printed.
     std::string save(Outcome outcome = Outcome::go_on) {
         ConsoleCapture io("");
         EXPECT_EQ(::save(run, io.console), outcome);
-        EXPECT_FALSE(run.pair(Role::result).raw);
-        EXPECT_FALSE(run.pair(Role::result).descriptor);
+        EXPECT_FALSE(run.result_writer);
         return io.printed();
     }
     std::vector<int32_t> raster() const {
@@ -142,16 +150,32 @@ TEST(Save, AnEmptyRasterWritesAnEmptyFileAndItsDescriptor) {
     EXPECT_EQ(s.descriptor(), "4\n0\n4\n1000000\n0\n5\n");
 }
 
-TEST(Save, AResultThatCannotBeWrittenCompletelyIsReportedAsFailed) {
-    const std::string lost = "\n No se pudo escribir completo el archivo /dev/full: el resultado no es valido \n";
-    // The raster on a full disk: no descriptor is written.
-    ToSave raster(2, 3, std::vector<double>(6, 1.0));
-    raster.open_result("/dev/full", raster.temp / "resultado_m4.txt");
-    EXPECT_EQ(raster.save(Outcome::failed), lost);
-    EXPECT_EQ(raster.descriptor(), "");
-    // The raster complete, its descriptor on a full disk.
-    ToSave descriptor(2, 3, std::vector<double>(6, 1.0));
-    descriptor.open_result(descriptor.temp / "resultado_m4.raw", "/dev/full");
-    EXPECT_EQ(descriptor.save(Outcome::failed), lost);
-    EXPECT_EQ(descriptor.raster(), std::vector<int32_t>(6, 1));
+TEST(Save, AResultThatCannotBeWrittenCompletelyIsReportedAndReplacesNothing) {
+    // Files of at most 8 bytes (the signal that would end the process is
+    // ignored, so the write fails): a raster of 6 pixels cannot be written, one
+    // of a pixel can but not its descriptor.
+    struct sigaction ignore {};
+    struct sigaction before {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &before);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto lost = [](const std::string& path) {
+        return "\n No se pudo escribir completo el archivo " + path + ": no se escribio ningun resultado \n";
+    };
+    for (const int32_t pixels : {6, 1}) {
+        ToSave s(1, pixels, std::vector<double>(static_cast<std::size_t>(pixels), 1.0));
+        const FilePair& result = s.run.pair(Role::result);
+        write_file(result.raw_path, "old raster");
+        write_file(result.descriptor_path, "old descriptor");
+        const rlimit small{8, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+        const std::string printed = s.save(Outcome::failed);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(printed, lost(pixels == 6 ? result.raw_path : result.descriptor_path));
+        EXPECT_EQ(read_file(result.raw_path), "old raster");
+        EXPECT_EQ(read_file(result.descriptor_path), "old descriptor");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.temp.path()), {}), 2) << "temporaries left";
+    }
+    sigaction(SIGXFSZ, &before, nullptr);
 }

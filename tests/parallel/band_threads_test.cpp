@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -44,6 +45,21 @@ TEST(BandThreads, EveryIndexOnceOnAtMostTheThreadsAskedForEvenWhenThreadsCannotS
                 EXPECT_LE(static_cast<int32_t>(ids.size()), std::min(threads, 64));
             }
         }
+    }
+}
+
+TEST(BandThreads, AnExceptionOnAnyThreadReachesTheCallerOnceEveryBandHasEnded) {
+    // Without this a std::bad_alloc in a helper thread ends the process.
+    for (const int64_t throwing : {0, 1, 3}) {  // the band of the calling thread, then of helpers
+        std::atomic<int> ended{0};
+        const BandWork work = [&](int64_t first, int64_t) {
+            if (first == throwing) throw std::bad_alloc();
+            ++ended;
+        };
+        started = 0;
+        refuse_after = 1000;
+        EXPECT_THROW(split_in_bands(4, 4, work, scarce_start), std::bad_alloc) << throwing;
+        EXPECT_EQ(ended.load(), 3) << throwing;
     }
 }
 

@@ -1,9 +1,10 @@
 // The driver: the stages in their order until one does not go on, the exit
-// status and the key press of each ending, and the last progress line and
-// message on screen before the key is awaited.
+// status and the key press of each ending (a stage out of memory included),
+// and the last progress line and message on screen before the key is awaited.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ Outcome fails(::Run&, Console& console) {
     return Outcome::failed;
 }
 
+Outcome runs_out(::Run&, Console&) {
+    ran += 'm';
+    throw std::bad_alloc();
+}
+
 }  // namespace
 
 TEST(Driver, RunsTheStagesUntilOneDoesNotGoOn) {
@@ -43,8 +49,9 @@ TEST(Driver, RunsTheStagesUntilOneDoesNotGoOn) {
     // interval is long) until the run ends: the last one must still appear.
     const Case cases[] = {
         {{goes_on, goes_on, goes_on}, 0, "ggg", "\tLinea 1\r\tLinea 3\r"},
-        {{goes_on, stops, goes_on}, 0, "gs", "\tLinea 1\r\tLinea final\r"},
+        {{goes_on, stops, goes_on}, 1, "gs", "\tLinea 1\r\tLinea final\r"},
         {{goes_on, fails, goes_on}, 1, "gf", "\tLinea 1\r\tLinea final\r"},
+        {{goes_on, runs_out, goes_on}, 1, "gm", std::string("\tLinea 1\r") + kNoMemory},
         {{}, 0, "", ""},
     };
     for (const Case& c : cases) {

@@ -61,6 +61,8 @@ inline const std::string kSizePerimeter =
 inline const std::string kEndOfAnswers =
     "\n Se acabaron las respuestas antes del final del dialogo: no se puede seguir \n";
 
+inline const std::string kControlInName = "\n El nombre contiene caracteres de control: escriba otro nombre \n";
+
 inline std::string no_file(const std::string& path) { return "\n No hay Fila " + path + " \n"; }
 
 // Everything the input dialog prints, from the banner to the result prompt,

@@ -37,6 +37,7 @@ BinaryRun run_child(const ChildRequest& request) {
             if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
         }
         for (const auto& [name, value] : request.env) setenv(name.c_str(), value.c_str(), 1);
+        if (request.timeout_seconds != 0) alarm(request.timeout_seconds);  // kept across execv
         execv(binary.c_str(), argv.data());
         _exit(127);
     }

@@ -2,6 +2,7 @@
 // piped to standard input, standard output and error captured.
 #pragma once
 
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,7 +16,9 @@ struct BinaryRun {
 // The program runs in `work_dir` with `input` on standard input, the extra
 // environment variables given (LORVANTIDE_IMAGES, LORVANTIDE_THREADS...) and,
 // when a limit is set, its address space limited (setrlimit RLIMIT_AS) to see
-// how it meets exhausted memory.
+// how it meets exhausted memory. With a timeout, a program still running
+// after it is ended by SIGALRM (exit status 128 + 14): a test of something
+// that could block then fails instead of hanging.
 struct ChildRequest {
     std::string binary;
     std::vector<std::string> arguments;
@@ -23,11 +26,14 @@ struct ChildRequest {
     std::string input;
     std::map<std::string, std::string> env;
     unsigned long long address_space_bytes = 0;  // 0: no limit
+    unsigned timeout_seconds = 0;                // 0: none
 };
 BinaryRun run_child(const ChildRequest& request);
 
-// The console program built alongside the tests.
+// The console program built alongside the tests, or the one named by
+// LORVANTIDE_BINARY_UNDER_TEST (to see which tests an older build fails).
 inline std::string lorvantide_binary() {
+    if (const char* other = std::getenv("LORVANTIDE_BINARY_UNDER_TEST")) return other;
 #ifdef LORVANTIDE_BINARY
     return LORVANTIDE_BINARY;
 #else

@@ -109,9 +109,8 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
     }
 }
 
-// The other processes see a slope model that cannot be read (a directory):
-// they fail in the middle of their tiles, and so does the run, on rank 0's
-// side too; or they cannot even open an input, and the run stops at once.
+// The other processes see a slope model that is not a file (a directory) or
+// none at all: they fail, and so does the whole run, on rank 0's side too.
 TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
     TempFolder root;
     const TileScenario s = make_scenario(43, 300, 300, Flavour::blobs, true);
@@ -132,7 +131,7 @@ TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
         std::string message;
     };
     const Case cases[] = {
-        {root / "broken", "no se pudo leer el archivo " + broken + "/valle_m4.raw"},
+        {root / "broken", "El archivo " + broken + "/valle_m4.raw no es un archivo regular"},
         {root / "nowhere", "No hay Fila " + root / "nowhere/rio1/valle_m4.raw"},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,84 @@
+// The descriptor reader on any bytes: the integers it takes are exactly those
+// a plain reading of the same bytes finds (optional sign and decimal digits
+// after white space, within the signed 32-bit range, up to six), nothing is
+// read out of bounds, and a descriptor the dialog accepts starts with two
+// sizes that are not negative.
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "input_pair.hpp"
+#include "raster_pair.hpp"
+
+namespace {
+
+// The same grammar, read from memory by index.
+int plain_reading(const std::vector<unsigned char>& bytes, int32_t* values, int wanted) {
+    std::size_t at = 0;
+    int count = 0;
+    while (count < wanted) {
+        while (at < bytes.size() && std::isspace(bytes[at])) ++at;
+        if (at == bytes.size()) break;
+        bool negative = false;
+        if (bytes[at] == '+' || bytes[at] == '-') negative = bytes[at++] == '-';
+        if (at == bytes.size() || !std::isdigit(bytes[at])) break;
+        long long magnitude = 0;
+        while (at < bytes.size() && std::isdigit(bytes[at])) {
+            if (magnitude <= 2147483648LL) magnitude = magnitude * 10 + (bytes[at] - '0');
+            ++at;
+        }
+        const long long value = negative ? -magnitude : magnitude;
+        if (value > 2147483647LL || value < -2147483648LL) break;
+        values[count++] = static_cast<int32_t>(value);
+    }
+    return count;
+}
+
+std::FILE* open_bytes(std::vector<unsigned char>& bytes) {
+    // fmemopen refuses an empty buffer: an empty file is a buffer of one byte
+    // read as none.
+    static unsigned char none = 0;
+    return bytes.empty() ? fmemopen(&none, 1, "r") : fmemopen(bytes.data(), bytes.size(), "r");
+}
+
+void check(bool holds) {
+    if (!holds) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    std::vector<unsigned char> bytes(data, data + size);
+    for (const int wanted : {2, 6}) {
+        int32_t read[6] = {7, 7, 7, 7, 7, 7};
+        int32_t expected[6] = {7, 7, 7, 7, 7, 7};
+        std::FILE* f = open_bytes(bytes);
+        if (f == nullptr) return 0;
+        if (bytes.empty()) std::fgetc(f);  // the byte that stands for nothing
+        const int count = read_descriptor_ints(f, read, wanted);
+        std::fclose(f);
+        check(count == plain_reading(bytes, expected, wanted));
+        check(std::memcmp(read, expected, sizeof read) == 0);
+    }
+    // The dialog's reading: accepted only with two sizes that are not negative.
+    FilePair pair;
+    pair.descriptor_path = "fuzz.txt";
+    pair.descriptor.reset(open_bytes(bytes));
+    if (!pair.descriptor) return 0;
+    if (bytes.empty()) std::fgetc(pair.descriptor.get());
+    std::istringstream in;
+    std::ostringstream out;
+    Console console(in, out);
+    int32_t values[6] = {};
+    if (read_descriptor_size(console, pair, values, 6)) {
+        check(values[0] >= 0 && values[1] >= 0);
+        check(out.str().empty());
+    } else {
+        check(!out.str().empty());
+    }
+    return 0;
+}

@@ -1,0 +1,47 @@
+// Complete runs of the real console program in a temporary work folder, the
+// image root images/ under it and the answers piped in (end-to-end and fault
+// tests).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "raster_files.hpp"
+#include "run_binary.hpp"
+#include "temp_folder.hpp"
+
+class ConsoleRun : public ::testing::Test {
+protected:
+    BinaryRun run(const std::string& answers, std::map<std::string, std::string> env = {},
+                  unsigned long long address_space_bytes = 0) const {
+        return run_child(request(answers, std::move(env), address_space_bytes));
+    }
+    ChildRequest request(const std::string& answers, std::map<std::string, std::string> env = {},
+                         unsigned long long address_space_bytes = 0) const {
+        env.emplace("LORVANTIDE_IMAGES", images_);
+        // Nothing here may block: a program still running after two minutes has hung.
+        return {lorvantide_binary(), {}, temp_.path().string(), answers, env, address_space_bytes, 120};
+    }
+    BinaryRun run(const RunAnswers& answers, std::map<std::string, std::string> env = {}) const {
+        return run(answers.text(), std::move(env));
+    }
+    std::string result_raw() const { return read_file(folder_ + "resultado_m4.raw"); }
+    std::string result_txt() const { return read_file(folder_ + "resultado_m4.txt"); }
+    // The hidden files of a folder (the run's by default): a result's
+    // temporaries and lock while it is written, nothing once a run has ended.
+    std::vector<std::string> leftovers(std::string folder = {}) const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? folder_ : folder))
+            if (entry.path().filename().string().front() == '.') names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    TempFolder temp_;
+    std::string images_ = temp_ / "images";
+    std::string folder_ = images_ + "/rio1/";
+};
