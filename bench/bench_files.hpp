@@ -1,26 +1,12 @@
-// A scenario as raster pairs in a folder, the answers of a run over them, and
-// the I/O floor: reading the same input files and writing a result of the
-// same size with plain buffered I/O, nothing else.
+// Files of the benchmark: whether two are the same, and the I/O floor:
+// reading a scenario's input files and writing a result of the same size with
+// plain buffered I/O, nothing else.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "scenario.hpp"
-
-// Writes the valle_m4, bar, cauce, curva and (with water bodies) lago pairs
-// under `folder`. False on any failed write.
-bool write_scenario_files(const Scenario& scenario, const std::string& folder);
-
-// Reads those pairs back (the size from valle_m4.txt); the tones are not in
-// the files and are left as they are. False when a file is missing or short.
-bool read_scenario_files(const std::string& folder, Scenario& scenario);
-
-// The answers of a whole run over the scenario's files in `subfolder`, the
-// result named `result`, one answer to a line.
-std::string scenario_answers(const Scenario& scenario, const std::string& subfolder, const std::string& result);
-
-bool write_text_file(const std::string& path, const std::string& text);
+#include "scenario_files.hpp"
 
 // Whether both files exist and hold the same bytes.
 bool same_file(const std::string& a, const std::string& b);

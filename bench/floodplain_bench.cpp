@@ -23,14 +23,14 @@
 #include <vector>
 
 #include "bench_files.hpp"
-#include "floodplain_scenario.hpp"
+#include "floodplain.hpp"
 #include "band_threads.hpp"
 #include "inprocess_run.hpp"
 #include "process_runs.hpp"
 #include "scenario_stats.hpp"
 #include "search_check.hpp"
 #include "small_rasters.hpp"
-#include "sparse_scenario.hpp"
+#include "sparse_river.hpp"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The scale benchmark of lorvantide-tiles (never run by the tests): the dense
-# floodplain, written line by line by tests/tiles/tiles_scenario, computed
+# floodplain, written line by line by tests/scenarios/write_floodplain, computed
 #  1. at SMALL x SMALL by the console program (the whole-raster run), by
 #     lorvantide-tiles in one tile (--memory ONE_TILE: the same work without
 #     a halo) and by lorvantide-tiles --memory MEMORY, which must all give the
@@ -45,7 +45,7 @@ nproc
 free -g | head -2
 
 echo "== $small x $small: the scenario"
-repeat=1 timed "generate $small" "$build/tests/tiles/tiles_scenario" "$small" "$small" "$work/small"
+repeat=1 timed "generate $small" "$build/tests/scenarios/write_floodplain" "$small" "$small" "$work/small"
 export LORVANTIDE_IMAGES="$work/small"
 echo "== $small x $small: console program, whole raster"
 timed "console $small" sh -c "'$build/lorvantide' < '$work/small/answers.txt' > /dev/null"
@@ -64,7 +64,7 @@ echo "same result pair as the console program"
 rm -rf "$work/small"
 
 echo "== $large x $large: the scenario"
-repeat=1 timed "generate $large" "$build/tests/tiles/tiles_scenario" "$large" "$large" "$work/large"
+repeat=1 timed "generate $large" "$build/tests/scenarios/write_floodplain" "$large" "$large" "$work/large"
 export LORVANTIDE_IMAGES="$work/large"
 echo "== $large x $large: lorvantide-tiles --memory $memory, one process"
 "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" --plan

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "floodplain_lines.hpp"
+#include "floodplain.hpp"
 #include "temp_folder.hpp"
 #include "tile_scenarios.hpp"
 

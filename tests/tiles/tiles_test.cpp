@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "floodplain_lines.hpp"
+#include "floodplain.hpp"
+#include "scenario_files.hpp"
+#include "sparse_river.hpp"
 #include "temp_folder.hpp"
 #include "tile_scenarios.hpp"
 
@@ -152,17 +154,17 @@ TEST(TilesAgainstConsole, InputWindowsSmallerThanTheRaster) {
     }
 }
 
-// The benchmark's floodplain, dense and sparse, at 1024 x 1024.
+// The benchmark's scenarios, the dense floodplain and the sparse river, at 1024 x 1024.
 TEST(TilesAgainstConsole, FloodplainDenseAndSparse) {
-    for (const bool sparse : {false, true}) {
+    for (const Scenario& scenario : {make_floodplain(1024, 1024), make_sparse_river(1024, 1024)}) {
         TempFolder root;
-        const Floodplain floodplain(1024, 1024, sparse);
-        floodplain.write_files(root / "rio");
-        const std::string answers = floodplain.answers("rio");
+        fs::create_directories(root / "rio");
+        ASSERT_TRUE(write_scenario_files(scenario, root / "rio"));
+        const std::string answers = scenario_answers(scenario, "rio", "resultado");
         const ResultPair expected = console_run(root, answers, "rio");
         const std::string file = write_answers(root, answers);
-        expect_same_result(root, {"--answers", file, "--tile", "400", "--threads", "2"}, expected,
-                           sparse ? "sparse" : "dense", "rio");
+        expect_same_result(root, {"--answers", file, "--tile", "400", "--threads", "2"}, expected, scenario.name,
+                           "rio");
     }
 }
 

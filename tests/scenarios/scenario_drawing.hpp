@@ -19,18 +19,25 @@ inline int32_t noise(int32_t i, int32_t j, int32_t range) {
     return static_cast<int32_t>(x % static_cast<uint64_t>(2 * range + 1)) - range;
 }
 
-// Marks a curve given by its column on each line, joined from line to line so
-// that it has no gap however steep it runs. `keep(i, j)` may refuse a pixel.
+// Marks on line i the columns a curve (given by its column on each line)
+// crosses between lines i and i + 1, so that it has no gap however steep it
+// runs. `keep(j)` may refuse a pixel.
+template <typename Column, typename Keep>
+void draw_curve_on_line(int32_t i, uint8_t* row, int32_t nb_col, uint8_t tone, Column column, Keep keep) {
+    const double a = column(i);
+    const double b = column(i + 1.0);
+    const auto from = std::max<int64_t>(static_cast<int64_t>(std::floor(std::min(a, b))), 0);
+    const auto to = std::min<int64_t>(static_cast<int64_t>(std::floor(std::max(a, b))), nb_col - 1);
+    for (int64_t j = from; j <= to; ++j)
+        if (keep(j)) row[j] = tone;
+}
+
+// The same curve on every line of a raster held line after line.
 template <typename Column, typename Keep>
 void draw_curve(std::vector<uint8_t>& mask, int32_t nb_lig, int32_t nb_col, uint8_t tone, Column column, Keep keep) {
-    for (int32_t i = 0; i < nb_lig; ++i) {
-        const double a = column(i);
-        const double b = column(i + 1.0);
-        const auto from = std::max<int64_t>(static_cast<int64_t>(std::floor(std::min(a, b))), 0);
-        const auto to = std::min<int64_t>(static_cast<int64_t>(std::floor(std::max(a, b))), nb_col - 1);
-        for (int64_t j = from; j <= to; ++j)
-            if (keep(i, j)) mask[static_cast<std::size_t>(i * nb_col + j)] = tone;
-    }
+    for (int32_t i = 0; i < nb_lig; ++i)
+        draw_curve_on_line(i, mask.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(nb_col), nb_col,
+                           tone, column, [&](int64_t j) { return keep(i, j); });
 }
 
 template <typename Column>

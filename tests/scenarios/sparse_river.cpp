@@ -1,4 +1,4 @@
-#include "sparse_scenario.hpp"
+#include "sparse_river.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -7,15 +7,13 @@
 // sides, with noise. One valley per 4096 columns, side by side; a smaller
 // raster holds one valley scaled down. The same size always gives the same
 // rasters, line for line those of the benchmark's in-memory floodplain.
-//
-// The sparse variant keeps the valleys, lakes and slope but gives the
-// channel zone only to a strip of 40 pixels (scaled) along each bank, so
-// most of the raster is no channel at all.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "scenario.hpp"
 
 struct FloodplainLine {
     std::vector<int32_t> slope;
@@ -27,7 +25,7 @@ public:
     static constexpr int32_t kZone = 200, kRailing = 1, kContour = 10, kPerimeter = 50;
     static constexpr int32_t kRailingHeight = 150, kContourAltitude = 62000;
 
-    Floodplain(int32_t lines, int32_t columns, bool sparse = false);
+    Floodplain(int32_t lines, int32_t columns);
     // Line i of every raster (the vectors are resized to the columns).
     void line(int32_t i, FloodplainLine& out) const;
 
@@ -54,8 +52,10 @@ private:
     };
 
     int32_t lines_, columns_;
-    bool sparse_;
     double share_;
     std::vector<Valley> valleys_;
     std::vector<Lake> lakes_;
 };
+
+// The whole floodplain in memory, as the benchmark holds its scenarios.
+Scenario make_floodplain(int32_t lines, int32_t columns);

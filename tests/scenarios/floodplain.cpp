@@ -1,4 +1,4 @@
-#include "floodplain_lines.hpp"
+#include "floodplain.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -9,32 +9,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "scenario_drawing.hpp"
+
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
-
-// Cheap deterministic noise in [-range, range].
-int32_t noise(int32_t i, int32_t j, int32_t range) {
-    uint64_t x = (static_cast<uint64_t>(static_cast<uint32_t>(i)) << 32) ^ static_cast<uint32_t>(j);
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    return static_cast<int32_t>(x % static_cast<uint64_t>(2 * range + 1)) - range;
-}
-
-// Marks on line i the columns a curve crosses between lines i and i + 1, so
-// that it has no gap however steep it runs.
-template <typename Column>
-void draw_curve(int32_t i, std::vector<unsigned char>& row, unsigned char tone, Column column) {
-    const double a = column(i);
-    const double b = column(i + 1.0);
-    auto from = static_cast<int64_t>(std::floor(std::min(a, b)));
-    auto to = static_cast<int64_t>(std::floor(std::max(a, b)));
-    from = std::max<int64_t>(from, 0);
-    to = std::min<int64_t>(to, static_cast<int64_t>(row.size()) - 1);
-    for (int64_t j = from; j <= to; ++j) row[static_cast<std::size_t>(j)] = tone;
-}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -65,8 +42,7 @@ double Floodplain::Valley::right_plain(double i) const {
     return (350 + 250 * std::sin(kTwoPi * i / (1700 * scale) + 2.1)) * scale;
 }
 
-Floodplain::Floodplain(int32_t lines, int32_t columns, bool sparse)
-    : lines_(lines), columns_(columns), sparse_(sparse) {
+Floodplain::Floodplain(int32_t lines, int32_t columns) : lines_(lines), columns_(columns) {
     const int valleys = std::max(1, static_cast<int>(columns / 4096.0 + 0.5));
     share_ = static_cast<double>(columns) / valleys;
     for (int v = 0; v < valleys; ++v)
@@ -90,11 +66,12 @@ void Floodplain::line(int32_t i, FloodplainLine& out) const {
     out.zone.assign(n, 0);
     out.contour.assign(n, 0);
     out.perimeter.assign(n, 0);
+    const auto all = [](int64_t) { return true; };
     for (const Valley& vy : valleys_) {
-        draw_curve(i, out.railing, kRailing, [&](double x) { return vy.left_bank(x); });
-        draw_curve(i, out.railing, kRailing, [&](double x) { return vy.right_bank(x); });
-        draw_curve(i, out.contour, kContour, [&](double x) { return vy.left_contour(x); });
-        draw_curve(i, out.contour, kContour, [&](double x) { return vy.right_contour(x); });
+        draw_curve_on_line(i, out.railing.data(), columns_, kRailing, [&](double x) { return vy.left_bank(x); }, all);
+        draw_curve_on_line(i, out.railing.data(), columns_, kRailing, [&](double x) { return vy.right_bank(x); }, all);
+        draw_curve_on_line(i, out.contour.data(), columns_, kContour, [&](double x) { return vy.left_contour(x); }, all);
+        draw_curve_on_line(i, out.contour.data(), columns_, kContour, [&](double x) { return vy.right_contour(x); }, all);
     }
     for (const Lake& lake : lakes_) {
         if (i < static_cast<int64_t>(lake.i - lake.radius - 2) || i > lake.i + lake.radius + 2) continue;
@@ -118,11 +95,7 @@ void Floodplain::line(int32_t i, FloodplainLine& out) const {
         const auto v = std::min<std::size_t>(valleys_.size() - 1, static_cast<std::size_t>(j / share_));
         const double c = bounds[5 * v], lc = bounds[5 * v + 1], lb = bounds[5 * v + 2];
         const double rb = bounds[5 * v + 3], rc = bounds[5 * v + 4];
-        bool plain = (j > lc + 1 && j < lb - 1) || (j > rb + 1 && j < rc - 1);
-        if (sparse_) {
-            const double strip = 40 * valleys_[v].scale;
-            plain = plain && (j > lb - 1 - strip && j < rb + 1 + strip);
-        }
+        const bool plain = (j > lc + 1 && j < lb - 1) || (j > rb + 1 && j < rc - 1);
         const auto k = static_cast<std::size_t>(j);
         if (plain && out.zone[k] == 0 && out.railing[k] != kRailing && out.contour[k] != kContour)
             out.zone[k] = kZone;
@@ -177,4 +150,24 @@ void Floodplain::write_files(const std::string& directory) const {
     if (low > high) low = high = 0;  // no pixel
     text("valle_m4.txt", size + "4\n" + std::to_string(low) + "\n" + std::to_string(high) + "\n1\n");
     for (const char* mask : {"bar.txt", "cauce.txt", "curva.txt", "lago.txt"}) text(mask, size);
+}
+
+Scenario make_floodplain(int32_t lines, int32_t columns) {
+    Scenario s;
+    s.name = "dense";
+    s.nb_lig = lines;
+    s.nb_col = columns;
+    s.allocate();
+    const Floodplain floodplain(lines, columns);
+    FloodplainLine row;
+    for (int32_t i = 0; i < lines; ++i) {
+        floodplain.line(i, row);
+        const std::size_t at = s.at(i, 0);
+        std::copy(row.slope.begin(), row.slope.end(), s.slope.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(row.railing.begin(), row.railing.end(), s.railing.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(row.zone.begin(), row.zone.end(), s.zone.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(row.contour.begin(), row.contour.end(), s.contour.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(row.perimeter.begin(), row.perimeter.end(), s.perimeter.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    return s;
 }
