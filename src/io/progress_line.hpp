@@ -1,0 +1,23 @@
+// Progress of the batch commands (lorvantide-tiles, lorvantide-raster) in
+// GDAL's own style, "0...10...20...30...40...50...60...70...80...90...100 -
+// done.", one mark for every 2.5 percent. The command decides whether it is
+// shown (standard error a terminal, and no -q).
+#pragma once
+
+#include <cstdio>
+
+class ProgressLine {
+public:
+    ProgressLine(std::FILE* out, bool shown) : out_(out), shown_(shown) {}
+    // The share done, 0 to 1 (clamped); it never goes back. Reaching 1 prints
+    // " - done." and the line end.
+    void update(double share);
+    // A sub-range of the whole, so a command of several steps prints one line.
+    void update(double share, double from, double to) { update(from + (to - from) * share); }
+    bool shown() const { return shown_; }
+
+private:
+    std::FILE* out_;
+    bool shown_;
+    int last_mark_ = -1;
+};
