@@ -94,11 +94,10 @@ TEST_F(Opening, PrintsEveryPromptByteForByteOpensEveryPairAndLeavesTheEarlierRes
                     EXPECT_EQ(pair.descriptor_path, folder_ + names[k] + ".txt");
                 }
             }
-            // The result is written into temporaries beside it, under a lock.
+            // The result is written into temporary folders beside it.
             EXPECT_TRUE(run.result_writer);
-            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.raw.lorvantide-tmp"));
-            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.txt.lorvantide-tmp"));
-            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.raw.lorvantide-lock"));
+            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.raw.lorvantide-tmp/resultado_m4.raw"));
+            EXPECT_TRUE(fs::exists(folder_ + ".resultado_m4.txt.lorvantide-tmp/resultado_m4.txt"));
             EXPECT_EQ(read_file(folder_ + "resultado_m4.raw"), "old raster");
             EXPECT_EQ(read_file(folder_ + "resultado_m4.txt"), "old descriptor");
         }
