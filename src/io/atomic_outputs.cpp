@@ -318,14 +318,15 @@ void AtomicOutputs::abandon() {
 void AtomicOutputs::release(Output& output) {
     drop(output.stream, output.fd);
     {
-        // Removed and forgotten with no signal in between; when a signal is
-        // already removing the temporaries, it removes this one too.
+        // Removed and forgotten with no signal in between. When a signal is
+        // already removing the temporaries, it removes this one too, and the
+        // lock stays held until the process ends, lest another writer take
+        // the folder the handler is about to empty.
         const Uninterrupted step;
-        if (step.allowed()) {
-            remove_folder(output.folder.c_str());
-            forget_on_signal(output.slot);
-            output.slot = -1;
-        }
+        if (!step.allowed()) return;
+        remove_folder(output.folder.c_str());
+        forget_on_signal(output.slot);
+        output.slot = -1;
     }
     if (output.lock >= 0) close(output.lock);
     output.lock = -1;
