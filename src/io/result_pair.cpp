@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "answers.hpp"
-#include "atomic_pair.hpp"
+#include "atomic_outputs.hpp"
 #include "raster_pair.hpp"
 #include "run_files.hpp"
 
@@ -32,9 +32,9 @@ bool ask_result_name(Run& run, Console& console, const std::string& folder_prefi
                          clash->c_str());
             continue;
         }
-        const std::string* special = !replaceable_by_pair(paths.raw)          ? &paths.raw
-                                     : !replaceable_by_pair(paths.descriptor) ? &paths.descriptor
-                                                                              : nullptr;
+        const std::string* special = !replaceable(paths.raw)          ? &paths.raw
+                                     : !replaceable(paths.descriptor) ? &paths.descriptor
+                                                                      : nullptr;
         if (special != nullptr) {
             console.sayf("\n El archivo %s no es un archivo regular: el resultado necesita otro nombre \n",
                          special->c_str());
@@ -48,20 +48,25 @@ bool ask_result_name(Run& run, Console& console, const std::string& folder_prefi
 
 bool create_result_pair(Run& run, Console& console) {
     const FilePair& result = run.pair(Role::result);
-    std::unique_ptr<AtomicPair> writer;
-    switch (AtomicPair::start(result.raw_path, result.descriptor_path, writer)) {
-        case AtomicPair::Start::ok:
-            run.result_writer = std::move(writer);
-            return true;
-        case AtomicPair::Start::in_use:
-            console.sayf("\n El archivo %s esta en uso por otra ejecucion del programa \n", result.raw_path.c_str());
+    auto writer = std::make_shared<AtomicOutputs>();
+    const std::string* const paths[2] = {&result.raw_path, &result.descriptor_path};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const AtomicOutputs::Claim claim = writer->add(*paths[k]);
+        if (claim == AtomicOutputs::Claim::in_use) {
+            console.sayf("\n El archivo %s esta en uso por otra ejecucion del programa \n", paths[k]->c_str());
             return false;
-        case AtomicPair::Start::raw_failed:
-            console.sayf("\n No se puede crear el archivo %s \n", result.raw_path.c_str());
+        }
+        if (claim != AtomicOutputs::Claim::ok) {
+            console.sayf("\n No se puede crear el archivo %s \n", paths[k]->c_str());
             return false;
-        case AtomicPair::Start::descriptor_failed:
-            console.sayf("\n No se puede crear el archivo %s \n", result.descriptor_path.c_str());
-            return false;
+        }
     }
-    return false;
+    for (std::size_t k = 0; k < 2; ++k) {
+        if (writer->create_stream(k, k == 0 ? "wb" : "w") == nullptr) {
+            console.sayf("\n No se puede crear el archivo %s \n", paths[k]->c_str());
+            return false;
+        }
+    }
+    run.result_writer = std::move(writer);
+    return true;
 }

@@ -1,7 +1,7 @@
 // The result's name and its pair, asked last of the dialog's files, and
 // started once the run is known to fit in memory: nothing is written over an
 // earlier result until the writer puts the complete pair in its place
-// (atomic_pair.hpp).
+// (atomic_outputs.hpp).
 #pragma once
 
 #include <string>
@@ -20,7 +20,7 @@ bool is_input_file(const Run& run, const std::string& path);
 // pair. False when the answers run out.
 bool ask_result_name(Run& run, Console& console, const std::string& folder_prefix);
 
-// Starts the result pair (run.result_writer): its lock and both temporaries.
+// Starts the result pair (run.result_writer): both temporaries, held.
 // False, after a message, when another run is writing the same result or a
 // temporary cannot be created beside one of its files (named by its path).
 bool create_result_pair(Run& run, Console& console);

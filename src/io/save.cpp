@@ -1,6 +1,6 @@
 // The result writer: every elevation rounded to an integer, the raster
 // written, then its descriptor, both into the temporaries of the result pair,
-// which then replace the pair's files (atomic_pair.hpp). A result that could
+// which then replace the pair's files (atomic_outputs.hpp). A result that could
 // not be written completely is reported and replaces nothing: it must never
 // look like a finished run.
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "atomic_pair.hpp"
+#include "atomic_outputs.hpp"
 #include "band_threads.hpp"
 #include "raster_pair.hpp"
 #include "rounding.hpp"
@@ -69,7 +69,7 @@ Outcome save(Run& run, Console& console) {
     int32_t min = 1000000;
     int32_t max = 0;
     const FilePair& result = run.pair(Role::result);
-    AtomicPair* const pair = run.result_writer.get();
+    AtomicOutputs* const pair = run.result_writer.get();
     bool raster_written = pair != nullptr;
     const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
     if (raster_written && has_pixels) {
@@ -102,23 +102,22 @@ Outcome save(Run& run, Console& console) {
                 if (high > max) max = high;
             });
             // The chunk's lines lie one after the other: one write for all of them.
-            raster_written = write_elevation_line(pair->raw(), chunk.data(), static_cast<int32_t>(lines * columns));
+            raster_written = write_elevation_line(pair->stream(0), chunk.data(), static_cast<int32_t>(lines * columns));
         }
     }
     if (!raster_written) return lost(run, console, result.raw_path);
 
     const int32_t descriptor[6] = {run.nb_lig, run.nb_col, 4, min, max, run.pix_size};
-    if (!write_six_descriptor(pair->descriptor(), descriptor)) return lost(run, console, result.descriptor_path);
-    switch (pair->commit()) {
-        case AtomicPair::Commit::done:
-            run.result_writer.reset();
+    if (!write_six_descriptor(pair->stream(1), descriptor)) return lost(run, console, result.descriptor_path);
+    const AtomicOutputs::Result committed = pair->commit();
+    run.result_writer.reset();
+    switch (committed.status) {
+        case AtomicOutputs::Result::Status::done:
             return Outcome::go_on;
-        case AtomicPair::Commit::raw_lost:
-            return lost(run, console, result.raw_path);
-        case AtomicPair::Commit::descriptor_lost:
-            return lost(run, console, result.descriptor_path);
-        case AtomicPair::Commit::descriptor_stale:
-            run.result_writer.reset();
+        case AtomicOutputs::Result::Status::unwritten:
+            return lost(run, console, committed.output == 0 ? result.raw_path : result.descriptor_path);
+        case AtomicOutputs::Result::Status::unplaced:
+            if (committed.output == 0) return lost(run, console, result.raw_path);
             console.sayf("\n No se pudo reemplazar el archivo %s: el resultado no es valido \n",
                          result.descriptor_path.c_str());
             return Outcome::failed;

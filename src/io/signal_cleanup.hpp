@@ -1,34 +1,62 @@
-// Files a process must not leave behind when a signal ends it: the
-// temporaries it is writing and the lock that marks them. On SIGINT, SIGTERM
-// or SIGHUP every registered path is unlinked (nothing else runs in the
-// handler), then the signal takes its course: the handler that was there
-// before, or the default one, so the parent sees the process end by it. A
-// signal ignored when the first path is registered (nohup) stays ignored.
+// What a process must not leave behind when SIGINT, SIGTERM or SIGHUP ends
+// it: the temporary folders of the outputs it is writing (atomic_outputs.hpp)
+// and the temporaries of other processes it writes into. One registry for the
+// whole process, in fixed storage, so that the handler reads no memory the
+// program may free and calls nothing but system calls.
+//
+// The handler is installed when the first path is registered. It removes
+// every registered path, then lets the signal take its course: the handler
+// that was there before, or the default action, so the parent sees the
+// process end by that signal. A signal ignored at that moment (nohup) stays
+// ignored.
+//
+// A step that must not be cut in the middle (Uninterrupted) makes a signal
+// wait for it, on whichever thread the signal comes, so that a set of
+// outputs is never left half renamed.
 #pragma once
 
 #include <signal.h>
 
 #include <string>
 
-// Registers `path` for removal; returns its slot, or -1 when every slot is
-// taken or the path is longer than any path the system opens (the caller
-// then does not create the file).
-int remove_on_signal(const std::string& path);
+// The lock file of a temporary folder: whoever holds it owns the folder.
+inline constexpr const char* kFolderLock = ".lock";
+
+// Registers `path` for removal: a file (unlinked) or a temporary folder
+// (remove_folder). Returns its slot, or -1 with errno set when every slot is
+// taken (EMFILE) or the path is longer than any the system opens
+// (ENAMETOOLONG).
+int remove_on_signal(const std::string& path, bool folder);
 
 // Forgets a slot (-1 is ignored): the file was renamed or removed.
 void forget_on_signal(int slot);
 
-// Holds SIGINT, SIGTERM and SIGHUP back from the calling thread while it
-// lives, so that a sequence of renames is never cut in the middle; a signal
-// that came meanwhile takes effect at the end. Meant for the moment the
-// program runs on one thread.
-class SignalsHeld {
+// Empties the folder `path` and removes it, with system calls only. Its lock
+// file goes after every other entry, so that whoever holds it keeps the
+// folder to itself until it is empty. False when the folder is still there.
+bool remove_folder(const char* path);
+
+// Removes every entry of the open folder `fd` but its lock file.
+void empty_folder(int fd);
+
+// A step that a signal must not cut in the middle: registering a temporary
+// folder, putting outputs in place, removing a folder once done. While it
+// lives SIGINT, SIGTERM and SIGHUP are held back from the calling thread (and
+// take effect at its end), and a handler running on another thread waits for
+// it before removing anything. allowed() is false when a signal is already
+// removing the temporaries: the step must then not be taken. Steps nest on
+// one thread. Between its start and its end the thread must not allocate
+// memory (the waiting handler may have interrupted an allocation).
+class Uninterrupted {
 public:
-    SignalsHeld();
-    ~SignalsHeld();
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
+    Uninterrupted();
+    ~Uninterrupted();
+    Uninterrupted(const Uninterrupted&) = delete;
+    Uninterrupted& operator=(const Uninterrupted&) = delete;
+    bool allowed() const { return allowed_; }
 
 private:
     sigset_t saved_;
+    bool allowed_ = false;
+    bool outermost_ = false;
 };

@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "commands.hpp"
-#include "output_files.hpp"
 
 int main(int argc, char** argv) {
-    install_signal_cleanup();
     const std::vector<std::string> words(argv + 1, argv + argc);
     const int status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0);
     GDALDestroy();

@@ -1,18 +1,19 @@
-// The outputs of one command, never written in place. Each output is
-// written into a private temporary folder made beside its target, and only
-// when every output of the command has been written are they renamed over
-// their targets, in the order declared (for a pair: the raw file, then the
-// descriptor, then the georeferencing). A command that fails, or a process
-// stopped by SIGINT, SIGTERM or SIGHUP, removes its temporaries and leaves
-// the earlier files exactly as they were.
+// The outputs of one command, never written in place (atomic_outputs.hpp):
+// each is written into a private temporary folder beside its target, and
+// only when every output of the command has been written are they renamed
+// over their targets, in the order declared (for a pair: the raw file, then
+// the descriptor, then the georeferencing). A command that fails, or a
+// process stopped by SIGINT, SIGTERM or SIGHUP, leaves the earlier files
+// exactly as they were; a signal that comes while the outputs are being put
+// in place lets them all be put in place first.
 //
 // Declaring an output checks it at once, before any long work: an output that
 // is one of the command's inputs (same device and inode) is refused, as is an
-// existing output without --overwrite, one that is not a regular file, and
-// one whose folder cannot take a temporary. A target that is a symbolic link
-// is written through it: the temporary goes beside the file it points to,
-// which is replaced, so the link stays a link; an existing file keeps its
-// permissions.
+// existing output without --overwrite, one that is not a regular file or may
+// not be written, one that another run is writing, and one whose folder
+// cannot take a temporary. A target that is a symbolic link is written
+// through it: the file it points to is replaced, so the link stays a link; an
+// existing file keeps its permissions.
 #pragma once
 
 #include <sys/types.h>
@@ -20,6 +21,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "atomic_outputs.hpp"
 
 struct OutputFile {
     std::string target;     // as the user named it, for messages
@@ -29,9 +32,6 @@ struct OutputFile {
 class OutputSet {
 public:
     explicit OutputSet(bool overwrite) : overwrite_(overwrite) {}
-    ~OutputSet();
-    OutputSet(const OutputSet&) = delete;
-    OutputSet& operator=(const OutputSet&) = delete;
 
     // A file the command reads; missing files are ignored (they are not
     // outputs of anyone). Call before declaring the outputs.
@@ -49,27 +49,12 @@ public:
     void commit();
 
 private:
-    struct Entry {
-        std::string target;    // as named
-        std::string resolved;  // the file a symbolic link leads to, or the target
-        std::string folder;    // the temporary folder
-        std::string temporary;
-        bool dataset = false;
-        bool existed = false;
-        mode_t mode = 0;
-        bool done = false;
-    };
-    OutputFile add(const std::string& target, bool dataset);
+    OutputFile add(const std::string& target, AtomicOutputs::Kind kind);
 
     bool overwrite_;
     std::vector<std::pair<std::string, std::pair<dev_t, ino_t>>> inputs_;
-    std::vector<Entry> entries_;
+    AtomicOutputs outputs_;
 };
 
 // Writes `bytes` to `output.temporary`; the message names the target.
 void write_output_bytes(const OutputFile& output, const std::string& bytes);
-
-// Removes the temporaries of every unfinished OutputSet when the process gets
-// SIGINT, SIGTERM or SIGHUP, then ends it by the same signal. A signal that
-// was ignored when the program started (nohup) stays ignored.
-void install_signal_cleanup();

@@ -18,7 +18,7 @@
 enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
 inline constexpr std::size_t kRoleCount = 6;
 
-class AtomicPair;  // src/io/atomic_pair.hpp
+class AtomicOutputs;  // src/io/atomic_outputs.hpp
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -66,10 +66,10 @@ struct Run {
     std::array<FilePair, kRoleCount> files;
     FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }
     const FilePair& pair(Role role) const { return files[static_cast<std::size_t>(role)]; }
-    // The result pair while it is written: temporaries beside its files, put
-    // in their place by the writer only once complete, and removed if the run
-    // ends any other way.
-    std::shared_ptr<AtomicPair> result_writer;
+    // The result pair while it is written (the raster, then the descriptor):
+    // temporaries beside its files, put in their place by the writer only
+    // once complete, and removed if the run ends any other way.
+    std::shared_ptr<AtomicOutputs> result_writer;
 
     // Threads the stages may use (at least 1); results never depend on it.
     int32_t threads = 1;

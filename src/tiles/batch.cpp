@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "band_threads.hpp"
-#include "pending_result.hpp"
 #include "progress_line.hpp"
+#include "result_files.hpp"
 #include "tile_loop.hpp"
 #include "tile_plan.hpp"
 #include "tiled_run.hpp"
@@ -330,16 +330,16 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
         return 0;
     }
 
-    remove_temporaries_on_signals();
-    std::optional<PendingResult> pending;
+    std::unique_ptr<AtomicOutputs> outputs;  // rank 0's
+    JoinedTemporary joined;                  // the other processes'
     const uint64_t raw_bytes = 4 * static_cast<uint64_t>(open.lines) * static_cast<uint64_t>(open.columns);
     if (!settled(attempt([&] {
-            if (processes.first()) pending.emplace(PendingResult::create(open.result, raw_bytes));
+            if (processes.first()) outputs = start_result(open.result, raw_bytes);
         })))
         return 1;
-    const std::string temporary = processes.from_first(processes.first() ? pending->raw_temporary() : "");
+    const std::string temporary = processes.from_first(processes.first() ? outputs->temporary(0) : "");
     if (!settled(attempt([&] {
-            if (!processes.first()) pending.emplace(PendingResult::join(open.result, temporary));
+            if (!processes.first()) join_result(joined, temporary);
         })))
         return 1;
 
@@ -353,8 +353,8 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
 
     const TileSources sources{open.lines,  open.columns, &open.slope,    &open.railing,
                               &open.zone, &open.contour, options.job.parameters.water_bodies ? &open.perimeter : nullptr};
-    const int result_fd = pending->raw_fd();
-    const std::string& result_path = pending->result().raw;
+    const int result_fd = processes.first() ? outputs->fd(0) : joined.fd();
+    const std::string& result_path = open.result.raw;
     const ChannelParameters& parameters = options.job.parameters;
     const int32_t compute_threads = std::max(1, threads / tiles_at_once);
     const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
@@ -363,14 +363,16 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     const LoopResult loop = share_tiles(processes, plan.count(), tiles_at_once, work, progress);
     failure = loop.error;
     bool written = loop.ok;
-    if (written) written = attempt([&] { pending->close_raw(); });
+    if (written) written = attempt([&] {
+        if (!processes.first()) close_joined_result(joined, open.result);
+    });
     if (!settled(written)) return 1;
 
     const CoreTotals totals = processes.gather(loop.totals);
     bool committed = true;
     if (processes.first()) {
         const int32_t descriptor[6] = {open.lines, open.columns, 4, totals.min, totals.max, open.pix_size};
-        committed = attempt([&] { pending->commit(descriptor); });
+        committed = attempt([&] { commit_result(*outputs, open.result, descriptor); });
         if (committed) progress.update(1.0);
         if (committed && !quiet && (totals.contour_misses > 0 || totals.boundary_misses > 0)) {
             std::fprintf(err,

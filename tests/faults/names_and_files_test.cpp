@@ -1,7 +1,6 @@
 // Names and files that are not what a run expects: a name holding a NUL, a
-// FIFO where a file should be, a result reached through symbolic links, a
-// descriptor claiming far more than its raw file holds, and memory that runs
-// out. None may block, write where it was not asked to, or abort.
+// FIFO where a file should be, a descriptor claiming far more than its raw
+// file holds, and memory that runs out. None may block, write where it was not asked to, or abort.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -59,38 +58,6 @@ TEST_F(ConsoleRun, AFifoAsAnInputStopsAndAsTheResultIsAskedAgainWithoutBlocking)
                               "tubo_m4.raw no es un archivo regular: el resultado necesita otro nombre \n" +
                               dt::kResult + dt::parameters(false) + dt::computation(9, 7));
     EXPECT_TRUE(fs::is_fifo(folder_ + "tubo_m4.raw"));
-}
-
-TEST_F(ConsoleRun, AResultNamedThroughLinksReplacesTheFilesTheyLeadToKeepingLinksAndPermissions) {
-    write_scenario(images_, 9, 7);
-    ASSERT_EQ(run(RunAnswers{}).exit_status, 0);
-    const std::string raster = result_raw();
-    const std::string descriptor = result_txt();
-    // A relative link into a sub-folder for the raster, an absolute one
-    // elsewhere for the descriptor; earlier files readable by their group only.
-    const std::string other = temp_ / "otra";
-    fs::create_directories(folder_ + "guardado");
-    fs::create_directories(other);
-    write_file(folder_ + "guardado/cauce_m4.raw", "earlier raster");
-    write_file(other + "/cauce_m4.txt", "earlier descriptor");
-    for (const std::string& file : {folder_ + "guardado/cauce_m4.raw", other + "/cauce_m4.txt"})
-        fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    fs::create_symlink("guardado/cauce_m4.raw", folder_ + "enlace_m4.raw");
-    fs::create_symlink(other + "/cauce_m4.txt", folder_ + "enlace_m4.txt");
-
-    RunAnswers answers;
-    answers.result = "enlace";
-    ASSERT_EQ(run(answers).exit_status, 0);
-    EXPECT_TRUE(fs::is_symlink(folder_ + "enlace_m4.raw"));
-    EXPECT_TRUE(fs::is_symlink(folder_ + "enlace_m4.txt"));
-    EXPECT_EQ(read_file(folder_ + "guardado/cauce_m4.raw"), raster);
-    EXPECT_EQ(read_file(other + "/cauce_m4.txt"), descriptor);
-    for (const std::string& file : {folder_ + "guardado/cauce_m4.raw", other + "/cauce_m4.txt"})
-        EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
-            << file;
-    EXPECT_EQ(leftovers(), std::vector<std::string>{});
-    EXPECT_EQ(leftovers(folder_ + "guardado"), std::vector<std::string>{});
-    EXPECT_EQ(leftovers(other), std::vector<std::string>{});
 }
 
 TEST_F(ConsoleRun, ATinyDescriptorClaimingAHugeRasterOverAnEmptyFileIsRefusedWithoutTakingMemory) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "atomic_pair.hpp"
+#include "atomic_outputs.hpp"
 #include "console_capture.hpp"
 #include "raster_files.hpp"
 #include "rounding.hpp"
@@ -44,8 +44,10 @@ struct ToSave {
         FilePair& result = run.pair(Role::result);
         result.raw_path = raw;
         result.descriptor_path = descriptor;
-        std::unique_ptr<AtomicPair> writer;
-        EXPECT_EQ(AtomicPair::start(raw, descriptor, writer), AtomicPair::Start::ok);
+        auto writer = std::make_shared<AtomicOutputs>();
+        for (const std::string& path : {raw, descriptor}) EXPECT_EQ(writer->add(path), AtomicOutputs::Claim::ok);
+        EXPECT_NE(writer->create_stream(0, "wb"), nullptr);
+        EXPECT_NE(writer->create_stream(1, "w"), nullptr);
         run.result_writer = std::move(writer);
     }
     // Runs the writer, which must end with `outcome` and be done with the

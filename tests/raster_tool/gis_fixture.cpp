@@ -151,6 +151,6 @@ std::vector<uint8_t> mask_raw(const std::string& path) {
 int temporaries_in(const std::filesystem::path& dir) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().rfind(".lorvantide-raster-", 0) == 0) ++count;
+        if (entry.path().filename().string().ends_with(".lorvantide-tmp")) ++count;
     return count;
 }

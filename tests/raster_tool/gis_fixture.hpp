@@ -68,5 +68,5 @@ void write_geopackage(const std::string& path, const std::vector<std::pair<std::
 std::vector<int32_t> elevation_raw(const std::string& path);
 std::vector<uint8_t> mask_raw(const std::string& path);
 
-// How many temporary folders of lorvantide-raster are left in `dir`.
+// How many temporary folders of outputs are left in `dir`.
 int temporaries_in(const std::filesystem::path& dir);

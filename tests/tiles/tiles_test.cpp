@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "atomic_outputs.hpp"
 #include "floodplain.hpp"
 #include "scenario_files.hpp"
 #include "sparse_river.hpp"
@@ -237,6 +238,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         std::function<void()> restore;
     };
     const std::string mask_descriptor = read_file(folder + "/bar.txt");
+    AtomicOutputs other_run;
     const Case cases[] = {
         {[&] { fs::rename(folder + "/valle_m4.raw", folder + "/x"); }, {"--answers", answers},
          "No hay Fila " + folder + "/valle_m4.raw", [&] { fs::rename(folder + "/x", folder + "/valle_m4.raw"); }},
@@ -250,6 +252,20 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
          [&] { write_file(folder + "/cauce.txt", mask_descriptor); }},
         {[] {}, {"--answers", write_answers(root, slope_as_result.text(), "clash.txt")},
          "El archivo " + folder + "/valle_m4.raw es uno de los archivos de entrada", [] {}},
+        // Another run writing the result; a result file that is a folder.
+        {[&] { ASSERT_EQ(other_run.add(folder + "/resultado_m4.raw"), AtomicOutputs::Claim::ok); },
+         {"--answers", answers}, "El archivo " + folder + "/resultado_m4.raw esta en uso por otra ejecucion del programa",
+         [&] { other_run.abandon(); }},
+        {[&] {
+             fs::rename(folder + "/resultado_m4.txt", folder + "/x");
+             fs::create_directory(folder + "/resultado_m4.txt");
+         },
+         {"--answers", answers},
+         "El archivo " + folder + "/resultado_m4.txt no es un archivo regular: el resultado necesita otro nombre",
+         [&] {
+             fs::remove(folder + "/resultado_m4.txt");
+             fs::rename(folder + "/x", folder + "/resultado_m4.txt");
+         }},
         {[] {}, {"--answers", write_answers(root, truncated, "short.txt")}, "las respuestas se acaban", [] {}},
         {[] {}, {"--answers", root / "nowhere.txt"}, "No hay Fila " + root / "nowhere.txt", [] {}},
         {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},

@@ -1,7 +1,9 @@
-// Loaded with LD_PRELOAD by the tests of lorvantide-raster: rename(2)
-// misbehaves on demand, to see what the tool does when putting its outputs
-// in place is interrupted or fails.
-//   RENAME_FAULT_SIGNAL=N  the process gets signal N at its first rename
+// Loaded with LD_PRELOAD by the tests of lorvantide-raster: rename(2) and
+// fsync(2) misbehave on demand, to see what the tool does when putting its
+// outputs in place is interrupted or fails.
+//   FSYNC_FAULT_SIGNAL=N   the process gets signal N at each fsync (every
+//                          output written, none put in place yet)
+//   RENAME_FAULT_SIGNAL=N  the process gets signal N at each rename
 //   RENAME_FAULT_FAIL=1    every rename fails with EIO
 #include <dlfcn.h>
 
@@ -18,4 +20,11 @@ extern "C" int rename(const char* from, const char* to) {
     using Rename = int (*)(const char*, const char*);
     static const auto real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
     return real(from, to);
+}
+
+extern "C" int fsync(int fd) {
+    if (const char* number = std::getenv("FSYNC_FAULT_SIGNAL")) std::raise(std::atoi(number));
+    using Fsync = int (*)(int);
+    static const auto real = reinterpret_cast<Fsync>(dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
 }

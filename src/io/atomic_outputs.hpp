@@ -1,0 +1,140 @@
+// Outputs written whole or not at all: the one way every program here
+// replaces a file. A run that stops, fails or is killed leaves the earlier
+// files as they were, and two runs never make a set of halves.
+//
+// - add() follows the output's name through its symbolic links (the link
+//   stays a link: the file it leads to is replaced) and makes a private
+//   temporary folder beside that file, on its file system:
+//   .NAME.lorvantide-tmp, mode 0700, where the output is written under its
+//   own name (a GDAL driver puts its own files beside it there).
+// - The folder is held with flock(2) on its lock file: the system releases
+//   it however the process ends, so a run killed half-way never blocks the
+//   next one, which finds the folder, takes it and empties it. A second
+//   writer of the same output, in this process or another, is told it is in
+//   use while the first holds it.
+// - An output this program writes itself is created exclusively (create,
+//   create_stream), and may be given its whole size at once (reserve).
+//   Other processes may write into it by its path (JoinedTemporary).
+// - commit() makes sure everything written reached the disk, gives each
+//   replaced file's permissions (and, where allowed, owner) to its new
+//   version, then renames the outputs over their files in the order they
+//   were added, as one step that no signal cuts (signal_cleanup.hpp).
+// - A set not committed removes its folders when abandoned or destroyed,
+//   and when SIGINT, SIGTERM or SIGHUP ends the process.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The file `path` leads to through its symbolic links; `path` itself when it
+// is not a link or names nothing. False, with errno ELOOP, after 40 links.
+bool follow_links(const std::string& path, std::string& resolved);
+
+// True when `path`, followed through its symbolic links, is a regular file
+// or names nothing yet: something an output may replace. A folder, a FIFO or
+// a device is not.
+bool replaceable(const std::string& path);
+
+class AtomicOutputs {
+public:
+    enum class Kind {
+        file,     // one file
+        dataset,  // a file and whatever else a GDAL driver wrote beside it
+    };
+    enum class Claim {
+        ok,
+        exists,        // there is a file and it may not be replaced
+        not_regular,   // there is something other than a regular file
+        not_writable,  // the file there may not be written by this user
+        twice,         // already an output of this set
+        in_use,        // another writer holds it
+        failed,        // its temporary folder could not be made (errno says why)
+    };
+
+    AtomicOutputs() = default;
+    ~AtomicOutputs();  // abandon() unless committed
+    AtomicOutputs(const AtomicOutputs&) = delete;
+    AtomicOutputs& operator=(const AtomicOutputs&) = delete;
+
+    // Declares the next output; it is numbered size() - 1 when ok.
+    Claim add(const std::string& target, Kind kind = Kind::file, bool replace_existing = true);
+
+    std::size_t size() const { return outputs_.size(); }
+    const std::string& target(std::size_t k) const { return outputs_[k].target; }
+    // Where to write output k (its name inside its temporary folder).
+    const std::string& temporary(std::size_t k) const { return outputs_[k].temporary; }
+
+    // Creates output k's temporary, exclusively, for writing: a file
+    // descriptor (kept, and closed by commit) or -1 with errno.
+    int create(std::size_t k);
+    // The same as a stdio stream ("wb" or "w"); nullptr with errno.
+    std::FILE* create_stream(std::size_t k, const char* mode);
+    std::FILE* stream(std::size_t k) const { return outputs_[k].stream; }
+    int fd(std::size_t k) const { return outputs_[k].fd; }
+    // Gives the created temporary `bytes` bytes on the disk now, so that a
+    // disk too small is found before the work. False with errno.
+    bool reserve(std::size_t k, uint64_t bytes);
+
+    struct Result {
+        enum class Status {
+            done,       // every output replaced
+            unwritten,  // nothing replaced: output k could not be completed (errno ENOENT: never written)
+            unplaced,   // output k could not be renamed; those before it were replaced
+        };
+        Status status = Status::done;
+        std::size_t output = 0;
+        int error = 0;
+        std::string file;  // for unplaced: the temporary that could not be renamed
+    };
+    // Puts every output in place; whatever the result, the set is then done
+    // (its temporaries and locks gone).
+    Result commit();
+    // Removes the temporaries and releases the outputs now.
+    void abandon();
+
+private:
+    struct Output {
+        std::string target;     // as named
+        std::string resolved;   // links followed
+        std::string folder;     // the temporary folder beside `resolved`
+        std::string temporary;  // folder/name
+        Kind kind = Kind::file;
+        bool existed = false;
+        mode_t mode = 0;
+        uid_t owner = 0;
+        gid_t group = 0;
+        int lock = -1;  // the folder's lock file, held
+        int slot = -1;  // its signal_cleanup slot
+        int fd = -1;
+        std::FILE* stream = nullptr;
+    };
+    Claim take(Output& output);
+    void release(Output& output);
+    std::vector<Output> outputs_;
+};
+
+// A temporary another process created and is writing, opened for writing by
+// its path (the processes of one run share its folder). It is unlinked if a
+// signal ends this process, and otherwise left to its owner.
+class JoinedTemporary {
+public:
+    JoinedTemporary() = default;
+    ~JoinedTemporary();
+    JoinedTemporary(const JoinedTemporary&) = delete;
+    JoinedTemporary& operator=(const JoinedTemporary&) = delete;
+
+    // False with errno when it cannot be opened.
+    bool open(const std::string& path);
+    int fd() const { return fd_; }
+    // Makes sure what this process wrote reached the disk, and closes it.
+    // False with errno when a write was lost.
+    bool close();
+
+private:
+    int fd_ = -1;
+    int slot_ = -1;
+};

@@ -1,0 +1,66 @@
+#include "result_files.hpp"
+
+#include <cerrno>
+#include <string>
+
+#include "tiles_error.hpp"
+
+std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes) {
+    auto outputs = std::make_unique<AtomicOutputs>();
+    for (const std::string* path : {&result.raw, &result.descriptor}) {
+        switch (outputs->add(*path)) {
+            case AtomicOutputs::Claim::ok:
+                break;
+            case AtomicOutputs::Claim::in_use:
+                throw TilesError("El archivo " + *path + " esta en uso por otra ejecucion del programa");
+            case AtomicOutputs::Claim::not_regular:
+                throw TilesError("El archivo " + *path +
+                                 " no es un archivo regular: el resultado necesita otro nombre");
+            case AtomicOutputs::Claim::not_writable:
+                errno = EACCES;
+                [[fallthrough]];
+            default:
+                throw TilesError("No se puede crear el archivo " + *path + ": " + system_reason());
+        }
+    }
+    if (outputs->create(0) < 0 || outputs->create_stream(1, "w") == nullptr) {
+        const std::string& path = outputs->fd(0) < 0 ? result.raw : result.descriptor;
+        throw TilesError("No se puede crear el archivo " + path + ": " + system_reason());
+    }
+    if (!outputs->reserve(0, raw_bytes))
+        throw TilesError("No se puede crear el archivo " + result.raw + " de " + std::to_string(raw_bytes) +
+                         " bytes: " + system_reason());
+    return outputs;
+}
+
+void join_result(JoinedTemporary& raster, const std::string& temporary) {
+    if (!raster.open(temporary))
+        throw TilesError("no se pudo abrir el archivo temporal " + temporary + ": " + system_reason());
+}
+
+void close_joined_result(JoinedTemporary& raster, const PairPaths& result) {
+    if (!raster.close())
+        throw TilesError("No se pudo escribir completo el archivo " + result.raw + ": " + system_reason());
+}
+
+void commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_t descriptor[6]) {
+    if (!write_six_descriptor(outputs.stream(1), descriptor)) {
+        const std::string reason = system_reason();
+        outputs.abandon();
+        throw TilesError("No se pudo escribir completo el archivo " + result.descriptor + ": " + reason);
+    }
+    const std::string temporary[2] = {outputs.temporary(0), outputs.temporary(1)};
+    const AtomicOutputs::Result committed = outputs.commit();
+    errno = committed.error;
+    const std::string& path = committed.output == 0 ? result.raw : result.descriptor;
+    switch (committed.status) {
+        case AtomicOutputs::Result::Status::done:
+            return;
+        case AtomicOutputs::Result::Status::unwritten:
+            throw TilesError("No se pudo escribir completo el archivo " + path + ": " + system_reason());
+        case AtomicOutputs::Result::Status::unplaced:
+            throw TilesError("no se pudo renombrar " + temporary[committed.output] + " a " + path + ": " +
+                             system_reason() +
+                             (committed.output == 0 ? "" : " (el raster " + result.raw + " ya es el nuevo)"));
+    }
+}
