@@ -1,6 +1,7 @@
 #include "run_binary.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,7 @@
 
 #include "temp_folder.hpp"
 
-BinaryRun run_child(const ChildRequest& request) {
+StartedChild::StartedChild(const ChildRequest& request) {
     const std::string& binary = request.binary;
     const unsigned long long address_space_bytes = request.address_space_bytes;
     std::vector<char*> argv;
@@ -18,15 +19,14 @@ BinaryRun run_child(const ChildRequest& request) {
     for (const std::string& word : request.arguments) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
 
-    TempFolder scratch;
-    const std::string in_path = scratch / "answers";
-    const std::string out_path = scratch / "stdout";
-    const std::string err_path = scratch / "stderr";
+    const std::string in_path = scratch_ / "answers";
     write_file(in_path, request.input);
+    const std::string out_path = scratch_ / "stdout";
+    const std::string err_path = scratch_ / "stderr";
 
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
         const int in = open(in_path.c_str(), O_RDONLY);
         const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -41,12 +41,27 @@ BinaryRun run_child(const ChildRequest& request) {
         execv(binary.c_str(), argv.data());
         _exit(127);
     }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
+}
+
+StartedChild::~StartedChild() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        wait();
     }
+}
+
+BinaryRun StartedChild::wait() {
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid_, &status, 0, &usage) < 0) {
+    }
+    pid_ = -1;
     BinaryRun run;
     run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
+    run.out = read_file(scratch_ / "stdout");
+    run.err = read_file(scratch_ / "stderr");
+    run.max_rss_kib = usage.ru_maxrss;
     return run;
 }
+
+BinaryRun run_child(const ChildRequest& request) { return StartedChild(request).wait(); }

@@ -2,15 +2,20 @@
 // piped to standard input, standard output and error captured.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "temp_folder.hpp"
+
 struct BinaryRun {
-    int exit_status = -1;
-    std::string out;  // every byte written to standard output
-    std::string err;  // every byte written to standard error
+    int exit_status = -1;  // or 128 + the signal that ended it
+    std::string out;       // every byte written to standard output
+    std::string err;       // every byte written to standard error
+    long max_rss_kib = 0;  // its peak resident set (ru_maxrss)
 };
 
 // The program runs in `work_dir` with `input` on standard input, the extra
@@ -29,6 +34,22 @@ struct ChildRequest {
     unsigned timeout_seconds = 0;                // 0: none
 };
 BinaryRun run_child(const ChildRequest& request);
+
+// The same, started and left running: the test may signal it meanwhile
+// (pid()). A child still running when the object ends is killed and reaped.
+class StartedChild {
+public:
+    explicit StartedChild(const ChildRequest& request);
+    ~StartedChild();
+    StartedChild(const StartedChild&) = delete;
+    StartedChild& operator=(const StartedChild&) = delete;
+    pid_t pid() const { return pid_; }
+    BinaryRun wait();
+
+private:
+    TempFolder scratch_;
+    pid_t pid_ = -1;
+};
 
 // The console program built alongside the tests, or the one named by
 // LORVANTIDE_BINARY_UNDER_TEST (to see which tests an older build fails).

@@ -1,9 +1,5 @@
 #include "tile_scenarios.hpp"
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <stdexcept>
 
@@ -119,62 +115,16 @@ TileScenario make_scenario(uint32_t seed, int32_t lines, int32_t columns, Flavou
     return s;
 }
 
-pid_t start_program(const std::string& binary, const std::vector<std::string>& arguments,
-                    const std::string& work_dir, const std::string& out_path, const std::string& err_path) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(binary.c_str()));
-    for (const std::string& word : arguments) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
-        if (chdir(work_dir.c_str()) != 0) _exit(126);
-        execv(binary.c_str(), argv.data());
-        _exit(127);
-    }
-    return child;
-}
-
-ChildRun wait_program(pid_t child, const std::string& out_path, const std::string& err_path) {
-    int status = 0;
-    rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0) {
-    }
-    ChildRun run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.max_rss_kib = usage.ru_maxrss;
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
-    return run;
-}
-
-ChildRun run_program(const std::string& binary, const std::vector<std::string>& arguments,
-                     const std::string& work_dir, const std::string& input,
-                     const std::map<std::string, std::string>& env) {
-    TempFolder scratch;
-    const std::string in_path = scratch / "in", out_path = scratch / "out", err_path = scratch / "err";
-    write_file(in_path, input);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(binary.c_str()));
-    for (const std::string& word : arguments) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int in = open(in_path.c_str(), O_RDONLY);
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
-        if (chdir(work_dir.c_str()) != 0) _exit(126);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        execv(binary.c_str(), argv.data());
-        _exit(127);
-    }
-    return wait_program(child, out_path, err_path);
+ChildRequest child_request(const std::string& binary, const std::vector<std::string>& arguments,
+                           const std::string& work_dir, const std::string& input,
+                           const std::map<std::string, std::string>& env) {
+    ChildRequest request;
+    request.binary = binary;
+    request.arguments = arguments;
+    request.work_dir = work_dir;
+    request.input = input;
+    request.env = env;
+    return request;
 }
 
 std::string console_binary() { return LORVANTIDE_BINARY; }

@@ -3,8 +3,6 @@
 // runs of both programs on them.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <map>
 #include <random>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "raster_files.hpp"
+#include "run_binary.hpp"
 
 // What a scenario stresses.
 enum class Flavour {
@@ -35,23 +34,11 @@ struct TileScenario {
 
 TileScenario make_scenario(uint32_t seed, int32_t lines, int32_t columns, Flavour flavour, bool water_bodies);
 
-struct ChildRun {
-    int status = -1;  // the exit status, or 128 + the signal that ended the child
-    std::string out;
-    std::string err;
-    long max_rss_kib = 0;  // the child's peak resident set (ru_maxrss)
-};
-
-// Runs `binary` with `arguments` in `work_dir`, `input` on standard input and
-// LORVANTIDE_IMAGES (and any other variable) from `env`.
-ChildRun run_program(const std::string& binary, const std::vector<std::string>& arguments,
-                     const std::string& work_dir, const std::string& input,
-                     const std::map<std::string, std::string>& env = {});
-
-// The same, started in the background: the caller waits with wait_program.
-pid_t start_program(const std::string& binary, const std::vector<std::string>& arguments,
-                    const std::string& work_dir, const std::string& out_path, const std::string& err_path);
-ChildRun wait_program(pid_t child, const std::string& out_path, const std::string& err_path);
+// A run of `binary` with `arguments` in `work_dir`, `input` on standard input
+// and `env` added to the environment (run_binary.hpp).
+ChildRequest child_request(const std::string& binary, const std::vector<std::string>& arguments,
+                           const std::string& work_dir, const std::string& input = "",
+                           const std::map<std::string, std::string>& env = {});
 
 std::string console_binary();
 std::string tiles_binary();

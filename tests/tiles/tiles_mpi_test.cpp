@@ -12,6 +12,7 @@
 
 #include "floodplain.hpp"
 #include "temp_folder.hpp"
+#include "run_binary.hpp"
 #include "tile_scenarios.hpp"
 
 namespace {
@@ -27,7 +28,7 @@ std::vector<std::string> names_in(const std::string& folder) {
 
 // mpirun -np `processes` lorvantide-tiles `words`, or, with `second`, rank 0
 // running `words` and the other ranks `second` (MPI's multiple-program form).
-ChildRun mpirun(int processes, const std::vector<std::string>& words, const std::string& work_dir,
+BinaryRun mpirun(int processes, const std::vector<std::string>& words, const std::string& work_dir,
                 const std::vector<std::string>& second = {}) {
     std::vector<std::string> arguments = {"--oversubscribe", "--allow-run-as-root", "-np",
                                           second.empty() ? std::to_string(processes) : "1", tiles_binary()};
@@ -44,7 +45,7 @@ ChildRun mpirun(int processes, const std::vector<std::string>& words, const std:
     const char* options = std::getenv("ASAN_OPTIONS");
     env["ASAN_OPTIONS"] = std::string(options != nullptr ? options : "") + ":detect_leaks=0";
 #endif
-    return run_program(LORVANTIDE_MPIEXEC, arguments, work_dir, "", env);
+    return run_child(child_request(LORVANTIDE_MPIEXEC, arguments, work_dir, "", env));
 }
 
 }  // namespace
@@ -82,9 +83,9 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
     for (const Case& c : cases) {
         TempFolder root;
         const std::string answers = c.write(root);
-        const ChildRun console = run_program(console_binary(), {}, root.path().string(), answers,
-                                             {{"LORVANTIDE_IMAGES", root.path().string()}});
-        ASSERT_EQ(console.status, 0);
+        const BinaryRun console = run_child(child_request(console_binary(), {}, root.path().string(), answers,
+                                                          {{"LORVANTIDE_IMAGES", root.path().string()}}));
+        ASSERT_EQ(console.exit_status, 0);
         const std::string base = root / (c.folder + "/resultado_m4");
         const std::string raw = read_file(base + ".raw");
         const std::string descriptor = read_file(base + ".txt");
@@ -96,9 +97,9 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
             std::vector<std::string> words = {"--answers", root / "answers.txt", "--images", root.path().string(),
                                               "--threads", "1"};
             words.insert(words.end(), c.tile.begin(), c.tile.end());
-            const ChildRun run = mpirun(processes, words, root.path().string());
+            const BinaryRun run = mpirun(processes, words, root.path().string());
             const std::string label = std::string(c.what) + ", " + std::to_string(processes) + " processes";
-            ASSERT_EQ(run.status, 0) << label << "\n" << run.err;
+            ASSERT_EQ(run.exit_status, 0) << label << "\n" << run.err;
             EXPECT_TRUE(read_file(base + ".raw") == raw) << label;
             EXPECT_EQ(read_file(base + ".txt"), descriptor) << label;
             EXPECT_EQ(warnings_in(run.err), warnings_in(console.out)) << label << "\n" << run.err;
@@ -138,8 +139,8 @@ TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
         std::vector<std::string> first = words, others = words;
         first.insert(first.end(), {"--images", root.path().string()});
         others.insert(others.end(), {"--images", c.images});
-        const ChildRun run = mpirun(3, first, root.path().string(), others);
-        EXPECT_NE(run.status, 0) << c.images;
+        const BinaryRun run = mpirun(3, first, root.path().string(), others);
+        EXPECT_NE(run.exit_status, 0) << c.images;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("lorvantide-tiles (proceso "), std::string::npos) << run.err;
         EXPECT_EQ(names_in(folder), files) << c.images;

@@ -19,6 +19,7 @@
 #include "scenario_files.hpp"
 #include "sparse_river.hpp"
 #include "temp_folder.hpp"
+#include "run_binary.hpp"
 #include "tile_scenarios.hpp"
 
 namespace {
@@ -42,9 +43,9 @@ std::vector<std::string> names_in(const std::string& folder) {
 // The console program on the answers, the result pair taken away afterwards.
 ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder = "rio1",
                        const std::string& result = "resultado") {
-    const ChildRun run = run_program(console_binary(), {}, root.path().string(), answers,
-                                     {{"LORVANTIDE_IMAGES", root.path().string()}});
-    EXPECT_EQ(run.status, 0) << run.out;
+    const BinaryRun run = run_child(child_request(console_binary(), {}, root.path().string(), answers,
+                                                  {{"LORVANTIDE_IMAGES", root.path().string()}}));
+    EXPECT_EQ(run.exit_status, 0) << run.out;
     const std::string base = root / (folder + "/" + result + "_m4");
     ResultPair pair{read_file(base + ".raw"), read_file(base + ".txt"), warnings_in(run.out)};
     fs::remove(base + ".raw");
@@ -60,8 +61,8 @@ void expect_same_result(const TempFolder& root, const std::vector<std::string>& 
     const std::vector<std::string> before = names_in(root / folder);
     std::vector<std::string> words = arguments;
     words.insert(words.end(), {"--images", root.path().string()});
-    const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
-    ASSERT_EQ(run.status, 0) << label << "\n" << run.err;
+    const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
+    ASSERT_EQ(run.exit_status, 0) << label << "\n" << run.err;
     const std::string base = root / (folder + "/resultado_m4");
     EXPECT_TRUE(read_file(base + ".raw") == expected.raw) << label;
     EXPECT_EQ(read_file(base + ".txt"), expected.descriptor) << label;
@@ -281,10 +282,10 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         c.prepare();
         std::vector<std::string> words = c.words;
         words.insert(words.end(), {"--images", root.path().string()});
-        const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
+        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
         c.restore();
         const std::string label = c.words.back();
-        EXPECT_EQ(run.status, 1) << label;
+        EXPECT_EQ(run.exit_status, 1) << label;
         EXPECT_EQ(run.err.rfind("\n lorvantide-tiles: ", 0), 0u) << label << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << label << "\n" << run.err;
         EXPECT_EQ(names_in(folder), files) << label;
@@ -308,22 +309,22 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
     const std::vector<std::string> words = {"--answers", answers, "--images", root.path().string(), "--tile", "16"};
 
     for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        const pid_t child = start_program(tiles_binary(), words, root.path().string(), root / "out", root / "err");
+        StartedChild child(child_request(tiles_binary(), words, root.path().string()));
         // Once both temporaries exist, the tiles are under way (4096 of them: long enough).
         for (int wait = 0; wait < 2000 && names_in(folder).size() < files.size() + 2; ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_EQ(names_in(folder).size(), files.size() + 2);
-        kill(child, signal_number);
-        const ChildRun run = wait_program(child, root / "out", root / "err");
-        EXPECT_EQ(run.status, 128 + signal_number) << run.err;
+        kill(child.pid(), signal_number);
+        const BinaryRun run = child.wait();
+        EXPECT_EQ(run.exit_status, 128 + signal_number) << run.err;
         EXPECT_EQ(names_in(folder), files) << signal_number;
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous");
     }
 
     fs::rename(folder + "/valle_m4.raw", folder + "/valle.keep");
     fs::create_directory(folder + "/valle_m4.raw");
-    const ChildRun run = run_program(tiles_binary(), words, root.path().string(), "");
-    EXPECT_EQ(run.status, 1);
+    const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
+    EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find("El archivo " + folder + "/valle_m4.raw no es un archivo regular"), std::string::npos)
         << run.err;
     fs::remove(folder + "/valle_m4.raw");
@@ -344,10 +345,10 @@ TEST(TilesMemory, ResidentSetWithinTheBound) {
     floodplain.write_files(root / "rio");
     const std::string answers = write_answers(root, floodplain.answers("rio"));
     const uint64_t memory = uint64_t{120} << 20;
-    const ChildRun run = run_program(
+    const BinaryRun run = run_child(child_request(
         tiles_binary(), {"--answers", answers, "--images", root.path().string(), "--memory", "120M", "--threads", "2"},
-        root.path().string(), "");
-    ASSERT_EQ(run.status, 0) << run.err;
+        root.path().string()));
+    ASSERT_EQ(run.exit_status, 0) << run.err;
     const uint64_t resident = static_cast<uint64_t>(run.max_rss_kib) * 1024;
     EXPECT_LE(resident, memory + (uint64_t{32} << 20)) << resident;
     // And the memory was used: the tiles were not made needlessly small.
