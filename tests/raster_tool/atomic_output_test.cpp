@@ -17,13 +17,8 @@ namespace {
 class ToolOutputs : public ::testing::Test {
 protected:
     void SetUp() override {
-        TiffRecipe tiff;
-        tiff.columns = 4;
-        tiff.lines = 3;
-        tiff.bands = {std::vector<double>(12, 50.0)};
-        write_geotiff(dir / "dem.tif", tiff);
-        tiff.bands = {std::vector<double>(12, 70.0)};
-        write_geotiff(dir / "dem2.tif", tiff);
+        write_flat_dem(dir / "dem.tif", 50.0);
+        write_flat_dem(dir / "dem2.tif", 70.0);
         const BinaryRun first = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
         ASSERT_EQ(first.exit_status, 0) << first.err;
         ASSERT_EQ(run_tool({"export", dir / "valle", dir / "out.tif", "--like", dir / "valle"}).exit_status, 0);

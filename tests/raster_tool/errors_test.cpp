@@ -15,11 +15,7 @@ namespace {
 class RasterToolErrors : public ::testing::Test {
 protected:
     void SetUp() override {
-        TiffRecipe tiff;
-        tiff.columns = 4;
-        tiff.lines = 3;
-        tiff.bands = {std::vector<double>(12, 50.0)};
-        write_geotiff(dir / "dem.tif", tiff);
+        write_flat_dem(dir / "dem.tif", 50.0);
         ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle"}).exit_status, 0);
         write_file(dir / "junk.tif", "no soy un raster\n");
         write_file(dir / "afile", "");

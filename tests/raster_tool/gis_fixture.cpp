@@ -54,6 +54,14 @@ void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     GDALClose(ds);
 }
 
+void write_flat_dem(const std::string& path, double metres) {
+    TiffRecipe tiff;
+    tiff.columns = 4;
+    tiff.lines = 3;
+    tiff.bands = {std::vector<double>(12, metres)};
+    write_geotiff(path, tiff);
+}
+
 RasterRead read_raster(const std::string& path) {
     ensure_gdal();
     RasterRead read;

@@ -32,6 +32,9 @@ struct TiffRecipe {
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff);
 
+// A 4 x 3 Int32 DEM on the 10 m grid, every pixel at `metres`.
+void write_flat_dem(const std::string& path, double metres);
+
 struct RasterRead {
     int columns = 0;
     int lines = 0;
