@@ -4,6 +4,7 @@
 #include <ogr_srs_api.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "temp_folder.hpp"
 
@@ -54,12 +55,17 @@ void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     GDALClose(ds);
 }
 
-void write_flat_dem(const std::string& path, double metres) {
+TiffRecipe one_band(int columns, int lines, std::vector<double> values, GDALDataType type) {
     TiffRecipe tiff;
-    tiff.columns = 4;
-    tiff.lines = 3;
-    tiff.bands = {std::vector<double>(12, metres)};
-    write_geotiff(path, tiff);
+    tiff.columns = columns;
+    tiff.lines = lines;
+    tiff.type = type;
+    tiff.bands = {std::move(values)};
+    return tiff;
+}
+
+void write_flat_dem(const std::string& path, double metres) {
+    write_geotiff(path, one_band(4, 3, std::vector<double>(12, metres)));
 }
 
 RasterRead read_raster(const std::string& path) {

@@ -32,6 +32,9 @@ struct TiffRecipe {
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff);
 
+// One band of `values` (line by line) on the 10 m grid in UTM zone 14.
+TiffRecipe one_band(int columns, int lines, std::vector<double> values, GDALDataType type = GDT_Int32);
+
 // A 4 x 3 Int32 DEM on the 10 m grid, every pixel at `metres`.
 void write_flat_dem(const std::string& path, double metres);
 
