@@ -107,8 +107,8 @@ TEST(Channel, GivesTheValuesOfTheConsoleRouteOnTheSample) {
 }
 
 // The sample's DEM as an Int16 band in decimetres above 100 m, with the
-// unit, a nodata value and a hole where the channel runs.
-TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead& channel) {
+// unit, a nodata value and, given a channel, five holes where it runs.
+TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead* channel = nullptr) {
     TiffRecipe tiff;
     tiff.columns = sample.columns;
     tiff.lines = sample.lines;
@@ -121,8 +121,8 @@ TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead& channel)
     std::vector<double> raw;
     for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round((v - 100.0) / 0.1));
     std::size_t holes = 0;
-    for (std::size_t k = 0; k < raw.size() && holes < 5; ++k)
-        if (channel.values[0][k] != *channel.nodata && k % 7 == 0) raw[k] = -32768.0, ++holes;
+    for (std::size_t k = 0; channel != nullptr && k < raw.size() && holes < 5; ++k)
+        if (channel->values[0][k] != *channel->nodata && k % 7 == 0) raw[k] = -32768.0, ++holes;
     tiff.bands = {raw};
     return tiff;
 }
@@ -135,7 +135,8 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
                        sample_sources(kDem))
                   .exit_status,
               0);
-    write_geotiff(dir / "int16.tif", int16_decimetres(read_raster(kDem), read_raster(dir / "plain.tif")));
+    const RasterRead plain = read_raster(dir / "plain.tif");
+    write_geotiff(dir / "int16.tif", int16_decimetres(read_raster(kDem), &plain));
 
     for (const std::string& dem : {kDem, dir / "int16.tif"}) {
         SCOPED_TRACE(dem);
@@ -188,13 +189,9 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     const std::vector<std::string> sources = sample_sources(dir / "valle.tif", dir / "rio.gpkg");
     // A zone as a raster of classes on the DEM's grid but in another CRS.
     const RasterRead sample = read_raster(kDem);
-    TiffRecipe zone;
-    zone.columns = sample.columns;
-    zone.lines = sample.lines;
+    TiffRecipe zone = one_band(sample.columns, sample.lines, std::vector<double>(sample.values[0].size(), 1.0), GDT_Byte);
     zone.transform = sample.transform;
     zone.epsg = 32615;
-    zone.type = GDT_Byte;
-    zone.bands = {std::vector<double>(sample.values[0].size(), 1.0)};
     write_geotiff(dir / "zone15.tif", zone);
     // The first channel pixel's value, to ask for it as nodata.
     ASSERT_EQ(run_tool(std::vector<std::string>{"channel", "-o", dir / "first.tif", "-q"} + heights + sources)
@@ -259,21 +256,11 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
 // Conversions into the conditioned model that would lose the elevation are refused.
 TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     TempFolder dir;
-    const RasterRead sample = read_raster(kDem);
-    TiffRecipe tiff;
-    tiff.columns = sample.columns;
-    tiff.lines = sample.lines;
-    tiff.transform = sample.transform;
-    tiff.type = GDT_Int16;
-    tiff.scale = 0.1;
-    tiff.nodata = -32768.0;
-    std::vector<double> raw;
-    for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round(v / 0.1));
-    tiff.bands = {raw};
+    TiffRecipe tiff = int16_decimetres(read_raster(kDem));
     write_geotiff(dir / "dm.tif", tiff);
     const std::vector<std::string> sources = sample_sources(dir / "dm.tif");
 
-    // A contour at 5000 m takes the channel beyond the 3276.7 m an Int16 in decimetres holds.
+    // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
     BinaryRun run = run_tool(std::vector<std::string>{"channel", "-o", dir / "c.tif", "--conditioned", dir / "d.tif",
                                                       "--railing-height", "1", "--contour-altitude", "5000"} +
                              sources);
@@ -281,13 +268,13 @@ TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
 
     // A channel elevation that lands on the model's nodata value would become a hole.
-    tiff.nodata = 2000.0;  // 200 m
+    tiff.nodata = 1000.0;  // 200 m
     write_geotiff(dir / "dm.tif", tiff);
     run = run_tool(std::vector<std::string>{"channel", "-o", dir / "c.tif", "--conditioned", dir / "d.tif",
                                             "--railing-height", "1", "--contour-altitude", "210"} +
                    sources);
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 2000: ese pixel quedaria sin "
+    EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
                            "dato"),
               std::string::npos)
         << run.err;
