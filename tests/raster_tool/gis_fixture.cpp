@@ -146,6 +146,17 @@ void write_geopackage(const std::string& path, const std::vector<std::pair<std::
     GDALClose(ds);
 }
 
+std::vector<std::string> sample_sources(const std::string& dem, const std::string& layers) {
+    return {"--dem",     dem,    "--banks",         layers,     "--banks-layer",   "banks",
+            "--zone",    layers, "--zone-layer",    "zone",     "--contour",       layers,
+            "--contour-layer", "contours", "--contour-where", "elev = 210"};
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 std::vector<int32_t> elevation_raw(const std::string& path) {
     const std::string bytes = read_file(path);
     std::vector<int32_t> values(bytes.size() / 4);

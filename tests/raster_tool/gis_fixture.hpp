@@ -70,6 +70,14 @@ struct Feature {
 void write_geopackage(const std::string& path, const std::vector<std::pair<std::string, std::vector<Feature>>>& layers,
                       int epsg = kUtmZone14);
 
+// The shipped GIS sample, and the options of channel naming its banks, zone
+// and 210 m contour.
+inline const std::string kSampleDem = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/valle.tif";
+inline const std::string kSampleLayers = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/rio.gpkg";
+std::vector<std::string> sample_sources(const std::string& dem = kSampleDem, const std::string& layers = kSampleLayers);
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b);
+
 // The bytes of a raw file as numbers.
 std::vector<int32_t> elevation_raw(const std::string& path);
 std::vector<uint8_t> mask_raw(const std::string& path);
