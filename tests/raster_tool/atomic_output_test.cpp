@@ -9,7 +9,6 @@
 
 #include "atomic_outputs.hpp"
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {

@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {

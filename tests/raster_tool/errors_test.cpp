@@ -7,7 +7,6 @@
 #include "command_table.hpp"
 #include "gis_fixture.hpp"
 #include "pair_files.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {

@@ -25,6 +25,10 @@ OGRSpatialReferenceH srs_of(int epsg) {
 
 }  // namespace
 
+BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir) {
+    return run_child({raster_tool_binary(), arguments, work_dir, "", {}, 0});
+}
+
 void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     ensure_gdal();
     GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), tiff.columns, tiff.lines,

@@ -1,5 +1,5 @@
-// Small GIS inputs made with GDAL's own API, and GDAL's reader for checking
-// what lorvantide-raster wrote.
+// lorvantide-raster run as a user runs it, small GIS inputs made with GDAL's
+// own API, and GDAL's reader for checking what the tool wrote.
 #pragma once
 
 #include <gdal.h>
@@ -10,6 +10,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "run_binary.hpp"
+
+// The tool run with arguments: both output streams and the exit status.
+BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir = ".");
+inline std::string raster_tool_binary() { return RASTER_TOOL_BINARY; }
 
 using Transform = std::array<double, 6>;
 

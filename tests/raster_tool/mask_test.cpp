@@ -9,7 +9,6 @@
 #include <set>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -17,12 +16,16 @@ namespace {
 constexpr int kColumns = 10;
 constexpr int kLines = 8;
 
-// An imported 10 x 8 elevation pair on the ten-metre grid.
-void import_dem_here(const TempFolder& dir) {
-    write_geotiff(dir / "dem.tif", one_band(kColumns, kLines, std::vector<double>(kColumns * kLines, 100.0)));
-    const BinaryRun run = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-}
+// Each test over an imported 10 x 8 elevation pair, valle, on the ten-metre grid.
+class ImportMask : public ::testing::Test {
+protected:
+    void SetUp() override {
+        write_geotiff(dir / "dem.tif", one_band(kColumns, kLines, std::vector<double>(kColumns * kLines, 100.0)));
+        const BinaryRun run = run_tool({"import-dem", dir / "dem.tif", dir / "valle"});
+        ASSERT_EQ(run.exit_status, 0) << run.err;
+    }
+    TempFolder dir;
+};
 
 using Pixels = std::set<std::pair<int, int>>;
 
@@ -50,9 +53,7 @@ std::string centre(double line, double column) {
     return std::to_string(1000.0 + 10.0 * (column + 0.5)) + " " + std::to_string(2000.0 - 10.0 * (line + 0.5));
 }
 
-TEST(ImportMask, VectorLinesBurnOntoExactlyThePixelsTheyCross) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, VectorLinesBurnOntoExactlyThePixelsTheyCross) {
     // Along the middle of line 3 from column 0 to 7, and down the middle of
     // column 5 from line 1 to 6.
     write_geopackage(dir / "banks.gpkg",
@@ -71,9 +72,7 @@ TEST(ImportMask, VectorLinesBurnOntoExactlyThePixelsTheyCross) {
     EXPECT_EQ(read_file(dir / "bar.txt"), "8\n10\n");
 }
 
-TEST(ImportMask, FeaturesInAnotherCrsAreReprojectedOntoTheGrid) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, FeaturesInAnotherCrsAreReprojectedOntoTheGrid) {
     // The middle of line 3, from column 0 to 7, stated in longitude and latitude.
     OGRSpatialReferenceH utm = OSRNewSpatialReference(nullptr);
     OGRSpatialReferenceH geographic = OSRNewSpatialReference(nullptr);
@@ -97,9 +96,7 @@ TEST(ImportMask, FeaturesInAnotherCrsAreReprojectedOntoTheGrid) {
     EXPECT_EQ(marked(mask_raw(dir / "m.raw"), 255), block(3, 0, 3, 7));
 }
 
-TEST(ImportMask, WhereFiltersFeaturesAndLayersAreChosenByName) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, WhereFiltersFeaturesAndLayersAreChosenByName) {
     write_geopackage(dir / "rio.gpkg",
                      {{"contours",
                        {{"LINESTRING (" + centre(1, 0) + ", " + centre(1, 9) + ")", 205},
@@ -129,9 +126,7 @@ TEST(ImportMask, WhereFiltersFeaturesAndLayersAreChosenByName) {
     EXPECT_FALSE(std::filesystem::exists(dir / "x.raw"));
 }
 
-TEST(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
     // A shallow diagonal: it crosses pixels whose centres it passes far from.
     write_geopackage(dir / "d.gpkg", {{"d", {{"LINESTRING (1001 1999, 1099 1951)", 0}}}});
     ASSERT_EQ(run_tool({"import-mask", dir / "d.gpkg", dir / "thin", "--like", dir / "valle"}).exit_status, 0);
@@ -151,9 +146,7 @@ TEST(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
     for (const auto& pixel : thin) EXPECT_TRUE(touched.count(pixel)) << pixel.first << "," << pixel.second;
 }
 
-TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     TiffRecipe classes = one_band(kColumns, kLines, std::vector<double>(kColumns * kLines, 0.0), GDT_Float32);
     classes.nodata = 9;
     classes.bands[0][0] = 3;
@@ -172,9 +165,7 @@ TEST(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     EXPECT_EQ(marked(mask_raw(dir / "any.raw"), 255), (Pixels{{0, 0}, {1, 1}, {1, 2}}));
 }
 
-TEST(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
     struct Case {
         int columns;
         int lines;
@@ -211,9 +202,7 @@ TEST(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
     }
 }
 
-TEST(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
     TiffRecipe tiff = one_band(kColumns, kLines, std::vector<double>(kColumns * kLines, 0.0), GDT_Byte);
     tiff.epsg = 0;
     tiff.bands[0][3] = 1;
@@ -250,9 +239,7 @@ TEST(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
         << stated.err;
 }
 
-TEST(ImportMask, PointsAreBurnedWithANotice) {
-    TempFolder dir;
-    import_dem_here(dir);
+TEST_F(ImportMask, PointsAreBurnedWithANotice) {
     write_geopackage(dir / "p.gpkg", {{"wells", {{"POINT (" + centre(2, 2) + ")", 0}, {"POINT (" + centre(5, 6) + ")",
                                                                                         0}}}});
     const BinaryRun run = run_tool({"import-mask", dir / "p.gpkg", dir / "m", "--like", dir / "valle"});

@@ -8,7 +8,6 @@
 
 #include "gis_fixture.hpp"
 #include "pair_files.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {

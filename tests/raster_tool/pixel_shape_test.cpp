@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "gis_fixture.hpp"
 #include "pair_files.hpp"
 #include "preview_image.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
