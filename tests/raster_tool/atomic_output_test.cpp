@@ -9,7 +9,6 @@
 
 #include "atomic_outputs.hpp"
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -40,9 +39,10 @@ protected:
         return run_child({"/bin/sh", words, ".", "", {}, 0});
     }
 
-    BinaryRun run_with_fault(const std::vector<std::string>& arguments, const std::string& name,
-                             const std::string& value) {
-        std::map<std::string, std::string> env = {{"LD_PRELOAD", RENAME_FAULT_SHIM}, {name, value}};
+    // The tool with a rename or fsync that fails, or brings `signal` (tests/faults/shim).
+    BinaryRun run_with_fault(const std::vector<std::string>& arguments, const std::string& fault, int signal = 0) {
+        std::map<std::string, std::string> env = {{"LD_PRELOAD", IO_FAULT_SHIM}, {"IO_FAULT", fault}};
+        if (signal != 0) env["IO_FAULT_SIGNAL"] = std::to_string(signal);
         // A preloaded library comes before the sanitizer's runtime.
         const char* asan = std::getenv("ASAN_OPTIONS");
         env["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
@@ -99,12 +99,12 @@ TEST_F(ToolOutputs, AFailedWriteLeavesTheEarlierFilesAsTheyWere) {
 TEST_F(ToolOutputs, ASignalLeavesEveryEarlierFileOrEveryNewOneAndNoTemporary) {
     const std::vector<std::string> import = {"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"};
     // Every output written, none put in place yet: the temporaries go.
-    const BinaryRun before = run_with_fault(import, "FSYNC_FAULT_SIGNAL", std::to_string(SIGHUP));
+    const BinaryRun before = run_with_fault(import, "fsync:1:*", SIGHUP);
     EXPECT_EQ(before.exit_status, 128 + SIGHUP);
     EXPECT_EQ(files(), earlier);
     EXPECT_EQ(temporaries_in(dir.path()), 0);
     // Once they are being put in place, all of them are; then the signal ends the command.
-    const BinaryRun during = run_with_fault(import, "RENAME_FAULT_SIGNAL", std::to_string(SIGTERM));
+    const BinaryRun during = run_with_fault(import, "rename:1:*", SIGTERM);
     EXPECT_EQ(during.exit_status, 128 + SIGTERM);
     EXPECT_EQ(temporaries_in(dir.path()), 0);
     const std::vector<std::string> placed = files();
@@ -112,7 +112,7 @@ TEST_F(ToolOutputs, ASignalLeavesEveryEarlierFileOrEveryNewOneAndNoTemporary) {
     ASSERT_EQ(run_tool(import).exit_status, 0);
     EXPECT_EQ(files(), placed);
 
-    const BinaryRun failed = run_with_fault(import, "RENAME_FAULT_FAIL", "1");
+    const BinaryRun failed = run_with_fault(import, "rename:1:*");
     EXPECT_EQ(failed.exit_status, 1);
     EXPECT_EQ(failed.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.raw") +
                               " (no se puede poner en su sitio) \n");

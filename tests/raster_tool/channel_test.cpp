@@ -10,28 +10,25 @@
 #include <filesystem>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
 
-const std::string kSample = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis";
-const std::string kDem = kSample + "/valle.tif";
-const std::string kLayers = kSample + "/rio.gpkg";
-
-// The sample's sources, for channel.
-std::vector<std::string> sample_sources(const std::string& dem, const std::string& layers = kLayers) {
-    return {"--dem",     dem,    "--banks",         layers,     "--banks-layer",   "banks",
-            "--zone",    layers, "--zone-layer",    "zone",     "--contour",       layers,
-            "--contour-layer", "contours", "--contour-where", "elev = 210"};
+// channel over the sample's sources, with `dem` for its model, the railing
+// 1 m high and the contour at `altitude` metres.
+BinaryRun channel(const std::vector<std::string>& words, const std::string& dem = kSampleDem,
+                  const std::string& altitude = "210") {
+    return run_tool(std::vector<std::string>{"channel", "--railing-height", "1", "--contour-altitude", altitude} + words +
+                    sample_sources(dem));
 }
 
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-void expect_same_georeferencing(const RasterRead& got, const RasterRead& want) {
+// The same grid, CRS and band description (pixel type, nodata, scale, offset and unit).
+void expect_same_raster_description(const RasterRead& got, const RasterRead& want) {
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.nodata, want.nodata);
+    EXPECT_EQ(got.scale, want.scale);
+    EXPECT_EQ(got.offset, want.offset);
+    EXPECT_EQ(got.unit, want.unit);
     EXPECT_EQ(got.columns, want.columns);
     EXPECT_EQ(got.lines, want.lines);
     EXPECT_EQ(got.has_transform, want.has_transform);
@@ -53,13 +50,13 @@ TEST(Channel, GivesTheValuesOfTheConsoleRouteOnTheSample) {
         std::filesystem::create_directories(dir.path() / "work/rio");
         const std::string pair = dir / "work/rio/";
         const std::string scale = std::to_string(route.scale);
-        ASSERT_EQ(run_tool({"import-dem", kDem, pair + "valle", "--scale", scale, "-q"}).exit_status, 0);
+        ASSERT_EQ(run_tool({"import-dem", kSampleDem, pair + "valle", "--scale", scale, "-q"}).exit_status, 0);
         std::vector<std::vector<std::string>> masks = {{"barandal", "--layer", "banks"},
                                                        {"zona", "--layer", "zone"},
                                                        {"curva", "--layer", "contours", "--where", "elev = 210"}};
         if (route.lakes) masks.push_back({"lagos", "--layer", "contours", "--where", "elev = 205"});
         for (const auto& mask : masks) {
-            std::vector<std::string> words = {"import-mask", kLayers, pair + mask[0], "--like", pair + "valle"};
+            std::vector<std::string> words = {"import-mask", kSampleLayers, pair + mask[0], "--like", pair + "valle"};
             words.insert(words.end(), mask.begin() + 1, mask.end());
             ASSERT_EQ(run_tool(words).exit_status, 0) << mask[0];
         }
@@ -77,21 +74,15 @@ TEST(Channel, GivesTheValuesOfTheConsoleRouteOnTheSample) {
                                extra)
                           .exit_status,
                       0);
-            std::vector<std::string> words = {"channel", "-o", dir / "direct.tif", "--railing-height", "1",
-                                              "--contour-altitude", "210", "--overwrite"};
+            std::vector<std::string> words = {"-o", dir / "direct.tif", "--overwrite"};
             if (route.scale != 100) words.insert(words.end(), {"--scale", scale});  // 100 is the default
             if (route.lakes)
-                words.insert(words.end(), {"--lakes", kLayers, "--lakes-layer", "contours", "--lakes-where", "elev = 205"});
-            const BinaryRun direct = run_tool(words + sample_sources(kDem) + extra);
+                words.insert(words.end(), {"--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where", "elev = 205"});
+            const BinaryRun direct = channel(words + extra);
             ASSERT_EQ(direct.exit_status, 0) << direct.err;
             const RasterRead want = read_raster(dir / "route.tif");
             const RasterRead got = read_raster(dir / "direct.tif");
-            expect_same_georeferencing(got, want);
-            EXPECT_EQ(got.type, want.type);
-            EXPECT_EQ(got.nodata, want.nodata);
-            EXPECT_EQ(got.scale, want.scale);
-            EXPECT_EQ(got.offset, want.offset);
-            EXPECT_EQ(got.unit, want.unit);
+            expect_same_raster_description(got, want);
             ASSERT_EQ(got.values[0].size(), want.values[0].size());
             int differing = 0;
             for (std::size_t k = 0; k < want.values[0].size(); ++k) differing += got.values[0][k] != want.values[0][k];
@@ -107,8 +98,8 @@ TEST(Channel, GivesTheValuesOfTheConsoleRouteOnTheSample) {
 }
 
 // The sample's DEM as an Int16 band in decimetres above 100 m, with the
-// unit, a nodata value and a hole where the channel runs.
-TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead& channel) {
+// unit, a nodata value and, given a channel, five holes where it runs.
+TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead* channel = nullptr) {
     TiffRecipe tiff;
     tiff.columns = sample.columns;
     tiff.lines = sample.lines;
@@ -121,38 +112,28 @@ TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead& channel)
     std::vector<double> raw;
     for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round((v - 100.0) / 0.1));
     std::size_t holes = 0;
-    for (std::size_t k = 0; k < raw.size() && holes < 5; ++k)
-        if (channel.values[0][k] != *channel.nodata && k % 7 == 0) raw[k] = -32768.0, ++holes;
+    for (std::size_t k = 0; channel != nullptr && k < raw.size() && holes < 5; ++k)
+        if (channel->values[0][k] != *channel->nodata && k % 7 == 0) raw[k] = -32768.0, ++holes;
     tiff.bands = {raw};
     return tiff;
 }
 
 TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
     TempFolder dir;
-    using Words = std::vector<std::string>;
-    ASSERT_EQ(run_tool(Words{"channel", "-o", dir / "plain.tif", "--railing-height", "1", "--contour-altitude", "210",
-                             "-q"} +
-                       sample_sources(kDem))
-                  .exit_status,
-              0);
-    write_geotiff(dir / "int16.tif", int16_decimetres(read_raster(kDem), read_raster(dir / "plain.tif")));
+    ASSERT_EQ(channel({"-o", dir / "plain.tif", "-q"}).exit_status, 0);
+    const RasterRead plain = read_raster(dir / "plain.tif");
+    write_geotiff(dir / "int16.tif", int16_decimetres(read_raster(kSampleDem), &plain));
 
-    for (const std::string& dem : {kDem, dir / "int16.tif"}) {
+    for (const std::string& dem : {kSampleDem, dir / "int16.tif"}) {
         SCOPED_TRACE(dem);
-        const BinaryRun run = run_tool(Words{"channel", "-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif",
-                                        "--railing-height", "1", "--contour-altitude", "210", "--overwrite", "-q",
-                                        "-co", "COMPRESS=DEFLATE"} +
-                                       sample_sources(dem));
+        const BinaryRun run = channel(
+            {"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
+            dem);
         ASSERT_EQ(run.exit_status, 0) << run.err;
         const RasterRead input = read_raster(dem);
-        const RasterRead channel = read_raster(dir / "cauce.tif");
+        const RasterRead cut = read_raster(dir / "cauce.tif");
         const RasterRead conditioned = read_raster(dir / "cond.tif");
-        expect_same_georeferencing(conditioned, input);
-        EXPECT_EQ(conditioned.type, input.type);
-        EXPECT_EQ(conditioned.nodata, input.nodata);
-        EXPECT_EQ(conditioned.scale, input.scale);
-        EXPECT_EQ(conditioned.offset, input.offset);
-        EXPECT_EQ(conditioned.unit, input.unit);
+        expect_same_raster_description(conditioned, input);
         EXPECT_EQ(metadata_item(dir / "cond.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
 
         std::size_t inside = 0;
@@ -160,14 +141,14 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
         std::size_t wrong = 0;
         for (std::size_t k = 0; k < input.values[0].size(); ++k) {
             const double raw = conditioned.values[0][k];
-            if (channel.values[0][k] == *channel.nodata) {
+            if (cut.values[0][k] == *cut.nodata) {
                 wrong += raw != input.values[0][k];
                 continue;
             }
             ++inside;
             holes_filled += input.values[0][k] == *input.nodata;
             // The channel's elevation in the model's units, then the band's raw value.
-            const double metres = channel.values[0][k] * channel.scale + channel.offset;
+            const double metres = cut.values[0][k] * cut.scale + cut.offset;
             const double want = input.type == GDT_Int16 ? std::round((metres - input.offset) / input.scale)
                                                         : static_cast<float>(metres);
             wrong += raw != want;
@@ -182,24 +163,18 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
 
 TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     TempFolder dir;
-    std::filesystem::copy_file(kDem, dir / "valle.tif");
-    std::filesystem::copy_file(kLayers, dir / "rio.gpkg");
+    std::filesystem::copy_file(kSampleDem, dir / "valle.tif");
+    std::filesystem::copy_file(kSampleLayers, dir / "rio.gpkg");
     const std::vector<std::string> heights = {"--railing-height", "1", "--contour-altitude", "210"};
     const std::vector<std::string> sources = sample_sources(dir / "valle.tif", dir / "rio.gpkg");
     // A zone as a raster of classes on the DEM's grid but in another CRS.
-    const RasterRead sample = read_raster(kDem);
-    TiffRecipe zone;
-    zone.columns = sample.columns;
-    zone.lines = sample.lines;
+    const RasterRead sample = read_raster(kSampleDem);
+    TiffRecipe zone = one_band(sample.columns, sample.lines, std::vector<double>(sample.values[0].size(), 1.0), GDT_Byte);
     zone.transform = sample.transform;
     zone.epsg = 32615;
-    zone.type = GDT_Byte;
-    zone.bands = {std::vector<double>(sample.values[0].size(), 1.0)};
     write_geotiff(dir / "zone15.tif", zone);
     // The first channel pixel's value, to ask for it as nodata.
-    ASSERT_EQ(run_tool(std::vector<std::string>{"channel", "-o", dir / "first.tif", "-q"} + heights + sources)
-                  .exit_status,
-              0);
+    ASSERT_EQ(channel({"-o", dir / "first.tif", "-q"}).exit_status, 0);
     const RasterRead first = read_raster(dir / "first.tif");
     std::size_t k = 0;
     while (first.values[0][k] == *first.nodata) ++k;
@@ -252,42 +227,27 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
         EXPECT_EQ(temporaries_in(dir.path()), 0);
     }
-    EXPECT_TRUE(read_file(dir / "valle.tif") == read_file(kDem));
-    EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kLayers));
+    EXPECT_TRUE(read_file(dir / "valle.tif") == read_file(kSampleDem));
+    EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
 }
 
 // Conversions into the conditioned model that would lose the elevation are refused.
 TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     TempFolder dir;
-    const RasterRead sample = read_raster(kDem);
-    TiffRecipe tiff;
-    tiff.columns = sample.columns;
-    tiff.lines = sample.lines;
-    tiff.transform = sample.transform;
-    tiff.type = GDT_Int16;
-    tiff.scale = 0.1;
-    tiff.nodata = -32768.0;
-    std::vector<double> raw;
-    for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round(v / 0.1));
-    tiff.bands = {raw};
+    TiffRecipe tiff = int16_decimetres(read_raster(kSampleDem));
     write_geotiff(dir / "dm.tif", tiff);
-    const std::vector<std::string> sources = sample_sources(dir / "dm.tif");
 
-    // A contour at 5000 m takes the channel beyond the 3276.7 m an Int16 in decimetres holds.
-    BinaryRun run = run_tool(std::vector<std::string>{"channel", "-o", dir / "c.tif", "--conditioned", dir / "d.tif",
-                                                      "--railing-height", "1", "--contour-altitude", "5000"} +
-                             sources);
+    // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
+    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif", "5000");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
 
     // A channel elevation that lands on the model's nodata value would become a hole.
-    tiff.nodata = 2000.0;  // 200 m
+    tiff.nodata = 1000.0;  // 200 m
     write_geotiff(dir / "dm.tif", tiff);
-    run = run_tool(std::vector<std::string>{"channel", "-o", dir / "c.tif", "--conditioned", dir / "d.tif",
-                                            "--railing-height", "1", "--contour-altitude", "210"} +
-                   sources);
+    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif");
     EXPECT_EQ(run.exit_status, 1);
-    EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 2000: ese pixel quedaria sin "
+    EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
                            "dato"),
               std::string::npos)
         << run.err;

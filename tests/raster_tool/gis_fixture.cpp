@@ -4,6 +4,7 @@
 #include <ogr_srs_api.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "temp_folder.hpp"
 
@@ -23,6 +24,10 @@ OGRSpatialReferenceH srs_of(int epsg) {
 }
 
 }  // namespace
+
+BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir) {
+    return run_child({raster_tool_binary(), arguments, work_dir, "", {}, 0});
+}
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     ensure_gdal();
@@ -54,12 +59,17 @@ void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
     GDALClose(ds);
 }
 
-void write_flat_dem(const std::string& path, double metres) {
+TiffRecipe one_band(int columns, int lines, std::vector<double> values, GDALDataType type) {
     TiffRecipe tiff;
-    tiff.columns = 4;
-    tiff.lines = 3;
-    tiff.bands = {std::vector<double>(12, metres)};
-    write_geotiff(path, tiff);
+    tiff.columns = columns;
+    tiff.lines = lines;
+    tiff.type = type;
+    tiff.bands = {std::move(values)};
+    return tiff;
+}
+
+void write_flat_dem(const std::string& path, double metres) {
+    write_geotiff(path, one_band(4, 3, std::vector<double>(12, metres)));
 }
 
 RasterRead read_raster(const std::string& path) {
@@ -138,6 +148,17 @@ void write_geopackage(const std::string& path, const std::vector<std::pair<std::
     }
     if (srs != nullptr) OSRDestroySpatialReference(srs);
     GDALClose(ds);
+}
+
+std::vector<std::string> sample_sources(const std::string& dem, const std::string& layers) {
+    return {"--dem",     dem,    "--banks",         layers,     "--banks-layer",   "banks",
+            "--zone",    layers, "--zone-layer",    "zone",     "--contour",       layers,
+            "--contour-layer", "contours", "--contour-where", "elev = 210"};
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 std::vector<int32_t> elevation_raw(const std::string& path) {

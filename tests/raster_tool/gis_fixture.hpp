@@ -1,5 +1,5 @@
-// Small GIS inputs made with GDAL's own API, and GDAL's reader for checking
-// what lorvantide-raster wrote.
+// lorvantide-raster run as a user runs it, small GIS inputs made with GDAL's
+// own API, and GDAL's reader for checking what the tool wrote.
 #pragma once
 
 #include <gdal.h>
@@ -10,6 +10,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "run_binary.hpp"
+
+// The tool run with arguments: both output streams and the exit status.
+BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir = ".");
+inline std::string raster_tool_binary() { return RASTER_TOOL_BINARY; }
 
 using Transform = std::array<double, 6>;
 
@@ -31,6 +37,9 @@ struct TiffRecipe {
 };
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff);
+
+// One band of `values` (line by line) on the 10 m grid in UTM zone 14.
+TiffRecipe one_band(int columns, int lines, std::vector<double> values, GDALDataType type = GDT_Int32);
 
 // A 4 x 3 Int32 DEM on the 10 m grid, every pixel at `metres`.
 void write_flat_dem(const std::string& path, double metres);
@@ -66,6 +75,14 @@ struct Feature {
 // (0: layers without a CRS).
 void write_geopackage(const std::string& path, const std::vector<std::pair<std::string, std::vector<Feature>>>& layers,
                       int epsg = kUtmZone14);
+
+// The shipped GIS sample, and the options of channel naming its banks, zone
+// and 210 m contour.
+inline const std::string kSampleDem = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/valle.tif";
+inline const std::string kSampleLayers = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/rio.gpkg";
+std::vector<std::string> sample_sources(const std::string& dem = kSampleDem, const std::string& layers = kSampleLayers);
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b);
 
 // The bytes of a raw file as numbers.
 std::vector<int32_t> elevation_raw(const std::string& path);

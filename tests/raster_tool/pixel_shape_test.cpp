@@ -4,15 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
 
-TEST(PixelShape, PixelsTheRingSearchWouldMismeasureAreWarnedAbout) {
+// The descriptor's pixel size is the geotransform's, rounded half away from
+// zero (1 without a geotransform).
+TEST(PixelShape, PixelSizeIsStoredAndPixelsTheRingSearchWouldMismeasureAreWarnedAbout) {
     TempFolder dir;
     struct Case {
-        Transform transform;
+        std::optional<Transform> transform;
         int epsg;
         const char* descriptor_pixel;
         std::string warning;  // after "aviso: " and the source's name
@@ -27,14 +28,14 @@ TEST(PixelShape, PixelsTheRingSearchWouldMismeasureAreWarnedAbout) {
          "remuestree con -tr 5 5 (o con gdalwarp -tr)"},
         {Transform{1000.0, 0.4, 0.0, 2000.0, 0.0, -0.4}, kUtmZone14, "0",
          "el pixel de @ mide 0.4, menos de media unidad: el descriptor guarda 0 como tamano de pixel"},
+        {Transform{0.0, 30.0, 0.0, 0.0, 0.0, -30.0}, kUtmZone14, "30", ""},
+        {Transform{0.0, 4.5, 0.0, 0.0, 0.0, -4.5}, kUtmZone14, "5", ""},
+        {std::nullopt, 0, "1", ""},
     };
     for (const Case& c : cases) {
-        TiffRecipe tiff;
-        tiff.columns = 3;
-        tiff.lines = 2;
+        TiffRecipe tiff = one_band(3, 2, {1, 2, 3, 4, 5, 6});
         tiff.transform = c.transform;
         tiff.epsg = c.epsg;
-        tiff.bands = {{1, 2, 3, 4, 5, 6}};
         write_geotiff(dir / "dem.tif", tiff);
         const BinaryRun run = run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--overwrite"});
         ASSERT_EQ(run.exit_status, 0) << run.err;
@@ -55,11 +56,8 @@ TEST(PixelShape, PixelsTheRingSearchWouldMismeasureAreWarnedAbout) {
 TEST(PixelShape, ImportWarpsToTheAskedCrsAndPixelSize) {
     TempFolder dir;
     // Oblong pixels, 10 m wide and 5 m high: -tr 5 5 splits every column in two.
-    TiffRecipe tiff;
-    tiff.columns = 3;
-    tiff.lines = 2;
+    TiffRecipe tiff = one_band(3, 2, {1, 2, 3, 4, 5, 6});
     tiff.transform = Transform{1000.0, 10.0, 0.0, 2000.0, 0.0, -5.0};
-    tiff.bands = {{1, 2, 3, 4, 5, 6}};
     write_geotiff(dir / "oblong.tif", tiff);
     const BinaryRun square = run_tool({"import-dem", dir / "oblong.tif", dir / "sq", "-tr", "5", "5"});
     ASSERT_EQ(square.exit_status, 0) << square.err;
@@ -68,12 +66,9 @@ TEST(PixelShape, ImportWarpsToTheAskedCrsAndPixelSize) {
     EXPECT_EQ(read_raster(dir / "sq_m4.vrt").transform, (Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}));
 
     // Degrees to UTM metres: the sidecar is in the asked CRS with square 5 m pixels.
-    TiffRecipe geographic;
-    geographic.columns = 20;
-    geographic.lines = 20;
+    TiffRecipe geographic = one_band(20, 20, std::vector<double>(400, 150.0));
     geographic.transform = Transform{-98.99, 0.0001, 0.0, 37.01, 0.0, -0.0001};
     geographic.epsg = 4326;
-    geographic.bands = {std::vector<double>(400, 150.0)};
     write_geotiff(dir / "degrees.tif", geographic);
     const BinaryRun utm =
         run_tool({"import-dem", dir / "degrees.tif", dir / "utm", "-t_srs", "EPSG:32614", "-tr", "5", "5", "-q"});

@@ -6,7 +6,6 @@
 
 #include "gis_fixture.hpp"
 #include "pair_files.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -20,11 +19,8 @@ std::vector<double> ramp_values(int columns, int lines, double start) {
 
 TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
     TempFolder dir;
-    TiffRecipe tiff;
-    tiff.columns = 7;
-    tiff.lines = 5;
+    TiffRecipe tiff = one_band(7, 5, ramp_values(7, 5, -20.0));
     tiff.transform = Transform{500000.0, 2.5, 0.0, 4100000.0, 0.0, -2.5};
-    tiff.bands = {ramp_values(7, 5, -20.0)};
     tiff.bands[0][3] = 2147483647.0;  // the extremes of the pair's range survive
     tiff.bands[0][4] = -2147483648.0;
     write_geotiff(dir / "dem.tif", tiff);
@@ -60,11 +56,8 @@ TEST(RasterRoundTrip, GeoTiffToPairAndBackKeepsPixelsAndGeoreferencing) {
 
 TEST(RasterRoundTrip, ScaleRoundsHalvesAwayFromZeroAndBandIsChosen) {
     TempFolder dir;
-    TiffRecipe tiff;
-    tiff.columns = 4;
-    tiff.lines = 1;
-    tiff.type = GDT_Float64;
-    tiff.bands = {{0.25, -0.25, 0.24, 123.456}, {1.0, 2.0, 3.0, 4.0}};
+    TiffRecipe tiff = one_band(4, 1, {0.25, -0.25, 0.24, 123.456}, GDT_Float64);
+    tiff.bands.push_back({1.0, 2.0, 3.0, 4.0});
     write_geotiff(dir / "dem.tif", tiff);
 
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "a", "--scale", "10"}).exit_status, 0);
@@ -75,43 +68,14 @@ TEST(RasterRoundTrip, ScaleRoundsHalvesAwayFromZeroAndBandIsChosen) {
     EXPECT_EQ(elevation_raw(dir / "b_m4.raw"), (std::vector<int32_t>{1, 1, 2, 2}));
 }
 
-TEST(RasterRoundTrip, PixelSizeFieldFollowsTheGeotransform) {
-    TempFolder dir;
-    struct Case {
-        std::optional<Transform> transform;
-        const char* descriptor;
-    };
-    const Case cases[] = {
-        {Transform{0.0, 0.4, 0.0, 0.0, 0.0, -0.4}, "1\n1\n4\n9\n9\n0\n"},    // narrower than half a unit
-        {Transform{0.0, 30.0, 0.0, 0.0, 0.0, -30.0}, "1\n1\n4\n9\n9\n30\n"},
-        {Transform{0.0, 4.5, 0.0, 0.0, 0.0, -4.5}, "1\n1\n4\n9\n9\n5\n"},
-        {std::nullopt, "1\n1\n4\n9\n9\n1\n"},                                // no geotransform at all
-    };
-    for (const Case& c : cases) {
-        TiffRecipe tiff;
-        tiff.columns = 1;
-        tiff.lines = 1;
-        tiff.transform = c.transform;
-        tiff.epsg = c.transform ? kUtmZone14 : 0;
-        tiff.bands = {{9.0}};
-        write_geotiff(dir / "one.tif", tiff);
-        ASSERT_EQ(run_tool({"import-dem", dir / "one.tif", dir / "one", "--overwrite"}).exit_status, 0);
-        EXPECT_EQ(read_file(dir / "one_m4.txt"), c.descriptor);
-    }
-}
-
 TEST(RasterRoundTrip, BandScaleOffsetAndUnitAreAppliedOnImportAndKeptOnExport) {
     TempFolder dir;
     // An Int16 DEM stored as (metres - 100) * 10, with a hole marked -1.
-    TiffRecipe tiff;
-    tiff.columns = 2;
-    tiff.lines = 2;
-    tiff.type = GDT_Int16;
+    TiffRecipe tiff = one_band(2, 2, {1000, 1005, -20, -1}, GDT_Int16);
     tiff.scale = 0.1;
     tiff.offset = 100.0;
     tiff.unit = "m";
     tiff.nodata = -1;
-    tiff.bands = {{1000, 1005, -20, -1}};
     write_geotiff(dir / "dem.tif", tiff);
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--scale", "10", "--nodata", "-32768"})
                   .exit_status,
@@ -123,17 +87,8 @@ TEST(RasterRoundTrip, BandScaleOffsetAndUnitAreAppliedOnImportAndKeptOnExport) {
     EXPECT_EQ(pair.unit, "m");
 
     // The result of a run is in the same decimetres.
-    ElevationPair result;
-    result.lines = 2;
-    result.columns = 2;
-    result.pixel_size = 10;
-    result.pixels = {1995, 0, 0, 0};
-    save_elevation_pair(dir / "cauce", result);
-    MaskPair zone;
-    zone.lines = 2;
-    zone.columns = 2;
-    zone.pixels = {255, 0, 0, 0};
-    save_mask_pair(dir / "zona", zone);
+    save_elevation_pair(dir / "cauce", ElevationPair{2, 2, 10, {1995, 0, 0, 0}});
+    save_mask_pair(dir / "zona", MaskPair{2, 2, {255, 0, 0, 0}});
     ASSERT_EQ(run_tool({"export", dir / "cauce", dir / "scaled.tif", "--like", dir / "valle", "--mask", dir / "zona"})
                   .exit_status,
               0);
@@ -164,11 +119,7 @@ TEST(RasterRoundTrip, BandScaleOffsetAndUnitAreAppliedOnImportAndKeptOnExport) {
 
 TEST(RasterRoundTrip, GdalStyleOutputOptions) {
     TempFolder dir;
-    TiffRecipe tiff;
-    tiff.columns = 3;
-    tiff.lines = 2;
-    tiff.bands = {{1, 2, 3, 4, 5, -6}};
-    write_geotiff(dir / "dem.tif", tiff);
+    write_geotiff(dir / "dem.tif", one_band(3, 2, {1, 2, 3, 4, 5, -6}));
     ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--scale", "10"}).exit_status, 0);
 
     // Creation options and a smaller pixel type.

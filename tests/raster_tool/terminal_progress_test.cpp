@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "gis_fixture.hpp"
-#include "run_tool.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -57,13 +56,9 @@ TEST(TerminalProgress, ShownOnATerminalUnlessQuiet) {
 
     // channel: one progress line through reading, burning, computing and
     // writing, then its summary on standard output.
-    const std::string sample = std::string(LORVANTIDE_SOURCE_DIR) + "/sample/gis/";
-    std::vector<std::string> channel = {"channel",         "--dem",           sample + "valle.tif", "--banks",
-                                        sample + "rio.gpkg", "--banks-layer",  "banks",             "--zone",
-                                        sample + "rio.gpkg", "--zone-layer",   "zone",              "--contour",
-                                        sample + "rio.gpkg", "--contour-layer", "contours",         "--contour-where",
-                                        "elev = 210",      "--railing-height", "1",                 "--contour-altitude",
-                                        "210",             "-o",              dir / "cauce.tif"};
+    std::vector<std::string> channel = std::vector<std::string>{"channel", "--railing-height", "1",
+                                                                "--contour-altitude", "210", "-o", dir / "cauce.tif"} +
+                                       sample_sources();
     EXPECT_EQ(on_terminal(channel, status),
               "0...10...20...30...40...50...60...70...80...90...100 - done.\r\n"
               "Cauce: 3468 pixeles, elevacion de 198.44 a 208.52\r\n"

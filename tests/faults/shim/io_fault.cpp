@@ -1,10 +1,14 @@
-// Loaded with LD_PRELOAD by the fault tests of lorvantide: one kind of call
-// fails, from a chosen call on, for the files whose path matches a pattern.
+// Loaded with LD_PRELOAD by the fault tests of lorvantide and of
+// lorvantide-raster: one kind of call fails, from a chosen call on, for the
+// files whose path matches a pattern.
 //
 //   IO_FAULT=open:N:PATTERN    the Nth open of a matching path fails (EACCES)
 //   IO_FAULT=read:N:PATTERN    from the Nth read of a matching file on, every read fails
 //   IO_FAULT=write:N:PATTERN   from the Nth write of a matching file on, every write fails (ENOSPC)
 //   IO_FAULT=rename:N:PATTERN  the Nth rename of a matching file fails (EIO)
+//   IO_FAULT=fsync:N:PATTERN   the Nth fsync of a matching file fails (EIO)
+//   IO_FAULT_SIGNAL=S          the chosen call does not fail: the process gets
+//                              signal S, then the call runs
 //
 // PATTERN is an fnmatch(3) pattern on the path; for reads and writes, the
 // path the file descriptor was opened on. Reads and writes fail for real: the
@@ -20,6 +24,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +33,7 @@
 
 namespace {
 
-enum class Kind { none, open, read, write, rename };
+enum class Kind { none, open, read, write, rename, fsync };
 
 struct Fault {
     Kind kind = Kind::none;
@@ -46,7 +51,7 @@ const Fault& fault() {
         if (second == nullptr) return f;
         const std::string kind(spec, static_cast<std::size_t>(colon - spec));
         f.kind = kind == "open" ? Kind::open : kind == "read" ? Kind::read : kind == "write" ? Kind::write
-               : kind == "rename" ? Kind::rename : Kind::none;
+               : kind == "rename" ? Kind::rename : kind == "fsync" ? Kind::fsync : Kind::none;
         f.nth = std::strtol(colon + 1, nullptr, 10);
         f.pattern = second + 1;
         return f;
@@ -61,9 +66,13 @@ bool matches(Kind kind, const char* path) {
     return f.kind == kind && path != nullptr && fnmatch(f.pattern.c_str(), path, 0) == 0;
 }
 
-// True when this call, of `kind` on `path`, is the chosen one.
-bool chosen(Kind kind, const char* path) {
-    return matches(kind, path) && matching_calls.fetch_add(1) + 1 == fault().nth;
+// True when this call, of `kind` on `path`, is the chosen one and is to fail.
+bool fails(Kind kind, const char* path) {
+    if (!matches(kind, path) || matching_calls.fetch_add(1) + 1 != fault().nth) return false;
+    static const char* const signal = std::getenv("IO_FAULT_SIGNAL");
+    if (signal == nullptr) return true;
+    std::raise(std::atoi(signal));
+    return false;
 }
 
 std::string path_of(int fd) {
@@ -79,7 +88,7 @@ std::string path_of(int fd) {
 void before(Kind kind, int fd) {
     if (fd < 0 || fault().kind != kind) return;
     const std::string path = path_of(fd);
-    if (!chosen(kind, path.c_str())) return;
+    if (!fails(kind, path.c_str())) return;
     const int failing = kind == Kind::read ? ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                                            : ::open("/dev/full", O_WRONLY | O_CLOEXEC);
     if (failing < 0) std::abort();
@@ -92,9 +101,19 @@ F real(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-int refused_open() {
+using Open = int (*)(const char*, int, ...);
+using Fopen = FILE* (*)(const char*, const char*);
+
+int open_or_refuse(Open next, const char* path, int flags, mode_t mode) {
+    if (!fails(Kind::open, path)) return next(path, flags, mode);
     errno = EACCES;
     return -1;
+}
+
+FILE* fopen_or_refuse(Fopen next, const char* path, const char* mode) {
+    if (!fails(Kind::open, path)) return next(path, mode);
+    errno = EACCES;
+    return nullptr;
 }
 
 }  // namespace
@@ -102,47 +121,31 @@ int refused_open() {
 extern "C" {
 
 int open(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
-    if (chosen(Kind::open, path)) return refused_open();
-    static const auto next = real<int (*)(const char*, int, ...)>("open");
-    return next(path, flags, mode);
+    va_list args;  // the mode is there only when the flags create a file
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    static const auto next = real<Open>("open");
+    return open_or_refuse(next, path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
-    if (chosen(Kind::open, path)) return refused_open();
-    static const auto next = real<int (*)(const char*, int, ...)>("open64");
-    return next(path, flags, mode);
+    va_list args;  // the mode is there only when the flags create a file
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    static const auto next = real<Open>("open64");
+    return open_or_refuse(next, path, flags, mode);
 }
 
 FILE* fopen(const char* path, const char* mode) {
-    if (chosen(Kind::open, path)) {
-        errno = EACCES;
-        return nullptr;
-    }
-    static const auto next = real<FILE* (*)(const char*, const char*)>("fopen");
-    return next(path, mode);
+    static const auto next = real<Fopen>("fopen");
+    return fopen_or_refuse(next, path, mode);
 }
 
 FILE* fopen64(const char* path, const char* mode) {
-    if (chosen(Kind::open, path)) {
-        errno = EACCES;
-        return nullptr;
-    }
-    static const auto next = real<FILE* (*)(const char*, const char*)>("fopen64");
-    return next(path, mode);
+    static const auto next = real<Fopen>("fopen64");
+    return fopen_or_refuse(next, path, mode);
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {
@@ -188,12 +191,21 @@ int fflush(FILE* stream) {
 }
 
 int rename(const char* from, const char* to) {
-    if (chosen(Kind::rename, from)) {
+    if (fails(Kind::rename, from)) {
         errno = EIO;
         return -1;
     }
     static const auto next = real<int (*)(const char*, const char*)>("rename");
     return next(from, to);
+}
+
+int fsync(int fd) {
+    if (fault().kind == Kind::fsync && fails(Kind::fsync, path_of(fd).c_str())) {
+        errno = EIO;
+        return -1;
+    }
+    static const auto next = real<int (*)(int)>("fsync");
+    return next(fd);
 }
 
 }  // extern "C"
