@@ -1,8 +1,8 @@
 // The channel computation against the plainly written model built on the
 // literal search (tests/reference), through the console run's stage: every
 // elevation bit for bit and every console byte, on every small shape and many
-// random runs, on one to three threads; then windows of the raster, a few
-// elevations worked out by hand, and the ways the stage can fail.
+// random runs and hand-built corners, on one to three threads; then windows
+// of the raster, and the ways the stage can fail.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -164,118 +164,42 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
     }
 }
 
-// Elevations worked out by hand from the searches' known answers.
-TEST(Channel, ElevationsWorkedByHand) {
-    struct Case {
-        const char* what;
-        ReferenceInput in;
-        std::vector<std::pair<std::pair<int32_t, int32_t>, double>> expected;
-    };
-    std::vector<Case> cases;
-    {
-        // Contour three columns to the right (ring 3), the boundary on the
-        // pixel itself (ring 1), its slope 80: 85.0 as a perimeter pixel; as
-        // a railing 2 high, 78 is the base and 83.5 the result.
-        for (const bool railing : {false, true}) {
-            ReferenceInput in = blank_input(9, 9);
-            in.presence = 1;
-            in.alti_bar = 2;
-            in.tab_in[4][4] = kChannel;
-            in.tab_curv[4][7] = kContour;
-            in.tab_perim[4][4] = kPerimeter;
-            if (railing) in.tab_bar[4][4] = kRailing;
-            in.itab_in[4][4] = 80;
-            cases.push_back({railing ? "railing base" : "perimeter base", in, {{{4, 4}, railing ? 83.5 : 85.0}}});
-        }
-        // Both at distance 2: the mid-point of 80 and 100.
-        ReferenceInput in = blank_input(9, 9);
-        in.tab_in[4][4] = kChannel;
-        in.tab_curv[5][4] = kContour;
-        in.tab_bar[3][5] = kRailing;
-        in.itab_in[3][5] = 80;
-        cases.push_back({"mid-point", in, {{{4, 4}, 90.0}}});
+// Hand-built runs the random ones seldom meet: neighbours whose elevation is
+// exactly 0.0 or negative (still counted by the means), a perimeter pixel
+// with and without water bodies, and railing and perimeter on one pixel.
+TEST(ChannelAgainstReference, HandBuiltCorners) {
+    ReferenceInput low = blank_input(1, 7);
+    for (int32_t j = 0; j < 7; ++j) {
+        low.tab_in[0][j] = kChannel;
+        low.tab_curv[0][j] = kContour;
+        low.tab_bar[0][j] = kRailing;
+        low.itab_in[0][j] = 10 * j;
     }
-    {
-        // Contour and railing everywhere: both searches hit on ring 1, so an
-        // interpolated pixel gets the mid-point of 100 and the slope of the
-        // pixel to its right (above it in the last column). Pass 1 takes
-        // (0,0) and (0,4) although their neighbours are channel pixels;
-        // passes 4 and 6 fill in from the left and right.
-        ReferenceInput line = blank_input(1, 7);
-        ReferenceInput column = blank_input(7, 1);
-        for (ReferenceInput* in : {&line, &column})
-            for (int32_t i = 0; i < in->nb_lig; ++i)
-                for (int32_t j = 0; j < in->nb_col; ++j) {
-                    in->tab_in[i][j] = kChannel;
-                    in->tab_curv[i][j] = kContour;
-                    in->tab_bar[i][j] = kRailing;
-                    in->itab_in[i][j] = 10 * (i + j);
-                }
-        cases.push_back({"one line", line,
-                         {{{0, 0}, 55.0}, {{0, 1}, 60.0}, {{0, 2}, 65.0}, {{0, 3}, 70.0}, {{0, 4}, 75.0},
-                          {{0, 6}, 75.0}}});
-        // (0,0) from its own slope, (4,0) from the pixel above; passes 3 and
-        // 7 use only the pixels above and below in column 0.
-        cases.push_back({"one column", column,
-                         {{{0, 0}, 50.0}, {{1, 0}, 53.75}, {{2, 0}, 57.5}, {{3, 0}, 61.25}, {{4, 0}, 65.0},
-                          {{6, 0}, 65.0}}});
-        // Neighbours holding 0.0 or a negative elevation still count.
-        ReferenceInput low = line;
-        low.alti_lim = -100;
-        low.itab_in[0][1] = 100;
-        low.itab_in[0][5] = 20;
-        cases.push_back({"zero and negative neighbours", low,
-                         {{{0, 0}, 0.0}, {{0, 1}, -10.0}, {{0, 3}, -30.0}, {{0, 4}, -40.0}, {{0, 6}, -40.0}}});
-    }
-    {
-        // One channel pixel, the contour on it, the railing two columns away
-        // (slope 40, 20 high) and a perimeter pixel between them (slope 60).
-        ReferenceInput in = blank_input(1, 3);
-        in.alti_lim = 110;
-        in.alti_bar = 20;
-        in.tab_in[0][0] = kChannel;
-        in.tab_curv[0][0] = kContour;
-        in.tab_bar[0][2] = kRailing;
-        in.tab_perim[0][1] = kPerimeter;
-        in.itab_in[0][1] = 60;
-        in.itab_in[0][2] = 40;
-        for (const int32_t presence : {0, 2, -1}) {
-            in.presence = presence;
-            cases.push_back({"perimeter without water bodies", in, {{{0, 0}, 80.0}}});
-        }
-        in.presence = 1;
-        cases.push_back({"perimeter with water bodies", in, {{{0, 0}, 85.0}}});
-        in.tab_bar[0][1] = kRailing;
-        cases.push_back({"railing and perimeter on one pixel", in, {{{0, 0}, 75.0}}});
-    }
-    for (const Case& c : cases) {
-        ::Run run;
-        load_run(run, c.in);
-        ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on) << c.what;
-        for (const auto& [pixel, value] : c.expected)
-            EXPECT_EQ(run.dtab.at(pixel.first, pixel.second), value)
-                << c.what << " pixel " << pixel.first << "," << pixel.second;
-        for (int32_t i = 0; i < run.nb_lig; ++i)
-            for (int32_t j = 0; j < run.nb_col; ++j)
-                if (c.in.tab_in[i][j] != kChannel) {
-                    EXPECT_EQ(run.dtab.at(i, j), 0.0) << c.what;
-                }
-    }
-}
+    low.alti_lim = -100;
+    low.itab_in[0][1] = 100;
+    low.itab_in[0][5] = 20;
+    const ReferenceResult expected = reference_treatment(low);
+    ASSERT_EQ(expected.dtab[0][0], 0.0);
+    ASSERT_LT(expected.dtab[0][1], 0.0);
+    expect_stage_as_reference(low, 2, "zero and negative neighbours");
 
-TEST(Channel, AnEmptyRasterPrintsItsHeadingsAndReadsNoPixel) {
-    for (const auto& [lines, columns] : {std::pair{0, 0}, std::pair{0, 5}, std::pair{5, 0}}) {
-        ChannelWindow window = ChannelWindow::whole(lines, columns);
-        struct Recorder : ChannelProgress {
-            std::string text_seen;
-            void text(std::string_view t) override { text_seen += t; }
-        } recorder;
-        Elevations none;
-        const ChannelReport report = compute_channel({}, {}, window, none, recorder, 2);
-        EXPECT_TRUE(report.computed);
-        EXPECT_EQ(recorder.text_seen, reference_treatment(blank_input(lines, columns)).console)
-            << lines << "x" << columns;
+    // One channel pixel, the contour on it, the railing two columns away and
+    // a perimeter pixel between them.
+    ReferenceInput in = blank_input(1, 3);
+    in.alti_lim = 110;
+    in.alti_bar = 20;
+    in.tab_in[0][0] = kChannel;
+    in.tab_curv[0][0] = kContour;
+    in.tab_bar[0][2] = kRailing;
+    in.tab_perim[0][1] = kPerimeter;
+    in.itab_in[0][1] = 60;
+    in.itab_in[0][2] = 40;
+    for (const int32_t presence : {0, 2, -1, 1}) {
+        in.presence = presence;
+        expect_stage_as_reference(in, 1, "perimeter, presence " + std::to_string(presence));
     }
+    in.tab_bar[0][1] = kRailing;
+    expect_stage_as_reference(in, 1, "railing and perimeter on one pixel");
 }
 
 TEST(Channel, MissingInputGridsStopTheStageWithAMessage) {

@@ -47,6 +47,9 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
             bool any = false;
             const std::vector<uint16_t> dist = corner_map(grid, 5, any);
             EXPECT_EQ(any, holds(grid, 5));
+            bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
+            for (const uint16_t d : corner_map(grid, 256, beyond)) ASSERT_EQ(d, kFarAway);
+            EXPECT_FALSE(beyond);
             for (int32_t i = 0; i <= shape[0]; ++i)
                 for (int32_t j = 0; j <= shape[1]; ++j)
                     ASSERT_EQ(dist[static_cast<std::size_t>(i) * (shape[1] + 1) + j], brute_eighths(grid, i, j, 5))
@@ -69,17 +72,6 @@ TEST(CornerDistance, SinglePixelSeenFromFarAlongAWideRaster) {
     EXPECT_EQ(dist[0 * width + 0], 8);
 }
 
-TEST(CornerDistance, AbsentToneIsFarEverywhere) {
-    const Grid<unsigned char> grid = filled(4, 5, 3);
-    bool any = true;
-    const std::vector<uint16_t> dist = corner_map(grid, 256, any);
-    EXPECT_FALSE(any);
-    for (uint16_t d : dist) EXPECT_EQ(d, kFarAway);
-}
-
-}  // namespace
-
-namespace {
 
 // Measured on a region only: every corner outside it 0; inside, never more
 // than the exact distance, and exactly it wherever that is below the line's

@@ -44,22 +44,6 @@ TEST(RingTables, BandsAndSampleCounts) {
     EXPECT_EQ(RingTables::samples(108), 2880u);
 }
 
-TEST(RingTables, OnlyTheSamplesNearWholeProductsDependOnTheCentre) {
-    const RingTables& tables = RingTables::shared();
-    for (int32_t r = 1; r <= kLargestRing; ++r) {
-        const SampleOffset* ring = tables.ring(r);
-        const uint32_t k2 = RingTables::samples(r);
-        int marked = 0;
-        for (uint32_t m = 0; m < k2; ++m) marked += ring[m].dr == kExactSample;
-        // 0, 90, 180 and 270 degrees at least (a zero or a tiny sine or cosine).
-        EXPECT_TRUE(ring[0].dr == kExactSample) << "ring " << r;
-        EXPECT_TRUE(ring[k2 / 2].dr == kExactSample) << "ring " << r;
-        EXPECT_TRUE(ring[3 * k2 / 4].dr == kExactSample) << "ring " << r;
-        EXPECT_GE(marked, 4) << "ring " << r;
-        EXPECT_LE(marked, 16) << "ring " << r;
-    }
-}
-
 // Every offset as the extended-precision products give it: floor(-r sin)
 // and floor(r cos), or the mark of a sample whose product lies within 2^-20
 // of a whole number. The tables are built faster; they must be these.

@@ -19,18 +19,6 @@ const std::string kUpToMenu =
 
 }  // namespace
 
-TEST(ComputationText, CountsLikeTheDocumentedProgressLines) {
-    // 3 lines, 5 columns: pass 1 visits (0,0) and (0,4); passes 2 and 3
-    // line 2; pass 4 line 0; passes 5 and 7 line 1; pass 6 lines 0 and 2.
-    EXPECT_EQ(dt::computation(3, 5),
-              "\n\n primer paso\n\n\tLinea 0    Columna 0          \r     \tLinea 0    Columna 4          \r     "
-              "\n\n segundo paso\n\n\tLinea 3          \r     \n\n tercer paso\n\n\tLinea 3          \r     "
-              "\n\n cuarto paso\n\n\tLinea 1          \r     "
-              "\n\n quinto paso\n\n\tLinea 2          \r     "
-              "\n\n sexto paso\n\n\tLinea 1          \r     \tLinea 3          \r     "
-              "\n\n septimo paso\n\n\tLinea 2          \r     ");
-}
-
 TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
     write_scenario(images_, 9, 7);
     write_file(folder_ + "resultado_m4.raw", std::string(1000, 'x'));

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,14 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Every name in `folder`, hidden ones included.
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Adds `target` to `outputs`, writes `bytes` into it and commits.
 void replace(const std::string& target, const std::string& bytes) {

@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,14 +52,6 @@ protected:
         EXPECT_FALSE(run.result_writer) << answers;
         EXPECT_FALSE(fs::exists(folder_ + "resultado_m4.raw")) << answers;
     }
-    // Every file of the run's folder, temporaries included.
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     TempFolder temp_;
     std::string images_ = temp_ / "images";
     std::string folder_ = images_ + "/rio1/";
@@ -73,7 +64,7 @@ TEST_F(Opening, PrintsEveryPromptByteForByteOpensEveryPairAndLeavesTheEarlierRes
     for (const bool lake : {false, true}) {
         write_file(folder_ + "resultado_m4.raw", "old raster");
         write_file(folder_ + "resultado_m4.txt", "old descriptor");
-        const std::vector<std::string> before = files();
+        const std::vector<std::string> before = names_in(folder_);
         {
             const std::string answers = kNames + (lake ? "1\nlago\n" : "0\n") + "resultado\n";
             const ::Run run = open(answers, Outcome::go_on, dt::opening(lake));
@@ -102,7 +93,7 @@ TEST_F(Opening, PrintsEveryPromptByteForByteOpensEveryPairAndLeavesTheEarlierRes
             EXPECT_EQ(read_file(folder_ + "resultado_m4.txt"), "old descriptor");
         }
         // A run that ends before its writer removes them.
-        EXPECT_EQ(files(), before);
+        EXPECT_EQ(names_in(folder_), before);
     }
 }
 
@@ -259,12 +250,12 @@ TEST_F(Opening, AResultPairThatCannotBeCreatedIsNamed) {
                 kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ + "no/existe_m4.raw \n");
     // The raster can be created but not its descriptor, a link into a folder
     // that does not exist: nothing is left behind.
-    const std::vector<std::string> before = files();
+    const std::vector<std::string> before = names_in(folder_);
     fs::create_symlink("no/existe.txt", folder_ + "soloraw_m4.txt");
     open(kNames + "0\nsoloraw\n", Outcome::fatal_stop,
          kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ + "soloraw_m4.txt \n");
     fs::remove(folder_ + "soloraw_m4.txt");
-    EXPECT_EQ(files(), before);
+    EXPECT_EQ(names_in(folder_), before);
 }
 
 TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult) {

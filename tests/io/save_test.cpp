@@ -145,13 +145,6 @@ TEST(Save, ExtremesStartAtOneMillionAndZero) {
     }
 }
 
-TEST(Save, AnEmptyRasterWritesAnEmptyFileAndItsDescriptor) {
-    ToSave s(4, 0, {}, 5);
-    EXPECT_EQ(s.save(), "");
-    EXPECT_EQ(read_file(s.run.pair(Role::result).raw_path), "");
-    EXPECT_EQ(s.descriptor(), "4\n0\n4\n1000000\n0\n5\n");
-}
-
 TEST(Save, AResultThatCannotBeWrittenCompletelyIsReportedAndReplacesNothing) {
     // Files of at most 8 bytes (the signal that would end the process is
     // ignored, so the write fails): a raster of 6 pixels cannot be written, one

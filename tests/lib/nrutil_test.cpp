@@ -72,16 +72,6 @@ TEST(Grids, EveryTypeIsZeroFilledColumnsFirstAndRefusesEmptyOrNegativeCounts) {
     expect_zero_grid<long double>(ldmatrice, frldmatrice);
 }
 
-TEST(Grids, RowsAreSeparateBlocksOfTheColumnCount) {
-    unsigned char** g = ucmatrice(3, 2);
-    ASSERT_NE(g, nullptr);
-    g[1][2] = 7;  // last element of the second row
-    EXPECT_EQ(g[0][0], 0);
-    EXPECT_EQ(g[1][2], 7);
-    EXPECT_NE(g[0], g[1]);
-    frucmatrice(g, 2);
-}
-
 TEST(Grids, SizesBeyondMemoryYieldNull) {
 #if defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer maps and poisons every granted row of such a grid,

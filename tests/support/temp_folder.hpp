@@ -1,13 +1,15 @@
-// Test helpers: a temporary folder removed at the end of the test, and whole
-// files written or read as bytes.
+// Test helpers: a temporary folder removed at the end of the test, whole
+// files written or read as bytes, and the names a folder holds.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class TempFolder {
 public:
@@ -39,4 +41,12 @@ inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every name in `folder`, hidden ones included, sorted.
+inline std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }

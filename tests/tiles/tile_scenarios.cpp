@@ -1,9 +1,8 @@
 #include "tile_scenarios.hpp"
 
+#include <gtest/gtest.h>
 
-#include <stdexcept>
-
-#include "temp_folder.hpp"
+#include <filesystem>
 
 namespace {
 
@@ -135,4 +134,22 @@ std::vector<std::string> warnings_in(const std::string& text) {
     for (std::size_t at = text.find("Aviso:"); at != std::string::npos; at = text.find("Aviso:", at + 1))
         found.push_back(text.substr(at, text.find('\n', at) - at));
     return found;
+}
+
+ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder,
+                       const std::string& result) {
+    const BinaryRun run = run_child(child_request(console_binary(), {}, root.path().string(), answers,
+                                                  {{"LORVANTIDE_IMAGES", root.path().string()}}));
+    EXPECT_EQ(run.exit_status, 0) << run.out;
+    const std::string base = root / (folder + "/" + result + "_m4");
+    ResultPair pair{read_file(base + ".raw"), read_file(base + ".txt"), warnings_in(run.out)};
+    std::filesystem::remove(base + ".raw");
+    std::filesystem::remove(base + ".txt");
+    return pair;
+}
+
+std::string write_answers(const TempFolder& root, const std::string& answers, const std::string& name) {
+    const std::string path = root / name;
+    write_file(path, answers);
+    return path;
 }

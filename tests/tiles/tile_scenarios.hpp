@@ -11,6 +11,7 @@
 
 #include "raster_files.hpp"
 #include "run_binary.hpp"
+#include "temp_folder.hpp"
 
 // What a scenario stresses.
 enum class Flavour {
@@ -46,3 +47,19 @@ std::string tiles_binary();
 // The "Aviso" paragraphs of a program's output, in order (the console prints
 // them on standard output among its prompts, the batch command on standard error).
 std::vector<std::string> warnings_in(const std::string& text);
+
+// A result pair and the warnings of the run that wrote it.
+struct ResultPair {
+    std::string raw;
+    std::string descriptor;
+    std::vector<std::string> warnings;
+};
+
+// The console program on the answers under `root`, the result pair taken
+// away afterwards.
+ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder = "rio1",
+                       const std::string& result = "resultado");
+
+// The answers written to `root`/`name`; its path.
+std::string write_answers(const TempFolder& root, const std::string& answers,
+                          const std::string& name = "answers.txt");

@@ -3,7 +3,6 @@
 // whole run and leaves no temporary. Built only where MPI was found.
 #ifdef LORVANTIDE_MPIEXEC
 
-#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <filesystem>
@@ -18,13 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // mpirun -np `processes` lorvantide-tiles `words`, or, with `second`, rank 0
 // running `words` and the other ranks `second` (MPI's multiple-program form).
@@ -83,26 +75,19 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
     for (const Case& c : cases) {
         TempFolder root;
         const std::string answers = c.write(root);
-        const BinaryRun console = run_child(child_request(console_binary(), {}, root.path().string(), answers,
-                                                          {{"LORVANTIDE_IMAGES", root.path().string()}}));
-        ASSERT_EQ(console.exit_status, 0);
+        const ResultPair expected = console_run(root, answers, c.folder);
         const std::string base = root / (c.folder + "/resultado_m4");
-        const std::string raw = read_file(base + ".raw");
-        const std::string descriptor = read_file(base + ".txt");
-        fs::remove(base + ".raw");
-        fs::remove(base + ".txt");
         const std::vector<std::string> files = names_in(root / c.folder);
-        write_file(root / "answers.txt", answers);
+        const std::string file = write_answers(root, answers);
         for (const int processes : {1, 2, 3}) {
-            std::vector<std::string> words = {"--answers", root / "answers.txt", "--images", root.path().string(),
-                                              "--threads", "1"};
+            std::vector<std::string> words = {"--answers", file, "--images", root.path().string(), "--threads", "1"};
             words.insert(words.end(), c.tile.begin(), c.tile.end());
             const BinaryRun run = mpirun(processes, words, root.path().string());
             const std::string label = std::string(c.what) + ", " + std::to_string(processes) + " processes";
             ASSERT_EQ(run.exit_status, 0) << label << "\n" << run.err;
-            EXPECT_TRUE(read_file(base + ".raw") == raw) << label;
-            EXPECT_EQ(read_file(base + ".txt"), descriptor) << label;
-            EXPECT_EQ(warnings_in(run.err), warnings_in(console.out)) << label << "\n" << run.err;
+            EXPECT_TRUE(read_file(base + ".raw") == expected.raw) << label;
+            EXPECT_EQ(read_file(base + ".txt"), expected.descriptor) << label;
+            EXPECT_EQ(warnings_in(run.err), expected.warnings) << label << "\n" << run.err;
             fs::remove(base + ".raw");
             fs::remove(base + ".txt");
             EXPECT_EQ(names_in(root / c.folder), files) << label;

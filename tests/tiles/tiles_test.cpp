@@ -26,33 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ResultPair {
-    std::string raw;
-    std::string descriptor;
-    std::vector<std::string> warnings;
-};
-
-// The files of a folder, by name.
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The console program on the answers, the result pair taken away afterwards.
-ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder = "rio1",
-                       const std::string& result = "resultado") {
-    const BinaryRun run = run_child(child_request(console_binary(), {}, root.path().string(), answers,
-                                                  {{"LORVANTIDE_IMAGES", root.path().string()}}));
-    EXPECT_EQ(run.exit_status, 0) << run.out;
-    const std::string base = root / (folder + "/" + result + "_m4");
-    ResultPair pair{read_file(base + ".raw"), read_file(base + ".txt"), warnings_in(run.out)};
-    fs::remove(base + ".raw");
-    fs::remove(base + ".txt");
-    return pair;
-}
-
 // lorvantide-tiles with `arguments` (the image root added); its result pair
 // is checked against `expected` and then removed, and nothing else may be
 // left in the folder.
@@ -71,12 +44,6 @@ void expect_same_result(const TempFolder& root, const std::vector<std::string>& 
     fs::remove(base + ".raw");
     fs::remove(base + ".txt");
     EXPECT_EQ(names_in(root / folder), before) << label;
-}
-
-std::string write_answers(const TempFolder& root, const std::string& answers, const std::string& name = "answers.txt") {
-    const std::string path = root / name;
-    write_file(path, answers);
-    return path;
 }
 
 }  // namespace
