@@ -11,10 +11,10 @@
 
 namespace {
 
+#ifdef LORVANTIDE_WITH_MPI
 constexpr int kToFirst = 1;  // tag of the messages to rank 0
 constexpr int kGrant = 2;    // tag of rank 0's answers
 
-#ifdef LORVANTIDE_WITH_MPI
 // Launchers tell their processes so in the environment; a program started
 // on its own stays a single process and never loads MPI's run-time machinery.
 bool started_by_a_launcher() {

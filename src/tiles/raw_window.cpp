@@ -16,7 +16,7 @@ namespace {
 
 constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
 
-uint32_t swap_bytes(uint32_t v) {
+[[maybe_unused]] uint32_t swap_bytes(uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
 }
 
