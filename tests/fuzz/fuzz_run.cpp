@@ -91,11 +91,15 @@ std::optional<std::pair<int32_t, int32_t>> claimed_size(const std::string& descr
     return std::pair{size[0], size[1]};
 }
 
-// Every file under `folder` whose name starts with a dot.
-bool hidden_file_under(const fs::path& folder) {
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.path().filename().string().front() == '.') return true;
-    return false;
+// Whether every entry under `folder` is one of `expected` (a temporary or a
+// lock left behind is not). A result name may itself start with a dot.
+bool only_expected_under(const fs::path& folder, const std::vector<fs::path>& expected) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        bool known = false;
+        for (const fs::path& path : expected) known = known || entry.path().lexically_normal() == path.lexically_normal();
+        if (!known) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -143,6 +147,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         check(contents(folder / "resultado_m4.raw") == kEarlier);
         check(contents(folder / "resultado_m4.txt") == kEarlier);
     }
-    check(!hidden_file_under(root()));
+    std::vector<fs::path> expected = {root() / "images", folder, folder / "resultado_m4.raw", folder / "resultado_m4.txt"};
+    for (std::size_t k = 0; k < kFileCount && k + 1 < parts.size(); ++k) expected.push_back(folder / kFiles[k]);
+    if (status == 0) {
+        expected.push_back(result_raw);
+        expected.push_back(result_descriptor);
+    }
+    check(only_expected_under(root(), expected));
     return 0;
 }
