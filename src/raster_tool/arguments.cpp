@@ -12,8 +12,8 @@ bool looks_like_option(const std::string& word) {
     return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9') && word[1] != '.';
 }
 
-const OptionSpec* find_option(const std::vector<OptionSpec>& options, const std::string& name) {
-    for (const OptionSpec& option : options)
+const OptionDef* find_option(const std::vector<OptionDef>& options, const std::string& name) {
+    for (const OptionDef& option : options)
         if (option.name == name || (!option.alias.empty() && option.alias == name)) return &option;
     return nullptr;
 }
@@ -38,7 +38,7 @@ std::vector<std::vector<std::string>> CommandLine::occurrences(const std::string
     return found->second;
 }
 
-CommandLine parse_arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& options) {
+CommandLine parse_arguments(const std::vector<std::string>& words, const std::vector<OptionDef>& options) {
     CommandLine line;
     for (std::size_t k = 0; k < words.size(); ++k) {
         const std::string& word = words[k];
@@ -52,7 +52,7 @@ CommandLine parse_arguments(const std::vector<std::string>& words, const std::ve
             name = word.substr(0, equals);
             inline_value = word.substr(equals + 1);
         }
-        const OptionSpec* option = find_option(options, name);
+        const OptionDef* option = find_option(options, name);
         // "--flag=x" and "--config=KEY VALUE" are no spelling of anything.
         if (option == nullptr || (inline_value && option->values != 1)) throw ToolError("opcion desconocida: " + word);
         if (line.has(option->name) && !option->repeatable)

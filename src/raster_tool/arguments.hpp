@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionDef {
     std::string name;
     int values = 0;           // words taken after the name; 0 for a flag
     bool repeatable = false;
@@ -35,7 +35,7 @@ struct CommandLine {
 
 // Unknown options, a missing value or a repeated option that is not
 // repeatable are errors: a typo must never silently fall back to a default.
-CommandLine parse_arguments(const std::vector<std::string>& words, const std::vector<OptionSpec>& options);
+CommandLine parse_arguments(const std::vector<std::string>& words, const std::vector<OptionDef>& options);
 
 // Whole-word numbers only ("12abc" is refused); `option` names the culprit.
 double parse_number(const std::string& option, const std::string& text);

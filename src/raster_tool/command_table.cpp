@@ -200,8 +200,8 @@ GDALDataType type_option(const std::string& text) {
     return type;
 }
 
-const OptionSpec kFormat{"-of", 1, false, "--format"};
-const OptionSpec kCreation{"-co", 1, true};
+const OptionDef kFormat{"-of", 1, false, "--format"};
+const OptionDef kCreation{"-co", 1, true};
 
 
 // A source of channel: SRC and its options --NAME-layer, --NAME-where, --NAME-class.
@@ -226,8 +226,8 @@ std::optional<SourceChoice> channel_source(const CommandLine& line, const std::s
     return choice;
 }
 
-std::vector<OptionSpec> channel_options() {
-    std::vector<OptionSpec> options = {{"--dem", 1}, {"-o", 1}, {"--conditioned", 1}};
+std::vector<OptionDef> channel_options() {
+    std::vector<OptionDef> options = {{"--dem", 1}, {"-o", 1}, {"--conditioned", 1}};
     for (const char* name : {"--banks", "--zone", "--contour", "--lakes"})
         for (const char* part : {"", "-layer", "-where", "-class"}) options.push_back({std::string(name) + part, 1});
     options.insert(options.end(), {{"--railing-height", 1},
@@ -245,13 +245,13 @@ std::vector<OptionSpec> channel_options() {
 
 }  // namespace
 
-const std::vector<OptionSpec>& common_options() {
-    static const std::vector<OptionSpec> options = {{"-q"}, {"--overwrite"}, {"--config", 2, true}};
+const std::vector<OptionDef>& common_options() {
+    static const std::vector<OptionDef> options = {{"-q"}, {"--overwrite"}, {"--config", 2, true}};
     return options;
 }
 
-const std::vector<CommandSpec>& command_table() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandDef>& command_table() {
+    static const std::vector<CommandDef> table = {
         {"import-dem",
          {"SRC", "DIR/NOMBRE"},
          {{"--scale", 1}, {"--band", 1}, {"--nodata", 1}, {"-t_srs", 1}, {"-tr", 2}, {"-r", 1}},

@@ -9,16 +9,16 @@
 #include "arguments.hpp"
 #include "command_context.hpp"
 
-struct CommandSpec {
+struct CommandDef {
     std::string name;
     std::vector<std::string> positional;  // as the messages name them ("SRC", "DIR/NOMBRE")
-    std::vector<OptionSpec> options;      // its own, besides the common ones
+    std::vector<OptionDef> options;      // its own, besides the common ones
     const char* help;                     // what `lorvantide-raster NAME --help` prints first
     std::function<void(const CommandLine&, CommandContext&)> run;
 };
 
-const std::vector<CommandSpec>& command_table();
+const std::vector<CommandDef>& command_table();
 
 // Options every command takes: -q, --overwrite, --config KEY VALUE.
-const std::vector<OptionSpec>& common_options();
+const std::vector<OptionDef>& common_options();
 extern const char* const kCommonOptionsHelp;

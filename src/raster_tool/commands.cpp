@@ -63,8 +63,8 @@ int print(std::FILE* out, std::FILE* err, const std::string& text) {
     return 0;
 }
 
-const CommandSpec* find_command(const std::string& name) {
-    for (const CommandSpec& command : command_table())
+const CommandDef* find_command(const std::string& name) {
+    for (const CommandDef& command : command_table())
         if (command.name == name) return &command;
     return nullptr;
 }
@@ -80,7 +80,7 @@ std::string command_names() {
 }  // namespace
 
 int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal) {
-    const CommandSpec* command = words.empty() ? nullptr : find_command(words[0]);
+    const CommandDef* command = words.empty() ? nullptr : find_command(words[0]);
     if (command != nullptr && asks_for(words, {"--help", "-h"}))
         return print(out, err, std::string(command->help) + kCommonOptionsHelp);
     if (asks_for(words, {"--help", "-h"})) return print(out, err, kUsage);
@@ -97,7 +97,7 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
         return 1;
     }
     try {
-        std::vector<OptionSpec> options = command->options;
+        std::vector<OptionDef> options = command->options;
         options.insert(options.end(), common_options().begin(), common_options().end());
         const CommandLine line = parse_arguments(std::vector<std::string>(words.begin() + 1, words.end()), options);
         if (line.positional.size() != command->positional.size()) {

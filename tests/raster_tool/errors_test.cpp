@@ -205,14 +205,14 @@ TEST(RasterToolHelp, GeneralAndPerCommandHelpAndVersionOnStandardOutput) {
         }
         return manual.find(escaped) != std::string::npos;
     };
-    for (const CommandSpec& command : command_table()) {
+    for (const CommandDef& command : command_table()) {
         const BinaryRun own = run_tool({command.name, "--help"});
         EXPECT_EQ(own.exit_status, 0);
         EXPECT_EQ(own.out.rfind("Uso: lorvantide-raster " + command.name + " ", 0), 0u) << own.out;
         EXPECT_NE(manual.find(".B lorvantide-raster " + command.name + "\n"), std::string::npos) << command.name;
-        std::vector<OptionSpec> options = command.options;
+        std::vector<OptionDef> options = command.options;
         options.insert(options.end(), common_options().begin(), common_options().end());
-        for (const OptionSpec& option : options)
+        for (const OptionDef& option : options)
             for (const std::string& name : {option.name, option.alias}) {
                 if (name.empty()) continue;
                 EXPECT_NE(own.out.find(name + " "), std::string::npos) << command.name << " " << name;

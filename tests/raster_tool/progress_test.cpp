@@ -52,7 +52,7 @@ TEST(Progress, SpansMapAStepOntoItsPartOfTheLine) {
 }
 
 TEST(Arguments, GdalStyleOptions) {
-    const std::vector<OptionSpec> options = {{"--nodata", 1}, {"--scale", 1},           {"-q"},
+    const std::vector<OptionDef> options = {{"--nodata", 1}, {"--scale", 1},           {"-q"},
                                              {"--all-touched"}, {"--config", 2, true}, {"-of", 1, false, "--format"},
                                              {"-co", 1, true},  {"-tr", 2}};
     const CommandLine line = parse_arguments({"a", "--nodata", "-9999", "-q", "b", "--scale=0.5", "--config", "K",

@@ -44,12 +44,12 @@ struct Fault {
 const Fault& fault() {
     static const Fault parsed = [] {
         Fault f;
-        const char* spec = std::getenv("IO_FAULT");
-        if (spec == nullptr) return f;
-        const char* colon = std::strchr(spec, ':');
+        const char* setting = std::getenv("IO_FAULT");
+        if (setting == nullptr) return f;
+        const char* colon = std::strchr(setting, ':');
         const char* second = colon != nullptr ? std::strchr(colon + 1, ':') : nullptr;
         if (second == nullptr) return f;
-        const std::string kind(spec, static_cast<std::size_t>(colon - spec));
+        const std::string kind(setting, static_cast<std::size_t>(colon - setting));
         f.kind = kind == "open" ? Kind::open : kind == "read" ? Kind::read : kind == "write" ? Kind::write
                : kind == "rename" ? Kind::rename : kind == "fsync" ? Kind::fsync : Kind::none;
         f.nth = std::strtol(colon + 1, nullptr, 10);
