@@ -2,20 +2,17 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-#include <memory>
 #include <ostream>
+#include <sstream>
 
 #include "answers.hpp"
 #include "console.hpp"
+#include "input_pair.hpp"
 #include "run_files.hpp"
+#include "stages.hpp"
 #include "tiles_error.hpp"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 [[noreturn]] void answers_ended() {
     throw TilesError("las respuestas se acaban antes del final del dialogo");
@@ -23,10 +20,6 @@ struct FileCloser {
 
 void word(Console& console, std::string& into) {
     if (!ask_name(console, "", into)) answers_ended();
-}
-
-void integer(Console& console, int32_t& into) {
-    if (!ask_int(console, "", into)) answers_ended();
 }
 
 // A console text as one line of a message: no leading or trailing blanks and
@@ -46,17 +39,21 @@ std::string one_line(const char* text) {
 }
 
 // Opens the raw file and the descriptor of a pair and reads up to `wanted`
-// descriptor integers (those absent stay 0).
+// descriptor integers (those absent stay as they were) with the dialog's own
+// check; its message, without the console's framing blanks and line ends,
+// is the failure's.
 RawFile open_pair(const PairPaths& paths, int32_t* values, int wanted) {
     RawFile raw(paths.raw);
-    const std::unique_ptr<std::FILE, FileCloser> descriptor(std::fopen(paths.descriptor.c_str(), "r"));
-    if (!descriptor) throw TilesError("No hay Fila " + paths.descriptor);
-    int32_t read[6] = {};
-    const int count = read_descriptor_ints(descriptor.get(), read, wanted);
-    if (count < 2 || read[0] < 0 || read[1] < 0)
-        throw TilesError("El descriptor " + paths.descriptor +
-                         " no empieza con dos enteros decimales no negativos (lineas y columnas)");
-    for (int k = 0; k < wanted; ++k) values[k] = read[k];
+    FilePair pair{paths.raw, paths.descriptor, nullptr, open_input_file(paths.descriptor, "r")};
+    std::istringstream no_answers;
+    std::ostringstream said;
+    Console console(no_answers, said);
+    if (!read_descriptor_size(console, pair, values, wanted)) {
+        const std::string text = said.str();
+        const std::size_t first = text.find_first_not_of("\n ");
+        const std::size_t last = text.find_last_not_of("\n ");
+        throw TilesError(first == std::string::npos ? text : text.substr(first, last - first + 1));
+    }
     return raw;
 }
 
@@ -76,19 +73,14 @@ void read_answers(std::istream& answers, Job& job) {
     word(console, job.railing);
     word(console, job.zone);
     word(console, job.contour);
-    int32_t presence = 0;
-    do integer(console, presence);
-    while (presence > 1);
-    job.parameters.water_bodies = presence == 1;
-    if (job.parameters.water_bodies) word(console, job.perimeter);
+    Run run;  // the answers the console run keeps
+    do {
+        if (!ask_int(console, "", run.presence)) answers_ended();
+    } while (run.presence > 1);
+    if (run.water_bodies()) word(console, job.perimeter);
     word(console, job.result);
-    ChannelParameters& p = job.parameters;
-    integer(console, p.tono_cauce);
-    integer(console, p.tono_bar);
-    integer(console, p.alti_bar);
-    integer(console, p.tono_lim);
-    integer(console, p.alti_lim);
-    if (p.water_bodies) integer(console, p.tono_perim);
+    if (parameters(run, console) != Outcome::go_on) answers_ended();
+    job.parameters = channel_parameters(run);
 }
 
 OpenJob open_job(const Job& job) {

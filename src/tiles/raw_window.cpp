@@ -1,7 +1,5 @@
 #include "raw_window.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
@@ -10,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "regular_file.hpp"
 #include "tiles_error.hpp"
 
 namespace {
@@ -56,31 +55,21 @@ void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_colum
 
 std::string system_reason() { return std::strerror(errno); }
 
-RawFile::RawFile(std::string path) : path_(std::move(path)) {
-    // Without blocking: a FIFO named as an input must not hang the run.
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) throw TilesError("No hay Fila " + path_);
-    struct stat info {};
-    if (fstat(fd_, &info) != 0) throw TilesError("no se pudo leer el archivo " + path_ + ": " + system_reason());
-    if (!S_ISREG(info.st_mode)) throw TilesError("El archivo " + path_ + " no es un archivo regular: no se puede leer");
-    size_ = static_cast<uint64_t>(info.st_size);
-}
-
-RawFile::RawFile(RawFile&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
-
-RawFile& RawFile::operator=(RawFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        path_ = std::move(other.path_);
-        fd_ = std::exchange(other.fd_, -1);
-        size_ = other.size_;
+File open_input_file(const std::string& path, const char* mode) {
+    File file;
+    switch (open_regular_input(path, mode, file)) {
+        case InputOpen::ok:
+            break;
+        case InputOpen::missing:
+            throw TilesError("No hay Fila " + path);
+        case InputOpen::not_regular:
+            throw TilesError("El archivo " + path + " no es un archivo regular: no se puede leer");
     }
-    return *this;
+    return file;
 }
 
-RawFile::~RawFile() {
-    if (fd_ >= 0) ::close(fd_);
+RawFile::RawFile(std::string path) : path_(std::move(path)), file_(open_input_file(path_, "rb")) {
+    size_ = file_bytes(file_.get());
 }
 
 int32_t complete_lines(uint64_t file_size, int32_t lines, uint64_t line_bytes) {

@@ -8,26 +8,27 @@
 
 #include "channel.hpp"
 #include "grid.hpp"
+#include "run_state.hpp"
 
-// An input raw file, open for reading.
+// Opens an input file with the stdio `mode` only when it is a regular file,
+// as the console dialog does (regular_file.hpp); TilesError naming it otherwise.
+File open_input_file(const std::string& path, const char* mode);
+
+// An input raw file, open for reading (its stream is only a holder of the
+// descriptor: every read is a positioned one).
 class RawFile {
 public:
     RawFile() = default;
-    // Opens `path` read-only; TilesError naming it when it cannot be opened.
+    // Opens `path` read-only with open_input_file.
     explicit RawFile(std::string path);
-    RawFile(RawFile&& other) noexcept;
-    RawFile& operator=(RawFile&& other) noexcept;
-    RawFile(const RawFile&) = delete;
-    RawFile& operator=(const RawFile&) = delete;
-    ~RawFile();
 
-    int fd() const { return fd_; }
+    int fd() const { return file_ ? fileno(file_.get()) : -1; }
     const std::string& path() const { return path_; }
     uint64_t size() const { return size_; }
 
 private:
     std::string path_;
-    int fd_ = -1;
+    File file_;
     uint64_t size_ = 0;
 };
 

@@ -213,8 +213,18 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         {[&] { fs::rename(folder + "/lago.txt", folder + "/x"); }, {"--answers", answers},
          "No hay Fila " + folder + "/lago.txt", [&] { fs::rename(folder + "/x", folder + "/lago.txt"); }},
         {[&] { write_file(folder + "/bar.txt", "-12\n15\n"); }, {"--answers", answers},
-         "El descriptor " + folder + "/bar.txt no empieza con dos enteros decimales no negativos",
+         "El descriptor " + folder + "/bar.txt no empieza con dos enteros decimales no negativos (lineas y columnas) \n",
          [&] { write_file(folder + "/bar.txt", mask_descriptor); }},
+        // A descriptor that is a FIFO is refused, not waited on.
+        {[&] {
+             fs::rename(folder + "/curva.txt", folder + "/x");
+             ASSERT_EQ(mkfifo((folder + "/curva.txt").c_str(), 0600), 0);
+         },
+         {"--answers", answers}, "El archivo " + folder + "/curva.txt no es un archivo regular: no se puede leer \n",
+         [&] {
+             fs::remove(folder + "/curva.txt");
+             fs::rename(folder + "/x", folder + "/curva.txt");
+         }},
         {[&] { write_file(folder + "/cauce.txt", "12\n16\n"); }, {"--answers", answers},
          "la imagen de la mascara del cauce no tiene el mismo tamano que la imagen de la pendiente del rio",
          [&] { write_file(folder + "/cauce.txt", mask_descriptor); }},
@@ -255,6 +265,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         EXPECT_EQ(run.exit_status, 1) << label;
         EXPECT_EQ(run.err.rfind("\n lorvantide-tiles: ", 0), 0u) << label << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << label << "\n" << run.err;
+        EXPECT_EQ(run.err.find('\n', 1), run.err.size() - 1) << label << "\n" << run.err;  // one line
         EXPECT_EQ(names_in(folder), files) << label;
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << label;
         EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << label;
