@@ -148,6 +148,19 @@ ResultPair console_run(const TempFolder& root, const std::string& answers, const
     return pair;
 }
 
+void expect_result_and_remove(const TempFolder& root, const std::string& folder, const BinaryRun& run,
+                              const ResultPair& expected, const std::vector<std::string>& before,
+                              const std::string& label) {
+    ASSERT_EQ(run.exit_status, 0) << label << "\n" << run.err;
+    const std::string base = root / (folder + "/resultado_m4");
+    EXPECT_TRUE(read_file(base + ".raw") == expected.raw) << label;
+    EXPECT_EQ(read_file(base + ".txt"), expected.descriptor) << label;
+    EXPECT_EQ(warnings_in(run.err), expected.warnings) << label << "\n" << run.err;
+    std::filesystem::remove(base + ".raw");
+    std::filesystem::remove(base + ".txt");
+    EXPECT_EQ(names_in(root / folder), before) << label;
+}
+
 std::string write_answers(const TempFolder& root, const std::string& answers, const std::string& name) {
     const std::string path = root / name;
     write_file(path, answers);

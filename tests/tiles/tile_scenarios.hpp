@@ -60,6 +60,13 @@ struct ResultPair {
 ResultPair console_run(const TempFolder& root, const std::string& answers, const std::string& folder = "rio1",
                        const std::string& result = "resultado");
 
+// The result pair a run of lorvantide-tiles wrote under root/folder checked
+// against `expected` (its warnings against the run's standard error), then
+// removed: the folder must hold the files `before` again.
+void expect_result_and_remove(const TempFolder& root, const std::string& folder, const BinaryRun& run,
+                              const ResultPair& expected, const std::vector<std::string>& before,
+                              const std::string& label);
+
 // The answers written to `root`/`name`; its path.
 std::string write_answers(const TempFolder& root, const std::string& answers,
                           const std::string& name = "answers.txt");

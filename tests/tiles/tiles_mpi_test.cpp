@@ -49,21 +49,17 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
         std::string folder;
         std::vector<std::string> tile;
     };
+    auto small = [](uint32_t seed, int32_t lines, int32_t columns, Flavour flavour, bool water) {
+        return [=](const TempFolder& root) {
+            const TileScenario s = make_scenario(seed, lines, columns, flavour, water);
+            s.write(root.path().string());
+            return s.answers.text();
+        };
+    };
     const Case cases[] = {
-        {"blobs with water bodies",
-         [](const TempFolder& root) {
-             const TileScenario s = make_scenario(41, 33, 47, Flavour::blobs, true);
-             s.write(root.path().string());
-             return s.answers.text();
-         },
-         "rio1", {"--tile", "9"}},
-        {"windows smaller than the raster",
-         [](const TempFolder& root) {
-             const TileScenario s = make_scenario(42, 5, 4100, Flavour::far_boundary, false);
-             s.write(root.path().string());
-             return s.answers.text();
-         },
-         "rio1", {"--tile", "300"}},
+        {"blobs with water bodies", small(41, 33, 47, Flavour::blobs, true), "rio1", {"--tile", "9"}},
+        {"windows smaller than the raster", small(42, 5, 4100, Flavour::far_boundary, false), "rio1",
+         {"--tile", "300"}},
         {"floodplain 1024",
          [](const TempFolder& root) {
              const Floodplain floodplain(1024, 1024);
@@ -76,21 +72,14 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
         TempFolder root;
         const std::string answers = c.write(root);
         const ResultPair expected = console_run(root, answers, c.folder);
-        const std::string base = root / (c.folder + "/resultado_m4");
         const std::vector<std::string> files = names_in(root / c.folder);
         const std::string file = write_answers(root, answers);
         for (const int processes : {1, 2, 3}) {
             std::vector<std::string> words = {"--answers", file, "--images", root.path().string(), "--threads", "1"};
             words.insert(words.end(), c.tile.begin(), c.tile.end());
             const BinaryRun run = mpirun(processes, words, root.path().string());
-            const std::string label = std::string(c.what) + ", " + std::to_string(processes) + " processes";
-            ASSERT_EQ(run.exit_status, 0) << label << "\n" << run.err;
-            EXPECT_TRUE(read_file(base + ".raw") == expected.raw) << label;
-            EXPECT_EQ(read_file(base + ".txt"), expected.descriptor) << label;
-            EXPECT_EQ(warnings_in(run.err), expected.warnings) << label << "\n" << run.err;
-            fs::remove(base + ".raw");
-            fs::remove(base + ".txt");
-            EXPECT_EQ(names_in(root / c.folder), files) << label;
+            expect_result_and_remove(root, c.folder, run, expected, files,
+                                     std::string(c.what) + ", " + std::to_string(processes) + " processes");
         }
     }
 }
