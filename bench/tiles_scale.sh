@@ -39,6 +39,24 @@ timed() {  # label, command...: one line of measures per run
     done
 }
 
+# DIR MEMORY LABEL: lorvantide-tiles on the scenario in DIR, its plan, then its timed runs.
+tiles() {
+    "$build/lorvantide-tiles" --answers "$1/answers.txt" --memory "$2" --plan
+    timed "$3" "$build/lorvantide-tiles" --answers "$1/answers.txt" --memory "$2" -q
+}
+
+# DIR NAME: the result pair under DIR/rio moved aside as DIR/NAME.raw and DIR/NAME.txt.
+keep() {
+    mv "$1/rio/resultado_m4.raw" "$1/$2.raw"
+    mv "$1/rio/resultado_m4.txt" "$1/$2.txt"
+}
+
+# DIR NAME: the result pair under DIR/rio is byte for byte the one kept as NAME.
+same() {
+    cmp "$1/$2.raw" "$1/rio/resultado_m4.raw"
+    cmp "$1/$2.txt" "$1/rio/resultado_m4.txt"
+}
+
 echo "== machine"
 uptime
 nproc
@@ -49,17 +67,13 @@ repeat=1 timed "generate $small" "$build/tests/scenarios/write_floodplain" "$sma
 export LORVANTIDE_IMAGES="$work/small"
 echo "== $small x $small: console program, whole raster"
 timed "console $small" sh -c "'$build/lorvantide' < '$work/small/answers.txt' > /dev/null"
-mv "$work/small/rio/resultado_m4.raw" "$work/small/console.raw"
-mv "$work/small/rio/resultado_m4.txt" "$work/small/console.txt"
+keep "$work/small" console
 echo "== $small x $small: lorvantide-tiles --memory $one_tile"
-"$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$one_tile" --plan
-timed "tiles $small, one tile" "$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$one_tile" -q
-cmp "$work/small/console.raw" "$work/small/rio/resultado_m4.raw"
+tiles "$work/small" "$one_tile" "tiles $small, one tile"
+same "$work/small" console
 echo "== $small x $small: lorvantide-tiles --memory $memory"
-"$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$memory" --plan
-timed "tiles $small" "$build/lorvantide-tiles" --answers "$work/small/answers.txt" --memory "$memory" -q
-cmp "$work/small/console.raw" "$work/small/rio/resultado_m4.raw"
-cmp "$work/small/console.txt" "$work/small/rio/resultado_m4.txt"
+tiles "$work/small" "$memory" "tiles $small"
+same "$work/small" console
 echo "same result pair as the console program"
 rm -rf "$work/small"
 
@@ -67,16 +81,13 @@ echo "== $large x $large: the scenario"
 repeat=1 timed "generate $large" "$build/tests/scenarios/write_floodplain" "$large" "$large" "$work/large"
 export LORVANTIDE_IMAGES="$work/large"
 echo "== $large x $large: lorvantide-tiles --memory $memory, one process"
-"$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" --plan
-timed "tiles $large, 1 process" "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" -q
-mv "$work/large/rio/resultado_m4.raw" "$work/large/one.raw"
-mv "$work/large/rio/resultado_m4.txt" "$work/large/one.txt"
+tiles "$work/large" "$memory" "tiles $large, 1 process"
+keep "$work/large" one
 echo "== $large x $large: lorvantide-tiles --memory $memory, two processes"
 LORVANTIDE_THREADS=1 "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" --plan
 timed "tiles $large, 2 processes (mpirun)" mpirun --oversubscribe --allow-run-as-root -np 2 \
     -x LORVANTIDE_IMAGES "$build/lorvantide-tiles" --answers "$work/large/answers.txt" --memory "$memory" -q
-cmp "$work/large/one.raw" "$work/large/rio/resultado_m4.raw"
-cmp "$work/large/one.txt" "$work/large/rio/resultado_m4.txt"
+same "$work/large" one
 echo "same result pair on one and two processes"
 cat "$work/large/one.txt"
 rm -rf "$work/large"
