@@ -4,10 +4,8 @@
 // checks them.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <istream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,7 +50,8 @@ struct OpenJob {
 };
 
 // Opens every input pair in the dialog's order and checks it as the console
-// program does: both files of each pair present, every descriptor starting
-// with two non-negative integers, every mask of the slope model's size, and
-// a result that is none of the input files. TilesError with the message otherwise.
+// program does: both files of each pair present and regular files, every
+// descriptor starting with two non-negative integers, every mask of the slope
+// model's size, and a result that is none of the input files. TilesError
+// with the message otherwise.
 OpenJob open_job(const Job& job);
