@@ -117,13 +117,7 @@ TileScenario make_scenario(uint32_t seed, int32_t lines, int32_t columns, Flavou
 ChildRequest child_request(const std::string& binary, const std::vector<std::string>& arguments,
                            const std::string& work_dir, const std::string& input,
                            const std::map<std::string, std::string>& env) {
-    ChildRequest request;
-    request.binary = binary;
-    request.arguments = arguments;
-    request.work_dir = work_dir;
-    request.input = input;
-    request.env = env;
-    return request;
+    return ChildRequest{binary, arguments, work_dir, input, env};
 }
 
 std::string console_binary() { return LORVANTIDE_BINARY; }
