@@ -43,13 +43,17 @@ struct Dispenser {
     int wanting = 0;          // threads waiting for a tile
     bool exhausted = false;   // rank 0 has no more
 
+    // Rank 0: the next tile, to its own threads or to another process; none
+    // once all are handed out or after a failure.
+    std::optional<int64_t> hand_out() {
+        if (stopped.load()) return std::nullopt;
+        const int64_t k = next.fetch_add(1);
+        if (k < count) return k;
+        return std::nullopt;
+    }
+
     std::optional<int64_t> take() {
-        if (local) {
-            if (stopped.load()) return std::nullopt;
-            const int64_t k = next.fetch_add(1);
-            if (k < count) return k;
-            return std::nullopt;
-        }
+        if (local) return hand_out();
         std::unique_lock<std::mutex> lock(mutex);
         ++wanting;
         changed.wait(lock, [this] { return !granted.empty() || exhausted || stopped.load(); });
@@ -132,12 +136,7 @@ LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, con
                 busy = true;
                 finished_by[static_cast<std::size_t>(from)] = message[1];
                 if (message[0] == kWant) {
-                    int64_t k = -1;
-                    if (!dispenser.stopped.load()) {
-                        k = dispenser.next.fetch_add(1);
-                        if (k >= count) k = -1;
-                    }
-                    processes.grant(from, k);
+                    processes.grant(from, dispenser.hand_out().value_or(-1));
                 } else if (message[0] == kFailed) {
                     dispenser.stopped = true;
                 } else if (message[0] == kDone) {
