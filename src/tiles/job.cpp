@@ -38,22 +38,26 @@ std::string one_line(const char* text) {
     return line;
 }
 
-// Opens the raw file and the descriptor of a pair and reads up to `wanted`
-// descriptor integers (those absent stay as they were) with the dialog's own
-// check; its message, without the console's framing blanks and line ends,
-// is the failure's.
-RawFile open_pair(const PairPaths& paths, int32_t* values, int wanted) {
-    RawFile raw(paths.raw);
-    FilePair pair{paths.raw, paths.descriptor, nullptr, open_input_file(paths.descriptor, "r")};
+// One of the dialog's checks, on a console that keeps what it says: its
+// message, without the console's framing blanks and line ends, is the failure's.
+template <typename Check>
+void check_as_the_dialog(Check check) {
     std::istringstream no_answers;
     std::ostringstream said;
     Console console(no_answers, said);
-    if (!read_descriptor_size(console, pair, values, wanted)) {
-        const std::string text = said.str();
-        const std::size_t first = text.find_first_not_of("\n ");
-        const std::size_t last = text.find_last_not_of("\n ");
-        throw TilesError(first == std::string::npos ? text : text.substr(first, last - first + 1));
-    }
+    if (check(console)) return;
+    const std::string text = said.str();
+    const std::size_t first = text.find_first_not_of("\n ");
+    const std::size_t last = text.find_last_not_of("\n ");
+    throw TilesError(first == std::string::npos ? text : text.substr(first, last - first + 1));
+}
+
+// Opens the raw file and the descriptor of a pair and reads up to `wanted`
+// descriptor integers (those absent stay as they were).
+RawFile open_pair(const PairPaths& paths, int32_t* values, int wanted) {
+    RawFile raw(paths.raw);
+    FilePair pair{paths.raw, paths.descriptor, nullptr, open_input_file(paths.descriptor, "r")};
+    check_as_the_dialog([&](Console& console) { return read_descriptor_size(console, pair, values, wanted); });
     return raw;
 }
 
@@ -117,14 +121,11 @@ OpenJob open_job(const Job& job) {
     const uint64_t columns = static_cast<uint64_t>(open.columns);
     for (const RawFile* raw : {&open.slope, &open.railing, &open.zone, &open.contour, &open.perimeter}) {
         if (raw->fd() < 0) continue;
-        const uint64_t line_bytes = raw == &open.slope ? 4 * columns : columns;
-        // As the console program does: a file under half of what its
-        // descriptor says is not that raster at all.
-        const uint64_t needed = open.lines > 0 ? static_cast<uint64_t>(open.lines) * line_bytes : 0;
-        if (raw->size() * 2 < needed)
-            throw TilesError("El archivo " + raw->path() + " solo tiene " + std::to_string(raw->size()) + " de los " +
-                             std::to_string(needed) + " bytes que indica su descriptor: no se puede usar");
-        const int32_t held = complete_lines(raw->size(), open.lines, line_bytes);
+        const int pixel_bytes = raw == &open.slope ? 4 : 1;
+        check_as_the_dialog([&](Console& console) {
+            return raw_long_enough(console, raw->pair(), open.lines, open.columns, pixel_bytes);
+        });
+        const int32_t held = complete_lines(raw->size(), open.lines, static_cast<uint64_t>(pixel_bytes) * columns);
         if (open.lines > 0 && open.columns > 0 && held < open.lines) {
             open.warnings.push_back("Aviso: el archivo " + raw->path() + " solo tiene " + std::to_string(held) +
                                     " de las " + std::to_string(open.lines) +

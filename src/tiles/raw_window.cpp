@@ -68,8 +68,10 @@ File open_input_file(const std::string& path, const char* mode) {
     return file;
 }
 
-RawFile::RawFile(std::string path) : path_(std::move(path)), file_(open_input_file(path_, "rb")) {
-    size_ = file_bytes(file_.get());
+RawFile::RawFile(std::string path) {
+    pair_.raw_path = std::move(path);
+    pair_.raw = open_input_file(pair_.raw_path, "rb");
+    size_ = file_bytes(pair_.raw.get());
 }
 
 int32_t complete_lines(uint64_t file_size, int32_t lines, uint64_t line_bytes) {

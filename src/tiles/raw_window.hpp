@@ -14,7 +14,7 @@
 // as the console dialog does (regular_file.hpp); TilesError naming it otherwise.
 File open_input_file(const std::string& path, const char* mode);
 
-// An input raw file, open for reading (its stream is only a holder of the
+// An input raw file, open for reading (its stream only holds the file
 // descriptor: every read is a positioned one).
 class RawFile {
 public:
@@ -22,13 +22,14 @@ public:
     // Opens `path` read-only with open_input_file.
     explicit RawFile(std::string path);
 
-    int fd() const { return file_ ? fileno(file_.get()) : -1; }
-    const std::string& path() const { return path_; }
+    int fd() const { return pair_.raw ? fileno(pair_.raw.get()) : -1; }
+    const std::string& path() const { return pair_.raw_path; }
     uint64_t size() const { return size_; }
+    // The file as the console run holds a pair's raw file, for its checks.
+    const FilePair& pair() const { return pair_; }
 
 private:
-    std::string path_;
-    File file_;
+    FilePair pair_;  // the raw file only
     uint64_t size_ = 0;
 };
 

@@ -207,6 +207,9 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         {[&] { write_file(folder + "/bar.txt", "-12\n15\n"); }, {"--answers", answers},
          "El descriptor " + folder + "/bar.txt no empieza con dos enteros decimales no negativos (lineas y columnas) \n",
          [&] { write_file(folder + "/bar.txt", mask_descriptor); }},
+        {[&] { fs::resize_file(folder + "/bar.raw", 3); }, {"--answers", answers},
+         "El archivo " + folder + "/bar.raw solo tiene 3 de los 180 bytes que indica su descriptor: no se puede usar \n",
+         [&] { scenario.write(root.path().string()); }},
         // A descriptor that is a FIFO is refused, not waited on.
         {[&] {
              fs::rename(folder + "/curva.txt", folder + "/x");
