@@ -3,9 +3,11 @@
 #pragma once
 
 #include <gdal.h>
+#include <ogr_srs_api.h>
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Registers the drivers and routes GDAL's messages: errors are kept for the
@@ -16,12 +18,18 @@ void start_gdal(bool quiet_warnings);
 // " (GDAL: last error text)" or "" when GDAL said nothing; clears it.
 std::string gdal_detail();
 
-struct DatasetCloser {
-    void operator()(void* dataset) const {
-        if (dataset != nullptr) GDALClose(static_cast<GDALDatasetH>(dataset));
+// A GDAL or OGR handle given back with `Release` when it goes out of scope.
+template <typename Handle, auto Release>
+struct HandleRelease {
+    void operator()(Handle handle) const {
+        if (handle != nullptr) Release(handle);
     }
 };
-using Dataset = std::unique_ptr<void, DatasetCloser>;
+template <typename Handle, auto Release>
+using GdalHandle = std::unique_ptr<std::remove_pointer_t<Handle>, HandleRelease<Handle, Release>>;
+
+using Dataset = GdalHandle<GDALDatasetH, GDALClose>;
+using Srs = GdalHandle<OGRSpatialReferenceH, OSRDestroySpatialReference>;
 
 // A list of GDAL option strings ("NAME=VALUE" or command-line words), freed by scope.
 class StringList {

@@ -4,11 +4,11 @@
 #include <cpl_string.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <memory>
 
 #include "gdal_env.hpp"
 #include "pair_files.hpp"
@@ -21,10 +21,6 @@ std::string exact_text(double value) {
     std::snprintf(text, sizeof text, "%.17g", value);
     return text;
 }
-
-struct XmlCloser {
-    void operator()(CPLXMLNode* node) const { CPLDestroyXMLNode(node); }
-};
 
 }  // namespace
 
@@ -51,10 +47,17 @@ Georef georef_of(GDALDatasetH dataset) {
     return georef;
 }
 
+void set_transform(GDALDatasetH dataset, const Georef& grid) {
+    if (!grid.has_transform) return;
+    double transform[6];
+    std::copy(grid.transform.begin(), grid.transform.end(), transform);
+    GDALSetGeoTransform(dataset, transform);
+}
+
 std::string sidecar_path(const std::string& dem_name) { return dem_name + "_m4.vrt"; }
 
 std::string sidecar_text(const std::string& raw_file_name, const Georef& georef, const BandUnits& units) {
-    std::unique_ptr<CPLXMLNode, XmlCloser> root(CPLCreateXMLNode(nullptr, CXT_Element, "VRTDataset"));
+    GdalHandle<CPLXMLNode*, CPLDestroyXMLNode> root(CPLCreateXMLNode(nullptr, CXT_Element, "VRTDataset"));
     CPLXMLNode* dataset = root.get();
     CPLAddXMLAttributeAndValue(dataset, "rasterXSize", std::to_string(georef.columns).c_str());
     CPLAddXMLAttributeAndValue(dataset, "rasterYSize", std::to_string(georef.lines).c_str());

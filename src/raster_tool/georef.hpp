@@ -38,6 +38,8 @@ struct Sidecar {
 };
 
 Georef georef_of(GDALDatasetH dataset);
+// Gives `dataset` the grid's geotransform, when it has one.
+void set_transform(GDALDatasetH dataset, const Georef& grid);
 
 std::string sidecar_path(const std::string& dem_name);
 

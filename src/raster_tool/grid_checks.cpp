@@ -5,14 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+
+#include "gdal_env.hpp"
 
 namespace {
-
-struct SrsCloser {
-    void operator()(void* srs) const { OSRDestroySpatialReference(static_cast<OGRSpatialReferenceH>(srs)); }
-};
-using Srs = std::unique_ptr<void, SrsCloser>;
 
 Srs srs_of(const std::string& wkt) {
     if (wkt.empty()) return Srs(nullptr);
@@ -48,14 +44,14 @@ bool close(double a, double b, double tolerance) { return std::fabs(a - b) <= to
 std::string crs_name(const std::string& wkt) {
     const Srs srs = srs_of(wkt);
     if (!srs) return "sin SRC";
-    const char* name = OSRGetName(static_cast<OGRSpatialReferenceH>(srs.get()));
+    const char* name = OSRGetName(srs.get());
     return name != nullptr && name[0] != '\0' ? name : "SRC sin nombre";
 }
 
 std::string crs_code(const std::string& wkt) {
     const Srs srs = srs_of(wkt);
     if (!srs) return "";
-    auto* handle = static_cast<OGRSpatialReferenceH>(srs.get());
+    auto* handle = srs.get();
     const char* authority = OSRGetAuthorityName(handle, nullptr);
     const char* code = OSRGetAuthorityCode(handle, nullptr);
     if (authority == nullptr || code == nullptr || std::string(authority) != "EPSG") return "";
@@ -68,7 +64,7 @@ bool same_crs(const std::string& a, const std::string& b) {
     const Srs first = srs_of(a);
     const Srs second = srs_of(b);
     return first && second &&
-           OSRIsSame(static_cast<OGRSpatialReferenceH>(first.get()), static_cast<OGRSpatialReferenceH>(second.get())) !=
+           OSRIsSame(first.get(), second.get()) !=
                0;
 }
 
@@ -115,7 +111,7 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
     const double width = std::hypot(t[1], t[4]);
     const double height = std::hypot(t[2], t[5]);
     const Srs srs = srs_of(georef.crs_wkt);
-    if (srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))) {
+    if (srs && OSRIsGeographic(srs.get())) {
         // The UTM zone of the raster's centre, taken as longitude and latitude.
         const double x = t[0] + t[1] * georef.columns / 2.0 + t[2] * georef.lines / 2.0;
         const double y = t[3] + t[4] * georef.columns / 2.0 + t[5] * georef.lines / 2.0;
@@ -132,7 +128,7 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
                            number_text(std::min(width, height)) + " " + number_text(std::min(width, height)) +
                            " (o con gdalwarp -tr)");
     }
-    if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))))
+    if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(srs.get())))
         warnings.push_back("el pixel de " + source + " mide " + number_text(width) +
                            ", menos de media unidad: el descriptor guarda 0 como tamano de pixel");
     return warnings;

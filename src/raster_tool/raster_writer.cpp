@@ -79,11 +79,7 @@ Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels
         GDALSetRasterOffset(out, band.offset);
     }
     if (!band.unit.empty()) GDALSetRasterUnitType(out, band.unit.c_str());
-    if (grid.has_transform) {
-        double transform[6];
-        std::copy(grid.transform.begin(), grid.transform.end(), transform);
-        GDALSetGeoTransform(handle, transform);
-    }
+    set_transform(handle, grid);
     if (!grid.crs_wkt.empty()) GDALSetProjection(handle, grid.crs_wkt.c_str());
     return memory;
 }
