@@ -22,6 +22,12 @@ struct ScaledDem {
     std::vector<uint8_t> valid;   // 0 where the source has no data (nodata, mask, NaN, outside a warp)
     std::size_t holes = 0;        // pixels without data
     int32_t lowest = 0;           // the lowest valid value
+
+    // Every pixel without data given `fill`.
+    void fill_holes(int32_t fill) {
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (valid[k] == 0) values[k] = fill;
+    }
 };
 
 class DemSource {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "free_value.hpp"
 #include "raster_writer.hpp"
@@ -62,20 +63,22 @@ double set_nodata_outside(std::vector<double>& values, int32_t columns, double n
     if (!(nodata >= range.low && nodata <= range.high) || (integer && nodata != std::trunc(nodata)))
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " no cabe en pixeles " + type_name(type));
     const auto width = static_cast<std::size_t>(columns);
-    std::vector<double> held;
     std::size_t first_holder = values.size();
     for (std::size_t k = 0; k < values.size(); ++k) {
-        if (!in_channel(k)) {
+        if (!in_channel(k))
             values[k] = nodata;
-            continue;
-        }
-        held.push_back(values[k]);
-        if (values[k] == nodata && first_holder == values.size()) first_holder = k;
+        else if (values[k] == nodata && first_holder == values.size())
+            first_holder = k;
     }
-    if (first_holder != values.size())
+    if (first_holder != values.size()) {
+        // The channel's values, gathered only to name a free one.
+        std::vector<double> held;
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (in_channel(k)) held.push_back(values[k]);
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " lo tiene un pixel del cauce (linea " +
                         std::to_string(first_holder / width) + ", columna " + std::to_string(first_holder % width) +
                         "); elija otro con " + option + ", p. ej. " +
-                        elevation_text(free_value(held, kDefaultNodata, range.low, range.high)));
+                        elevation_text(free_value(std::move(held), kDefaultNodata, range.low, range.high)));
+    }
     return nodata;
 }
