@@ -5,6 +5,7 @@
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -51,6 +52,15 @@ private:
 // file that no driver recognises get different messages, since the user
 // fixes them differently. `flags` are GDAL_OF_RASTER and/or GDAL_OF_VECTOR.
 Dataset open_source(const std::string& path, unsigned flags);
+
+// Band `band` of `dataset`, refused (naming `source`) when it has no such band.
+GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& source);
+
+// One line of a band's values and of GDAL's validity mask for it (nodata,
+// alpha or mask band, whichever the source uses), as many pixels as `values`
+// holds; NaN is never valid. `source` names the file in the message.
+void read_band_line(GDALRasterBandH band, int line, std::vector<double>& values, std::vector<uint8_t>& valid,
+                    const std::string& source);
 
 // An empty in-memory raster of the given size, bands and pixel type.
 Dataset memory_raster(int columns, int lines, int bands, GDALDataType type);

@@ -6,7 +6,6 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "grid_checks.hpp"
@@ -166,23 +165,15 @@ std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::stri
         throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " + text +
                         warp_hint(grid, choice_.path));
     }
-    const int count = GDALGetRasterCount(source);
-    if (choice_.band < 1 || choice_.band > count)
-        throw ToolError(choice_.path + " no tiene la banda " + std::to_string(choice_.band) + " (tiene " +
-                        std::to_string(count) + ")");
-    GDALRasterBandH band = GDALGetRasterBand(source, choice_.band);
+    GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
 
     std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
     std::vector<double> values(static_cast<std::size_t>(grid.columns));
     std::vector<uint8_t> valid(static_cast<std::size_t>(grid.columns));
     for (int32_t i = 0; i < grid.lines; ++i) {
-        if (GDALRasterIO(band, GF_Read, 0, i, grid.columns, 1, values.data(), grid.columns, 1, GDT_Float64, 0, 0) !=
-                CE_None ||
-            GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, i, grid.columns, 1, valid.data(), grid.columns, 1,
-                         GDT_Byte, 0, 0) != CE_None)
-            throw ToolError("no se puede leer la linea " + std::to_string(i) + " de " + choice_.path + gdal_detail());
+        read_band_line(band, i, values, valid, choice_.path);
         for (std::size_t j = 0; j < values.size(); ++j) {
-            if (valid[j] == 0 || std::isnan(values[j])) continue;
+            if (valid[j] == 0) continue;
             const bool marked = choice_.class_value ? values[j] == *choice_.class_value : values[j] != 0.0;
             if (marked) mask[static_cast<std::size_t>(i) * static_cast<std::size_t>(grid.columns) + j] = tone;
         }
