@@ -135,7 +135,8 @@ void write_elevation_pair(const PairOutputs& files, const ElevationPair& pair) {
     });
     const auto [low, high] = std::minmax_element(pair.pixels.begin(), pair.pixels.end());
     const int32_t values[6] = {pair.lines, pair.columns, 4, *low, *high, pair.pixel_size};
-    write_output(files.descriptor, "w", [&values](std::FILE* descriptor) { return write_six_descriptor(descriptor, values); });
+    write_output(files.descriptor, "w",
+                 [&values](std::FILE* descriptor) { return write_six_descriptor(descriptor, values); });
 }
 
 void write_mask_pair(const PairOutputs& files, const MaskPair& pair) {
@@ -166,10 +167,24 @@ void require_tone(const MaskPair& mask, int tone, const std::string& name) {
         throw ToolError("ningun pixel de la mascara " + name + " tiene el tono " + std::to_string(tone));
 }
 
-void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
-                       const std::string& pair_name) {
-    if (mask.lines != pair.lines || mask.columns != pair.columns)
-        throw ToolError(mask_name + " (" + std::to_string(mask.columns) + " columnas x " + std::to_string(mask.lines) +
+namespace {
+
+void require_size(int32_t lines, int32_t columns, const std::string& name, const ElevationPair& pair,
+                  const std::string& pair_name) {
+    if (lines != pair.lines || columns != pair.columns)
+        throw ToolError(name + " (" + std::to_string(columns) + " columnas x " + std::to_string(lines) +
                         " lineas) no tiene el tamano de " + pair_name + " (" + std::to_string(pair.columns) +
                         " columnas x " + std::to_string(pair.lines) + " lineas)");
+}
+
+}  // namespace
+
+void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
+                       const std::string& pair_name) {
+    require_size(mask.lines, mask.columns, mask_name, pair, pair_name);
+}
+
+void require_same_size(const ElevationPair& other, const std::string& other_name, const ElevationPair& pair,
+                       const std::string& pair_name) {
+    require_size(other.lines, other.columns, other_name, pair, pair_name);
 }
