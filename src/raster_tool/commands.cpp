@@ -72,7 +72,8 @@ const CommandDef* find_command(const std::string& name) {
 // "a, b o c": the words joined by commas, the last one by `last` (" o ").
 std::string joined(const std::vector<std::string>& words, const char* last) {
     std::string text;
-    for (std::size_t k = 0; k < words.size(); ++k) text += (k == 0 ? "" : k + 1 == words.size() ? last : ", ") + words[k];
+    for (std::size_t k = 0; k < words.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == words.size() ? last : ", ") + words[k];
     return text;
 }
 

@@ -82,11 +82,9 @@ std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem) {
 void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::size_t)>& channel,
                            const std::function<double(std::size_t)>& elevation, const OutputFile& output,
                            const RasterFormat& format, ProgressSpan& progress, Warnings& warnings) {
-    GDALDriverH memory_driver = GDALGetDriverByName("MEM");
-    if (memory_driver == nullptr) throw ToolError("GDAL no tiene el controlador MEM");
     ProgressSpan copying{progress.progress, progress.from, progress.from + (progress.to - progress.from) * 0.3};
     CPLErrorReset();
-    Dataset copy(GDALCreateCopy(memory_driver, "", dem.dataset(), FALSE, nullptr, ProgressSpan::gdal_callback,
+    Dataset copy(GDALCreateCopy(memory_driver(), "", dem.dataset(), FALSE, nullptr, ProgressSpan::gdal_callback,
                                 &copying));
     if (!copy) throw ToolError("no se puede copiar el MDE en memoria" + gdal_detail());
     auto* handle = static_cast<GDALDatasetH>(copy.get());

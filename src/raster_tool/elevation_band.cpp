@@ -1,12 +1,12 @@
 #include "elevation_band.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <utility>
 
 #include "free_value.hpp"
 #include "raster_writer.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 TypeRange range_of(GDALDataType type) {
@@ -23,11 +23,7 @@ double stored(double value, GDALDataType type) {
     return type == GDT_Float32 ? static_cast<double>(static_cast<float>(value)) : value;
 }
 
-std::string elevation_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+std::string elevation_text(double value) { return number_text(value, 9); }
 
 GDALDataType elevation_type(const std::optional<GDALDataType>& chosen, bool unscale, const std::string& command) {
     const GDALDataType type = chosen.value_or(unscale ? GDT_Float32 : GDT_Int32);

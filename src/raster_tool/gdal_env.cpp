@@ -76,10 +76,14 @@ void read_band_line(GDALRasterBandH band, int line, std::vector<double>& values,
         if (std::isnan(values[j])) valid[j] = 0;
 }
 
-Dataset memory_raster(int columns, int lines, int bands, GDALDataType type) {
+GDALDriverH memory_driver() {
     GDALDriverH driver = GDALGetDriverByName("MEM");
     if (driver == nullptr) throw ToolError("GDAL no tiene el controlador MEM");
-    GDALDatasetH dataset = GDALCreate(driver, "", columns, lines, bands, type, nullptr);
+    return driver;
+}
+
+Dataset memory_raster(int columns, int lines, int bands, GDALDataType type) {
+    GDALDatasetH dataset = GDALCreate(memory_driver(), "", columns, lines, bands, type, nullptr);
     if (dataset == nullptr) throw ToolError("no hay memoria para un raster de " + std::to_string(columns) + " x " +
                                             std::to_string(lines) + gdal_detail());
     return Dataset(dataset);

@@ -62,6 +62,9 @@ GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& sourc
 void read_band_line(GDALRasterBandH band, int line, std::vector<double>& values, std::vector<uint8_t>& valid,
                     const std::string& source);
 
+// GDAL's MEM driver, which holds rasters in memory.
+GDALDriverH memory_driver();
+
 // An empty in-memory raster of the given size, bands and pixel type.
 Dataset memory_raster(int columns, int lines, int bands, GDALDataType type);
 

@@ -6,21 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <limits>
 
 #include "gdal_env.hpp"
 #include "pair_files.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
-
-std::string exact_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
 
 }  // namespace
 
@@ -68,18 +62,18 @@ std::string sidecar_text(const std::string& raw_file_name, const Georef& georef,
     }
     if (georef.has_transform) {
         std::string text;
-        for (std::size_t k = 0; k < 6; ++k) text += (k > 0 ? ", " : "") + exact_text(georef.transform[k]);
+        for (std::size_t k = 0; k < 6; ++k) text += (k > 0 ? ", " : "") + number_text(georef.transform[k]);
         CPLCreateXMLElementAndValue(dataset, "GeoTransform", text.c_str());
     }
     CPLXMLNode* band = CPLCreateXMLNode(dataset, CXT_Element, "VRTRasterBand");
     CPLAddXMLAttributeAndValue(band, "dataType", "Int32");
     CPLAddXMLAttributeAndValue(band, "band", "1");
     CPLAddXMLAttributeAndValue(band, "subClass", "VRTRawRasterBand");
-    if (units.nodata) CPLCreateXMLElementAndValue(band, "NoDataValue", exact_text(*units.nodata).c_str());
+    if (units.nodata) CPLCreateXMLElementAndValue(band, "NoDataValue", number_text(*units.nodata).c_str());
     if (!units.unit.empty()) CPLCreateXMLElementAndValue(band, "UnitType", units.unit.c_str());
     if (units.scale != 1.0 || units.offset != 0.0) {
-        CPLCreateXMLElementAndValue(band, "Offset", exact_text(units.offset).c_str());
-        CPLCreateXMLElementAndValue(band, "Scale", exact_text(units.scale).c_str());
+        CPLCreateXMLElementAndValue(band, "Offset", number_text(units.offset).c_str());
+        CPLCreateXMLElementAndValue(band, "Scale", number_text(units.scale).c_str());
     }
     // The raw file is named relative to the sidecar so the folder can move.
     CPLXMLNode* source = CPLCreateXMLElementAndValue(band, "SourceFilename", raw_file_name.c_str());

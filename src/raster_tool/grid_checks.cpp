@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "gdal_env.hpp"
+#include "number_text.hpp"
 
 namespace {
 
@@ -15,25 +15,19 @@ Srs srs_of(const std::string& wkt) {
     return Srs(OSRNewSpatialReference(wkt.c_str()));
 }
 
-std::string number_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
-}
-
 std::string origin_text(const Georef& g) {
     std::string text = "(";
-    text += number_text(g.transform[0]);
+    text += number_text(g.transform[0], 15);
     text += ", ";
-    text += number_text(g.transform[3]);
+    text += number_text(g.transform[3], 15);
     text += ")";
     return text;
 }
 
 std::string pixel_text(const Georef& g) {
-    std::string text = number_text(g.transform[1]) + " x " + number_text(g.transform[5]);
+    std::string text = number_text(g.transform[1], 15) + " x " + number_text(g.transform[5], 15);
     if (g.transform[2] != 0.0 || g.transform[4] != 0.0)
-        text += " (giro " + number_text(g.transform[2]) + ", " + number_text(g.transform[4]) + ")";
+        text += " (giro " + number_text(g.transform[2], 15) + ", " + number_text(g.transform[4], 15) + ")";
     return text;
 }
 
@@ -122,14 +116,14 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
                            "): sus pixeles miden grados, no metros, y la busqueda en anillos cuenta pixeles; "
                            "reproyecte con -t_srs " + example + " -tr TAMANO TAMANO (o con gdalwarp)");
     } else if (!close(width, height, 1e-6 * std::max(width, height))) {
-        warnings.push_back("los pixeles de " + source + " no son cuadrados (" + number_text(width) + " x " +
-                           number_text(height) +
+        warnings.push_back("los pixeles de " + source + " no son cuadrados (" + number_text(width, 15) + " x " +
+                           number_text(height, 15) +
                            "): la busqueda en anillos cuenta pixeles y deforma las distancias; remuestree con -tr " +
-                           number_text(std::min(width, height)) + " " + number_text(std::min(width, height)) +
+                           number_text(std::min(width, height), 15) + " " + number_text(std::min(width, height), 15) +
                            " (o con gdalwarp -tr)");
     }
     if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(srs.get())))
-        warnings.push_back("el pixel de " + source + " mide " + number_text(width) +
+        warnings.push_back("el pixel de " + source + " mide " + number_text(width, 15) +
                            ", menos de media unidad: el descriptor guarda 0 como tamano de pixel");
     return warnings;
 }

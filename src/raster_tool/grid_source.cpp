@@ -6,10 +6,10 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "grid_checks.hpp"
 #include "memory_budget.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
@@ -83,9 +83,8 @@ std::string warp_hint(const Georef& grid, const std::string& source) {
     const double x1 = t[0] + t[1] * grid.columns;
     const double y0 = t[3];
     const double y1 = t[3] + t[5] * grid.lines;
-    char box[160];
-    std::snprintf(box, sizeof box, "%.15g %.15g %.15g %.15g", std::min(x0, x1), std::min(y0, y1), std::max(x0, x1),
-                  std::max(y0, y1));
+    const std::string box = number_text(std::min(x0, x1), 15) + " " + number_text(std::min(y0, y1), 15) + " " +
+                            number_text(std::max(x0, x1), 15) + " " + number_text(std::max(y0, y1), 15);
     const std::string code = crs_code(grid.crs_wkt);
     return "; llevelo a esa rejilla con gdalwarp -r near" + (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
            " -ts " + std::to_string(grid.columns) + " " + std::to_string(grid.lines) + " " + source + " SALIDA.tif";

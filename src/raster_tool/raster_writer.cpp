@@ -7,6 +7,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
@@ -23,13 +24,6 @@ bool listed(const char* words, const std::string& word) {
 bool same_value(double a, double b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
     return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b));
-}
-
-std::string value_text(double value) {
-    std::ostringstream text;
-    text.precision(15);
-    text << value;
-    return text.str();
 }
 
 }  // namespace
@@ -107,15 +101,15 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
     int has = 0;
     const double nodata = GDALGetRasterNoDataValue(got, &has);
     if (band->nodata && !(has && same_value(nodata, *band->nodata)))
-        throw ToolError("el formato " + format.driver + " no guarda el valor sin dato " + value_text(*band->nodata) +
-                        ": elija otro formato (-of GTiff)");
+        throw ToolError("el formato " + format.driver + " no guarda el valor sin dato " +
+                        number_text(*band->nodata, 15) + ": elija otro formato (-of GTiff)");
     double scale = GDALGetRasterScale(got, &has);
     if (!has) scale = 1.0;
     double offset = GDALGetRasterOffset(got, &has);
     if (!has) offset = 0.0;
     if (!same_value(scale, band->scale) || !same_value(offset, band->offset))
-        throw ToolError("el formato " + format.driver + " no guarda la escala " + value_text(band->scale) +
-                        " ni el desplazamiento " + value_text(band->offset) +
+        throw ToolError("el formato " + format.driver + " no guarda la escala " + number_text(band->scale, 15) +
+                        " ni el desplazamiento " + number_text(band->offset, 15) +
                         " de la banda: use --unscale o elija otro formato (-of GTiff)");
     const char* unit = GDALGetRasterUnitType(got);
     if (!band->unit.empty() && (unit == nullptr || band->unit != unit))
