@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "raster_files.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -161,16 +162,7 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-std::vector<int32_t> elevation_raw(const std::string& path) {
-    const std::string bytes = read_file(path);
-    std::vector<int32_t> values(bytes.size() / 4);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        uint32_t v = 0;
-        for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<unsigned char>(bytes[k * 4 + static_cast<std::size_t>(b)]);
-        values[k] = static_cast<int32_t>(v);
-    }
-    return values;
-}
+std::vector<int32_t> elevation_raw(const std::string& path) { return int32s_from_little_endian(read_file(path)); }
 
 std::vector<uint8_t> mask_raw(const std::string& path) {
     const std::string bytes = read_file(path);
