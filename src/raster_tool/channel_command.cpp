@@ -141,7 +141,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
         context.warnings.add(std::to_string(boundary_holes) + " pixeles de las orillas" +
                              (lakes != nullptr ? " o de los lagos" : "") + " caen en pixeles sin dato de " +
                              options.dem + ": toman la elevacion mas baja del MDE (" +
-                             in_units(model.lowest, options.scale, dem.unit()) + ")");
+                             in_units(model.lowest, options.scale, dem.units().unit) + ")");
 
     const int32_t lines = grid.lines;
     const int32_t columns = grid.columns;
@@ -196,8 +196,8 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
     const double unit_per_integer = 1.0 / options.scale;
     std::vector<double> values = elevation_values(rounded, columns, options.unscale ? unit_per_integer : 1.0, 0.0,
                                                   type, in_channel);
-    BandDescription band;
-    band.unit = dem.unit();
+    BandUnits band;
+    band.unit = dem.units().unit;
     if (!options.unscale) band.scale = unit_per_integer;
     band.nodata = set_nodata_outside(values, columns, options.nodata.value_or(kDefaultNodata), type, in_channel,
                                      "--nodata");
@@ -220,7 +220,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
 
     if (context.summary == nullptr) return;
     std::string text = "Cauce: " + std::to_string(pixels) + " pixeles, elevacion de " +
-                       in_units(low, options.scale, dem.unit()) + " a " + in_units(high, options.scale, dem.unit()) +
+                       in_units(low, options.scale, dem.units().unit) + " a " + in_units(high, options.scale, dem.units().unit) +
                        "\n";
     text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
             " pixeles: " + std::to_string(report.contour_misses) + " de la curva de nivel, " +

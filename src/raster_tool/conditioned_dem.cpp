@@ -103,7 +103,8 @@ void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::s
                                ? GDALGetMaskBand(band)
                                : nullptr;
 
-    const RawConversion raw{dem.data_type(), dem.band_scale(), dem.band_offset(), dem.nodata()};
+    const BandUnits& units = dem.units();
+    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata};
     std::vector<double> values(static_cast<std::size_t>(columns));
     const std::vector<uint8_t> valid(static_cast<std::size_t>(columns), 255);
     for (int32_t i = 0; i < lines; ++i) {
@@ -123,11 +124,6 @@ void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::s
         });
     }
 
-    BandDescription described;
-    described.nodata = dem.nodata();
-    described.scale = dem.band_scale();
-    described.offset = dem.band_offset();
-    described.unit = dem.unit();
     ProgressSpan writing{progress.progress, copying.to, progress.to};
-    write_raster(handle, output, format, writing, warnings, &described);
+    write_raster(handle, output, format, writing, warnings, &units);
 }

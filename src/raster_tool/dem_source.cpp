@@ -20,15 +20,9 @@ DemSource::DemSource(const std::string& path, int band, const WarpRequest& warp)
     : path_(path), dataset_(open_source(path, GDAL_OF_RASTER)) {
     auto* original = static_cast<GDALDatasetH>(dataset_.get());
     GDALRasterBandH own = band_of(original, band, path);
-    int has = 0;
-    const double scale = GDALGetRasterScale(own, &has);
-    if (has && scale != 0.0) band_scale_ = scale;
-    const double offset = GDALGetRasterOffset(own, &has);
-    if (has) band_offset_ = offset;
-    if (const char* unit = GDALGetRasterUnitType(own)) unit_ = unit;
+    units_ = band_units(own);
+    if (units_.scale == 0.0) units_.scale = 1.0;
     data_type_ = GDALGetRasterDataType(own);
-    const double nodata = GDALGetRasterNoDataValue(own, &has);
-    if (has) nodata_ = nodata;
     band_number_ = band;
     if (warp.wanted()) warped_ = warp_source(original, path, warp);
     auto* reading = warped_ ? static_cast<GDALDatasetH>(warped_.get()) : original;
@@ -58,7 +52,7 @@ ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
                 ++dem.holes;
                 continue;
             }
-            const int32_t z = scaled_elevation(values[k] * band_scale_ + band_offset_, scale, i, j);
+            const int32_t z = scaled_elevation(values[k] * units_.scale + units_.offset, scale, i, j);
             dem.values[start + k] = z;
             dem.valid[start + k] = 1;
             dem.lowest = std::min(dem.lowest, z);

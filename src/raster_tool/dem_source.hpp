@@ -8,7 +8,6 @@
 #include <gdal.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,14 +35,12 @@ public:
 
     // The grid the values are read on (the warped one, when warped).
     const Georef& grid() const { return grid_; }
-    // The band's scale, offset and unit type (1, 0 and "" when it states none).
-    double band_scale() const { return band_scale_; }
-    double band_offset() const { return band_offset_; }
-    const std::string& unit() const { return unit_; }
-    // The source band's own pixel type and nodata value (raw, before its
-    // scale and offset), whatever a warp reads it as.
+    // The band's scale, offset and unit type (1, 0 and "" when it states none;
+    // a scale of 0 counts as none) and its nodata value (raw, before its scale
+    // and offset), whatever a warp reads it as.
+    const BandUnits& units() const { return units_; }
+    // The source band's own pixel type, whatever a warp reads it as.
     GDALDataType data_type() const { return data_type_; }
-    const std::optional<double>& nodata() const { return nodata_; }
     // The source as opened, never warped, and the band read from it.
     GDALDatasetH dataset() const { return static_cast<GDALDatasetH>(dataset_.get()); }
     int band() const { return band_number_; }
@@ -60,11 +57,8 @@ private:
     Dataset warped_;
     GDALRasterBandH band_ = nullptr;
     Georef grid_;
-    double band_scale_ = 1.0;
-    double band_offset_ = 0.0;
-    std::string unit_;
+    BandUnits units_;
     GDALDataType data_type_ = GDT_Unknown;
-    std::optional<double> nodata_;
     int band_number_ = 1;
 };
 

@@ -41,6 +41,19 @@ Georef georef_of(GDALDatasetH dataset) {
     return georef;
 }
 
+BandUnits band_units(GDALRasterBandH band) {
+    BandUnits units;
+    int has = 0;
+    const double scale = GDALGetRasterScale(band, &has);
+    if (has) units.scale = scale;
+    const double offset = GDALGetRasterOffset(band, &has);
+    if (has) units.offset = offset;
+    if (const char* unit = GDALGetRasterUnitType(band)) units.unit = unit;
+    const double nodata = GDALGetRasterNoDataValue(band, &has);
+    if (has) units.nodata = nodata;
+    return units;
+}
+
 void set_transform(GDALDatasetH dataset, const Georef& grid) {
     if (!grid.has_transform) return;
     double transform[6];
@@ -105,15 +118,7 @@ Sidecar read_sidecar(const std::string& dem_name) {
     sidecar.grid = georef_of(handle);
     if (sidecar.grid.lines != lines || sidecar.grid.columns != columns)
         throw ToolError("la georreferencia " + path + " no corresponde al tamano del par " + dem_name);
-    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
-    int has = 0;
-    sidecar.units.scale = GDALGetRasterScale(band, &has);
-    if (!has) sidecar.units.scale = 1.0;
-    sidecar.units.offset = GDALGetRasterOffset(band, &has);
-    if (!has) sidecar.units.offset = 0.0;
-    if (const char* unit = GDALGetRasterUnitType(band)) sidecar.units.unit = unit;
-    const double nodata = GDALGetRasterNoDataValue(band, &has);
-    if (has) sidecar.units.nodata = nodata;
+    sidecar.units = band_units(GDALGetRasterBand(handle, 1));
     return sidecar;
 }
 

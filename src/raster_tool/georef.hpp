@@ -32,6 +32,10 @@ struct BandUnits {
     std::optional<double> nodata;
 };
 
+// A band's scale, offset, unit type and nodata value as GDAL reads them (1, 0,
+// "" and none when the band states none).
+BandUnits band_units(GDALRasterBandH band);
+
 struct Sidecar {
     Georef grid;
     BandUnits units;

@@ -63,7 +63,7 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     pair.pixels = std::move(dem.values);
     BandUnits units;
     units.scale = 1.0 / options.scale;
-    units.unit = source.unit();
+    units.unit = source.units().unit;
     if (options.nodata) units.nodata = *options.nodata;
     write_elevation_pair(files, pair);
     write_output_bytes(sidecar,

@@ -60,7 +60,7 @@ void check_output_format(const RasterFormat& format, GDALDataType type) {
 }
 
 Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels, GDALDataType pixel_type,
-                       const BandDescription& band) {
+                       const BandUnits& band) {
     Dataset memory = memory_raster(grid.columns, grid.lines, 1, type);
     auto* handle = static_cast<GDALDatasetH>(memory.get());
     GDALRasterBandH out = GDALGetRasterBand(handle, 1);
@@ -79,7 +79,7 @@ Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels
 }
 
 void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
-                  Warnings& warnings, const BandDescription* band) {
+                  Warnings& warnings, const BandUnits* band) {
     GDALDriverH driver = GDALGetDriverByName(format.driver.c_str());
     if (driver == nullptr) throw ToolError("formato de salida desconocido: " + format.driver);
     StringList options(format.creation_options);
@@ -97,22 +97,15 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
     // What a program reading the file will see.
     Dataset back(GDALOpen(output.temporary.c_str(), GA_ReadOnly));
     if (!back) throw ToolError("no se puede leer lo escrito en " + output.target + gdal_detail());
-    GDALRasterBandH got = GDALGetRasterBand(static_cast<GDALDatasetH>(back.get()), 1);
-    int has = 0;
-    const double nodata = GDALGetRasterNoDataValue(got, &has);
-    if (band->nodata && !(has && same_value(nodata, *band->nodata)))
+    const BandUnits got = band_units(GDALGetRasterBand(static_cast<GDALDatasetH>(back.get()), 1));
+    if (band->nodata && !(got.nodata && same_value(*got.nodata, *band->nodata)))
         throw ToolError("el formato " + format.driver + " no guarda el valor sin dato " +
                         number_text(*band->nodata, 15) + ": elija otro formato (-of GTiff)");
-    double scale = GDALGetRasterScale(got, &has);
-    if (!has) scale = 1.0;
-    double offset = GDALGetRasterOffset(got, &has);
-    if (!has) offset = 0.0;
-    if (!same_value(scale, band->scale) || !same_value(offset, band->offset))
+    if (!same_value(got.scale, band->scale) || !same_value(got.offset, band->offset))
         throw ToolError("el formato " + format.driver + " no guarda la escala " + number_text(band->scale, 15) +
                         " ni el desplazamiento " + number_text(band->offset, 15) +
                         " de la banda: use --unscale o elija otro formato (-of GTiff)");
-    const char* unit = GDALGetRasterUnitType(got);
-    if (!band->unit.empty() && (unit == nullptr || band->unit != unit))
+    if (!band->unit.empty() && band->unit != got.unit)
         warnings.add("el formato " + format.driver + " no guarda la unidad de la banda (" + band->unit + ") en " +
                      output.target);
 }
