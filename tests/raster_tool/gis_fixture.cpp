@@ -1,6 +1,7 @@
 #include "gis_fixture.hpp"
 
 #include <ogr_api.h>
+#include <gtest/gtest.h>
 #include <ogr_srs_api.h>
 
 #include <stdexcept>
@@ -28,6 +29,13 @@ OGRSpatialReferenceH srs_of(int epsg) {
 
 BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir) {
     return run_child({raster_tool_binary(), arguments, work_dir, "", {}, 0});
+}
+
+void expect_refused(const std::vector<std::string>& arguments, const std::string& message) {
+    const BinaryRun run = run_tool(arguments);
+    EXPECT_EQ(run.exit_status, 1) << (arguments.empty() ? "" : arguments[0]);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "\n lorvantide-raster: " + message + " \n");
 }
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff) {

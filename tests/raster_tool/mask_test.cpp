@@ -189,12 +189,11 @@ TEST_F(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
         tiff.transform = c.transform;
         tiff.epsg = c.epsg;
         write_geotiff(dir / "other.tif", tiff);
-        const BinaryRun run = run_tool({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"});
-        EXPECT_EQ(run.exit_status, 1);
-        EXPECT_EQ(run.err, "\n lorvantide-raster: la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " +
-                               (dir / "valle") + ": " + c.difference +
-                               "; llevelo a esa rejilla con gdalwarp -r near -t_srs EPSG:32614 -te 1000 1920 1100 2000 "
-                               "-ts 10 8 " + (dir / "other.tif") + " SALIDA.tif \n");
+        expect_refused({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"},
+                       "la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " + (dir / "valle") +
+                           ": " + c.difference +
+                           "; llevelo a esa rejilla con gdalwarp -r near -t_srs EPSG:32614 -te 1000 1920 1100 2000 "
+                           "-ts 10 8 " + (dir / "other.tif") + " SALIDA.tif");
         EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
         EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
     }
@@ -208,11 +207,10 @@ TEST_F(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
     write_geopackage(dir / "bare.gpkg", {{"l", {{"LINESTRING (" + centre(3, -0.3) + ", " + centre(3, 7.3) + ")", 0}}}},
                      0);
     for (const char* source : {"bare.tif", "bare.gpkg"}) {
-        const BinaryRun refused = run_tool({"import-mask", dir / source, dir / "m", "--like", dir / "valle"});
-        EXPECT_EQ(refused.exit_status, 1);
-        EXPECT_EQ(refused.err, "\n lorvantide-raster: " + (dir / source) + " no declara su SRC y el MDE " +
-                                   (dir / "valle") + " esta en WGS 84 / UTM zone 14N: si " + (dir / source) +
-                                   " esta en ese SRC, digalo con --assume-crs EPSG:32614 \n");
+        expect_refused({"import-mask", dir / source, dir / "m", "--like", dir / "valle"},
+                       (dir / source) + " no declara su SRC y el MDE " + (dir / "valle") +
+                           " esta en WGS 84 / UTM zone 14N: si " + (dir / source) +
+                           " esta en ese SRC, digalo con --assume-crs EPSG:32614");
         EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
     }
     const BinaryRun raster =
