@@ -120,8 +120,8 @@ TEST_F(ToolOutputs, NoOutputIsAnInputOfTheCommand) {
     const std::string valle = dir / "valle";
     const auto refused = [&](const std::vector<std::string>& arguments, const std::string& output,
                              const std::string& input) {
-        expect_refused(arguments,
-                       "la salida " + output + " es tambien una entrada de la orden (" + input + "): elija otro nombre");
+        expect_refused(arguments, "la salida " + output + " es tambien una entrada de la orden (" + input +
+                                      "): elija otro nombre");
     };
     // A mask named like the model's pair would be written over it.
     refused({"import-mask", dir / "dem.tif", valle + "_m4", "--like", valle}, valle + "_m4.raw", valle + "_m4.raw");
