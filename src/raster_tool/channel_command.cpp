@@ -41,7 +41,6 @@ int32_t scaled_height(const std::string& option, double value, double scale, War
 // One input mask: its source, the option that names it, and its pixels.
 struct MaskInput {
     std::string option;  // "--banks"
-    SourceChoice choice;
     std::unique_ptr<GridSource> source;
     std::vector<uint8_t> pixels;
 };
@@ -91,11 +90,10 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
     for (const std::string& warning : pixel_warnings(grid, options.dem, false)) context.warnings.add(warning);
 
     std::vector<MaskInput> masks;
-    masks.push_back({"--banks", options.banks, nullptr, {}});
-    masks.push_back({"--zone", options.zone, nullptr, {}});
-    masks.push_back({"--contour", options.contour, nullptr, {}});
-    if (options.lakes) masks.push_back({"--lakes", *options.lakes, nullptr, {}});
-    for (MaskInput& mask : masks) mask.source = std::make_unique<GridSource>(mask.choice);
+    masks.push_back({"--banks", std::make_unique<GridSource>(options.banks), {}});
+    masks.push_back({"--zone", std::make_unique<GridSource>(options.zone), {}});
+    masks.push_back({"--contour", std::make_unique<GridSource>(options.contour), {}});
+    if (options.lakes) masks.push_back({"--lakes", std::make_unique<GridSource>(*options.lakes), {}});
 
     OutputSet outputs(context.overwrite);
     outputs.protect(dem.files());
@@ -117,8 +115,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
     ProgressSpan reading{context.progress, 0.0, 0.1};
     ScaledDem model = dem.read(options.scale, reading);
     // Pixels without data hold the lowest elevation, as import-dem fills them.
-    for (std::size_t k = 0; k < model.values.size(); ++k)
-        if (model.valid[k] == 0) model.values[k] = model.lowest;
+    model.fill_holes(model.lowest);
 
     const double mask_share = 0.1 / static_cast<double>(masks.size());
     for (std::size_t m = 0; m < masks.size(); ++m) {
@@ -129,10 +126,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
         // An empty mask is nearly always a wrong layer, filter or class.
         if (std::none_of(mask.pixels.begin(), mask.pixels.end(), [](uint8_t v) { return v != 0; }))
             throw ToolError(mask.option + ": ningun pixel de la rejilla de " + options.dem + " queda marcado: revise " +
-                            (mask.source->is_vector() ? "la capa, el filtro " + mask.choice.option_prefix +
-                                                            "where y la extension de "
-                                                      : "la clase y la banda de ") +
-                            mask.choice.path);
+                            mask.source->unmarked_hint());
     }
     const std::vector<uint8_t>& banks = masks[0].pixels;
     const std::vector<uint8_t>& zone = masks[1].pixels;
@@ -147,7 +141,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
         context.warnings.add(std::to_string(boundary_holes) + " pixeles de las orillas" +
                              (lakes != nullptr ? " o de los lagos" : "") + " caen en pixeles sin dato de " +
                              options.dem + ": toman la elevacion mas baja del MDE (" +
-                             in_units(model.lowest, options.scale, dem.unit()) + ")");
+                             in_units(model.lowest, options.scale, dem.units().unit) + ")");
 
     const int32_t lines = grid.lines;
     const int32_t columns = grid.columns;
@@ -202,8 +196,8 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
     const double unit_per_integer = 1.0 / options.scale;
     std::vector<double> values = elevation_values(rounded, columns, options.unscale ? unit_per_integer : 1.0, 0.0,
                                                   type, in_channel);
-    BandDescription band;
-    band.unit = dem.unit();
+    BandUnits band;
+    band.unit = dem.units().unit;
     if (!options.unscale) band.scale = unit_per_integer;
     band.nodata = set_nodata_outside(values, columns, options.nodata.value_or(kDefaultNodata), type, in_channel,
                                      "--nodata");
@@ -226,7 +220,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
 
     if (context.summary == nullptr) return;
     std::string text = "Cauce: " + std::to_string(pixels) + " pixeles, elevacion de " +
-                       in_units(low, options.scale, dem.unit()) + " a " + in_units(high, options.scale, dem.unit()) +
+                       in_units(low, options.scale, dem.units().unit) + " a " + in_units(high, options.scale, dem.units().unit) +
                        "\n";
     text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
             " pixeles: " + std::to_string(report.contour_misses) + " de la curva de nivel, " +

@@ -3,6 +3,7 @@
 #include <gdal.h>
 
 #include <optional>
+#include <utility>
 
 #include "channel_command.hpp"
 #include "export_pair.hpp"
@@ -203,6 +204,21 @@ GDALDataType type_option(const std::string& text) {
 const OptionDef kFormat{"-of", 1, false, "--format"};
 const OptionDef kCreation{"-co", 1, true};
 
+// The options of the commands that write elevations as a GDAL raster
+// (export, channel), after their own.
+std::vector<OptionDef> with_elevation_output(std::vector<OptionDef> options) {
+    options.insert(options.end(), {{"--nodata", 1}, {"--unscale"}, kFormat, kCreation, {"-ot", 1}});
+    return options;
+}
+
+template <typename Options>
+void read_elevation_output(const CommandLine& line, Options& options) {
+    if (const auto nodata = line.value("--nodata")) options.nodata = parse_number("--nodata", *nodata);
+    options.unscale = line.has("--unscale");
+    if (const auto type = line.value("-ot")) options.type = type_option(*type);
+    options.format = format_of(line, "GTiff");
+}
+
 
 // A source of channel: SRC and its options --NAME-layer, --NAME-where, --NAME-class.
 std::optional<SourceChoice> channel_source(const CommandLine& line, const std::string& name) {
@@ -234,13 +250,8 @@ std::vector<OptionDef> channel_options() {
                                    {"--contour-altitude", 1},
                                    {"--scale", 1},
                                    {"--all-touched"},
-                                   {"--assume-crs", 1},
-                                   {"--nodata", 1},
-                                   {"--unscale"},
-                                   kFormat,
-                                   kCreation,
-                                   {"-ot", 1}});
-    return options;
+                                   {"--assume-crs", 1}});
+    return with_elevation_output(std::move(options));
 }
 
 }  // namespace
@@ -302,7 +313,7 @@ const std::vector<CommandDef>& command_table() {
          }},
         {"export",
          {"DIR/RESULTADO", "SALIDA"},
-         {{"--like", 1}, {"--mask", 1}, {"--tone", 1}, {"--nodata", 1}, {"--unscale"}, kFormat, kCreation, {"-ot", 1}},
+         with_elevation_output({{"--like", 1}, {"--mask", 1}, {"--tone", 1}}),
          kExportHelp,
          [](const CommandLine& line, CommandContext& context) {
              ExportOptions options;
@@ -311,10 +322,7 @@ const std::vector<CommandDef>& command_table() {
              options.output = line.positional[1];
              options.like = required(line, "--like", "export");
              options.mask = line.value("--mask");
-             if (const auto nodata = line.value("--nodata")) options.nodata = parse_number("--nodata", *nodata);
-             options.unscale = line.has("--unscale");
-             if (const auto type = line.value("-ot")) options.type = type_option(*type);
-             options.format = format_of(line, "GTiff");
+             read_elevation_output(line, options);
              export_pair(options, context);
          }},
         {"preview",
@@ -354,10 +362,7 @@ const std::vector<CommandDef>& command_table() {
              options.contour_altitude =
                  parse_number("--contour-altitude", required(line, "--contour-altitude", "channel"));
              if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
-             if (const auto nodata = line.value("--nodata")) options.nodata = parse_number("--nodata", *nodata);
-             options.unscale = line.has("--unscale");
-             if (const auto type = line.value("-ot")) options.type = type_option(*type);
-             options.format = format_of(line, "GTiff");
+             read_elevation_output(line, options);
              channel_command(options, context);
          }},
     };

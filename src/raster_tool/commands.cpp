@@ -69,12 +69,18 @@ const CommandDef* find_command(const std::string& name) {
     return nullptr;
 }
 
+// "a, b o c": the words joined by commas, the last one by `last` (" o ").
+std::string joined(const std::vector<std::string>& words, const char* last) {
+    std::string text;
+    for (std::size_t k = 0; k < words.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == words.size() ? last : ", ") + words[k];
+    return text;
+}
+
 std::string command_names() {
-    std::string names;
-    const auto& table = command_table();
-    for (std::size_t k = 0; k < table.size(); ++k)
-        names += (k == 0 ? "" : k + 1 == table.size() ? " o " : ", ") + table[k].name;
-    return names;
+    std::vector<std::string> names;
+    for (const CommandDef& command : command_table()) names.push_back(command.name);
+    return joined(names, " o ");
 }
 
 }  // namespace
@@ -101,9 +107,7 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
         options.insert(options.end(), common_options().begin(), common_options().end());
         const CommandLine line = parse_arguments(std::vector<std::string>(words.begin() + 1, words.end()), options);
         if (line.positional.size() != command->positional.size()) {
-            std::string wanted;
-            for (std::size_t k = 0; k < command->positional.size(); ++k)
-                wanted += (k == 0 ? "" : k + 1 == command->positional.size() ? " y " : ", ") + command->positional[k];
+            const std::string wanted = joined(command->positional, " y ");
             throw ToolError(command->name + (wanted.empty() ? " no lleva argumentos" : " necesita " + wanted) +
                             " (se dieron " + std::to_string(line.positional.size()) + " argumentos)");
         }

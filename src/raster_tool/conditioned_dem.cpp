@@ -82,11 +82,9 @@ std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem) {
 void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::size_t)>& channel,
                            const std::function<double(std::size_t)>& elevation, const OutputFile& output,
                            const RasterFormat& format, ProgressSpan& progress, Warnings& warnings) {
-    GDALDriverH memory_driver = GDALGetDriverByName("MEM");
-    if (memory_driver == nullptr) throw ToolError("GDAL no tiene el controlador MEM");
     ProgressSpan copying{progress.progress, progress.from, progress.from + (progress.to - progress.from) * 0.3};
     CPLErrorReset();
-    Dataset copy(GDALCreateCopy(memory_driver, "", dem.dataset(), FALSE, nullptr, ProgressSpan::gdal_callback,
+    Dataset copy(GDALCreateCopy(memory_driver(), "", dem.dataset(), FALSE, nullptr, ProgressSpan::gdal_callback,
                                 &copying));
     if (!copy) throw ToolError("no se puede copiar el MDE en memoria" + gdal_detail());
     auto* handle = static_cast<GDALDatasetH>(copy.get());
@@ -105,7 +103,8 @@ void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::s
                                ? GDALGetMaskBand(band)
                                : nullptr;
 
-    const RawConversion raw{dem.data_type(), dem.band_scale(), dem.band_offset(), dem.nodata()};
+    const BandUnits& units = dem.units();
+    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata};
     std::vector<double> values(static_cast<std::size_t>(columns));
     const std::vector<uint8_t> valid(static_cast<std::size_t>(columns), 255);
     for (int32_t i = 0; i < lines; ++i) {
@@ -125,11 +124,6 @@ void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::s
         });
     }
 
-    BandDescription described;
-    described.nodata = dem.nodata();
-    described.scale = dem.band_scale();
-    described.offset = dem.band_offset();
-    described.unit = dem.unit();
     ProgressSpan writing{progress.progress, copying.to, progress.to};
-    write_raster(handle, output, format, writing, warnings, &described);
+    write_raster(handle, output, format, writing, warnings, &units);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "gdal_env.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
@@ -31,12 +32,6 @@ Dataset processed(GDALDatasetH source, const char* processing, const std::vector
     if (done == nullptr || usage_error)
         throw ToolError(std::string("GDAL no puede hacer el ") + processing + gdal_detail());
     return Dataset(done);
-}
-
-std::string number_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
 }
 
 }  // namespace

@@ -7,31 +7,6 @@
 #include "memory_budget.hpp"
 #include "tool_error.hpp"
 
-namespace {
-
-GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& source) {
-    const int count = GDALGetRasterCount(dataset);
-    if (band < 1 || band > count)
-        throw ToolError(source + " no tiene la banda " + std::to_string(band) + " (tiene " + std::to_string(count) +
-                        ")");
-    return GDALGetRasterBand(dataset, band);
-}
-
-// One line of values and of GDAL's validity mask (nodata, alpha or mask
-// band, whichever the source uses); NaN is never valid.
-void read_line(GDALRasterBandH band, int32_t line, std::vector<double>& values, std::vector<uint8_t>& valid,
-               const std::string& source) {
-    const int columns = static_cast<int>(values.size());
-    if (GDALRasterIO(band, GF_Read, 0, line, columns, 1, values.data(), columns, 1, GDT_Float64, 0, 0) != CE_None ||
-        GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, line, columns, 1, valid.data(), columns, 1, GDT_Byte, 0, 0) !=
-            CE_None)
-        throw ToolError("no se puede leer la linea " + std::to_string(line) + " de " + source + gdal_detail());
-    for (std::size_t j = 0; j < values.size(); ++j)
-        if (std::isnan(values[j])) valid[j] = 0;
-}
-
-}  // namespace
-
 int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column) {
     const double rounded = std::round(value * scale);
     if (!(rounded >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
@@ -45,15 +20,9 @@ DemSource::DemSource(const std::string& path, int band, const WarpRequest& warp)
     : path_(path), dataset_(open_source(path, GDAL_OF_RASTER)) {
     auto* original = static_cast<GDALDatasetH>(dataset_.get());
     GDALRasterBandH own = band_of(original, band, path);
-    int has = 0;
-    const double scale = GDALGetRasterScale(own, &has);
-    if (has && scale != 0.0) band_scale_ = scale;
-    const double offset = GDALGetRasterOffset(own, &has);
-    if (has) band_offset_ = offset;
-    if (const char* unit = GDALGetRasterUnitType(own)) unit_ = unit;
+    units_ = band_units(own);
+    if (units_.scale == 0.0) units_.scale = 1.0;
     data_type_ = GDALGetRasterDataType(own);
-    const double nodata = GDALGetRasterNoDataValue(own, &has);
-    if (has) nodata_ = nodata;
     band_number_ = band;
     if (warp.wanted()) warped_ = warp_source(original, path, warp);
     auto* reading = warped_ ? static_cast<GDALDatasetH>(warped_.get()) : original;
@@ -75,7 +44,7 @@ ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
     std::vector<uint8_t> valid(static_cast<std::size_t>(grid_.columns));
     dem.lowest = std::numeric_limits<int32_t>::max();
     for (int32_t i = 0; i < grid_.lines; ++i) {
-        read_line(band_, i, values, valid, path_);
+        read_band_line(band_, i, values, valid, path_);
         const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(grid_.columns);
         for (int32_t j = 0; j < grid_.columns; ++j) {
             const auto k = static_cast<std::size_t>(j);
@@ -83,7 +52,7 @@ ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
                 ++dem.holes;
                 continue;
             }
-            const int32_t z = scaled_elevation(values[k] * band_scale_ + band_offset_, scale, i, j);
+            const int32_t z = scaled_elevation(values[k] * units_.scale + units_.offset, scale, i, j);
             dem.values[start + k] = z;
             dem.valid[start + k] = 1;
             dem.lowest = std::min(dem.lowest, z);

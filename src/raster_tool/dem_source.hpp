@@ -8,7 +8,6 @@
 #include <gdal.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,12 @@ struct ScaledDem {
     std::vector<uint8_t> valid;   // 0 where the source has no data (nodata, mask, NaN, outside a warp)
     std::size_t holes = 0;        // pixels without data
     int32_t lowest = 0;           // the lowest valid value
+
+    // Every pixel without data given `fill`.
+    void fill_holes(int32_t fill) {
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (valid[k] == 0) values[k] = fill;
+    }
 };
 
 class DemSource {
@@ -30,14 +35,12 @@ public:
 
     // The grid the values are read on (the warped one, when warped).
     const Georef& grid() const { return grid_; }
-    // The band's scale, offset and unit type (1, 0 and "" when it states none).
-    double band_scale() const { return band_scale_; }
-    double band_offset() const { return band_offset_; }
-    const std::string& unit() const { return unit_; }
-    // The source band's own pixel type and nodata value (raw, before its
-    // scale and offset), whatever a warp reads it as.
+    // The band's scale, offset and unit type (1, 0 and "" when it states none;
+    // a scale of 0 counts as none) and its nodata value (raw, before its scale
+    // and offset), whatever a warp reads it as.
+    const BandUnits& units() const { return units_; }
+    // The source band's own pixel type, whatever a warp reads it as.
     GDALDataType data_type() const { return data_type_; }
-    const std::optional<double>& nodata() const { return nodata_; }
     // The source as opened, never warped, and the band read from it.
     GDALDatasetH dataset() const { return static_cast<GDALDatasetH>(dataset_.get()); }
     int band() const { return band_number_; }
@@ -54,11 +57,8 @@ private:
     Dataset warped_;
     GDALRasterBandH band_ = nullptr;
     Georef grid_;
-    double band_scale_ = 1.0;
-    double band_offset_ = 0.0;
-    std::string unit_;
+    BandUnits units_;
     GDALDataType data_type_ = GDT_Unknown;
-    std::optional<double> nodata_;
     int band_number_ = 1;
 };
 

@@ -3,18 +3,12 @@
 #include <gdal_utils.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
-
-std::string number_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
 
 }  // namespace
 

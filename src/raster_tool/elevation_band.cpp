@@ -1,11 +1,12 @@
 #include "elevation_band.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "free_value.hpp"
 #include "raster_writer.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 TypeRange range_of(GDALDataType type) {
@@ -22,11 +23,7 @@ double stored(double value, GDALDataType type) {
     return type == GDT_Float32 ? static_cast<double>(static_cast<float>(value)) : value;
 }
 
-std::string elevation_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
+std::string elevation_text(double value) { return number_text(value, 9); }
 
 GDALDataType elevation_type(const std::optional<GDALDataType>& chosen, bool unscale, const std::string& command) {
     const GDALDataType type = chosen.value_or(unscale ? GDT_Float32 : GDT_Int32);
@@ -62,20 +59,22 @@ double set_nodata_outside(std::vector<double>& values, int32_t columns, double n
     if (!(nodata >= range.low && nodata <= range.high) || (integer && nodata != std::trunc(nodata)))
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " no cabe en pixeles " + type_name(type));
     const auto width = static_cast<std::size_t>(columns);
-    std::vector<double> held;
     std::size_t first_holder = values.size();
     for (std::size_t k = 0; k < values.size(); ++k) {
-        if (!in_channel(k)) {
+        if (!in_channel(k))
             values[k] = nodata;
-            continue;
-        }
-        held.push_back(values[k]);
-        if (values[k] == nodata && first_holder == values.size()) first_holder = k;
+        else if (values[k] == nodata && first_holder == values.size())
+            first_holder = k;
     }
-    if (first_holder != values.size())
+    if (first_holder != values.size()) {
+        // The channel's values, gathered only to name a free one.
+        std::vector<double> held;
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (in_channel(k)) held.push_back(values[k]);
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " lo tiene un pixel del cauce (linea " +
                         std::to_string(first_holder / width) + ", columna " + std::to_string(first_holder % width) +
                         "); elija otro con " + option + ", p. ej. " +
-                        elevation_text(free_value(held, kDefaultNodata, range.low, range.high)));
+                        elevation_text(free_value(std::move(held), kDefaultNodata, range.low, range.high)));
+    }
     return nodata;
 }

@@ -57,7 +57,7 @@ void export_pair(const ExportOptions& options, CommandContext& context) {
     auto in_channel = [&](std::size_t k) { return !options.mask || zone.pixels[k] == options.tone; };
     std::vector<double> values = elevation_values(pair.pixels, pair.columns, scale, offset, type, in_channel);
 
-    BandDescription band;
+    BandUnits band;
     band.unit = dem.units.unit;
     if (!options.unscale) {
         band.scale = dem.units.scale;

@@ -4,6 +4,7 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -56,10 +57,33 @@ Dataset open_source(const std::string& path, unsigned flags) {
     return Dataset(dataset);
 }
 
-Dataset memory_raster(int columns, int lines, int bands, GDALDataType type) {
+GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& source) {
+    const int count = GDALGetRasterCount(dataset);
+    if (band < 1 || band > count)
+        throw ToolError(source + " no tiene la banda " + std::to_string(band) + " (tiene " + std::to_string(count) +
+                        ")");
+    return GDALGetRasterBand(dataset, band);
+}
+
+void read_band_line(GDALRasterBandH band, int line, std::vector<double>& values, std::vector<uint8_t>& valid,
+                    const std::string& source) {
+    const int columns = static_cast<int>(values.size());
+    if (GDALRasterIO(band, GF_Read, 0, line, columns, 1, values.data(), columns, 1, GDT_Float64, 0, 0) != CE_None ||
+        GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, line, columns, 1, valid.data(), columns, 1, GDT_Byte, 0, 0) !=
+            CE_None)
+        throw ToolError("no se puede leer la linea " + std::to_string(line) + " de " + source + gdal_detail());
+    for (std::size_t j = 0; j < values.size(); ++j)
+        if (std::isnan(values[j])) valid[j] = 0;
+}
+
+GDALDriverH memory_driver() {
     GDALDriverH driver = GDALGetDriverByName("MEM");
     if (driver == nullptr) throw ToolError("GDAL no tiene el controlador MEM");
-    GDALDatasetH dataset = GDALCreate(driver, "", columns, lines, bands, type, nullptr);
+    return driver;
+}
+
+Dataset memory_raster(int columns, int lines, int bands, GDALDataType type) {
+    GDALDatasetH dataset = GDALCreate(memory_driver(), "", columns, lines, bands, type, nullptr);
     if (dataset == nullptr) throw ToolError("no hay memoria para un raster de " + std::to_string(columns) + " x " +
                                             std::to_string(lines) + gdal_detail());
     return Dataset(dataset);

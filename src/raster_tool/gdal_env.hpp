@@ -3,9 +3,12 @@
 #pragma once
 
 #include <gdal.h>
+#include <ogr_srs_api.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Registers the drivers and routes GDAL's messages: errors are kept for the
@@ -16,12 +19,18 @@ void start_gdal(bool quiet_warnings);
 // " (GDAL: last error text)" or "" when GDAL said nothing; clears it.
 std::string gdal_detail();
 
-struct DatasetCloser {
-    void operator()(void* dataset) const {
-        if (dataset != nullptr) GDALClose(static_cast<GDALDatasetH>(dataset));
+// A GDAL or OGR handle given back with `Release` when it goes out of scope.
+template <typename Handle, auto Release>
+struct HandleRelease {
+    void operator()(Handle handle) const {
+        if (handle != nullptr) Release(handle);
     }
 };
-using Dataset = std::unique_ptr<void, DatasetCloser>;
+template <typename Handle, auto Release>
+using GdalHandle = std::unique_ptr<std::remove_pointer_t<Handle>, HandleRelease<Handle, Release>>;
+
+using Dataset = GdalHandle<GDALDatasetH, GDALClose>;
+using Srs = GdalHandle<OGRSpatialReferenceH, OSRDestroySpatialReference>;
 
 // A list of GDAL option strings ("NAME=VALUE" or command-line words), freed by scope.
 class StringList {
@@ -43,6 +52,18 @@ private:
 // file that no driver recognises get different messages, since the user
 // fixes them differently. `flags` are GDAL_OF_RASTER and/or GDAL_OF_VECTOR.
 Dataset open_source(const std::string& path, unsigned flags);
+
+// Band `band` of `dataset`, refused (naming `source`) when it has no such band.
+GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& source);
+
+// One line of a band's values and of GDAL's validity mask for it (nodata,
+// alpha or mask band, whichever the source uses), as many pixels as `values`
+// holds; NaN is never valid. `source` names the file in the message.
+void read_band_line(GDALRasterBandH band, int line, std::vector<double>& values, std::vector<uint8_t>& valid,
+                    const std::string& source);
+
+// GDAL's MEM driver, which holds rasters in memory.
+GDALDriverH memory_driver();
 
 // An empty in-memory raster of the given size, bands and pixel type.
 Dataset memory_raster(int columns, int lines, int bands, GDALDataType type);

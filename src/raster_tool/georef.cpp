@@ -4,27 +4,17 @@
 #include <cpl_string.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <memory>
 
 #include "gdal_env.hpp"
 #include "pair_files.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
-
-std::string exact_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
-
-struct XmlCloser {
-    void operator()(CPLXMLNode* node) const { CPLDestroyXMLNode(node); }
-};
 
 }  // namespace
 
@@ -51,10 +41,30 @@ Georef georef_of(GDALDatasetH dataset) {
     return georef;
 }
 
+BandUnits band_units(GDALRasterBandH band) {
+    BandUnits units;
+    int has = 0;
+    const double scale = GDALGetRasterScale(band, &has);
+    if (has) units.scale = scale;
+    const double offset = GDALGetRasterOffset(band, &has);
+    if (has) units.offset = offset;
+    if (const char* unit = GDALGetRasterUnitType(band)) units.unit = unit;
+    const double nodata = GDALGetRasterNoDataValue(band, &has);
+    if (has) units.nodata = nodata;
+    return units;
+}
+
+void set_transform(GDALDatasetH dataset, const Georef& grid) {
+    if (!grid.has_transform) return;
+    double transform[6];
+    std::copy(grid.transform.begin(), grid.transform.end(), transform);
+    GDALSetGeoTransform(dataset, transform);
+}
+
 std::string sidecar_path(const std::string& dem_name) { return dem_name + "_m4.vrt"; }
 
 std::string sidecar_text(const std::string& raw_file_name, const Georef& georef, const BandUnits& units) {
-    std::unique_ptr<CPLXMLNode, XmlCloser> root(CPLCreateXMLNode(nullptr, CXT_Element, "VRTDataset"));
+    GdalHandle<CPLXMLNode*, CPLDestroyXMLNode> root(CPLCreateXMLNode(nullptr, CXT_Element, "VRTDataset"));
     CPLXMLNode* dataset = root.get();
     CPLAddXMLAttributeAndValue(dataset, "rasterXSize", std::to_string(georef.columns).c_str());
     CPLAddXMLAttributeAndValue(dataset, "rasterYSize", std::to_string(georef.lines).c_str());
@@ -65,18 +75,18 @@ std::string sidecar_text(const std::string& raw_file_name, const Georef& georef,
     }
     if (georef.has_transform) {
         std::string text;
-        for (std::size_t k = 0; k < 6; ++k) text += (k > 0 ? ", " : "") + exact_text(georef.transform[k]);
+        for (std::size_t k = 0; k < 6; ++k) text += (k > 0 ? ", " : "") + number_text(georef.transform[k]);
         CPLCreateXMLElementAndValue(dataset, "GeoTransform", text.c_str());
     }
     CPLXMLNode* band = CPLCreateXMLNode(dataset, CXT_Element, "VRTRasterBand");
     CPLAddXMLAttributeAndValue(band, "dataType", "Int32");
     CPLAddXMLAttributeAndValue(band, "band", "1");
     CPLAddXMLAttributeAndValue(band, "subClass", "VRTRawRasterBand");
-    if (units.nodata) CPLCreateXMLElementAndValue(band, "NoDataValue", exact_text(*units.nodata).c_str());
+    if (units.nodata) CPLCreateXMLElementAndValue(band, "NoDataValue", number_text(*units.nodata).c_str());
     if (!units.unit.empty()) CPLCreateXMLElementAndValue(band, "UnitType", units.unit.c_str());
     if (units.scale != 1.0 || units.offset != 0.0) {
-        CPLCreateXMLElementAndValue(band, "Offset", exact_text(units.offset).c_str());
-        CPLCreateXMLElementAndValue(band, "Scale", exact_text(units.scale).c_str());
+        CPLCreateXMLElementAndValue(band, "Offset", number_text(units.offset).c_str());
+        CPLCreateXMLElementAndValue(band, "Scale", number_text(units.scale).c_str());
     }
     // The raw file is named relative to the sidecar so the folder can move.
     CPLXMLNode* source = CPLCreateXMLElementAndValue(band, "SourceFilename", raw_file_name.c_str());
@@ -108,15 +118,7 @@ Sidecar read_sidecar(const std::string& dem_name) {
     sidecar.grid = georef_of(handle);
     if (sidecar.grid.lines != lines || sidecar.grid.columns != columns)
         throw ToolError("la georreferencia " + path + " no corresponde al tamano del par " + dem_name);
-    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
-    int has = 0;
-    sidecar.units.scale = GDALGetRasterScale(band, &has);
-    if (!has) sidecar.units.scale = 1.0;
-    sidecar.units.offset = GDALGetRasterOffset(band, &has);
-    if (!has) sidecar.units.offset = 0.0;
-    if (const char* unit = GDALGetRasterUnitType(band)) sidecar.units.unit = unit;
-    const double nodata = GDALGetRasterNoDataValue(band, &has);
-    if (has) sidecar.units.nodata = nodata;
+    sidecar.units = band_units(GDALGetRasterBand(handle, 1));
     return sidecar;
 }
 

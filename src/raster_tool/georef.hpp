@@ -32,12 +32,18 @@ struct BandUnits {
     std::optional<double> nodata;
 };
 
+// A band's scale, offset, unit type and nodata value as GDAL reads them (1, 0,
+// "" and none when the band states none).
+BandUnits band_units(GDALRasterBandH band);
+
 struct Sidecar {
     Georef grid;
     BandUnits units;
 };
 
 Georef georef_of(GDALDatasetH dataset);
+// Gives `dataset` the grid's geotransform, when it has one.
+void set_transform(GDALDatasetH dataset, const Georef& grid);
 
 std::string sidecar_path(const std::string& dem_name);
 

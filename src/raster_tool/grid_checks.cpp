@@ -4,40 +4,30 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
+
+#include "gdal_env.hpp"
+#include "number_text.hpp"
 
 namespace {
-
-struct SrsCloser {
-    void operator()(void* srs) const { OSRDestroySpatialReference(static_cast<OGRSpatialReferenceH>(srs)); }
-};
-using Srs = std::unique_ptr<void, SrsCloser>;
 
 Srs srs_of(const std::string& wkt) {
     if (wkt.empty()) return Srs(nullptr);
     return Srs(OSRNewSpatialReference(wkt.c_str()));
 }
 
-std::string number_text(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
-}
-
 std::string origin_text(const Georef& g) {
     std::string text = "(";
-    text += number_text(g.transform[0]);
+    text += number_text(g.transform[0], 15);
     text += ", ";
-    text += number_text(g.transform[3]);
+    text += number_text(g.transform[3], 15);
     text += ")";
     return text;
 }
 
 std::string pixel_text(const Georef& g) {
-    std::string text = number_text(g.transform[1]) + " x " + number_text(g.transform[5]);
+    std::string text = number_text(g.transform[1], 15) + " x " + number_text(g.transform[5], 15);
     if (g.transform[2] != 0.0 || g.transform[4] != 0.0)
-        text += " (giro " + number_text(g.transform[2]) + ", " + number_text(g.transform[4]) + ")";
+        text += " (giro " + number_text(g.transform[2], 15) + ", " + number_text(g.transform[4], 15) + ")";
     return text;
 }
 
@@ -48,14 +38,14 @@ bool close(double a, double b, double tolerance) { return std::fabs(a - b) <= to
 std::string crs_name(const std::string& wkt) {
     const Srs srs = srs_of(wkt);
     if (!srs) return "sin SRC";
-    const char* name = OSRGetName(static_cast<OGRSpatialReferenceH>(srs.get()));
+    const char* name = OSRGetName(srs.get());
     return name != nullptr && name[0] != '\0' ? name : "SRC sin nombre";
 }
 
 std::string crs_code(const std::string& wkt) {
     const Srs srs = srs_of(wkt);
     if (!srs) return "";
-    auto* handle = static_cast<OGRSpatialReferenceH>(srs.get());
+    auto* handle = srs.get();
     const char* authority = OSRGetAuthorityName(handle, nullptr);
     const char* code = OSRGetAuthorityCode(handle, nullptr);
     if (authority == nullptr || code == nullptr || std::string(authority) != "EPSG") return "";
@@ -68,7 +58,7 @@ bool same_crs(const std::string& a, const std::string& b) {
     const Srs first = srs_of(a);
     const Srs second = srs_of(b);
     return first && second &&
-           OSRIsSame(static_cast<OGRSpatialReferenceH>(first.get()), static_cast<OGRSpatialReferenceH>(second.get())) !=
+           OSRIsSame(first.get(), second.get()) !=
                0;
 }
 
@@ -115,7 +105,7 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
     const double width = std::hypot(t[1], t[4]);
     const double height = std::hypot(t[2], t[5]);
     const Srs srs = srs_of(georef.crs_wkt);
-    if (srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))) {
+    if (srs && OSRIsGeographic(srs.get())) {
         // The UTM zone of the raster's centre, taken as longitude and latitude.
         const double x = t[0] + t[1] * georef.columns / 2.0 + t[2] * georef.lines / 2.0;
         const double y = t[3] + t[4] * georef.columns / 2.0 + t[5] * georef.lines / 2.0;
@@ -126,14 +116,14 @@ std::vector<std::string> pixel_warnings(const Georef& georef, const std::string&
                            "): sus pixeles miden grados, no metros, y la busqueda en anillos cuenta pixeles; "
                            "reproyecte con -t_srs " + example + " -tr TAMANO TAMANO (o con gdalwarp)");
     } else if (!close(width, height, 1e-6 * std::max(width, height))) {
-        warnings.push_back("los pixeles de " + source + " no son cuadrados (" + number_text(width) + " x " +
-                           number_text(height) +
+        warnings.push_back("los pixeles de " + source + " no son cuadrados (" + number_text(width, 15) + " x " +
+                           number_text(height, 15) +
                            "): la busqueda en anillos cuenta pixeles y deforma las distancias; remuestree con -tr " +
-                           number_text(std::min(width, height)) + " " + number_text(std::min(width, height)) +
+                           number_text(std::min(width, height), 15) + " " + number_text(std::min(width, height), 15) +
                            " (o con gdalwarp -tr)");
     }
-    if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(static_cast<OGRSpatialReferenceH>(srs.get()))))
-        warnings.push_back("el pixel de " + source + " mide " + number_text(width) +
+    if (descriptor && width < 0.5 && !(srs && OSRIsGeographic(srs.get())))
+        warnings.push_back("el pixel de " + source + " mide " + number_text(width, 15) +
                            ", menos de media unidad: el descriptor guarda 0 como tamano de pixel");
     return warnings;
 }

@@ -6,40 +6,22 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <memory>
 
 #include "grid_checks.hpp"
 #include "memory_budget.hpp"
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
 
-struct SrsCloser {
-    void operator()(void* srs) const { OSRDestroySpatialReference(static_cast<OGRSpatialReferenceH>(srs)); }
-};
-using Srs = std::unique_ptr<void, SrsCloser>;
-
-struct GeometryCloser {
-    void operator()(void* geometry) const { OGR_G_DestroyGeometry(static_cast<OGRGeometryH>(geometry)); }
-};
-using Geometry = std::unique_ptr<void, GeometryCloser>;
-
-struct FeatureCloser {
-    void operator()(void* feature) const { OGR_F_Destroy(static_cast<OGRFeatureH>(feature)); }
-};
-using Feature = std::unique_ptr<void, FeatureCloser>;
-
-struct TransformCloser {
-    void operator()(void* t) const { OCTDestroyCoordinateTransformation(static_cast<OGRCoordinateTransformationH>(t)); }
-};
-using Transformation = std::unique_ptr<void, TransformCloser>;
+using Geometry = GdalHandle<OGRGeometryH, OGR_G_DestroyGeometry>;
+using Feature = GdalHandle<OGRFeatureH, OGR_F_Destroy>;
+using Transformation = GdalHandle<OGRCoordinateTransformationH, OCTDestroyCoordinateTransformation>;
 
 // Longitude before latitude, as the coordinates of GIS files are written.
 Srs srs_in_gis_order(const std::string& wkt) {
     Srs srs(OSRNewSpatialReference(wkt.c_str()));
-    if (srs) OSRSetAxisMappingStrategy(static_cast<OGRSpatialReferenceH>(srs.get()), OAMS_TRADITIONAL_GIS_ORDER);
+    if (srs) OSRSetAxisMappingStrategy(srs.get(), OAMS_TRADITIONAL_GIS_ORDER);
     return srs;
 }
 
@@ -63,9 +45,9 @@ std::string wkt_of(OGRSpatialReferenceH srs) {
 std::string user_crs(const std::string& text) {
     Srs srs(OSRNewSpatialReference(nullptr));
     CPLErrorReset();
-    if (OSRSetFromUserInput(static_cast<OGRSpatialReferenceH>(srs.get()), text.c_str()) != OGRERR_NONE)
+    if (OSRSetFromUserInput(srs.get(), text.c_str()) != OGRERR_NONE)
         throw ToolError("SRC desconocido para --assume-crs: " + text + gdal_detail());
-    return wkt_of(static_cast<OGRSpatialReferenceH>(srs.get()));
+    return wkt_of(srs.get());
 }
 
 // The CRS the source's coordinates are in: its own, or the one the user
@@ -101,9 +83,8 @@ std::string warp_hint(const Georef& grid, const std::string& source) {
     const double x1 = t[0] + t[1] * grid.columns;
     const double y0 = t[3];
     const double y1 = t[3] + t[5] * grid.lines;
-    char box[160];
-    std::snprintf(box, sizeof box, "%.15g %.15g %.15g %.15g", std::min(x0, x1), std::min(y0, y1), std::max(x0, x1),
-                  std::max(y0, y1));
+    const std::string box = number_text(std::min(x0, x1), 15) + " " + number_text(std::min(y0, y1), 15) + " " +
+                            number_text(std::max(x0, x1), 15) + " " + number_text(std::max(y0, y1), 15);
     const std::string code = crs_code(grid.crs_wkt);
     return "; llevelo a esa rejilla con gdalwarp -r near" + (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
            " -ts " + std::to_string(grid.columns) + " " + std::to_string(grid.lines) + " " + source + " SALIDA.tif";
@@ -154,6 +135,12 @@ GridSource::GridSource(const SourceChoice& choice)
         throw ToolError(choice.path + " es una capa vectorial: " + prefix + "class es para rasters de clases");
 }
 
+std::string GridSource::unmarked_hint() const {
+    return (vector_ ? "la capa, el filtro " + choice_.option_prefix + "where y la extension de "
+                    : std::string("la clase y la banda de ")) +
+           choice_.path;
+}
+
 std::vector<std::string> GridSource::files() const {
     return dataset_files(static_cast<GDALDatasetH>(dataset_.get()));
 }
@@ -177,23 +164,15 @@ std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::stri
         throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " + text +
                         warp_hint(grid, choice_.path));
     }
-    const int count = GDALGetRasterCount(source);
-    if (choice_.band < 1 || choice_.band > count)
-        throw ToolError(choice_.path + " no tiene la banda " + std::to_string(choice_.band) + " (tiene " +
-                        std::to_string(count) + ")");
-    GDALRasterBandH band = GDALGetRasterBand(source, choice_.band);
+    GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
 
     std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
     std::vector<double> values(static_cast<std::size_t>(grid.columns));
     std::vector<uint8_t> valid(static_cast<std::size_t>(grid.columns));
     for (int32_t i = 0; i < grid.lines; ++i) {
-        if (GDALRasterIO(band, GF_Read, 0, i, grid.columns, 1, values.data(), grid.columns, 1, GDT_Float64, 0, 0) !=
-                CE_None ||
-            GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, i, grid.columns, 1, valid.data(), grid.columns, 1,
-                         GDT_Byte, 0, 0) != CE_None)
-            throw ToolError("no se puede leer la linea " + std::to_string(i) + " de " + choice_.path + gdal_detail());
+        read_band_line(band, i, values, valid, choice_.path);
         for (std::size_t j = 0; j < values.size(); ++j) {
-            if (valid[j] == 0 || std::isnan(values[j])) continue;
+            if (valid[j] == 0) continue;
             const bool marked = choice_.class_value ? values[j] == *choice_.class_value : values[j] != 0.0;
             if (marked) mask[static_cast<std::size_t>(i) * static_cast<std::size_t>(grid.columns) + j] = tone;
         }
@@ -218,8 +197,8 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     if (!crs.empty() && !grid.crs_wkt.empty() && !same_crs(crs, grid.crs_wkt)) {
         const Srs from = srs_in_gis_order(crs);
         const Srs to = srs_in_gis_order(grid.crs_wkt);
-        to_grid.reset(OCTNewCoordinateTransformation(static_cast<OGRSpatialReferenceH>(from.get()),
-                                                     static_cast<OGRSpatialReferenceH>(to.get())));
+        to_grid.reset(OCTNewCoordinateTransformation(from.get(),
+                                                     to.get()));
         if (!to_grid)
             throw ToolError("no se pueden llevar los objetos de " + choice_.path + " (" + crs_name(crs) +
                             ") al SRC del MDE (" + crs_name(grid.crs_wkt) + ")" + gdal_detail());
@@ -227,11 +206,7 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
 
     Dataset target = memory_raster(grid.columns, grid.lines, 1, GDT_Byte);
     auto* handle = static_cast<GDALDatasetH>(target.get());
-    if (grid.has_transform) {
-        double transform[6];
-        std::copy(grid.transform.begin(), grid.transform.end(), transform);
-        GDALSetGeoTransform(handle, transform);
-    }
+    set_transform(handle, grid);
     StringList options;
     if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
 
@@ -244,7 +219,7 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     auto burn_batch = [&] {
         if (batch.empty()) return;
         std::vector<OGRGeometryH> geometries;
-        for (const Geometry& g : batch) geometries.push_back(static_cast<OGRGeometryH>(g.get()));
+        for (const Geometry& g : batch) geometries.push_back(g.get());
         const std::vector<double> values(geometries.size(), static_cast<double>(tone));
         CPLErrorReset();
         if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
@@ -259,14 +234,14 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
         Feature feature(OGR_L_GetNextFeature(layer));
         if (!feature) break;
         ++seen;
-        OGRGeometryH geometry = OGR_F_GetGeometryRef(static_cast<OGRFeatureH>(feature.get()));
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
         if (geometry == nullptr) continue;
         if (is_point(geometry)) ++points;
         Geometry copy(OGR_G_Clone(geometry));
-        if (to_grid && OGR_G_Transform(static_cast<OGRGeometryH>(copy.get()),
-                                       static_cast<OGRCoordinateTransformationH>(to_grid.get())) != OGRERR_NONE)
+        if (to_grid && OGR_G_Transform(copy.get(),
+                                       to_grid.get()) != OGRERR_NONE)
             throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(
-                                                                   static_cast<OGRFeatureH>(feature.get()))) +
+                                                                   feature.get())) +
                             " de " + choice_.path + " al SRC del MDE" + gdal_detail());
         batch.push_back(std::move(copy));
         if (batch.size() == 4096) burn_batch();

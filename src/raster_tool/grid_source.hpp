@@ -48,7 +48,10 @@ public:
     // options meant for the other kind of source are refused, never ignored.
     explicit GridSource(const SourceChoice& choice);
 
-    bool is_vector() const { return vector_; }
+    // What to look into when the source marks no pixel of the grid: "la
+    // capa, el filtro --where y la extension de SRC" or "la clase y la banda
+    // de SRC" (an empty mask is nearly always a wrong layer, filter or class).
+    std::string unmarked_hint() const;
     // The files the source is made of.
     std::vector<std::string> files() const;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "dem_source.hpp"
@@ -31,26 +32,25 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     const auto columns = static_cast<std::size_t>(grid.columns);
     if (options.nodata) {
         // A fill that a pixel with data holds would turn that pixel into nodata.
-        std::vector<double> held;
         std::size_t first = dem.values.size();
-        for (std::size_t k = 0; k < dem.values.size(); ++k) {
-            if (dem.valid[k] == 0) continue;
-            held.push_back(dem.values[k]);
-            if (dem.values[k] == *options.nodata && first == dem.values.size()) first = k;
-        }
-        if (first != dem.values.size())
+        for (std::size_t k = 0; k < dem.values.size() && first == dem.values.size(); ++k)
+            if (dem.valid[k] != 0 && dem.values[k] == *options.nodata) first = k;
+        if (first != dem.values.size()) {
+            // The values with data, gathered only to name a free one.
+            std::vector<double> held;
+            for (std::size_t k = 0; k < dem.values.size(); ++k)
+                if (dem.valid[k] != 0) held.push_back(dem.values[k]);
             throw ToolError("el valor sin dato " + std::to_string(*options.nodata) +
                             " lo tiene tambien un pixel con dato de " + options.source + " (linea " +
                             std::to_string(first / columns) + ", columna " + std::to_string(first % columns) +
                             "); elija otro con --nodata, p. ej. " +
                             std::to_string(static_cast<long long>(free_value(
-                                held, -9999.0, std::numeric_limits<int32_t>::min(),
+                                std::move(held), -9999.0, std::numeric_limits<int32_t>::min(),
                                 std::numeric_limits<int32_t>::max()))));
+        }
     }
 
-    const int32_t fill = options.nodata.value_or(dem.lowest);
-    for (std::size_t k = 0; k < dem.values.size(); ++k)
-        if (dem.valid[k] == 0) dem.values[k] = fill;
+    dem.fill_holes(options.nodata.value_or(dem.lowest));
     if (dem.holes > 0 && !options.nodata)
         context.warnings.add(std::to_string(dem.holes) + " pixeles sin dato de " + options.source +
                              " reciben la elevacion mas baja (" + std::to_string(dem.lowest) +
@@ -63,7 +63,7 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     pair.pixels = std::move(dem.values);
     BandUnits units;
     units.scale = 1.0 / options.scale;
-    units.unit = source.unit();
+    units.unit = source.units().unit;
     if (options.nodata) units.nodata = *options.nodata;
     write_elevation_pair(files, pair);
     write_output_bytes(sidecar,

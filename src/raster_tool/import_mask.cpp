@@ -29,9 +29,7 @@ void import_mask(const ImportMaskOptions& options, CommandContext& context) {
     // console run would go on without its railing or channel.
     if (std::none_of(mask.pixels.begin(), mask.pixels.end(), [](uint8_t v) { return v != 0; }))
         throw ToolError("ningun pixel de la rejilla de " + options.like + " recibe el tono: revise " +
-                        (source.is_vector() ? "la capa, el filtro --where y la extension de "
-                                            : "la clase y la banda de ") +
-                        options.source.path);
+                        source.unmarked_hint());
     write_mask_pair(files, mask);
     outputs.commit();
     context.progress.update(1.0);

@@ -70,10 +70,15 @@ void OutputSet::commit() {
     throw ToolError(failure + " (no se puede poner en su sitio " + fs::path(result.file).filename().string() + ")");
 }
 
-void write_output_bytes(const OutputFile& output, const std::string& bytes) {
-    std::FILE* f = std::fopen(output.temporary.c_str(), "wb");
+void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write) {
+    std::FILE* f = std::fopen(output.temporary.c_str(), mode);
     if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool written = write(f);
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
+}
+
+void write_output_bytes(const OutputFile& output, const std::string& bytes) {
+    write_output(output, "wb",
+                 [&bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
 }

@@ -18,6 +18,8 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +57,10 @@ private:
     std::vector<std::pair<std::string, std::pair<dev_t, ino_t>>> inputs_;
     AtomicOutputs outputs_;
 };
+
+// Opens `output.temporary` with the stdio `mode` and hands it to `write`,
+// which returns false when a write failed; the message names the target.
+void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write);
 
 // Writes `bytes` to `output.temporary`; the message names the target.
 void write_output_bytes(const OutputFile& output, const std::string& bytes);

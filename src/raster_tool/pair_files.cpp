@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 #include "memory_budget.hpp"
 #include "raster_pair.hpp"
+#include "run_state.hpp"
 #include "tool_error.hpp"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 PairPaths paths_of(const std::string& name, bool elevation) {
     return pair_paths("", name, elevation ? PairKind::elevation : PairKind::mask);
@@ -51,23 +46,24 @@ void check_raw_length(const std::string& raw, int32_t lines, int32_t columns, st
                         std::to_string(wanted));
 }
 
-File open_output(const OutputFile& output, const char* mode) {
-    std::FILE* f = std::fopen(output.temporary.c_str(), mode);
-    if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
-    return File(f);
-}
-
-void finish(File& f, const OutputFile& output, bool written) {
-    const bool closed = std::fclose(f.release()) == 0;
-    if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
-}
-
 PairOutputs add_pair(OutputSet& outputs, const std::string& name, bool elevation) {
     const PairPaths paths = paths_of(name, elevation);
     PairOutputs files;
     files.raw = outputs.add_file(paths.raw);
     files.descriptor = outputs.add_file(paths.descriptor);
     return files;
+}
+
+// The descriptor's first `count` integers (the rest of `values` as it was),
+// refused unless the lines and columns are positive; then the raw file is
+// checked to hold them.
+void read_descriptor(const PairPaths& paths, bool elevation, int32_t* values, int count) {
+    check_regular(paths.descriptor);
+    File descriptor = open_or_fail(paths.descriptor, "r");
+    if (read_descriptor_ints(descriptor.get(), values, count) < 2 || values[0] <= 0 || values[1] <= 0)
+        throw ToolError("el descriptor " + paths.descriptor + " no empieza con dos enteros positivos (lineas y columnas)");
+    descriptor.reset();
+    check_raw_length(paths.raw, values[0], values[1], elevation ? 4 : 1);
 }
 
 }  // namespace
@@ -89,32 +85,20 @@ PairOutputs add_elevation_pair(OutputSet& outputs, const std::string& name) { re
 PairOutputs add_mask_pair(OutputSet& outputs, const std::string& name) { return add_pair(outputs, name, false); }
 
 void read_pair_size(const std::string& name, bool elevation, int32_t& lines, int32_t& columns) {
-    const PairPaths paths = paths_of(name, elevation);
-    check_regular(paths.descriptor);
-    File descriptor = open_or_fail(paths.descriptor, "r");
     int32_t values[2] = {0, 0};
-    if (read_descriptor_ints(descriptor.get(), values, 2) < 2 || values[0] <= 0 || values[1] <= 0)
-        throw ToolError("el descriptor " + paths.descriptor + " no empieza con dos enteros positivos (lineas y columnas)");
+    read_descriptor(paths_of(name, elevation), elevation, values, 2);
     lines = values[0];
     columns = values[1];
-    check_raw_length(paths.raw, lines, columns, elevation ? 4 : 1);
 }
 
 ElevationPair read_elevation_pair(const std::string& name) {
     const PairPaths paths = paths_of(name, true);
     ElevationPair pair;
-    {
-        check_regular(paths.descriptor);
-        File descriptor = open_or_fail(paths.descriptor, "r");
-        int32_t values[6] = {0, 0, 0, 0, 0, 0};
-        if (read_descriptor_ints(descriptor.get(), values, 6) < 2 || values[0] <= 0 || values[1] <= 0)
-            throw ToolError("el descriptor " + paths.descriptor +
-                            " no empieza con dos enteros positivos (lineas y columnas)");
-        pair.lines = values[0];
-        pair.columns = values[1];
-        pair.pixel_size = values[5];
-    }
-    check_raw_length(paths.raw, pair.lines, pair.columns, 4);
+    int32_t values[6] = {0, 0, 0, 0, 0, 0};
+    read_descriptor(paths, true, values, 6);
+    pair.lines = values[0];
+    pair.columns = values[1];
+    pair.pixel_size = values[5];
     pair.pixels.assign(pixel_count(pair.lines, pair.columns, 4, paths.raw), 0);
     File raw = open_or_fail(paths.raw, "rb");
     const auto line_bytes = static_cast<std::size_t>(pair.columns) * 4;
@@ -141,28 +125,27 @@ MaskPair read_mask_pair(const std::string& name) {
 }
 
 void write_elevation_pair(const PairOutputs& files, const ElevationPair& pair) {
-    File raw = open_output(files.raw, "wb");
-    bool written = true;
-    for (int32_t i = 0; i < pair.lines && written; ++i)
-        written = write_elevation_line(
-            raw.get(), pair.pixels.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(pair.columns),
-            pair.columns);
-    finish(raw, files.raw, written);
-
+    write_output(files.raw, "wb", [&pair](std::FILE* raw) {
+        for (int32_t i = 0; i < pair.lines; ++i)
+            if (!write_elevation_line(
+                    raw, pair.pixels.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(pair.columns),
+                    pair.columns))
+                return false;
+        return true;
+    });
     const auto [low, high] = std::minmax_element(pair.pixels.begin(), pair.pixels.end());
     const int32_t values[6] = {pair.lines, pair.columns, 4, *low, *high, pair.pixel_size};
-    File descriptor = open_output(files.descriptor, "w");
-    const bool described = write_six_descriptor(descriptor.get(), values);
-    finish(descriptor, files.descriptor, described);
+    write_output(files.descriptor, "w",
+                 [&values](std::FILE* descriptor) { return write_six_descriptor(descriptor, values); });
 }
 
 void write_mask_pair(const PairOutputs& files, const MaskPair& pair) {
-    File raw = open_output(files.raw, "wb");
-    const bool written = std::fwrite(pair.pixels.data(), 1, pair.pixels.size(), raw.get()) == pair.pixels.size();
-    finish(raw, files.raw, written);
-    File descriptor = open_output(files.descriptor, "w");
-    const bool described = std::fprintf(descriptor.get(), "%d\n%d\n", pair.lines, pair.columns) > 0;
-    finish(descriptor, files.descriptor, described);
+    write_output(files.raw, "wb", [&pair](std::FILE* raw) {
+        return std::fwrite(pair.pixels.data(), 1, pair.pixels.size(), raw) == pair.pixels.size();
+    });
+    write_output(files.descriptor, "w", [&pair](std::FILE* descriptor) {
+        return std::fprintf(descriptor, "%d\n%d\n", pair.lines, pair.columns) > 0;
+    });
 }
 
 void save_elevation_pair(const std::string& name, const ElevationPair& pair) {
@@ -184,10 +167,24 @@ void require_tone(const MaskPair& mask, int tone, const std::string& name) {
         throw ToolError("ningun pixel de la mascara " + name + " tiene el tono " + std::to_string(tone));
 }
 
-void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
-                       const std::string& pair_name) {
-    if (mask.lines != pair.lines || mask.columns != pair.columns)
-        throw ToolError(mask_name + " (" + std::to_string(mask.columns) + " columnas x " + std::to_string(mask.lines) +
+namespace {
+
+void require_size(int32_t lines, int32_t columns, const std::string& name, const ElevationPair& pair,
+                  const std::string& pair_name) {
+    if (lines != pair.lines || columns != pair.columns)
+        throw ToolError(name + " (" + std::to_string(columns) + " columnas x " + std::to_string(lines) +
                         " lineas) no tiene el tamano de " + pair_name + " (" + std::to_string(pair.columns) +
                         " columnas x " + std::to_string(pair.lines) + " lineas)");
+}
+
+}  // namespace
+
+void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
+                       const std::string& pair_name) {
+    require_size(mask.lines, mask.columns, mask_name, pair, pair_name);
+}
+
+void require_same_size(const ElevationPair& other, const std::string& other_name, const ElevationPair& pair,
+                       const std::string& pair_name) {
+    require_size(other.lines, other.columns, other_name, pair, pair_name);
 }

@@ -33,8 +33,11 @@ MaskPair read_mask_pair(const std::string& name);
 // Refuses a mask in which no pixel holds `tone`: it would select nothing.
 void require_tone(const MaskPair& mask, int tone, const std::string& name);
 
-// Refuses a mask whose size is not that of the elevation pair it goes with.
+// Refuses a mask, or another elevation pair, whose size is not that of the
+// elevation pair it goes with.
 void require_same_size(const MaskPair& mask, const std::string& mask_name, const ElevationPair& pair,
+                       const std::string& pair_name);
+void require_same_size(const ElevationPair& other, const std::string& other_name, const ElevationPair& pair,
                        const std::string& pair_name);
 
 // Lines and columns of a pair's descriptor, checked as above, without the pixels.

@@ -11,18 +11,6 @@
 #include "preview_image.hpp"
 #include "tool_error.hpp"
 
-namespace {
-
-void check_size(const std::string& what, const ElevationPair& other, const ElevationPair& values,
-                const std::string& name) {
-    if (other.lines != values.lines || other.columns != values.columns)
-        throw ToolError(what + " (" + std::to_string(other.columns) + " columnas x " + std::to_string(other.lines) +
-                        " lineas) no tiene el tamano de " + name + " (" + std::to_string(values.columns) +
-                        " columnas x " + std::to_string(values.lines) + " lineas)");
-}
-
-}  // namespace
-
 void preview(const PreviewOptions& options, CommandContext& context) {
     if (!(options.z_factor > 0.0)) throw ToolError("--zfactor debe ser positivo");
     check_output_format(options.format, GDT_Byte);
@@ -41,7 +29,7 @@ void preview(const PreviewOptions& options, CommandContext& context) {
     ElevationPair relief_pair;
     if (options.relief) {
         relief_pair = read_elevation_pair(*options.relief);
-        check_size(*options.relief, relief_pair, values, options.name);
+        require_same_size(relief_pair, *options.relief, values, options.name);
     }
     PreviewLayers layers;
     layers.columns = values.columns;

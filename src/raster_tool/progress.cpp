@@ -1,10 +1,5 @@
 #include "progress.hpp"
 
-int Progress::gdal_callback(double fraction, const char*, void* self) {
-    static_cast<Progress*>(self)->update(fraction);
-    return 1;
-}
-
 int ProgressSpan::gdal_callback(double fraction, const char*, void* self) {
     auto* span = static_cast<ProgressSpan*>(self);
     span->progress.update(fraction, span->from, span->to);

@@ -4,11 +4,7 @@
 
 #include "progress_line.hpp"
 
-class Progress : public ProgressLine {
-public:
-    using ProgressLine::ProgressLine;
-    static int gdal_callback(double fraction, const char* message, void* self);
-};
+using Progress = ProgressLine;
 
 // One step of a command handed to GDAL: its 0..1 maps onto [from, to] of the line.
 struct ProgressSpan {

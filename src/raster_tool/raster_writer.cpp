@@ -7,6 +7,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "number_text.hpp"
 #include "tool_error.hpp"
 
 namespace {
@@ -23,13 +24,6 @@ bool listed(const char* words, const std::string& word) {
 bool same_value(double a, double b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
     return std::fabs(a - b) <= 1e-12 * std::max(std::fabs(a), std::fabs(b));
-}
-
-std::string value_text(double value) {
-    std::ostringstream text;
-    text.precision(15);
-    text << value;
-    return text.str();
 }
 
 }  // namespace
@@ -66,7 +60,7 @@ void check_output_format(const RasterFormat& format, GDALDataType type) {
 }
 
 Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels, GDALDataType pixel_type,
-                       const BandDescription& band) {
+                       const BandUnits& band) {
     Dataset memory = memory_raster(grid.columns, grid.lines, 1, type);
     auto* handle = static_cast<GDALDatasetH>(memory.get());
     GDALRasterBandH out = GDALGetRasterBand(handle, 1);
@@ -79,17 +73,13 @@ Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels
         GDALSetRasterOffset(out, band.offset);
     }
     if (!band.unit.empty()) GDALSetRasterUnitType(out, band.unit.c_str());
-    if (grid.has_transform) {
-        double transform[6];
-        std::copy(grid.transform.begin(), grid.transform.end(), transform);
-        GDALSetGeoTransform(handle, transform);
-    }
+    set_transform(handle, grid);
     if (!grid.crs_wkt.empty()) GDALSetProjection(handle, grid.crs_wkt.c_str());
     return memory;
 }
 
 void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
-                  Warnings& warnings, const BandDescription* band) {
+                  Warnings& warnings, const BandUnits* band) {
     GDALDriverH driver = GDALGetDriverByName(format.driver.c_str());
     if (driver == nullptr) throw ToolError("formato de salida desconocido: " + format.driver);
     StringList options(format.creation_options);
@@ -107,22 +97,15 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
     // What a program reading the file will see.
     Dataset back(GDALOpen(output.temporary.c_str(), GA_ReadOnly));
     if (!back) throw ToolError("no se puede leer lo escrito en " + output.target + gdal_detail());
-    GDALRasterBandH got = GDALGetRasterBand(static_cast<GDALDatasetH>(back.get()), 1);
-    int has = 0;
-    const double nodata = GDALGetRasterNoDataValue(got, &has);
-    if (band->nodata && !(has && same_value(nodata, *band->nodata)))
-        throw ToolError("el formato " + format.driver + " no guarda el valor sin dato " + value_text(*band->nodata) +
-                        ": elija otro formato (-of GTiff)");
-    double scale = GDALGetRasterScale(got, &has);
-    if (!has) scale = 1.0;
-    double offset = GDALGetRasterOffset(got, &has);
-    if (!has) offset = 0.0;
-    if (!same_value(scale, band->scale) || !same_value(offset, band->offset))
-        throw ToolError("el formato " + format.driver + " no guarda la escala " + value_text(band->scale) +
-                        " ni el desplazamiento " + value_text(band->offset) +
+    const BandUnits got = band_units(GDALGetRasterBand(static_cast<GDALDatasetH>(back.get()), 1));
+    if (band->nodata && !(got.nodata && same_value(*got.nodata, *band->nodata)))
+        throw ToolError("el formato " + format.driver + " no guarda el valor sin dato " +
+                        number_text(*band->nodata, 15) + ": elija otro formato (-of GTiff)");
+    if (!same_value(got.scale, band->scale) || !same_value(got.offset, band->offset))
+        throw ToolError("el formato " + format.driver + " no guarda la escala " + number_text(band->scale, 15) +
+                        " ni el desplazamiento " + number_text(band->offset, 15) +
                         " de la banda: use --unscale o elija otro formato (-of GTiff)");
-    const char* unit = GDALGetRasterUnitType(got);
-    if (!band->unit.empty() && (unit == nullptr || band->unit != unit))
+    if (!band->unit.empty() && band->unit != got.unit)
         warnings.add("el formato " + format.driver + " no guarda la unidad de la banda (" + band->unit + ") en " +
                      output.target);
 }

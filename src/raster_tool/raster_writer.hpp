@@ -7,7 +7,6 @@
 
 #include <gdal.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,13 +19,6 @@
 struct RasterFormat {
     std::string driver = "GTiff";
     std::vector<std::string> creation_options;  // NAME=VALUE, as -co takes them
-};
-
-struct BandDescription {
-    std::optional<double> nodata;
-    double scale = 1.0;
-    double offset = 0.0;
-    std::string unit;
 };
 
 // Refused before any work: a format GDAL does not have, one that writes no
@@ -42,10 +34,10 @@ std::string type_name(GDALDataType type);
 // `pixel_type`, line by line), with the grid's georeferencing and the band
 // described.
 Dataset band_in_memory(const Georef& grid, GDALDataType type, const void* pixels, GDALDataType pixel_type,
-                       const BandDescription& band);
+                       const BandUnits& band);
 
 // Writes `source` into `output.temporary` with the format; the messages name
 // the target. With `band`, the first band of what was written is read back
 // and compared with it.
 void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
-                  Warnings& warnings, const BandDescription* band = nullptr);
+                  Warnings& warnings, const BandUnits* band = nullptr);

@@ -220,10 +220,7 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
                                               [&](const std::string& word) { return sources[w].rfind(word, 0) == 0; });
             if (!replaced) words.insert(words.end(), {sources[w], sources[w + 1]});
         }
-        const BinaryRun run = run_tool(words + heights + c.words);
-        EXPECT_EQ(run.exit_status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "\n lorvantide-raster: " + c.message + " \n");
+        expect_refused(words + heights + c.words, c.message);
         EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
         EXPECT_EQ(temporaries_in(dir.path()), 0);
     }

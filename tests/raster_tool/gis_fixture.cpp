@@ -1,11 +1,13 @@
 #include "gis_fixture.hpp"
 
 #include <ogr_api.h>
+#include <gtest/gtest.h>
 #include <ogr_srs_api.h>
 
 #include <stdexcept>
 #include <utility>
 
+#include "raster_files.hpp"
 #include "temp_folder.hpp"
 
 namespace {
@@ -27,6 +29,13 @@ OGRSpatialReferenceH srs_of(int epsg) {
 
 BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir) {
     return run_child({raster_tool_binary(), arguments, work_dir, "", {}, 0});
+}
+
+void expect_refused(const std::vector<std::string>& arguments, const std::string& message) {
+    const BinaryRun run = run_tool(arguments);
+    EXPECT_EQ(run.exit_status, 1) << (arguments.empty() ? "" : arguments[0]);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "\n lorvantide-raster: " + message + " \n");
 }
 
 void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
@@ -161,16 +170,7 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
     return a;
 }
 
-std::vector<int32_t> elevation_raw(const std::string& path) {
-    const std::string bytes = read_file(path);
-    std::vector<int32_t> values(bytes.size() / 4);
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        uint32_t v = 0;
-        for (int b = 3; b >= 0; --b) v = (v << 8) | static_cast<unsigned char>(bytes[k * 4 + static_cast<std::size_t>(b)]);
-        values[k] = static_cast<int32_t>(v);
-    }
-    return values;
-}
+std::vector<int32_t> elevation_raw(const std::string& path) { return int32s_from_little_endian(read_file(path)); }
 
 std::vector<uint8_t> mask_raw(const std::string& path) {
     const std::string bytes = read_file(path);

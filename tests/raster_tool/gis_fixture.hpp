@@ -16,6 +16,9 @@
 // The tool run with arguments: both output streams and the exit status.
 BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir = ".");
 inline std::string raster_tool_binary() { return RASTER_TOOL_BINARY; }
+// The run failed with exit status 1, nothing on standard output and exactly
+// this message line on standard error.
+void expect_refused(const std::vector<std::string>& arguments, const std::string& message);
 
 using Transform = std::array<double, 6>;
 

@@ -178,8 +178,6 @@ TEST_F(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
         {kColumns, kLines - 1, kTenMetreGrid, kUtmZone14, "tamano 10 columnas x 7 lineas (el MDE: 10 x 8)"},
         {kColumns, kLines, Transform{1010.0, 10.0, 0.0, 2000.0, 0.0, -10.0}, kUtmZone14,
          "origen (1010, 2000) (el MDE: (1000, 2000))"},
-        {kColumns, kLines, Transform{1000.0, 5.0, 0.0, 2000.0, 0.0, -5.0}, kUtmZone14,
-         "pixel 5 x -5 (el MDE: 10 x -10)"},
         {kColumns, kLines, Transform{1000.0, 10.0, 0.0, 2000.0, 0.0, -5.0}, kUtmZone14,  // line spacing alone
          "pixel 10 x -5 (el MDE: 10 x -10)"},
         {kColumns, kLines, kTenMetreGrid, 32615,  // the same numbers in another CRS
@@ -191,12 +189,11 @@ TEST_F(ImportMask, RasterOnAnotherGridIsRefusedNamingWhatDiffers) {
         tiff.transform = c.transform;
         tiff.epsg = c.epsg;
         write_geotiff(dir / "other.tif", tiff);
-        const BinaryRun run = run_tool({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"});
-        EXPECT_EQ(run.exit_status, 1);
-        EXPECT_EQ(run.err, "\n lorvantide-raster: la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " +
-                               (dir / "valle") + ": " + c.difference +
-                               "; llevelo a esa rejilla con gdalwarp -r near -t_srs EPSG:32614 -te 1000 1920 1100 2000 "
-                               "-ts 10 8 " + (dir / "other.tif") + " SALIDA.tif \n");
+        expect_refused({"import-mask", dir / "other.tif", dir / "m", "--like", dir / "valle"},
+                       "la rejilla de " + (dir / "other.tif") + " no coincide con la del MDE " + (dir / "valle") +
+                           ": " + c.difference +
+                           "; llevelo a esa rejilla con gdalwarp -r near -t_srs EPSG:32614 -te 1000 1920 1100 2000 "
+                           "-ts 10 8 " + (dir / "other.tif") + " SALIDA.tif");
         EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
         EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
     }
@@ -210,11 +207,10 @@ TEST_F(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
     write_geopackage(dir / "bare.gpkg", {{"l", {{"LINESTRING (" + centre(3, -0.3) + ", " + centre(3, 7.3) + ")", 0}}}},
                      0);
     for (const char* source : {"bare.tif", "bare.gpkg"}) {
-        const BinaryRun refused = run_tool({"import-mask", dir / source, dir / "m", "--like", dir / "valle"});
-        EXPECT_EQ(refused.exit_status, 1);
-        EXPECT_EQ(refused.err, "\n lorvantide-raster: " + (dir / source) + " no declara su SRC y el MDE " +
-                                   (dir / "valle") + " esta en WGS 84 / UTM zone 14N: si " + (dir / source) +
-                                   " esta en ese SRC, digalo con --assume-crs EPSG:32614 \n");
+        expect_refused({"import-mask", dir / source, dir / "m", "--like", dir / "valle"},
+                       (dir / source) + " no declara su SRC y el MDE " + (dir / "valle") +
+                           " esta en WGS 84 / UTM zone 14N: si " + (dir / source) +
+                           " esta en ese SRC, digalo con --assume-crs EPSG:32614");
         EXPECT_FALSE(std::filesystem::exists(dir / "m.raw"));
     }
     const BinaryRun raster =

@@ -38,10 +38,9 @@ TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOneWhichIsDeclared) {
     EXPECT_EQ(read_raster(dir / "fill_m4.vrt").nodata, -5.0);
 
     // A fill that a pixel with data holds would turn it into nodata.
-    const BinaryRun held = run_tool({"import-dem", dir / "dem.tif", dir / "held", "--nodata", "12"});
-    EXPECT_EQ(held.exit_status, 1);
-    EXPECT_EQ(held.err, "\n lorvantide-raster: el valor sin dato 12 lo tiene tambien un pixel con dato de " +
-                            (dir / "dem.tif") + " (linea 0, columna 1); elija otro con --nodata, p. ej. -9999 \n");
+    expect_refused({"import-dem", dir / "dem.tif", dir / "held", "--nodata", "12"},
+                   "el valor sin dato 12 lo tiene tambien un pixel con dato de " + (dir / "dem.tif") +
+                       " (linea 0, columna 1); elija otro con --nodata, p. ej. -9999");
     EXPECT_FALSE(std::filesystem::exists(dir / "held_m4.raw"));
 }
 
@@ -70,16 +69,13 @@ TEST(Nodata, OnExportTheChannelZoneDecidesNeverTheValues) {
     EXPECT_EQ(read_raster(dir / "seven.tif").values[0], (std::vector<double>{-1, -1, -1, -1, -1, 0}));
 
     // A nodata value that a channel pixel holds is refused, naming a free one.
-    const BinaryRun held = run_tool({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--mask",
-                                     dir / "zona", "--nodata", "5"});
-    EXPECT_EQ(held.exit_status, 1);
-    EXPECT_EQ(held.err, "\n lorvantide-raster: el valor sin dato 5 lo tiene un pixel del cauce (linea 0, columna 1); "
-                        "elija otro con --nodata, p. ej. -9999 \n");
-    const BinaryRun unzoned =
-        run_tool({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--nodata", "-9999"});
-    EXPECT_EQ(unzoned.exit_status, 1);
-    EXPECT_EQ(unzoned.err, "\n lorvantide-raster: --nodata necesita --mask DIR/ZONA: quedan sin dato los pixeles "
-                           "fuera de la zona del cauce que uso la corrida, nunca los que tienen un valor dado \n");
+    expect_refused({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--mask", dir / "zona",
+                    "--nodata", "5"},
+                   "el valor sin dato 5 lo tiene un pixel del cauce (linea 0, columna 1); elija otro con --nodata, "
+                   "p. ej. -9999");
+    expect_refused({"export", dir / "cauce", dir / "held.tif", "--like", dir / "valle", "--nodata", "-9999"},
+                   "--nodata necesita --mask DIR/ZONA: quedan sin dato los pixeles fuera de la zona del cauce que "
+                   "uso la corrida, nunca los que tienen un valor dado");
     EXPECT_FALSE(std::filesystem::exists(dir / "held.tif"));
 
     // Without a zone every pixel is a value.

@@ -41,36 +41,31 @@ same_georeferencing() {
     [ "$(gdalsrsinfo -o wkt2 "$1")" = "$(gdalsrsinfo -o wkt2 "$source_dir/sample/gis/valle.tif")" ] ||
         fail "$1 has another CRS than valle.tif"
 }
-same_georeferencing cauce.tif
-same_georeferencing valle_cauce.tif
-info=$(gdalinfo -stats cauce.tif)
-grep -q 'Type=Int32' <<< "$info" || fail "cauce.tif is not 32-bit"
-grep -q 'NoData Value=-9999$' <<< "$info" || fail "cauce.tif declares no nodata -9999"
-grep -q 'Offset: 0, *Scale:0.01$' <<< "$info" || fail "cauce.tif does not state the scale 0.01 of centimetres"
-grep -q 'Minimum=19844.000, Maximum=20852.000' <<< "$info" || fail "cauce.tif does not range from 19844 to 20852"
-# Exactly the zone's pixels are data: 3468 of 32000.
-grep -q 'STATISTICS_VALID_PERCENT=10.84$' <<< "$info" || fail "cauce.tif has data outside the zone"
-info=$(gdalinfo -stats valle_cauce.tif)
-grep -q 'Type=Float32' <<< "$info" || fail "valle_cauce.tif is not Float32 as valle.tif"
-grep -q 'NoData Value=-9999$' <<< "$info" || fail "valle_cauce.tif does not keep valle.tif's nodata"
-grep -q 'Minimum=198.440, Maximum=665.580' <<< "$info" || fail "valle_cauce.tif does not range from 198.44 to 665.58"
-grep -q 'STATISTICS_VALID_PERCENT=99.3$' <<< "$info" || fail "valle_cauce.tif has other holes than valle.tif"
-rm -f cauce.tif.aux.xml valle_cauce.tif.aux.xml
+# check_band FILE TYPE MINIMUM MAXIMUM VALID_PERCENT [SCALE]: on valle.tif's grid and CRS, with
+# nodata -9999, the pixel type, the band's statistics and, when given, its scale.
+check_band() {
+    local file=$1 info
+    same_georeferencing "$file"
+    info=$(gdalinfo -stats "$file")
+    rm -f "$file.aux.xml"
+    grep -q "Type=$2" <<< "$info" || fail "$file is not $2"
+    grep -q 'NoData Value=-9999$' <<< "$info" || fail "$file declares no nodata -9999"
+    grep -q "Minimum=$3, Maximum=$4" <<< "$info" || fail "$file does not range from $3 to $4"
+    grep -q "STATISTICS_VALID_PERCENT=$5\$" <<< "$info" || fail "$file has data where it should have none, or holes"
+    [ -z "${6:-}" ] || grep -q "Offset: 0, *Scale:$6\$" <<< "$info" || fail "$file does not state the scale $6"
+}
+# Exactly the zone's pixels are data (3468 of 32000), in centimetres; the
+# conditioned model keeps valle.tif's type, nodata and holes.
+check_band cauce.tif Int32 19844.000 20852.000 10.84 0.01
+check_band valle_cauce.tif Float32 198.440 665.580 99.3
 
 # The console route.
 bash -euo pipefail console.sh > console.log 2>&1 || { cat console.log; fail "a command of the console route failed"; }
 ! grep -q "No hay Fila" console.log || fail "the console run could not open a raster"
 ! grep -q "no tiene el mismo tamano" console.log || fail "the console run found masks of another size"
 
-# The console route's pairs and masks are checked through its result.
-same_georeferencing cauce_consola.tif
-info=$(gdalinfo -stats cauce_consola.tif)
-grep -q 'Type=Int32' <<< "$info" || fail "cauce_consola.tif is not 32-bit"
-grep -q 'NoData Value=-9999$' <<< "$info" || fail "cauce_consola.tif declares no nodata -9999"
-grep -q 'Offset: 0, *Scale:0.1$' <<< "$info" || fail "cauce_consola.tif does not state the scale 0.1 of decimetres"
-grep -q 'Minimum=1984.000, Maximum=2085.000' <<< "$info" || fail "cauce_consola.tif does not range from 1984 to 2085"
-grep -q 'STATISTICS_VALID_PERCENT=10.84$' <<< "$info" || fail "cauce_consola.tif has data outside the zone"
-rm -f cauce_consola.tif.aux.xml
+# The console route's pairs and masks are checked through its result, in decimetres.
+check_band cauce_consola.tif Int32 1984.000 2085.000 10.84 0.1
 
 # The preview: 160 columns widened to 200 for the legend, 200 lines plus 30 of legend, RGB.
 gdalinfo cauce.png | grep -q '^Size is 200, 230$' || fail "cauce.png is not 200 x 230"
