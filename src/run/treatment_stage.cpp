@@ -39,8 +39,7 @@ ChannelParameters channel_parameters(const Run& run) {
 }
 
 Outcome treatment(Run& run, Console& console) {
-    const bool empty = run.nb_lig <= 0 || run.nb_col <= 0;
-    if (!empty && inputs_missing(run)) {
+    if (run.has_pixels() && inputs_missing(run)) {
         console.say("\n Faltan mallas de entrada: no se puede calcular el cauce \n");
         return Outcome::failed;
     }
