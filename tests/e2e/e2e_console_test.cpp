@@ -12,13 +12,6 @@
 
 namespace dt = dialog_text;
 
-namespace {
-
-const std::string kUpToMenu =
-    dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel + dt::kContour + dt::kMenu;
-
-}  // namespace
-
 TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
     write_scenario(images_, 9, 7);
     write_file(folder_ + "resultado_m4.raw", std::string(1000, 'x'));
@@ -45,21 +38,18 @@ TEST_F(ConsoleRun, AWaterBodyAnswerOtherThanZeroOrOneMeansNoWaterBodies) {
     const BinaryRun r = run(answers);
     EXPECT_EQ(r.exit_status, 0);
     // No perimeter prompt and five parameter questions.
-    EXPECT_EQ(r.out, kUpToMenu + dt::kMenu + dt::kResult + dt::parameters(false) + dt::computation(9, 7));
+    EXPECT_EQ(r.out, dt::kUpToMenu + dt::kMenu + dt::kResult + dt::parameters(false) + dt::computation(9, 7));
     EXPECT_EQ(result_raw(), raw);
     EXPECT_EQ(result_txt(), txt);
 }
 
 TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
     TempFolder work;
-    std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
-                          std::filesystem::copy_options::recursive);
+    const ChildRequest sample = sample_run(work);
     const std::string folder = work / "images/rio1/";
     std::filesystem::remove(folder + "resultado_m4.raw");
     std::filesystem::remove(folder + "resultado_m4.txt");
-    // The sample's own folder: the image root is "images" under the current directory.
-    const BinaryRun r = run_child(
-        {lorvantide_binary(), {}, work.path().string(), read_file(work / "answers.txt"), {{"LORVANTIDE_IMAGES", ""}}});
+    const BinaryRun r = run_child(sample);
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.out, dt::opening(true) + dt::parameters(true) + dt::computation(60, 80));
     const std::vector<int32_t> raster = int32s_from_little_endian(read_file(folder + "resultado_m4.raw"));
@@ -82,7 +72,7 @@ TEST_F(ConsoleRun, AStopEndsWithStatusOneWithoutWaitingAndCreatesNoResult) {
     std::filesystem::remove(folder_ + "cauce.raw");
     const BinaryRun r = run(RunAnswers{});
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.out, dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel +
+    EXPECT_EQ(r.out, dt::kUpToChannel +
                          dt::no_file(folder_ + "cauce.raw"));
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.txt"));
@@ -118,7 +108,7 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
     }
     const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.out, kUpToMenu + dt::kResult +
+    EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult +
                          "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 516711844 "
                          "bytes \n");
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
@@ -152,7 +142,7 @@ TEST_F(ConsoleRun, AResultNamedAfterADeviceIsAskedAgainAndNeverWrittenThrough) {
     answers.result = "lleno\nresultado";
     const BinaryRun r = run(answers);
     EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.out, kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
+    EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
                          "lleno_m4.raw no es un archivo regular: el resultado necesita otro nombre \n" + dt::kResult +
                          dt::parameters(false) + dt::computation(5, 6));
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));

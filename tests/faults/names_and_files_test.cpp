@@ -15,13 +15,6 @@ namespace dt = dialog_text;
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-namespace {
-
-const std::string kUpToMenu =
-    dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel + dt::kContour + dt::kMenu;
-
-}  // namespace
-
 TEST_F(ConsoleRun, ANameHoldingANulWritesNothingWhereTheNulWouldCutIt) {
     write_scenario(images_, 9, 7);
     write_file(folder_ + "notas.txt", "the user's notes");
@@ -31,7 +24,7 @@ TEST_F(ConsoleRun, ANameHoldingANulWritesNothingWhereTheNulWouldCutIt) {
         answers.result = name + "\nresultado";
         const BinaryRun r = run(answers);
         EXPECT_EQ(r.exit_status, 0);
-        EXPECT_EQ(r.out, kUpToMenu + dt::kResult + dt::kControlInName + dt::kResult + dt::parameters(false) +
+        EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult + dt::kControlInName + dt::kResult + dt::parameters(false) +
                              dt::computation(9, 7));
         EXPECT_EQ(read_file(folder_ + "lago.raw"), perimeter);
         EXPECT_EQ(read_file(folder_ + "notas.txt"), "the user's notes");
@@ -44,7 +37,7 @@ TEST_F(ConsoleRun, AFifoAsAnInputStopsAndAsTheResultIsAskedAgainWithoutBlocking)
     ASSERT_EQ(mkfifo((folder_ + "cauce.raw").c_str(), 0600), 0);
     const BinaryRun input = run(RunAnswers{});
     EXPECT_EQ(input.exit_status, 1);
-    EXPECT_EQ(input.out, dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel + "\n El archivo " +
+    EXPECT_EQ(input.out, dt::kUpToChannel + "\n El archivo " +
                              folder_ + "cauce.raw no es un archivo regular: no se puede leer \n");
 
     fs::remove(folder_ + "cauce.raw");
@@ -54,7 +47,7 @@ TEST_F(ConsoleRun, AFifoAsAnInputStopsAndAsTheResultIsAskedAgainWithoutBlocking)
     answers.result = "tubo\nresultado";
     const BinaryRun result = run(answers);
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(result.out, kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
+    EXPECT_EQ(result.out, dt::kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
                               "tubo_m4.raw no es un archivo regular: el resultado necesita otro nombre \n" +
                               dt::kResult + dt::parameters(false) + dt::computation(9, 7));
     EXPECT_TRUE(fs::is_fifo(folder_ + "tubo_m4.raw"));
@@ -75,7 +68,7 @@ TEST_F(ConsoleRun, ATinyDescriptorClaimingAHugeRasterOverAnEmptyFileIsRefusedWit
 #endif
     const BinaryRun r = run(RunAnswers{}.text(), {}, limit);
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.out, dt::kBanner + dt::kFolder + dt::kSlope + "\n El archivo " + folder_ +
+    EXPECT_EQ(r.out, dt::kUpToSlope + "\n El archivo " + folder_ +
                          "valle_m4.raw solo tiene 0 de los 1600000000 bytes que indica su descriptor: no se puede usar \n");
 }
 
@@ -89,11 +82,8 @@ TEST(MemoryLimits, ARunOutOfMemoryAnywhereEndsWithAMessageAndStatusOneNeverAnAbo
     // run ends with a memory message and the earlier result whole; or it
     // writes the very result an unlimited run writes.
     TempFolder work;
-    fs::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(), fs::copy_options::recursive);
+    const ChildRequest unlimited = sample_run(work);
     const std::string folder = work / "images/rio1/";
-    const std::string answers = read_file(work / "answers.txt");
-    const ChildRequest unlimited{lorvantide_binary(), {}, work.path().string(), answers, {{"LORVANTIDE_IMAGES", ""}},
-                                 0, 120};
     ASSERT_EQ(run_child(unlimited).exit_status, 0);
     const std::string raster = read_file(folder + "resultado_m4.raw");
     const std::string descriptor = read_file(folder + "resultado_m4.txt");

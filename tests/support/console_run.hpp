@@ -45,3 +45,12 @@ protected:
     std::string images_ = temp_ / "images";
     std::string folder_ = images_ + "/rio1/";
 };
+
+// The bundled sample copied into `work` (its image root is images/ under the
+// folder a run starts in), and a run of it on its own answers.
+inline ChildRequest sample_run(const TempFolder& work) {
+    std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
+                          std::filesystem::copy_options::recursive);
+    return {lorvantide_binary(), {}, work.path().string(), read_file(work / "answers.txt"),
+            {{"LORVANTIDE_IMAGES", ""}}, 0, 120};
+}
