@@ -1,7 +1,5 @@
 #include "treatment_stage.hpp"
 
-#include <new>
-
 namespace {
 
 // The pass headings and progress lines, into the console's progress stream.
@@ -46,12 +44,8 @@ Outcome treatment(Run& run, Console& console) {
     const ChannelInputs inputs = channel_inputs(run);
     const ChannelParameters parameters = channel_parameters(run);
     const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
-    try {
-        run.dtab = channel_elevations(inputs, run.tono_cauce, window);
-    } catch (const std::bad_alloc&) {
-        console.say(kNoMemory);
-        return Outcome::failed;
-    }
+    // Memory running out here ends the stage through the driver (kNoMemory).
+    run.dtab = channel_elevations(inputs, run.tono_cauce, window);
     ConsoleProgress progress(console);
     const ChannelReport report = compute_channel(inputs, parameters, window, run.dtab, progress, run.threads);
     if (!report.computed) {
