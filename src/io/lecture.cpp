@@ -38,15 +38,15 @@ Outcome lecture(Run& run, Console& console) {
     std::vector<RawInput> inputs;
     for (const Role role : input_roles(run))
         inputs.push_back({&run.pair(role), role == Role::slope ? run.itab_in.rows() : nullptr, mask_rows(run, role)});
-    // An empty raster has no grid: nothing is read.
-    const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
     const std::size_t mask_line = static_cast<std::size_t>(run.nb_col);
     const std::size_t elevation_line = mask_line * sizeof(int32_t);
 
     // Each file fills its own grid from its own stream, so the files are read
     // side by side on the threads: the grids and the counts of complete lines
-    // are those of reading them one line of each after the other.
-    split_in_bands(has_pixels ? static_cast<int64_t>(inputs.size()) : 0, run.threads, [&](int64_t first, int64_t end) {
+    // are those of reading them one line of each after the other. An empty
+    // raster has no grid: nothing is read.
+    const int64_t files = run.has_pixels() ? static_cast<int64_t>(inputs.size()) : 0;
+    split_in_bands(files, run.threads, [&](int64_t first, int64_t end) {
         for (int64_t k = first; k < end; ++k) {
             RawInput& in = inputs[static_cast<std::size_t>(k)];
             std::FILE* file = in.pair->raw.get();
@@ -70,7 +70,7 @@ Outcome lecture(Run& run, Console& console) {
         }
     }
     for (const RawInput& in : inputs) {
-        if (has_pixels && in.full_lines < run.nb_lig)
+        if (run.has_pixels() && in.full_lines < run.nb_lig)
             console.sayf("\n Aviso: el archivo %s solo tiene %d de las %d lineas de la imagen; el resto queda en 0 \n",
                          in.pair->raw_path.c_str(), in.full_lines, run.nb_lig);
     }

@@ -19,7 +19,7 @@ Outcome parameters(Run& run, Console& console) {
         ask_int(console, rail_height, run.alti_bar) &&
         ask_int(console, "\n Valor del tono de gris de la curva de nivel limite del cauce ? ", run.tono_lim) &&
         ask_int(console, contour_altitude, run.alti_lim) &&
-        (run.presence != 1 ||
+        (!run.water_bodies() ||
          ask_int(console, "\n Valor del tono de gris dibujando el perimetro de los cuerpos ? ", run.tono_perim));
     return answered ? Outcome::go_on : Outcome::fatal_stop;
 }

@@ -7,6 +7,16 @@
 #include "raster_pair.hpp"
 #include "run_files.hpp"
 
+namespace {
+
+// The first of the pair's two paths that `holds` is true of, or nullptr.
+template <typename Test>
+const std::string* first_path(const PairPaths& paths, Test holds) {
+    return holds(paths.raw) ? &paths.raw : holds(paths.descriptor) ? &paths.descriptor : nullptr;
+}
+
+}  // namespace
+
 bool is_input_file(const Run& run, const std::string& path) {
     struct stat target {};
     if (stat(path.c_str(), &target) != 0) return false;  // not there yet: it cannot be an input
@@ -24,20 +34,16 @@ bool ask_result_name(Run& run, Console& console, const std::string& folder_prefi
         std::string nomfic1;
         if (!ask_name(console, role_text(Role::result).prompt, nomfic1)) return false;
         const PairPaths paths = pair_paths(folder_prefix, nomfic1, PairKind::elevation);
-        const std::string* clash = is_input_file(run, paths.raw)          ? &paths.raw
-                                   : is_input_file(run, paths.descriptor) ? &paths.descriptor
-                                                                          : nullptr;
-        if (clash != nullptr) {
+        const auto input = [&](const std::string& path) { return is_input_file(run, path); };
+        const auto special = [](const std::string& path) { return !replaceable(path); };
+        if (const std::string* clash = first_path(paths, input)) {
             console.sayf("\n El archivo %s es uno de los archivos de entrada: el resultado necesita otro nombre \n",
                          clash->c_str());
             continue;
         }
-        const std::string* special = !replaceable(paths.raw)          ? &paths.raw
-                                     : !replaceable(paths.descriptor) ? &paths.descriptor
-                                                                      : nullptr;
-        if (special != nullptr) {
+        if (const std::string* taken = first_path(paths, special)) {
             console.sayf("\n El archivo %s no es un archivo regular: el resultado necesita otro nombre \n",
-                         special->c_str());
+                         taken->c_str());
             continue;
         }
         run.pair(Role::result).raw_path = paths.raw;

@@ -14,8 +14,6 @@
 
 namespace {
 
-bool has_pixels(const Run& run) { return run.nb_lig > 0 && run.nb_col > 0; }
-
 // A "Name:   N kB" line of a /proc file, in bytes; 0 when it is not there.
 uint64_t proc_field_bytes(const char* file, const char* name) {
     std::ifstream in(file);
@@ -85,7 +83,7 @@ uint64_t usable_memory_bytes() {
 }
 
 bool allocate_run_grids(Run& run, Console& console) {
-    if (!has_pixels(run)) return true;  // an empty raster has no grid to make
+    if (!run.has_pixels()) return true;  // an empty raster has no grid to make
     const bool with_perimeter = run.water_bodies();
     const GridBytes need = run_grid_bytes(run.nb_lig, run.nb_col, with_perimeter);
     const uint64_t usable = usable_memory_bytes();

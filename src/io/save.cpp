@@ -71,8 +71,7 @@ Outcome save(Run& run, Console& console) {
     const FilePair& result = run.pair(Role::result);
     AtomicOutputs* const pair = run.result_writer.get();
     bool raster_written = pair != nullptr;
-    const bool has_pixels = run.nb_lig > 0 && run.nb_col > 0;
-    if (raster_written && has_pixels) {
+    if (raster_written && run.has_pixels()) {
         // About a megabyte of lines at a time: rounded on the threads, a band
         // of lines each (the extremes of the bands then give those of the
         // chunk), then written in the order of the lines.

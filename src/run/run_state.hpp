@@ -75,4 +75,6 @@ struct Run {
     int32_t threads = 1;
 
     bool water_bodies() const { return presence == 1; }
+    // False for an empty raster (no line or no column): it has no grid.
+    bool has_pixels() const { return nb_lig > 0 && nb_col > 0; }
 };

@@ -1,7 +1,5 @@
 #include "treatment_stage.hpp"
 
-#include <new>
-
 namespace {
 
 // The pass headings and progress lines, into the console's progress stream.
@@ -39,20 +37,15 @@ ChannelParameters channel_parameters(const Run& run) {
 }
 
 Outcome treatment(Run& run, Console& console) {
-    const bool empty = run.nb_lig <= 0 || run.nb_col <= 0;
-    if (!empty && inputs_missing(run)) {
+    if (run.has_pixels() && inputs_missing(run)) {
         console.say("\n Faltan mallas de entrada: no se puede calcular el cauce \n");
         return Outcome::failed;
     }
     const ChannelInputs inputs = channel_inputs(run);
     const ChannelParameters parameters = channel_parameters(run);
     const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
-    try {
-        run.dtab = channel_elevations(inputs, run.tono_cauce, window);
-    } catch (const std::bad_alloc&) {
-        console.say(kNoMemory);
-        return Outcome::failed;
-    }
+    // Memory running out here ends the stage through the driver (kNoMemory).
+    run.dtab = channel_elevations(inputs, run.tono_cauce, window);
     ConsoleProgress progress(console);
     const ChannelReport report = compute_channel(inputs, parameters, window, run.dtab, progress, run.threads);
     if (!report.computed) {

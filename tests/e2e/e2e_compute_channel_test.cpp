@@ -16,14 +16,6 @@ namespace dt = dialog_text;
 
 namespace {
 
-// The writer's rounding: value + 0.5 in extended precision, truncated.
-std::vector<int32_t> rounded(const std::vector<std::vector<double>>& dtab) {
-    std::vector<int32_t> out;
-    for (const auto& row : dtab)
-        for (const double v : row) out.push_back(static_cast<int32_t>(static_cast<long double>(v) + 0.5L));
-    return out;
-}
-
 // One line of seven channel pixels, railing and contour on every pixel, the
 // slope rising by 10 a column; railing height 0, contour altitude 100.
 class OneLine : public ConsoleRun {
@@ -120,7 +112,7 @@ TEST_F(ConsoleRun, ValleyMatchesTheModelWithAndWithoutTheLakeOnAnyNumberOfThread
 
         const ReferenceResult expected = reference_treatment(in);
         ASSERT_EQ(expected.console, dt::computation(in.nb_lig, in.nb_col)) << "no search may miss here";
-        const std::vector<int32_t> raster = rounded(expected.dtab);
+        const std::vector<int32_t> raster = rounded_raster(expected.dtab);
         for (const char* threads : {"1", "3"}) {
             const BinaryRun r = run(answers, {{"LORVANTIDE_THREADS", threads}});
             SCOPED_TRACE(std::string("lake ") + (lake ? "1" : "0") + ", threads " + threads);
@@ -132,7 +124,8 @@ TEST_F(ConsoleRun, ValleyMatchesTheModelWithAndWithoutTheLakeOnAnyNumberOfThread
         }
     }
     // The lake changes the base of the pixels nearest to it.
-    EXPECT_NE(rounded(reference_treatment(valley(false)).dtab), rounded(reference_treatment(valley(true)).dtab));
+    EXPECT_NE(rounded_raster(reference_treatment(valley(false)).dtab),
+              rounded_raster(reference_treatment(valley(true)).dtab));
 }
 
 }  // namespace

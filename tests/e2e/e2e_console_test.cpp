@@ -2,6 +2,7 @@
 // on the console and the result pair, for good runs and for every way a run
 // ends early or meets input the machine cannot hold (more in tests/faults).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -11,13 +12,6 @@
 #include "dialog_text.hpp"
 
 namespace dt = dialog_text;
-
-namespace {
-
-const std::string kUpToMenu =
-    dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel + dt::kContour + dt::kMenu;
-
-}  // namespace
 
 TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
     write_scenario(images_, 9, 7);
@@ -33,33 +27,13 @@ TEST_F(ConsoleRun, WithoutChannelPixelsOverwritesThePreviousResultWithZeros) {
     EXPECT_EQ(result_txt(), "9\n7\n4\n0\n0\n10\n");
 }
 
-TEST_F(ConsoleRun, AWaterBodyAnswerOtherThanZeroOrOneMeansNoWaterBodies) {
-    write_scenario(images_, 9, 7);
-    const BinaryRun none = run(RunAnswers{});
-    ASSERT_EQ(none.exit_status, 0);
-    const std::string raw = result_raw();
-    const std::string txt = result_txt();
-
-    RunAnswers answers;
-    answers.presence = "2\n-1";  // 2 asks again; -1 is taken, as no
-    const BinaryRun r = run(answers);
-    EXPECT_EQ(r.exit_status, 0);
-    // No perimeter prompt and five parameter questions.
-    EXPECT_EQ(r.out, kUpToMenu + dt::kMenu + dt::kResult + dt::parameters(false) + dt::computation(9, 7));
-    EXPECT_EQ(result_raw(), raw);
-    EXPECT_EQ(result_txt(), txt);
-}
-
 TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
     TempFolder work;
-    std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
-                          std::filesystem::copy_options::recursive);
+    const ChildRequest sample = sample_run(work);
     const std::string folder = work / "images/rio1/";
     std::filesystem::remove(folder + "resultado_m4.raw");
     std::filesystem::remove(folder + "resultado_m4.txt");
-    // The sample's own folder: the image root is "images" under the current directory.
-    const BinaryRun r = run_child(
-        {lorvantide_binary(), {}, work.path().string(), read_file(work / "answers.txt"), {{"LORVANTIDE_IMAGES", ""}}});
+    const BinaryRun r = run_child(sample);
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.out, dt::opening(true) + dt::parameters(true) + dt::computation(60, 80));
     const std::vector<int32_t> raster = int32s_from_little_endian(read_file(folder + "resultado_m4.raw"));
@@ -77,15 +51,25 @@ TEST(BundledSample, RunsWithItsAnswersAndWritesAResultOfTheRightSize) {
     }
 }
 
-TEST_F(ConsoleRun, AStopEndsWithStatusOneWithoutWaitingAndCreatesNoResult) {
-    write_scenario(images_, 5, 6);
-    std::filesystem::remove(folder_ + "cauce.raw");
-    const BinaryRun r = run(RunAnswers{});
-    EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.out, dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel +
-                         dt::no_file(folder_ + "cauce.raw"));
-    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
-    EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.txt"));
+TEST_F(ConsoleRun, AStopEndsWithStatusOneWithoutWaitingOrBlockingAndCreatesNoResult) {
+    // A missing input, and a FIFO in its place (never opened in a way that
+    // could wait for a writer).
+    for (const bool fifo : {false, true}) {
+        write_scenario(images_, 5, 6);
+        std::filesystem::remove(folder_ + "cauce.raw");
+        if (fifo) {
+            ASSERT_EQ(mkfifo((folder_ + "cauce.raw").c_str(), 0600), 0);
+        }
+        const BinaryRun r = run(RunAnswers{});
+        SCOPED_TRACE(fifo ? "fifo" : "missing");
+        EXPECT_EQ(r.exit_status, 1);
+        EXPECT_EQ(r.out, dt::kUpToChannel + (fifo ? "\n El archivo " + folder_ +
+                                                        "cauce.raw no es un archivo regular: no se puede leer \n"
+                                                  : dt::no_file(folder_ + "cauce.raw")));
+        EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
+        EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.txt"));
+        std::filesystem::remove(folder_ + "cauce.raw");
+    }
 }
 
 TEST_F(ConsoleRun, AnEmptyRasterRunsToTheEnd) {
@@ -118,7 +102,7 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
     }
     const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
     EXPECT_EQ(r.exit_status, 1);
-    EXPECT_EQ(r.out, kUpToMenu + dt::kResult +
+    EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult +
                          "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 516711844 "
                          "bytes \n");
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
@@ -142,19 +126,4 @@ TEST_F(ConsoleRun, ElevationsBeyondThe32BitRangeSaturate) {
         EXPECT_EQ(raster[k], line == 0 || line == 2 || line == 4 ? 0 : 2147483647) << k;
     }
     EXPECT_EQ(result_txt(), "5\n6\n4\n0\n2147483647\n10\n");
-}
-
-TEST_F(ConsoleRun, AResultNamedAfterADeviceIsAskedAgainAndNeverWrittenThrough) {
-    // A link to /dev/full: no temporary beside the device, no rename over it.
-    write_scenario(images_, 5, 6);
-    std::filesystem::create_symlink("/dev/full", folder_ + "lleno_m4.raw");
-    RunAnswers answers;
-    answers.result = "lleno\nresultado";
-    const BinaryRun r = run(answers);
-    EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.out, kUpToMenu + dt::kResult + "\n El archivo " + folder_ +
-                         "lleno_m4.raw no es un archivo regular: el resultado necesita otro nombre \n" + dt::kResult +
-                         dt::parameters(false) + dt::computation(5, 6));
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    EXPECT_EQ(result_raw().size(), 4u * 5u * 6u);
 }

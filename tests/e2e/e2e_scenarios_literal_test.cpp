@@ -61,9 +61,7 @@ TEST_F(ScenariosAgainstTheLiteralModel, DenseAndSparseOnOneAndThreeThreads) {
         std::filesystem::create_directories(folder);
         ASSERT_TRUE(write_scenario_files(scenario, folder));
         const ReferenceResult expected = reference_treatment(reference_input(scenario));
-        std::vector<int32_t> raster;
-        for (const auto& row : expected.dtab)
-            for (const double v : row) raster.push_back(static_cast<int32_t>(static_cast<long double>(v) + 0.5L));
+        const std::vector<int32_t> raster = rounded_raster(expected.dtab);
         for (const char* threads : {"1", "3"}) {
             SCOPED_TRACE(std::string("threads ") + threads);
             const BinaryRun r = run(scenario_answers(scenario, scenario.name, "res"), {{"LORVANTIDE_THREADS", threads}});

@@ -38,8 +38,6 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
     const auto read_error = [this](const std::string& name) {
         return "\n Error de lectura en el archivo " + folder_ + name + ": no se escribio ningun resultado \n";
     };
-    const std::string up_to_contour = dt::kBanner + dt::kFolder + dt::kSlope + dt::kRailing + dt::kChannel +
-                                      dt::kContour;
     struct Case {
         std::string fault;
         std::string out;
@@ -50,7 +48,7 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
     const Case cases[] = {
         // A read error is not a short file: the run stops instead of going on with zeros.
         {"read:1:*/cauce.raw", kWholeDialog + read_error("cauce.raw"), false},
-        {"read:1:*/curva.txt", up_to_contour + read_error("curva.txt"), false},
+        {"read:1:*/curva.txt", dt::kUpToContour + read_error("curva.txt"), false},
         // A full disk under the raster or under the descriptor.
         {"write:1:*resultado_m4.raw*", kWholeDialog + dt::computation(9, 7) + lost("resultado_m4.raw"), false},
         {"write:1:*resultado_m4.txt*", kWholeDialog + dt::computation(9, 7) + lost("resultado_m4.txt"), false},

@@ -23,11 +23,11 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string kUpToSlope = dt::kBanner + dt::kFolder + dt::kSlope;
-const std::string kUpToRailing = kUpToSlope + dt::kRailing;
-const std::string kUpToChannel = kUpToRailing + dt::kChannel;
-const std::string kUpToContour = kUpToChannel + dt::kContour;
-const std::string kUpToMenu = kUpToContour + dt::kMenu;
+using dt::kUpToChannel;
+using dt::kUpToContour;
+using dt::kUpToMenu;
+using dt::kUpToRailing;
+using dt::kUpToSlope;
 const std::string kNames = "rio1\nvalle\nbar\ncauce\ncurva\n";  // the answers up to the menu
 
 std::string descriptor_message(const std::string& path) {

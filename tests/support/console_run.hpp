@@ -32,16 +32,19 @@ protected:
     }
     std::string result_raw() const { return read_file(folder_ + "resultado_m4.raw"); }
     std::string result_txt() const { return read_file(folder_ + "resultado_m4.txt"); }
-    // The hidden files of a folder (the run's by default): a result's
-    // temporaries and lock while it is written, nothing once a run has ended.
-    std::vector<std::string> leftovers(std::string folder = {}) const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? folder_ : folder))
-            if (entry.path().filename().string().front() == '.') names.push_back(entry.path().filename().string());
-        return names;
-    }
+    // The hidden files of the run's folder (temp_folder.hpp).
+    std::vector<std::string> leftovers() const { return hidden_names(folder_); }
 
     TempFolder temp_;
     std::string images_ = temp_ / "images";
     std::string folder_ = images_ + "/rio1/";
 };
+
+// The bundled sample copied into `work` (its image root is images/ under the
+// folder a run starts in), and a run of it on its own answers.
+inline ChildRequest sample_run(const TempFolder& work) {
+    std::filesystem::copy(std::string(LORVANTIDE_SOURCE_DIR) + "/sample", work.path(),
+                          std::filesystem::copy_options::recursive);
+    return {lorvantide_binary(), {}, work.path().string(), read_file(work / "answers.txt"),
+            {{"LORVANTIDE_IMAGES", ""}}, 0, 120};
+}

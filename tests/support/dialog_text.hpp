@@ -38,6 +38,13 @@ inline const std::string kPerimeter =
     "\n\n Nombre de la imagen que contiene el perimetro de los cuerpos de agua\n (sin ninguna extension) ? ";
 inline const std::string kResult = "\n\n Nombre del MDE del cauce del rio resultante (sin ninguna extension) ? ";
 
+// What the input dialog prints up to a prompt, every earlier one answered once.
+inline const std::string kUpToSlope = kBanner + kFolder + kSlope;
+inline const std::string kUpToRailing = kUpToSlope + kRailing;
+inline const std::string kUpToChannel = kUpToRailing + kChannel;
+inline const std::string kUpToContour = kUpToChannel + kContour;
+inline const std::string kUpToMenu = kUpToContour + kMenu;
+
 inline const std::string kToneChannel = "\n Valor del tono de gris de la mascara del cauce ? ";
 inline const std::string kToneRailing = "\n Valor del tono de gris del barandal ? ";
 inline const std::string kRailingHeight =
@@ -68,8 +75,7 @@ inline std::string no_file(const std::string& path) { return "\n No hay Fila " +
 // Everything the input dialog prints, from the banner to the result prompt,
 // when every prompt is answered once.
 inline std::string opening(bool with_perimeter) {
-    return kBanner + kFolder + kSlope + kRailing + kChannel + kContour + kMenu +
-           (with_perimeter ? kPerimeter : std::string()) + kResult;
+    return kUpToMenu + (with_perimeter ? kPerimeter : std::string()) + kResult;
 }
 
 // Everything the parameter dialog prints when every question is answered once.

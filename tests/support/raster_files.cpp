@@ -57,6 +57,13 @@ std::string result_descriptor(int32_t lines, int32_t columns, const std::vector<
            std::to_string(max) + "\n" + std::to_string(pix_size) + "\n";
 }
 
+std::vector<int32_t> rounded_raster(const std::vector<std::vector<double>>& dtab) {
+    std::vector<int32_t> out;
+    for (const auto& row : dtab)
+        for (const double v : row) out.push_back(static_cast<int32_t>(static_cast<long double>(v) + 0.5L));
+    return out;
+}
+
 std::string RunAnswers::text() const {
     std::string t = folder + "\n" + slope + "\n" + railing + "\n" + channel + "\n" + contour + "\n" + presence + "\n";
     if (presence == "1") t += perimeter + "\n";

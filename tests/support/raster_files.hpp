@@ -26,6 +26,10 @@ void write_mask_pair(const std::string& folder, const std::string& name, int32_t
 std::string result_descriptor(int32_t lines, int32_t columns, const std::vector<int32_t>& raster,
                               int32_t pix_size = 10);
 
+// Elevations as the writer rounds them, line after line: each value + 0.5 in
+// extended precision, truncated (for values within the 32-bit range).
+std::vector<int32_t> rounded_raster(const std::vector<std::vector<double>>& dtab);
+
 // The answers of a run over the usual names (sub-folder rio1; valle, bar,
 // cauce, curva and, with water bodies, lago; result resultado), one to a line.
 struct RunAnswers {

@@ -35,6 +35,15 @@ struct ChildRequest {
 };
 BinaryRun run_child(const ChildRequest& request);
 
+// The program's argument vector, made before fork: `request`'s strings, then
+// a null pointer.
+std::vector<char*> child_argv(const ChildRequest& request);
+// In a forked child whose standard streams are set: the request's folder,
+// the signals as a user's shell gives them, its environment, then the
+// program (exit status 126 when the folder cannot be entered, 127 when the
+// program cannot be started).
+[[noreturn]] void exec_child(const ChildRequest& request, const std::vector<char*>& argv);
+
 // The same, started and left running: the test may signal it meanwhile
 // (pid()). A child still running when the object ends is killed and reaped.
 class StartedChild {

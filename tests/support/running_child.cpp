@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -16,25 +15,13 @@ RunningChild::RunningChild(const ChildRequest& request) {
     int in[2];
     int out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(request.binary.c_str()));
-    for (const std::string& word : request.arguments) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = child_argv(request);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         const int null = open("/dev/null", O_WRONLY);
         if (dup2(in[0], 0) < 0 || dup2(out[1], 1) < 0 || null < 0 || dup2(null, 2) < 0) _exit(126);
-        if (chdir(request.work_dir.c_str()) != 0) _exit(126);
-        // Whatever the test runner ignores or blocks, the program meets the
-        // signals as a user's shell would give them.
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (const auto& [name, value] : request.env) setenv(name.c_str(), value.c_str(), 1);
-        execv(request.binary.c_str(), argv.data());
-        _exit(127);
+        exec_child(request, argv);
     }
     close(in[0]);
     close(out[1]);

@@ -50,3 +50,12 @@ inline std::vector<std::string> names_in(const std::string& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// The hidden names in `folder`: a result's temporaries and lock while it is
+// written, nothing once a run has ended.
+inline std::vector<std::string> hidden_names(const std::string& folder) {
+    std::vector<std::string> names = names_in(folder);
+    names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& name) { return name[0] != '.'; }),
+                names.end());
+    return names;
+}

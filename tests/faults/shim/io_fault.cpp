@@ -104,18 +104,6 @@ F real(const char* name) {
 using Open = int (*)(const char*, int, ...);
 using Fopen = FILE* (*)(const char*, const char*);
 
-int open_or_refuse(Open next, const char* path, int flags, mode_t mode) {
-    if (!fails(Kind::open, path)) return next(path, flags, mode);
-    errno = EACCES;
-    return -1;
-}
-
-FILE* fopen_or_refuse(Fopen next, const char* path, const char* mode) {
-    if (!fails(Kind::open, path)) return next(path, mode);
-    errno = EACCES;
-    return nullptr;
-}
-
 }  // namespace
 
 extern "C" {
@@ -126,27 +114,23 @@ int open(const char* path, int flags, ...) {
     const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
     va_end(args);
     static const auto next = real<Open>("open");
-    return open_or_refuse(next, path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-    va_list args;  // the mode is there only when the flags create a file
-    va_start(args, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(args, mode_t) : 0;
-    va_end(args);
-    static const auto next = real<Open>("open64");
-    return open_or_refuse(next, path, flags, mode);
+    if (!fails(Kind::open, path)) return next(path, flags, mode);
+    errno = EACCES;
+    return -1;
 }
 
 FILE* fopen(const char* path, const char* mode) {
     static const auto next = real<Fopen>("fopen");
-    return fopen_or_refuse(next, path, mode);
+    if (!fails(Kind::open, path)) return next(path, mode);
+    errno = EACCES;
+    return nullptr;
 }
 
-FILE* fopen64(const char* path, const char* mode) {
-    static const auto next = real<Fopen>("fopen64");
-    return fopen_or_refuse(next, path, mode);
-}
+// On 64-bit hosts the C library's large-file calls are the same functions
+// under other names, which a program built with 64-bit offsets (GDAL) calls.
+static_assert(sizeof(long) == 8, "open64 and fopen64 are open and fopen only on 64-bit hosts");
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+FILE* fopen64(const char* path, const char* mode) __attribute__((alias("fopen")));
 
 ssize_t read(int fd, void* buffer, size_t count) {
     before(Kind::read, fd);
