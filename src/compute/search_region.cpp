@@ -89,11 +89,8 @@ CornerRegion search_region(GridView<const unsigned char> tab, int32_t tono, cons
         const int32_t l = f + span.count - 1;
         const std::size_t p = static_cast<std::size_t>(i / kRegionBlock);
         int64_t farthest = 0;  // eighths of a block
-        for (auto q = static_cast<std::size_t>(f / kRegionBlock); q <= static_cast<std::size_t>(l / kRegionBlock); ++q) {
-            const uint16_t* upper = corners.data() + p * width + q;
-            const uint16_t* lower = upper + width;
-            farthest = std::max<int64_t>(farthest, std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1])));
-        }
+        for (auto q = static_cast<std::size_t>(f / kRegionBlock); q <= static_cast<std::size_t>(l / kRegionBlock); ++q)
+            farthest = std::max<int64_t>(farthest, square_distance(corners.data(), width, p, q));
         const int64_t bound = farthest >= kFarAway ? kLargestRing : (farthest * kRegionBlock + 7) / 8 + 23 + 2;
         const auto reach = static_cast<int32_t>(std::min<int64_t>(bound, kLargestRing + 2));
         const int64_t top = std::max<int64_t>(0, int64_t{i} - reach);
