@@ -35,16 +35,15 @@ public:
         return column >= span.first && column - span.first < span.count ? span.values[column - span.first] : 0.0;
     }
     // The elevation of a held pixel (a channel pixel, or one between two).
-    double& operator()(int64_t line, int64_t column) {
-        const Span& span = spans_[static_cast<std::size_t>(line)];
-        return span.values[column - span.first];
-    }
+    double& operator()(int64_t line, int64_t column) { return spans_[static_cast<std::size_t>(line)].at(column); }
 
     // One line's held columns: values[k] is column first + k.
     struct Span {
         double* values = nullptr;
         int32_t first = 0;
         int32_t count = 0;
+        // The elevation of a held column.
+        double& at(int64_t column) const { return values[column - first]; }
     };
     const Span& line(int64_t line) const { return spans_[static_cast<std::size_t>(line)]; }
 

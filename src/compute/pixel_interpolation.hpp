@@ -57,7 +57,6 @@ private:
     ChannelWindow window_;
     RasterRect counted_;  // where misses are counted
     Elevations& dtab_;
-    double A1_;
     CornerRegion contour_region_;   // where the searches can look (search_region.hpp)
     CornerRegion boundary_region_;
     RingSearch contour_;
