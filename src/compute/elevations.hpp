@@ -26,8 +26,7 @@ public:
     // std::bad_alloc when the memory cannot be had.
     static Elevations for_channel(GridView<const unsigned char> zone, int32_t tono_cauce);
 
-    int32_t lines() const { return lines_; }
-    int32_t columns() const { return columns_; }
+    int32_t lines() const { return static_cast<int32_t>(spans_.size()); }
 
     // The elevation at (line, column): 0.0 outside the held columns.
     double at(int32_t line, int32_t column) const {
@@ -50,7 +49,5 @@ public:
 private:
     void release();
 
-    int32_t lines_ = 0;
-    int32_t columns_ = 0;
-    std::vector<Span> spans_;
+    std::vector<Span> spans_;  // one per line
 };

@@ -118,13 +118,6 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
     return storage_[r].get();
 }
 
-int32_t RingTables::rings_built() const {
-    int32_t count = 0;
-    for (int32_t r = 1; r <= kLargestRing; ++r)
-        count += rings_[static_cast<std::size_t>(r)].load(std::memory_order_acquire) != nullptr ? 1 : 0;
-    return count;
-}
-
 void RingTables::exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& m2, int32_t& n2) const {
     const auto b = static_cast<std::size_t>(band_of(radius));
     const double dist = radius;
