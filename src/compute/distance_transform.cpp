@@ -154,9 +154,13 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
         const std::size_t columns = static_cast<std::size_t>(nb_col);
         const std::size_t inner_first = std::max<std::size_t>(c0, 1);
         const std::size_t inner_end = std::min(c1, columns);
+        // Every mark of the band is written, so a line is cleared only when it
+        // holds nothing.
         auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
-            std::fill(marks.begin(), marks.end(), 0);
-            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) return false;
+            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) {
+                std::fill(marks.begin(), marks.end(), 0);
+                return false;
+            }
             const unsigned char* line = tab[i];
             const auto t = static_cast<unsigned char>(tono);
             unsigned char hit = 0;
