@@ -20,6 +20,8 @@ namespace {
 struct Strip {
     explicit Strip(uint32_t seed) {
         ReferenceInput in = blank_input(41, 1730);
+        in.alti_bar = 3;
+        in.alti_lim = 900;
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> chance(0.0, 1.0);
         for (int32_t i = 0; i < in.nb_lig; ++i)
@@ -34,8 +36,8 @@ struct Strip {
         for (int32_t i = 0; i < in.nb_lig; ++i)
             for (int32_t j = 0; j < in.nb_col; ++j) lim_inf[i][j] = run.tab_bar[i][j] == kRailing ? 1 : 255;
         run.dtab = Elevations::for_channel(run.tab_in.view(), kChannel);
-        inputs = {run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(), {}};
-        parameters = {kChannel, kRailing, kContour, kPerimeter, 3, 900, false};
+        inputs = channel_inputs(run);
+        parameters = channel_parameters(run);
         window = ChannelWindow::whole(in.nb_lig, in.nb_col);
     }
     DistanceInterpolation interpolation(int32_t threads) {
