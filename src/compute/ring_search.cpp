@@ -97,13 +97,8 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
                 int32_t n2 = 0;
                 tables_.exact_position(i, j, r, m, m2, n2);
                 if (m2 > -1 && m2 < lines && n2 > -1 && n2 < columns && in_window(m2, n2) &&
-                    is_tone(m2 - top, n2 - left)) {
-                    RingHit hit;
-                    hit.dist = r;
-                    hit.m2 = m2;
-                    hit.n2 = n2;
-                    return hit;
-                }
+                    is_tone(m2 - top, n2 - left))
+                    return {static_cast<double>(r), m2, n2};
                 ++m;
                 continue;
             }
@@ -119,13 +114,8 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
                     // A pixel of the tone has its corners at distance 0, so the
                     // grid is read only where the clearance is 0.
                     clearance = dist_ ? square_clearance(m2 - top, n2 - left) : 0;
-                    if (clearance == 0 && is_tone(m2 - top, n2 - left)) {
-                        RingHit hit;
-                        hit.dist = r;
-                        hit.m2 = static_cast<int32_t>(m2);
-                        hit.n2 = static_cast<int32_t>(n2);
-                        return hit;
-                    }
+                    if (clearance == 0 && is_tone(m2 - top, n2 - left))
+                        return {static_cast<double>(r), static_cast<int32_t>(m2), static_cast<int32_t>(n2)};
                 }
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));
