@@ -24,7 +24,8 @@ void expect_stage_as_reference(const ReferenceInput& in, int32_t threads, const 
     const StageRun result = run_treatment(run);
     ASSERT_EQ(result.outcome, Outcome::go_on) << label;
     EXPECT_EQ(result.out, expected.console) << label;
-    expect_same_elevations(run, expected.dtab, label);
+    expect_same_elevations(run.dtab, 0, 0, [&](int32_t i, int32_t j) { return expected.dtab[i][j]; },
+                           {0, 0, in.nb_lig, in.nb_col}, label);
 }
 
 TEST(ChannelAgainstReference, EverySmallShapeAndRandomRuns) {
@@ -79,7 +80,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
         ::Run run;
         load_run(run, in);
         ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-        const std::vector<std::vector<double>> whole = elevations_of(run);
+        const auto whole = elevations_of(run);
 
         const ChannelInputs inputs = channel_inputs(run);
         const ChannelParameters parameters = channel_parameters(run);
@@ -101,7 +102,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
             const int32_t bottom = o.line + o.lines == lines ? lines : o.line + o.lines - kFillReach;
             const int32_t right = o.column + o.columns == columns ? columns : o.column + o.columns - kFillReach;
             if (bottom <= top || right <= left) continue;
-            expect_same_elevations(dtab, o.line, o.column, whole, top, left, bottom - top, right - left,
+            expect_same_elevations(dtab, o.line, o.column, whole, {top, left, bottom - top, right - left},
                                    "run " + std::to_string(n) + " window " + std::to_string(w));
         }
     }
@@ -129,7 +130,7 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
     ::Run run;
     load_run(run, in, 2);
     ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-    const std::vector<std::vector<double>> whole = elevations_of(run);
+    const auto whole = elevations_of(run);
 
     const ChannelParameters parameters = channel_parameters(run);
     for (const int32_t core : {kChannelReach + 1, kChannelReach + 150, kChannelReach + 293}) {
@@ -155,7 +156,7 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
         Elevations dtab = channel_elevations(inputs, kChannel, window);
         SilentProgress silent;
         ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab, silent, 2).computed);
-        expect_same_elevations(dtab, 0, window.output.column, whole, 0, core, lines, 7,
+        expect_same_elevations(dtab, 0, window.output.column, whole, {0, core, lines, 7},
                                "core at column " + std::to_string(core));
     }
 }
