@@ -18,10 +18,11 @@ bool near_whole(long double x, long double whole_below) {
     return frac < kNearWhole || frac > 1.0L - kNearWhole;
 }
 
-// floor of an exact extended product of at most 2^11 in size.
-long double floor_of(long double x) {
-    const auto whole = static_cast<long double>(static_cast<int64_t>(x));  // toward zero
-    return whole > x ? whole - 1.0L : whole;
+// floor of a product of at most 2^11 in size, without a library call.
+template <typename Real>
+Real floor_of(Real x) {
+    const auto whole = static_cast<Real>(static_cast<int64_t>(x));  // toward zero
+    return whole > x ? whole - 1 : whole;
 }
 
 struct Floored {
@@ -37,8 +38,7 @@ struct Floored {
 // Only the products near the band's edges are formed in extended precision.
 Floored floor_of_product(double radius, double t) {
     const double v = radius * t;
-    double whole = static_cast<double>(static_cast<int64_t>(v));  // toward zero
-    if (whole > v) whole -= 1.0;
+    const double whole = floor_of(v);
     const double frac = v - whole;
     constexpr double kBand = 1.0 / 1048576.0;
     constexpr double kMargin = 1.0 / 1073741824.0;  // 2^-30, far above the double's error

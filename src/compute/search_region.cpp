@@ -78,7 +78,6 @@ CornerRegion search_region(GridView<const unsigned char> tab, int32_t tono, cons
     const std::size_t count = region.from.size();
     region.from.assign(count, std::numeric_limits<int32_t>::max());
     region.to.assign(count, std::numeric_limits<int32_t>::min());
-    region.reach.assign(count, 0);
     const int32_t line_shift = window.output.line - window.inputs.line;
     const int32_t column_shift = window.output.column - window.inputs.column;
     for (int32_t a = 0; a < channel.lines(); ++a) {
