@@ -13,7 +13,7 @@ namespace {
 
 // Whether one of the 8 bytes at `bytes` is the tone repeated in `tones` (a
 // zero byte of their xor).
-bool holds_tone(const unsigned char* bytes, uint64_t tones) {
+bool word_holds_tone(const unsigned char* bytes, uint64_t tones) {
     uint64_t word = 0;
     std::memcpy(&word, bytes, sizeof word);
     const uint64_t x = word ^ tones;
@@ -35,7 +35,7 @@ bool mark_blocks(GridView<const unsigned char> tab, unsigned char tone, std::vec
             const int64_t last = std::min<int64_t>(tab.lines(), (p + 1) * kRegionBlock);
             for (int64_t i = p * kRegionBlock; i < last; ++i) {
                 const unsigned char* row = tab[i];
-                for (std::size_t q = 0; q < whole; ++q) marks[q] |= holds_tone(row + q * kRegionBlock, tones) ? 1 : 0;
+                for (std::size_t q = 0; q < whole; ++q) marks[q] |= word_holds_tone(row + q * kRegionBlock, tones) ? 1 : 0;
                 for (auto j = static_cast<int32_t>(whole * kRegionBlock); j < tab.columns(); ++j)
                     marks[whole] |= row[j] == tone ? 1 : 0;
             }
