@@ -1,9 +1,9 @@
-// Large blocks that will be written whole (rasters read from their files,
-// distance maps) fault in a page at a time: half a million faults for a
+// Large blocks that will be written whole (the distance maps of the ring
+// searches) fault in a page at a time: half a million faults for a
 // 4096 x 4096 run. Where the system offers transparent huge pages on request,
 // such a block is marked for them, so that it faults in 2 MiB at a time.
-// Nothing else changes: the memory is the same, zero-filled, and a system
-// without huge pages simply ignores the request.
+// Nothing else changes: the memory is the same, and a system without huge
+// pages simply ignores the request.
 #pragma once
 
 #include <cstddef>

@@ -12,7 +12,6 @@ namespace {
 // matches no pixel. Pixel loops compare bytes with `value`, and only when `any`.
 struct ByteTone {
     explicit ByteTone(int32_t tone) : any(tone >= 0 && tone <= 255), value(static_cast<unsigned char>(tone)) {}
-    bool matches(unsigned char pixel) const { return any && pixel == value; }
     bool any;
     unsigned char value;
 };
@@ -55,8 +54,6 @@ struct NeighbourRows {
     Elevations::Span up, here, down;
 };
 
-double& at(const Elevations::Span& span, int64_t column) { return span.values[column - span.first]; }
-
 // The pixels of output line a of a fill pass that have a channel neighbour
 // get their mean; the output columns of those without one go to `lone`.
 void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t b0, unsigned char c,
@@ -65,7 +62,7 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
     const int64_t columns = grids.window.output.columns;
     const NeighbourRows rows(grids, a, r);
     for (int64_t b = b0; b < columns; b += pass.column_step) {
-        if (rows.mask[b] != c || at(rows.here, b) != 0.0) continue;
+        if (rows.mask[b] != c || rows.here.at(b) != 0.0) continue;
         const bool left = b - r >= 0;
         const bool right = b + r < columns;
         // Only the mask decides whether a neighbour counts: its elevation is
@@ -76,7 +73,7 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
         const auto add = [&](const unsigned char* mask, const Elevations::Span& elevations, int64_t column) {
             if (mask[column] != c) return;
             ++ico;
-            tot_alti += at(elevations, column);
+            tot_alti += elevations.at(column);
         };
         if (pass.diagonal) {  // upper left, upper right, lower left, lower right
             if (rows.up_mask && left) add(rows.up_mask, rows.up, b - r);
@@ -90,7 +87,7 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
             if (left) add(rows.mask, rows.here, b - r);
         }
         if (ico > 0)
-            at(rows.here, b) = neighbour_mean(tot_alti, ico);
+            rows.here.at(b) = neighbour_mean(tot_alti, ico);
         else
             lone.push_back(static_cast<int32_t>(b));
     }
@@ -128,14 +125,15 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
         }
         const std::vector<SearchPair> pairs = interpolation.search(centres, blocks.threads);
         if (texts) {
+            // Every lattice position in order; the centres are among them, in the same order.
             std::size_t next = 0;
             for (int64_t a = first; a < end; a += 4) {
-                const unsigned char* mask = pixels ? zone_row(grids, a) : nullptr;
                 for (int64_t b = b0; b < out.columns; b += 4) {
                     const auto i = static_cast<int32_t>(out.line + a);
                     const auto j = static_cast<int32_t>(out.column + b);
                     lines.position(i, j);
-                    if (pixels && mask[b] == channel.value) interpolation.apply(i, j, pairs[next++]);
+                    if (next < centres.size() && centres[next].i == i && centres[next].j == j)
+                        interpolation.apply(i, j, pairs[next++]);
                 }
             }
         } else {

@@ -109,6 +109,14 @@ void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int
 
 }  // namespace
 
+bool holds_tone(GridView<const unsigned char> tab, int32_t tono) {
+    if (tono < 0 || tono > 255) return false;
+    const auto columns = static_cast<std::size_t>(tab.columns());
+    for (int32_t i = 0; i < tab.lines() && columns > 0; ++i)
+        if (std::memchr(tab[i], tono, columns) != nullptr) return true;
+    return false;
+}
+
 bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
                                   const CornerRegion* region) {
     const int32_t nb_lig = tab.lines();
@@ -146,9 +154,13 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
         const std::size_t columns = static_cast<std::size_t>(nb_col);
         const std::size_t inner_first = std::max<std::size_t>(c0, 1);
         const std::size_t inner_end = std::min(c1, columns);
+        // Every mark of the band is written, so a line is cleared only when it
+        // holds nothing.
         auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
-            std::fill(marks.begin(), marks.end(), 0);
-            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) return false;
+            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) {
+                std::fill(marks.begin(), marks.end(), 0);
+                return false;
+            }
             const unsigned char* line = tab[i];
             const auto t = static_cast<unsigned char>(tono);
             unsigned char hit = 0;
@@ -194,13 +206,9 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t ton
     });
     if (!any) {
         std::fill(dist, dist + static_cast<std::size_t>(lines) * width, region ? 0 : kFarAway);
-        if (!region) return false;
         // Nothing of the tone where the region looks: every distance stays 0,
         // and whether the grid holds it elsewhere is still to be told.
-        const auto tone = static_cast<unsigned char>(tono);
-        for (int32_t i = 0; i < nb_lig && tono >= 0 && tono <= 255; ++i)
-            if (std::memchr(tab[i], tone, static_cast<std::size_t>(nb_col)) != nullptr) return true;
-        return false;
+        return region && holds_tone(tab, tono);
     }
 
     // Along each line, a band of lines per thread: the nearest marked corner

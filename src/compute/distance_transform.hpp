@@ -15,6 +15,8 @@
 // few vectors of one line per thread.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,3 +38,15 @@ struct CornerRegion {
 // tone at all. Works on up to `threads` threads.
 bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
                                   const CornerRegion* region = nullptr);
+
+// Distance from the square of pixel (line, column) to the nearest square of
+// the tone: the least of its four corners' distances in `dist` (corner lines
+// of `width` values).
+inline uint16_t square_distance(const uint16_t* dist, std::size_t width, std::size_t line, std::size_t column) {
+    const uint16_t* upper = dist + line * width + column;
+    const uint16_t* lower = upper + width;
+    return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
+}
+
+// Whether any pixel of `tab` holds the tone (never one outside 0..255).
+bool holds_tone(GridView<const unsigned char> tab, int32_t tono);

@@ -6,18 +6,13 @@
 
 #include "nrutil.hpp"
 
-Elevations::Elevations(Elevations&& other) noexcept
-    : lines_(std::exchange(other.lines_, 0)),
-      columns_(std::exchange(other.columns_, 0)),
-      spans_(std::move(other.spans_)) {
+Elevations::Elevations(Elevations&& other) noexcept : spans_(std::move(other.spans_)) {
     other.spans_.clear();
 }
 
 Elevations& Elevations::operator=(Elevations&& other) noexcept {
     if (this != &other) {
         release();
-        lines_ = std::exchange(other.lines_, 0);
-        columns_ = std::exchange(other.columns_, 0);
         spans_ = std::move(other.spans_);
         other.spans_.clear();
     }
@@ -33,8 +28,6 @@ void Elevations::release() {
 
 Elevations Elevations::for_channel(GridView<const unsigned char> zone, int32_t tono_cauce) {
     Elevations elevations;
-    elevations.lines_ = zone.lines();
-    elevations.columns_ = zone.columns();
     elevations.spans_.resize(static_cast<std::size_t>(std::max(0, zone.lines())));
     if (zone.empty() || tono_cauce < 0 || tono_cauce > 255) return elevations;
     const auto tone = static_cast<unsigned char>(tono_cauce);

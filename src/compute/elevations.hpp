@@ -26,8 +26,7 @@ public:
     // std::bad_alloc when the memory cannot be had.
     static Elevations for_channel(GridView<const unsigned char> zone, int32_t tono_cauce);
 
-    int32_t lines() const { return lines_; }
-    int32_t columns() const { return columns_; }
+    int32_t lines() const { return static_cast<int32_t>(spans_.size()); }
 
     // The elevation at (line, column): 0.0 outside the held columns.
     double at(int32_t line, int32_t column) const {
@@ -35,23 +34,20 @@ public:
         return column >= span.first && column - span.first < span.count ? span.values[column - span.first] : 0.0;
     }
     // The elevation of a held pixel (a channel pixel, or one between two).
-    double& operator()(int64_t line, int64_t column) {
-        const Span& span = spans_[static_cast<std::size_t>(line)];
-        return span.values[column - span.first];
-    }
+    double& operator()(int64_t line, int64_t column) { return spans_[static_cast<std::size_t>(line)].at(column); }
 
     // One line's held columns: values[k] is column first + k.
     struct Span {
         double* values = nullptr;
         int32_t first = 0;
         int32_t count = 0;
+        // The elevation of a held column.
+        double& at(int64_t column) const { return values[column - first]; }
     };
     const Span& line(int64_t line) const { return spans_[static_cast<std::size_t>(line)]; }
 
 private:
     void release();
 
-    int32_t lines_ = 0;
-    int32_t columns_ = 0;
-    std::vector<Span> spans_;
+    std::vector<Span> spans_;  // one per line
 };

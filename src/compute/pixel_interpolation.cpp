@@ -5,6 +5,20 @@
 
 #include "band_threads.hpp"
 #include "elevation_rules.hpp"
+#include "search_region.hpp"
+
+namespace {
+
+// The search for `tono` in `tab`, with its distances measured only where the
+// searches from the channel pixels can look (search_region.hpp).
+RingSearch search_near_channel(GridView<const unsigned char> tab, int32_t tono, const Elevations& channel,
+                               const ChannelWindow& window, int32_t threads) {
+    const CornerRegion region = search_region(tab, tono, channel, window, threads);
+    return {tab, tono, window.raster_lines, window.raster_columns, window.inputs, threads,
+            RingSearch::Distances::measure, &region};
+}
+
+}  // namespace
 
 DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
                                              GridView<const unsigned char> lim_inf, const ChannelWindow& window,
@@ -14,13 +28,8 @@ DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const 
       window_(window),
       counted_(window.kept.empty() ? window.output : window.kept),
       dtab_(dtab),
-      A1_(static_cast<double>(parameters.alti_lim)),
-      contour_region_(search_region(inputs.tab_curv, parameters.tono_lim, dtab, window, threads)),
-      boundary_region_(search_region(lim_inf, 1, dtab, window, threads)),
-      contour_(inputs.tab_curv, parameters.tono_lim, window.raster_lines, window.raster_columns, window.inputs,
-               threads, RingSearch::Distances::measure, &contour_region_),
-      boundary_(lim_inf, 1, window.raster_lines, window.raster_columns, window.inputs, threads,
-                RingSearch::Distances::measure, &boundary_region_) {}
+      contour_(search_near_channel(inputs.tab_curv, parameters.tono_lim, dtab, window, threads)),
+      boundary_(search_near_channel(lim_inf, 1, dtab, window, threads)) {}
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);
@@ -52,13 +61,14 @@ std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCe
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
+    const auto A1 = static_cast<double>(parameters_.alti_lim);
     double& elevation = dtab_(i - window_.output.line, j - window_.output.column);
     const bool counted = i >= counted_.line && i - counted_.line < counted_.lines && j >= counted_.column &&
                          j - counted_.column < counted_.columns;
     if (!line.found() && counted) ++contour_misses_;
     if (!base.found()) {
         if (counted) ++boundary_misses_;
-        elevation = A1_;
+        elevation = A1;
         return;
     }
     // The slope model holds the top of a railing, which stands alti_bar above
@@ -69,5 +79,5 @@ void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) 
     const double A2 = static_cast<int32_t>(inputs_.tab_bar[m][n]) == parameters_.tono_bar
                           ? railing_base(slope, parameters_.alti_bar)
                           : static_cast<double>(slope);
-    elevation = line.found() ? distance_interpolation(A1_, A2, line.dist, base.dist) : A2;
+    elevation = line.found() ? distance_interpolation(A1, A2, line.dist, base.dist) : A2;
 }

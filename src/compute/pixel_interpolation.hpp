@@ -15,7 +15,6 @@
 
 #include "channel.hpp"
 #include "ring_search.hpp"
-#include "search_region.hpp"
 
 struct SearchCentre {
     int32_t i, j;  // raster coordinates
@@ -57,9 +56,6 @@ private:
     ChannelWindow window_;
     RasterRect counted_;  // where misses are counted
     Elevations& dtab_;
-    double A1_;
-    CornerRegion contour_region_;   // where the searches can look (search_region.hpp)
-    CornerRegion boundary_region_;
     RingSearch contour_;
     RingSearch boundary_;
     int64_t contour_misses_ = 0;

@@ -25,29 +25,21 @@ ProgressLines::ProgressLines(ChannelProgress& sink) : sink_(sink), wanted_(sink.
     if (wanted_) batch_.reserve(kBatch + kLongestLine);
 }
 
-void ProgressLines::position(int32_t line, int32_t column) {
+void ProgressLines::position(int32_t line, int32_t column) { add(line, &column); }
+
+void ProgressLines::line(int32_t line) { add(line, nullptr); }
+
+void ProgressLines::add(int32_t line, const int32_t* column) {
     if (!wanted_) return;
     char text[kLongestLine];
     char* at = put(text, kLinea);
     at = std::to_chars(at, text + sizeof text, line).ptr;
-    at = put(at, kColumna);
-    at = std::to_chars(at, text + sizeof text, column).ptr;
+    if (column != nullptr) {
+        at = put(at, kColumna);
+        at = std::to_chars(at, text + sizeof text, *column).ptr;
+    }
     at = put(at, kEnd);
     batch_.append(text, static_cast<std::size_t>(at - text));
-    full_batch();
-}
-
-void ProgressLines::line(int32_t line) {
-    if (!wanted_) return;
-    char text[kLongestLine];
-    char* at = put(text, kLinea);
-    at = std::to_chars(at, text + sizeof text, line).ptr;
-    at = put(at, kEnd);
-    batch_.append(text, static_cast<std::size_t>(at - text));
-    full_batch();
-}
-
-void ProgressLines::full_batch() {
     if (batch_.size() >= kBatch) flush();
 }
 

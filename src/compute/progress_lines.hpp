@@ -26,7 +26,8 @@ public:
     void flush();
 
 private:
-    void full_batch();
+    // One line, with its column when there is one; batched.
+    void add(int32_t line, const int32_t* column);
 
     ChannelProgress& sink_;
     bool wanted_;

@@ -39,8 +39,7 @@ RingSearch::RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t 
     }
     // Without the distances every sample is examined, so only whether the
     // tone is present at all is worth knowing.
-    for (int32_t i = 0; i < tab.lines() && !any_tone_; ++i)
-        any_tone_ = std::find(tab[i], tab[i] + tab.columns(), static_cast<unsigned char>(tono)) != tab[i] + tab.columns();
+    any_tone_ = holds_tone(tab, tono);
 }
 
 bool RingSearch::is_tone(int64_t line, int64_t column) const {
@@ -48,10 +47,8 @@ bool RingSearch::is_tone(int64_t line, int64_t column) const {
 }
 
 int64_t RingSearch::square_clearance(int64_t line, int64_t column) const {
-    const auto width = static_cast<std::size_t>(tab_.columns()) + 1;
-    const uint16_t* upper = dist_.get() + static_cast<std::size_t>(line) * width + static_cast<std::size_t>(column);
-    const uint16_t* lower = upper + width;
-    return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
+    return square_distance(dist_.get(), static_cast<std::size_t>(tab_.columns()) + 1, static_cast<std::size_t>(line),
+                           static_cast<std::size_t>(column));
 }
 
 int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
@@ -100,13 +97,8 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
                 int32_t n2 = 0;
                 tables_.exact_position(i, j, r, m, m2, n2);
                 if (m2 > -1 && m2 < lines && n2 > -1 && n2 < columns && in_window(m2, n2) &&
-                    is_tone(m2 - top, n2 - left)) {
-                    RingHit hit;
-                    hit.dist = r;
-                    hit.m2 = m2;
-                    hit.n2 = n2;
-                    return hit;
-                }
+                    is_tone(m2 - top, n2 - left))
+                    return {static_cast<double>(r), m2, n2};
                 ++m;
                 continue;
             }
@@ -122,13 +114,8 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
                     // A pixel of the tone has its corners at distance 0, so the
                     // grid is read only where the clearance is 0.
                     clearance = dist_ ? square_clearance(m2 - top, n2 - left) : 0;
-                    if (clearance == 0 && is_tone(m2 - top, n2 - left)) {
-                        RingHit hit;
-                        hit.dist = r;
-                        hit.m2 = static_cast<int32_t>(m2);
-                        hit.n2 = static_cast<int32_t>(n2);
-                        return hit;
-                    }
+                    if (clearance == 0 && is_tone(m2 - top, n2 - left))
+                        return {static_cast<double>(r), static_cast<int32_t>(m2), static_cast<int32_t>(n2)};
                 }
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));

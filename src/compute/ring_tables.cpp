@@ -18,10 +18,11 @@ bool near_whole(long double x, long double whole_below) {
     return frac < kNearWhole || frac > 1.0L - kNearWhole;
 }
 
-// floor of an exact extended product of at most 2^11 in size.
-long double floor_of(long double x) {
-    const auto whole = static_cast<long double>(static_cast<int64_t>(x));  // toward zero
-    return whole > x ? whole - 1.0L : whole;
+// floor of a product of at most 2^11 in size, without a library call.
+template <typename Real>
+Real floor_of(Real x) {
+    const auto whole = static_cast<Real>(static_cast<int64_t>(x));  // toward zero
+    return whole > x ? whole - 1 : whole;
 }
 
 struct Floored {
@@ -37,8 +38,7 @@ struct Floored {
 // Only the products near the band's edges are formed in extended precision.
 Floored floor_of_product(double radius, double t) {
     const double v = radius * t;
-    double whole = static_cast<double>(static_cast<int64_t>(v));  // toward zero
-    if (whole > v) whole -= 1.0;
+    const double whole = floor_of(v);
     const double frac = v - whole;
     constexpr double kBand = 1.0 / 1048576.0;
     constexpr double kMargin = 1.0 / 1073741824.0;  // 2^-30, far above the double's error
@@ -116,13 +116,6 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
     storage_[r] = std::move(ring);
     rings_[r].store(storage_[r].get(), std::memory_order_release);
     return storage_[r].get();
-}
-
-int32_t RingTables::rings_built() const {
-    int32_t count = 0;
-    for (int32_t r = 1; r <= kLargestRing; ++r)
-        count += rings_[static_cast<std::size_t>(r)].load(std::memory_order_acquire) != nullptr ? 1 : 0;
-    return count;
 }
 
 void RingTables::exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& m2, int32_t& n2) const {

@@ -60,8 +60,6 @@ public:
     // little: a clearance of c eighths of a pixel covers at least
     // (c * samples_per_eighth(r)) >> 16 samples of ring r along the chord.
     uint32_t samples_per_eighth(int32_t radius) const { return per_eighth_[static_cast<std::size_t>(radius)]; }
-    // Rings worked out so far (for tests and measurements).
-    int32_t rings_built() const;
 
     // The literal position of sample m of ring `radius` around (i, j): the
     // sine and cosine of the walk, the product and the sum formed and

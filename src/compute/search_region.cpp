@@ -13,7 +13,7 @@ namespace {
 
 // Whether one of the 8 bytes at `bytes` is the tone repeated in `tones` (a
 // zero byte of their xor).
-bool holds_tone(const unsigned char* bytes, uint64_t tones) {
+bool word_holds_tone(const unsigned char* bytes, uint64_t tones) {
     uint64_t word = 0;
     std::memcpy(&word, bytes, sizeof word);
     const uint64_t x = word ^ tones;
@@ -35,7 +35,7 @@ bool mark_blocks(GridView<const unsigned char> tab, unsigned char tone, std::vec
             const int64_t last = std::min<int64_t>(tab.lines(), (p + 1) * kRegionBlock);
             for (int64_t i = p * kRegionBlock; i < last; ++i) {
                 const unsigned char* row = tab[i];
-                for (std::size_t q = 0; q < whole; ++q) marks[q] |= holds_tone(row + q * kRegionBlock, tones) ? 1 : 0;
+                for (std::size_t q = 0; q < whole; ++q) marks[q] |= word_holds_tone(row + q * kRegionBlock, tones) ? 1 : 0;
                 for (auto j = static_cast<int32_t>(whole * kRegionBlock); j < tab.columns(); ++j)
                     marks[whole] |= row[j] == tone ? 1 : 0;
             }
@@ -78,7 +78,6 @@ CornerRegion search_region(GridView<const unsigned char> tab, int32_t tono, cons
     const std::size_t count = region.from.size();
     region.from.assign(count, std::numeric_limits<int32_t>::max());
     region.to.assign(count, std::numeric_limits<int32_t>::min());
-    region.reach.assign(count, 0);
     const int32_t line_shift = window.output.line - window.inputs.line;
     const int32_t column_shift = window.output.column - window.inputs.column;
     for (int32_t a = 0; a < channel.lines(); ++a) {
@@ -89,11 +88,8 @@ CornerRegion search_region(GridView<const unsigned char> tab, int32_t tono, cons
         const int32_t l = f + span.count - 1;
         const std::size_t p = static_cast<std::size_t>(i / kRegionBlock);
         int64_t farthest = 0;  // eighths of a block
-        for (auto q = static_cast<std::size_t>(f / kRegionBlock); q <= static_cast<std::size_t>(l / kRegionBlock); ++q) {
-            const uint16_t* upper = corners.data() + p * width + q;
-            const uint16_t* lower = upper + width;
-            farthest = std::max<int64_t>(farthest, std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1])));
-        }
+        for (auto q = static_cast<std::size_t>(f / kRegionBlock); q <= static_cast<std::size_t>(l / kRegionBlock); ++q)
+            farthest = std::max<int64_t>(farthest, square_distance(corners.data(), width, p, q));
         const int64_t bound = farthest >= kFarAway ? kLargestRing : (farthest * kRegionBlock + 7) / 8 + 23 + 2;
         const auto reach = static_cast<int32_t>(std::min<int64_t>(bound, kLargestRing + 2));
         const int64_t top = std::max<int64_t>(0, int64_t{i} - reach);

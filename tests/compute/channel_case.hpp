@@ -111,34 +111,24 @@ inline StageRun run_treatment(Run& run) {
 
 inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// The whole raster's elevations of a run, line after line.
-inline std::vector<std::vector<double>> elevations_of(const Run& run) {
-    std::vector<std::vector<double>> all(static_cast<std::size_t>(run.nb_lig));
-    for (int32_t i = 0; i < run.nb_lig; ++i)
-        for (int32_t j = 0; j < run.nb_col; ++j) all[static_cast<std::size_t>(i)].push_back(run.dtab.at(i, j));
-    return all;
-}
-
 // The elevations of `got` (a window of the raster whose first pixel is
-// (line, column)) against `expected` over the raster pixels of `rect`, bit
+// (line, column)) against expected(i, j) over the raster pixels of `rect`, bit
 // for bit; the first few differences are reported.
-inline void expect_same_elevations(const Elevations& got, int32_t line, int32_t column,
-                                   const std::vector<std::vector<double>>& expected, int32_t first_line,
-                                   int32_t first_column, int32_t lines, int32_t columns, const std::string& label) {
+template <typename Expected>
+void expect_same_elevations(const Elevations& got, int32_t line, int32_t column, const Expected& expected,
+                            const RasterRect& rect, const std::string& label) {
     int differences = 0;
-    for (int32_t i = first_line; i < first_line + lines; ++i)
-        for (int32_t j = first_column; j < first_column + columns; ++j) {
+    for (int32_t i = rect.line; i < rect.line + rect.lines; ++i)
+        for (int32_t j = rect.column; j < rect.column + rect.columns; ++j) {
             const double value = got.at(i - line, j - column);
-            const double wanted = expected[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            const double wanted = expected(i, j);
             if (!same_bits(value, wanted) && ++differences <= 5)
                 ADD_FAILURE() << label << " pixel " << i << "," << j << ": " << value << " expected " << wanted;
         }
     EXPECT_EQ(differences, 0) << label;
 }
 
-// The whole raster of a run against the reference's elevations.
-inline void expect_same_elevations(const Run& run, const std::vector<std::vector<double>>& expected,
-                                   const std::string& label) {
-    if (run.nb_lig <= 0 || run.nb_col <= 0) return;
-    expect_same_elevations(run.dtab, 0, 0, expected, 0, 0, run.nb_lig, run.nb_col, label);
+// A run's elevations, read at a raster pixel.
+inline auto elevations_of(const Run& run) {
+    return [&run](int32_t i, int32_t j) { return run.dtab.at(i, j); };
 }

@@ -13,6 +13,7 @@
 
 #include "channel.hpp"
 #include "channel_case.hpp"
+#include "tone_grid.hpp"
 
 namespace {
 
@@ -23,7 +24,8 @@ void expect_stage_as_reference(const ReferenceInput& in, int32_t threads, const 
     const StageRun result = run_treatment(run);
     ASSERT_EQ(result.outcome, Outcome::go_on) << label;
     EXPECT_EQ(result.out, expected.console) << label;
-    expect_same_elevations(run, expected.dtab, label);
+    expect_same_elevations(run.dtab, 0, 0, [&](int32_t i, int32_t j) { return expected.dtab[i][j]; },
+                           {0, 0, in.nb_lig, in.nb_col}, label);
 }
 
 TEST(ChannelAgainstReference, EverySmallShapeAndRandomRuns) {
@@ -78,12 +80,10 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
         ::Run run;
         load_run(run, in);
         ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-        const std::vector<std::vector<double>> whole = elevations_of(run);
+        const auto whole = elevations_of(run);
 
-        const ChannelInputs inputs{run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(),
-                                   run.tab_perim.view()};
-        ChannelParameters parameters{in.tono_cauce, in.tono_bar, in.tono_lim,       in.tono_perim,
-                                     in.alti_bar,   in.alti_lim, in.presence == 1};
+        const ChannelInputs inputs = channel_inputs(run);
+        const ChannelParameters parameters = channel_parameters(run);
         for (int w = 0; w < 4; ++w) {
             ChannelWindow window = ChannelWindow::whole(lines, columns);
             auto pick = [&](int32_t size) {
@@ -102,7 +102,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
             const int32_t bottom = o.line + o.lines == lines ? lines : o.line + o.lines - kFillReach;
             const int32_t right = o.column + o.columns == columns ? columns : o.column + o.columns - kFillReach;
             if (bottom <= top || right <= left) continue;
-            expect_same_elevations(dtab, o.line, o.column, whole, top, left, bottom - top, right - left,
+            expect_same_elevations(dtab, o.line, o.column, whole, {top, left, bottom - top, right - left},
                                    "run " + std::to_string(n) + " window " + std::to_string(w));
         }
     }
@@ -130,9 +130,9 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
     ::Run run;
     load_run(run, in, 2);
     ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
-    const std::vector<std::vector<double>> whole = elevations_of(run);
+    const auto whole = elevations_of(run);
 
-    const ChannelParameters parameters{kChannel, kRailing, kContour, kPerimeter, 3, 100, true};
+    const ChannelParameters parameters = channel_parameters(run);
     for (const int32_t core : {kChannelReach + 1, kChannelReach + 150, kChannelReach + 293}) {
         // The core's columns [core, core + 7), its inputs grown by the reach.
         ChannelWindow window;
@@ -141,15 +141,12 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
         window.inputs = {0, core - kChannelReach, lines, 7 + 2 * kChannelReach};
         window.inputs.columns = std::min(window.inputs.columns, columns - window.inputs.column);
         window.output = {0, core - kFillReach, lines, 7 + 2 * kFillReach};
-        std::vector<const unsigned char*> bar, zone, curve, perim;
-        std::vector<const int32_t*> slope;
-        for (int32_t i = 0; i < lines; ++i) {
-            slope.push_back(run.itab_in[i] + window.inputs.column);
-            bar.push_back(run.tab_bar[i] + window.inputs.column);
-            zone.push_back(run.tab_in[i] + window.inputs.column);
-            curve.push_back(run.tab_curv[i] + window.inputs.column);
-            perim.push_back(run.tab_perim[i] + window.inputs.column);
-        }
+        const ChannelInputs whole_inputs = channel_inputs(run);
+        const auto slope = rows_from(whole_inputs.itab_in, window.inputs.column);
+        const auto bar = rows_from(whole_inputs.tab_bar, window.inputs.column);
+        const auto zone = rows_from(whole_inputs.tab_in, window.inputs.column);
+        const auto curve = rows_from(whole_inputs.tab_curv, window.inputs.column);
+        const auto perim = rows_from(whole_inputs.tab_perim, window.inputs.column);
         const int32_t width = window.inputs.columns;
         const ChannelInputs inputs{{slope.data(), lines, width},
                                    {bar.data(), lines, width},
@@ -159,7 +156,7 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
         Elevations dtab = channel_elevations(inputs, kChannel, window);
         SilentProgress silent;
         ASSERT_TRUE(compute_channel(inputs, parameters, window, dtab, silent, 2).computed);
-        expect_same_elevations(dtab, 0, window.output.column, whole, 0, core, lines, 7,
+        expect_same_elevations(dtab, 0, window.output.column, whole, {0, core, lines, 7},
                                "core at column " + std::to_string(core));
     }
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "distance_transform.hpp"
@@ -36,6 +37,19 @@ std::vector<uint16_t> corner_map(const Grid<unsigned char>& grid, int32_t tono, 
     return dist;
 }
 
+void expect_exact(const Grid<unsigned char>& grid, const std::string& label) {
+    bool any = false;
+    const std::vector<uint16_t> dist = corner_map(grid, 5, any);
+    EXPECT_EQ(any, holds(grid, 5)) << label;
+    bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
+    for (const uint16_t d : corner_map(grid, 256, beyond)) ASSERT_EQ(d, kFarAway) << label;
+    EXPECT_FALSE(beyond) << label;
+    for (int32_t i = 0; i <= grid.lines(); ++i)
+        for (int32_t j = 0; j <= grid.columns(); ++j)
+            ASSERT_EQ(dist[static_cast<std::size_t>(i) * (grid.columns() + 1) + j], brute_eighths(grid, i, j, 5))
+                << label << " at corner " << i << "," << j;
+}
+
 TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     std::mt19937 random(7);
     const int32_t shapes[][2] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {13, 17}, {40, 3}, {3, 40}, {31, 29}};
@@ -44,34 +58,14 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
         for (double density : densities) {
             Grid<unsigned char> grid = filled(shape[0], shape[1], 200);
             scatter(grid, random, 5, density);
-            bool any = false;
-            const std::vector<uint16_t> dist = corner_map(grid, 5, any);
-            EXPECT_EQ(any, holds(grid, 5));
-            bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
-            for (const uint16_t d : corner_map(grid, 256, beyond)) ASSERT_EQ(d, kFarAway);
-            EXPECT_FALSE(beyond);
-            for (int32_t i = 0; i <= shape[0]; ++i)
-                for (int32_t j = 0; j <= shape[1]; ++j)
-                    ASSERT_EQ(dist[static_cast<std::size_t>(i) * (shape[1] + 1) + j], brute_eighths(grid, i, j, 5))
-                        << shape[0] << "x" << shape[1] << " density " << density << " at corner " << i << "," << j;
+            expect_exact(grid, std::to_string(shape[0]) + "x" + std::to_string(shape[1]) + " density " +
+                                   std::to_string(density));
         }
+    // One tone pixel at one end of a wide raster: distances up to 2000 pixels.
+    Grid<unsigned char> wide = filled(3, 2000);
+    wide[1][0] = 5;
+    expect_exact(wide, "3x2000, one pixel");
 }
-
-TEST(CornerDistance, SinglePixelSeenFromFarAlongAWideRaster) {
-    // One tone pixel at one end of a 3 x 2000 raster: far values stay exact,
-    // and the four corners of the pixel itself are at 0.
-    Grid<unsigned char> grid = filled(3, 2000);
-    grid[1][0] = 1;
-    bool any = false;
-    const std::vector<uint16_t> dist = corner_map(grid, 1, any);
-    ASSERT_TRUE(any);
-    const std::size_t width = 2001;
-    EXPECT_EQ(dist[1 * width + 2000], 8 * 1999);
-    EXPECT_EQ(dist[3 * width + 4], static_cast<uint16_t>(std::floor(8 * std::sqrt(10.0))));
-    for (std::size_t corner : {1 * width + 0, 1 * width + 1, 2 * width + 0, 2 * width + 1}) EXPECT_EQ(dist[corner], 0);
-    EXPECT_EQ(dist[0 * width + 0], 8);
-}
-
 
 // Measured on a region only: every corner outside it 0; inside, never more
 // than the exact distance, and exactly it wherever that is below the line's

@@ -26,6 +26,12 @@ int32_t uniform(std::mt19937& random, int32_t low, int32_t high) {
     return std::uniform_int_distribution<int32_t>(low, high)(random);
 }
 
+// A grid of `low` to `high` lines and columns, every pixel `fill`.
+Grid<unsigned char> random_grid(std::mt19937& random, int32_t low, int32_t high, unsigned char fill) {
+    const int32_t lines = uniform(random, low, high);
+    return filled(lines, uniform(random, low, high), fill);
+}
+
 std::string describe(const RingHit& hit) {
     std::ostringstream text;
     text << "dist " << hit.dist << " at " << hit.m2 << "," << hit.n2;
@@ -165,9 +171,9 @@ TEST(RingSearch, EveryRingBand) {
     // that the first rings to reach the raster are the ones wanted.
     for (const int32_t radius : {33, 34, 64, 65, 107, 108, 458, 459, 1499}) {
         for (int side = 0; side < (radius > 400 ? 2 : 4); ++side) {
-            const int32_t lines = uniform(random, 1, 9);
-            const int32_t columns = uniform(random, 1, 9);
-            Grid<unsigned char> grid = filled(lines, columns, 255);
+            Grid<unsigned char> grid = random_grid(random, 1, 9, 255);
+            const int32_t lines = grid.lines();
+            const int32_t columns = grid.columns();
             scatter(grid, random, 4, 0.5);
             if (!holds(grid, 4)) grid[lines / 2][columns / 2] = 4;
             const RingSearch fast(grid.view(), 4);
@@ -208,9 +214,9 @@ TEST(RingSearch, EveryRingBand) {
 TEST(RingSearch, ThinCurvesInAMediumRaster) {
     std::mt19937 random(2026);
     for (int g = 0; g < 3; ++g) {
-        const int32_t lines = uniform(random, 120, 180);
-        const int32_t columns = uniform(random, 120, 180);
-        Grid<unsigned char> grid = filled(lines, columns, 255);
+        Grid<unsigned char> grid = random_grid(random, 120, 180, 255);
+        const int32_t lines = grid.lines();
+        const int32_t columns = grid.columns();
         for (int curve = 0; curve < 3; ++curve) {
             const double ci = uniform(random, -100, lines + 100);
             const double cj = uniform(random, -100, columns + 100);
@@ -262,8 +268,7 @@ TEST(RingSearch, WindowsOfARaster) {
     const RingSearch whole(raster.view(), 3, 2);
     for (const int32_t first : {0, 37, 180}) {
         const RasterRect place{0, first, lines, std::min(columns - first, 2 * kLargestRing + 211)};
-        std::vector<const unsigned char*> rows;
-        for (int32_t i = 0; i < lines; ++i) rows.push_back(raster[i] + first);
+        const auto rows = rows_from(GridView<const unsigned char>(raster.view()), first);
         const GridView<const unsigned char> window(rows.data(), lines, place.columns);
         const RingSearch part(window, 3, lines, columns, place, 2);
         for (int c = 0; c < 300; ++c) {
@@ -290,9 +295,9 @@ TEST(RingSearch, WindowsOfARaster) {
 TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
     std::mt19937 random(404);
     for (int g = 0; g < 6; ++g) {
-        const int32_t lines = uniform(random, 150, 400);
-        const int32_t columns = uniform(random, 150, 400);
-        Grid<unsigned char> tones = filled(lines, columns, 0);
+        Grid<unsigned char> tones = random_grid(random, 150, 400, 0);
+        const int32_t lines = tones.lines();
+        const int32_t columns = tones.columns();
         scatter(tones, random, 9, g % 2 == 0 ? 0.0005 : 0.01);
         // A winding band of channel, and a lake-like blob far from any tone.
         Grid<unsigned char> zone = filled(lines, columns, 0);

@@ -1,9 +1,10 @@
 // Small 8-bit grids for the search tests: filled, with a tone scattered at
-// random, and asked whether they hold a tone.
+// random, asked whether they hold a tone, and seen through a window.
 #pragma once
 
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "grid.hpp"
 
@@ -27,4 +28,12 @@ inline bool holds(const Grid<unsigned char>& grid, int32_t tono) {
         for (int32_t j = 0; j < grid.columns(); ++j)
             if (grid[i][j] == tono) return true;
     return false;
+}
+
+// The rows of `grid` from column `first` on: a window's rows, for a GridView.
+template <typename T>
+std::vector<const T*> rows_from(GridView<const T> grid, int32_t first) {
+    std::vector<const T*> rows;
+    for (int32_t i = 0; i < grid.lines(); ++i) rows.push_back(grid[i] + first);
+    return rows;
 }

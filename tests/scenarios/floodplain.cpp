@@ -10,8 +10,15 @@
 #include <stdexcept>
 
 #include "scenario_drawing.hpp"
+#include "scenario_files.hpp"
 
 namespace {
+
+constexpr ScenarioTones kTones{};
+constexpr auto kZone = static_cast<unsigned char>(kTones.cauce);
+constexpr auto kRailing = static_cast<unsigned char>(kTones.bar);
+constexpr auto kContour = static_cast<unsigned char>(kTones.lim);
+constexpr auto kPerimeter = static_cast<unsigned char>(kTones.perim);
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -107,9 +114,7 @@ void Floodplain::line(int32_t i, FloodplainLine& out) const {
 }
 
 std::string Floodplain::answers(const std::string& folder) const {
-    return folder + "\nvalle\nbar\ncauce\ncurva\n1\nlago\nresultado\n" + std::to_string(kZone) + "\n" +
-           std::to_string(kRailing) + "\n" + std::to_string(kRailingHeight) + "\n" + std::to_string(kContour) +
-           "\n" + std::to_string(kContourAltitude) + "\n" + std::to_string(kPerimeter) + "\n";
+    return scenario_answers(Scenario{}, folder, "resultado");  // water bodies, the default tones
 }
 
 void Floodplain::write_files(const std::string& directory) const {

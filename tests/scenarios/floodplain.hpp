@@ -20,11 +20,9 @@ struct FloodplainLine {
     std::vector<unsigned char> railing, zone, contour, perimeter;
 };
 
+// The tones and heights are those of ScenarioTones.
 class Floodplain {
 public:
-    static constexpr int32_t kZone = 200, kRailing = 1, kContour = 10, kPerimeter = 50;
-    static constexpr int32_t kRailingHeight = 150, kContourAltitude = 62000;
-
     Floodplain(int32_t lines, int32_t columns);
     // Line i of every raster (the vectors are resized to the columns).
     void line(int32_t i, FloodplainLine& out) const;
