@@ -1,20 +1,16 @@
 #include "raster_pair.hpp"
 
-#include <bit>
 #include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <vector>
 
-namespace {
-
-constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
-
-[[maybe_unused]] uint32_t swap_bytes(uint32_t v) {  // big-endian hosts only
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+void swap_pixel_bytes(int32_t* values, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto v = static_cast<uint32_t>(values[k]);
+        values[k] = static_cast<int32_t>((v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
+    }
 }
-
-}  // namespace
 
 std::string host_image_root() {
     const char* configured = std::getenv("LORVANTIDE_IMAGES");
@@ -74,10 +70,7 @@ bool write_six_descriptor(std::FILE* f, const int32_t values[6]) {
 
 std::size_t read_elevation_line(std::FILE* f, int32_t* row, int32_t nb_col) {
     const std::size_t got = std::fread(row, 1, static_cast<std::size_t>(nb_col) * sizeof(int32_t), f);
-    if constexpr (!kLittleEndianHost) {
-        for (std::size_t k = 0; k < static_cast<std::size_t>(nb_col); ++k)
-            row[k] = static_cast<int32_t>(swap_bytes(static_cast<uint32_t>(row[k])));
-    }
+    if constexpr (!kLittleEndianHost) swap_pixel_bytes(row, static_cast<std::size_t>(nb_col));
     return got;
 }
 
@@ -90,8 +83,8 @@ bool write_elevation_line(std::FILE* f, const int32_t* row, int32_t nb_col) {
     if constexpr (kLittleEndianHost) {
         return std::fwrite(row, sizeof(int32_t), count, f) == count;
     } else {
-        std::vector<uint32_t> swapped(count);
-        for (std::size_t k = 0; k < count; ++k) swapped[k] = swap_bytes(static_cast<uint32_t>(row[k]));
-        return std::fwrite(swapped.data(), sizeof(uint32_t), count, f) == count;
+        std::vector<int32_t> swapped(row, row + count);
+        swap_pixel_bytes(swapped.data(), count);
+        return std::fwrite(swapped.data(), sizeof(int32_t), count, f) == count;
     }
 }

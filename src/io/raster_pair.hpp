@@ -6,6 +6,8 @@
 // the lines and columns.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -39,6 +41,11 @@ int read_descriptor_ints(std::FILE* f, int32_t* values, int wanted);
 // The six-integer descriptor, one integer to a line. False when any byte
 // could not be written.
 bool write_six_descriptor(std::FILE* f, const int32_t values[6]);
+
+// Raw rasters hold their 32-bit pixels little-endian. On a big-endian host
+// they are swapped in place after reading and before writing.
+inline constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
+void swap_pixel_bytes(int32_t* values, std::size_t count);
 
 // One raster line: nb_col pixels into or out of one grid row, in one block.
 // Reads return the number of bytes the file supplied (a short file leaves the

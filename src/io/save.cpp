@@ -19,41 +19,6 @@ namespace {
 
 constexpr int64_t kChunkBytes = int64_t{1} << 20;
 
-// round_elevation for 0 <= value < 2^31 - 1, without the extended-precision
-// conversion, whose change of the floating-point control word costs more than
-// the rest of the writer's loop. The whole part k is exact, and so is the
-// fraction value - k (k lies within a factor 2 of value, or is 0); the exact
-// sum value + 0.5 truncates to k + 1 when the fraction is at least 0.5 and to
-// k otherwise, and stays below 2^31 - 0.5, so nothing saturates.
-bool usual(double value) { return (value >= 0.0) & (value < 2147483647.0); }
-
-// One line of elevations rounded into `out`, its extremes kept in min and max.
-// The loops are plain enough for the compiler to do several pixels at a time;
-// only lines that hold a negative, huge or missing elevation take a second
-// look at those pixels.
-void round_line(const double* elevations, int32_t* out, int32_t count, int32_t& min, int32_t& max) {
-    int32_t unusual = 0;
-    for (int32_t j = 0; j < count; ++j) {
-        const bool ok = usual(elevations[j]);
-        const double value = ok ? elevations[j] : 0.0;
-        const auto whole = static_cast<int32_t>(value);
-        out[j] = whole + (value - static_cast<double>(whole) >= 0.5 ? 1 : 0);
-        unusual += ok ? 0 : 1;
-    }
-    if (unusual > 0) {
-        for (int32_t j = 0; j < count; ++j)
-            if (!usual(elevations[j])) out[j] = round_elevation(elevations[j]);
-    }
-    int32_t low = min;
-    int32_t high = max;
-    for (int32_t j = 0; j < count; ++j) {
-        low = out[j] < low ? out[j] : low;
-        high = out[j] > high ? out[j] : high;
-    }
-    min = low;
-    max = high;
-}
-
 // The temporaries are removed at once: a failed run leaves nothing behind.
 Outcome lost(Run& run, Console& console, const std::string& path) {
     run.result_writer.reset();
@@ -64,10 +29,8 @@ Outcome lost(Run& run, Console& console, const std::string& path) {
 }  // namespace
 
 Outcome save(Run& run, Console& console) {
-    // The extremes start at one million and 0, not at the ends of the integer
-    // range, and compare strictly, as every earlier result of the tool did.
-    int32_t min = 1000000;
-    int32_t max = 0;
+    int32_t min = kResultMinimumStart;
+    int32_t max = kResultMaximumStart;
     const FilePair& result = run.pair(Role::result);
     AtomicOutputs* const pair = run.result_writer.get();
     bool raster_written = pair != nullptr;
@@ -82,20 +45,10 @@ Outcome save(Run& run, Console& console) {
         for (int64_t first = 0; raster_written && first < run.nb_lig; first += chunk_lines) {
             const int64_t lines = std::min<int64_t>(chunk_lines, run.nb_lig - first);
             split_in_bands(lines, run.threads, [&](int64_t band, int64_t end) {
-                int32_t low = 1000000;
-                int32_t high = 0;
-                for (int64_t k = band; k < end; ++k) {
-                    // Outside the channel's columns every pixel is 0.0, which rounds to 0.
-                    int32_t* out = chunk.data() + k * columns;
-                    const Elevations::Span& span = run.dtab.line(first + k);
-                    std::fill(out, out + span.first, 0);
-                    std::fill(out + span.first + span.count, out + columns, 0);
-                    if (span.first > 0 || span.first + span.count < columns) {
-                        low = std::min(low, 0);
-                        high = std::max(high, 0);
-                    }
-                    if (span.count > 0) round_line(span.values, out + span.first, span.count, low, high);
-                }
+                int32_t low = kResultMinimumStart;
+                int32_t high = kResultMaximumStart;
+                for (int64_t k = band; k < end; ++k)
+                    round_result_line(run.dtab.line(first + k), 0, run.nb_col, chunk.data() + k * columns, low, high);
                 const std::lock_guard<std::mutex> lock(extremes);
                 if (low < min) min = low;
                 if (high > max) max = high;

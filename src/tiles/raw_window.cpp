@@ -2,22 +2,16 @@
 
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "raster_pair.hpp"
 #include "regular_file.hpp"
 #include "tiles_error.hpp"
 
 namespace {
-
-constexpr bool kLittleEndianHost = std::endian::native == std::endian::little;
-
-[[maybe_unused]] uint32_t swap_bytes(uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
 
 // Reads `count` bytes at `offset`; those beyond the end of the file are 0.
 void read_at(const RawFile& file, char* into, std::size_t count, uint64_t offset) {
@@ -44,10 +38,8 @@ void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_colum
         const uint64_t first = static_cast<uint64_t>(rect.line + a) * static_cast<uint64_t>(raster_columns) +
                                static_cast<uint64_t>(rect.column);
         read_at(file, reinterpret_cast<char*>(rows[a]), line_bytes, first * sizeof(T));
-        if constexpr (sizeof(T) == 4 && !kLittleEndianHost) {
-            for (int32_t k = 0; k < rect.columns; ++k)
-                rows[a][k] = static_cast<T>(swap_bytes(static_cast<uint32_t>(rows[a][k])));
-        }
+        if constexpr (sizeof(T) == 4 && !kLittleEndianHost)
+            swap_pixel_bytes(rows[a], static_cast<std::size_t>(rect.columns));
     }
 }
 
@@ -89,11 +81,11 @@ void read_window(const RawFile& file, const RasterRect& rect, int32_t raster_col
 }
 
 void write_pixels(int fd, const std::string& path, uint64_t first, const int32_t* pixels, int32_t count) {
-    std::vector<uint32_t> swapped;
+    std::vector<int32_t> swapped;
     if constexpr (!kLittleEndianHost) {
-        swapped.resize(static_cast<std::size_t>(count));
-        for (int32_t k = 0; k < count; ++k) swapped[static_cast<std::size_t>(k)] = swap_bytes(static_cast<uint32_t>(pixels[k]));
-        pixels = reinterpret_cast<const int32_t*>(swapped.data());
+        swapped.assign(pixels, pixels + count);
+        swap_pixel_bytes(swapped.data(), swapped.size());
+        pixels = swapped.data();
     }
     const char* from = reinterpret_cast<const char*>(pixels);
     std::size_t left = static_cast<std::size_t>(count) * sizeof(int32_t);

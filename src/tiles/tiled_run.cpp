@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "grid.hpp"
-#include "rounding.hpp"
 #include "tiles_error.hpp"
 
 namespace {
@@ -71,12 +70,7 @@ CoreTotals run_tile(const TileSources& sources, const ChannelParameters& paramet
     const int32_t skip_lines = core.line - tile.output.line;
     const int32_t skip_columns = core.column - tile.output.column;
     for (int32_t a = 0; a < core.lines; ++a) {
-        for (int32_t b = 0; b < core.columns; ++b) {
-            const int32_t value = round_elevation(dtab.at(skip_lines + a, skip_columns + b));
-            line[static_cast<std::size_t>(b)] = value;
-            if (value < totals.min) totals.min = value;
-            if (value > totals.max) totals.max = value;
-        }
+        round_result_line(dtab.line(skip_lines + a), skip_columns, core.columns, line.data(), totals.min, totals.max);
         const uint64_t first = static_cast<uint64_t>(core.line + a) * static_cast<uint64_t>(sources.columns) +
                                static_cast<uint64_t>(core.column);
         write_pixels(result_fd, result_path, first, line.data(), core.columns);

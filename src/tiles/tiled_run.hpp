@@ -62,6 +62,7 @@
 #include "channel.hpp"
 #include "grid.hpp"
 #include "raw_window.hpp"
+#include "rounding.hpp"
 #include "tile_plan.hpp"
 
 // The input raw files of a run and the raster's size.
@@ -78,8 +79,8 @@ struct TileSources {
 // What the writer keeps of the cores: the extremes of the rounded elevations
 // (from 1000000 and 0, strict comparisons, every pixel taking part) and the misses.
 struct CoreTotals {
-    int32_t min = 1000000;
-    int32_t max = 0;
+    int32_t min = kResultMinimumStart;
+    int32_t max = kResultMaximumStart;
     int64_t contour_misses = 0;
     int64_t boundary_misses = 0;
     void fold(const CoreTotals& other);
