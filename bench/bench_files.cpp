@@ -1,4 +1,4 @@
-#include "bench_files.hpp"
+#include "bench/bench_files.hpp"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scenario_files.hpp"
+#include "tests/scenarios/scenario_files.hpp"
 
 // Whether both files exist and hold the same bytes.
 bool same_file(const std::string& a, const std::string& b);

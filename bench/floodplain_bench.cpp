@@ -22,15 +22,15 @@
 #include <string>
 #include <vector>
 
-#include "bench_files.hpp"
-#include "floodplain.hpp"
-#include "band_threads.hpp"
-#include "inprocess_run.hpp"
-#include "process_runs.hpp"
-#include "scenario_stats.hpp"
-#include "search_check.hpp"
-#include "small_rasters.hpp"
-#include "sparse_river.hpp"
+#include "bench/bench_files.hpp"
+#include "tests/scenarios/floodplain.hpp"
+#include "parallel/band_threads.hpp"
+#include "bench/inprocess_run.hpp"
+#include "bench/process_runs.hpp"
+#include "bench/scenario_stats.hpp"
+#include "bench/search_check.hpp"
+#include "bench/small_rasters.hpp"
+#include "tests/scenarios/sparse_river.hpp"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "inprocess_run.hpp"
+#include "bench/inprocess_run.hpp"
 
 #include <malloc.h>
 
@@ -8,9 +8,9 @@
 #include <sstream>
 #include <streambuf>
 
-#include "channel.hpp"
-#include "ring_tables.hpp"
-#include "stages.hpp"
+#include "compute/channel.hpp"
+#include "compute/ring_tables.hpp"
+#include "console/stages.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "process_runs.hpp"
+#include "bench/process_runs.hpp"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,4 +1,4 @@
-#include "scenario_stats.hpp"
+#include "bench/scenario_stats.hpp"
 
 #include <algorithm>
 #include <cmath>

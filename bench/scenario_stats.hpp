@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scenario.hpp"
+#include "tests/scenarios/scenario.hpp"
 
 struct DistanceSummary {
     double mean = 0;

@@ -1,4 +1,4 @@
-#include "search_check.hpp"
+#include "bench/search_check.hpp"
 
 #include <time.h>
 
@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "band_threads.hpp"
-#include "literal_circle.hpp"
-#include "ring_search.hpp"
+#include "parallel/band_threads.hpp"
+#include "tests/reference/literal_circle.hpp"
+#include "compute/ring_search.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "scenario.hpp"
+#include "tests/scenarios/scenario.hpp"
 
 // `sample` pixels for the literal comparison (0: no literal search).
 void check_searches(const Scenario& scenario, std::size_t sample);

@@ -1,4 +1,4 @@
-#include "small_rasters.hpp"
+#include "bench/small_rasters.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include <iterator>
 #include <vector>
 
-#include "bench_files.hpp"
-#include "reference_treatment.hpp"
+#include "bench/bench_files.hpp"
+#include "tests/reference/reference_treatment.hpp"
 
 namespace fs = std::filesystem;
 

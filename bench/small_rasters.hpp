@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "process_runs.hpp"
+#include "bench/process_runs.hpp"
 
 struct FixedCosts {
     RepeatedCost trivial;  // /bin/true

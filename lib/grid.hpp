@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "nrutil.hpp"
+#include "lib/nrutil.hpp"
 
 template <typename T>
 class GridView {

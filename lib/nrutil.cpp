@@ -1,4 +1,4 @@
-#include "nrutil.hpp"
+#include "lib/nrutil.hpp"
 
 #include <cstdlib>
 

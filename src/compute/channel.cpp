@@ -1,4 +1,4 @@
-#include "channel.hpp"
+#include "compute/channel.hpp"
 
 #include <cmath>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <limits>
 #include <new>
 
-#include "band_threads.hpp"
-#include "channel_passes.hpp"
-#include "pixel_interpolation.hpp"
-#include "ring_tables.hpp"
+#include "parallel/band_threads.hpp"
+#include "compute/channel_passes.hpp"
+#include "compute/pixel_interpolation.hpp"
+#include "compute/ring_tables.hpp"
 
 namespace {
 

@@ -29,8 +29,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "elevations.hpp"
-#include "grid.hpp"
+#include "compute/elevations.hpp"
+#include "lib/grid.hpp"
 
 // Pixels of a mean's neighbours, through every pass, that one pixel's
 // elevation can depend on: 2 + 2 + 1 + 1 (passes 2 or 3, 4, 5, then 6 or 7).

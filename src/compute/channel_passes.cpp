@@ -1,10 +1,10 @@
-#include "channel_passes.hpp"
+#include "compute/channel_passes.hpp"
 
 #include <vector>
 
-#include "band_threads.hpp"
-#include "elevation_rules.hpp"
-#include "progress_lines.hpp"
+#include "parallel/band_threads.hpp"
+#include "compute/elevation_rules.hpp"
+#include "compute/progress_lines.hpp"
 
 namespace {
 

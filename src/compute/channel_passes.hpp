@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "channel.hpp"
-#include "pixel_interpolation.hpp"
+#include "compute/channel.hpp"
+#include "compute/pixel_interpolation.hpp"
 
 // What the passes work on.
 struct PassGrids {

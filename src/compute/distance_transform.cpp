@@ -1,4 +1,4 @@
-#include "distance_transform.hpp"
+#include "compute/distance_transform.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "band_threads.hpp"
+#include "parallel/band_threads.hpp"
 
 namespace {
 

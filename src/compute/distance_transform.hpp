@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "grid.hpp"
+#include "lib/grid.hpp"
 
 // The largest stored value: 8191.875 pixels or farther (a lower bound still).
 inline constexpr uint16_t kFarAway = 65535;

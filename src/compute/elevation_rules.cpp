@@ -1,4 +1,4 @@
-#include "elevation_rules.hpp"
+#include "compute/elevation_rules.hpp"
 
 #include <algorithm>
 #include <limits>

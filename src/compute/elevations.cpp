@@ -1,10 +1,10 @@
-#include "elevations.hpp"
+#include "compute/elevations.hpp"
 
 #include <algorithm>
 #include <new>
 #include <utility>
 
-#include "nrutil.hpp"
+#include "lib/nrutil.hpp"
 
 Elevations::Elevations(Elevations&& other) noexcept : spans_(std::move(other.spans_)) {
     other.spans_.clear();

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "grid.hpp"
+#include "lib/grid.hpp"
 
 class Elevations {
 public:

@@ -1,11 +1,11 @@
-#include "pixel_interpolation.hpp"
+#include "compute/pixel_interpolation.hpp"
 
 #include <algorithm>
 #include <atomic>
 
-#include "band_threads.hpp"
-#include "elevation_rules.hpp"
-#include "search_region.hpp"
+#include "parallel/band_threads.hpp"
+#include "compute/elevation_rules.hpp"
+#include "compute/search_region.hpp"
 
 namespace {
 

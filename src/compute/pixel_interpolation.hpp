@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "channel.hpp"
-#include "ring_search.hpp"
+#include "compute/channel.hpp"
+#include "compute/ring_search.hpp"
 
 struct SearchCentre {
     int32_t i, j;  // raster coordinates

@@ -1,4 +1,4 @@
-#include "progress_lines.hpp"
+#include "compute/progress_lines.hpp"
 
 #include <charconv>
 #include <cstring>

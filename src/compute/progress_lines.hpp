@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "channel.hpp"
+#include "compute/channel.hpp"
 
 class ProgressLines {
 public:

@@ -1,12 +1,12 @@
-#include "ring_search.hpp"
+#include "compute/ring_search.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <new>
 
-#include "distance_transform.hpp"
-#include "huge_pages.hpp"
+#include "compute/distance_transform.hpp"
+#include "lib/huge_pages.hpp"
 
 namespace {
 

@@ -51,10 +51,10 @@
 #include <limits>
 #include <memory>
 
-#include "channel.hpp"
-#include "distance_transform.hpp"
-#include "grid.hpp"
-#include "ring_tables.hpp"
+#include "compute/channel.hpp"
+#include "compute/distance_transform.hpp"
+#include "lib/grid.hpp"
+#include "compute/ring_tables.hpp"
 
 // The distance of a search that met no pixel of its tone on any ring. Its
 // m2, n2 are then not a pixel and must not be used to read a grid.

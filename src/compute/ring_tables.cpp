@@ -1,4 +1,4 @@
-#include "ring_tables.hpp"
+#include "compute/ring_tables.hpp"
 
 #include <algorithm>
 #include <cmath>

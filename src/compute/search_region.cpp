@@ -1,4 +1,4 @@
-#include "search_region.hpp"
+#include "compute/search_region.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "band_threads.hpp"
+#include "parallel/band_threads.hpp"
 
 namespace {
 

@@ -23,10 +23,10 @@
 
 #include <cstdint>
 
-#include "channel.hpp"
-#include "distance_transform.hpp"
-#include "elevations.hpp"
-#include "grid.hpp"
+#include "compute/channel.hpp"
+#include "compute/distance_transform.hpp"
+#include "compute/elevations.hpp"
+#include "lib/grid.hpp"
 
 inline constexpr int32_t kRegionBlock = 8;
 

@@ -1,4 +1,4 @@
-#include "band_threads.hpp"
+#include "parallel/band_threads.hpp"
 
 #include <algorithm>
 #include <cstdlib>

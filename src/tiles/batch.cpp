@@ -1,4 +1,4 @@
-#include "batch.hpp"
+#include "tiles/batch.hpp"
 
 #include <unistd.h>
 
@@ -10,13 +10,13 @@
 #include <map>
 #include <thread>
 
-#include "band_threads.hpp"
-#include "progress_line.hpp"
-#include "result_files.hpp"
-#include "tile_loop.hpp"
-#include "tile_plan.hpp"
-#include "tiled_run.hpp"
-#include "tiles_error.hpp"
+#include "parallel/band_threads.hpp"
+#include "files/progress_line.hpp"
+#include "tiles/result_files.hpp"
+#include "tiles/tile_loop.hpp"
+#include "tiles/tile_plan.hpp"
+#include "tiles/tiled_run.hpp"
+#include "tiles/tiles_error.hpp"
 
 const char* const kTilesUsage =
     "Uso: lorvantide-tiles [--answers ARCHIVO] [opciones]\n"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "job.hpp"
-#include "processes.hpp"
+#include "tiles/job.hpp"
+#include "tiles/processes.hpp"
 
 extern const char* const kTilesUsage;
 

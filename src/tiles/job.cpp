@@ -1,16 +1,16 @@
-#include "job.hpp"
+#include "tiles/job.hpp"
 
 #include <sys/stat.h>
 
 #include <ostream>
 #include <sstream>
 
-#include "answers.hpp"
-#include "console.hpp"
-#include "input_pair.hpp"
-#include "run_files.hpp"
-#include "stages.hpp"
-#include "tiles_error.hpp"
+#include "console/answers.hpp"
+#include "console/console.hpp"
+#include "console/input_pair.hpp"
+#include "console/run_files.hpp"
+#include "console/stages.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 

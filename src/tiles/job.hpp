@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "channel.hpp"
-#include "raster_pair.hpp"
-#include "raw_window.hpp"
+#include "compute/channel.hpp"
+#include "files/raster_pair.hpp"
+#include "tiles/raw_window.hpp"
 
 // The names as typed in the dialog (no suffix), and the answers.
 struct Job {

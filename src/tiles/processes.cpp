@@ -1,4 +1,4 @@
-#include "processes.hpp"
+#include "tiles/processes.hpp"
 
 #include <chrono>
 #include <cstdlib>

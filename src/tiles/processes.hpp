@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tiled_run.hpp"
+#include "tiles/tiled_run.hpp"
 
 class Processes {
 public:

@@ -1,4 +1,4 @@
-#include "raw_window.hpp"
+#include "tiles/raw_window.hpp"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "raster_pair.hpp"
-#include "regular_file.hpp"
-#include "tiles_error.hpp"
+#include "files/raster_pair.hpp"
+#include "files/regular_file.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 

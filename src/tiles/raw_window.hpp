@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "channel.hpp"
-#include "grid.hpp"
-#include "run_state.hpp"
+#include "compute/channel.hpp"
+#include "lib/grid.hpp"
+#include "console/run_state.hpp"
 
 // Opens an input file with the stdio `mode` only when it is a regular file,
 // as the console dialog does (regular_file.hpp); TilesError naming it otherwise.

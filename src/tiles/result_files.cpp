@@ -1,9 +1,9 @@
-#include "result_files.hpp"
+#include "tiles/result_files.hpp"
 
 #include <cerrno>
 #include <string>
 
-#include "tiles_error.hpp"
+#include "tiles/tiles_error.hpp"
 
 std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes) {
     auto outputs = std::make_unique<AtomicOutputs>();

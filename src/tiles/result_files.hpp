@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "atomic_outputs.hpp"
-#include "raster_pair.hpp"
+#include "files/atomic_outputs.hpp"
+#include "files/raster_pair.hpp"
 
 // Holds the result's two files and creates their temporaries, the raster's
 // of `raw_bytes` bytes on the disk (a disk too small is told before any tile

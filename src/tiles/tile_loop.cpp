@@ -1,4 +1,4 @@
-#include "tile_loop.hpp"
+#include "tiles/tile_loop.hpp"
 
 #include <atomic>
 #include <condition_variable>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tiles_error.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 

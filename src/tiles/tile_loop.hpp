@@ -11,10 +11,10 @@
 #include <functional>
 #include <string>
 
-#include "channel.hpp"
-#include "processes.hpp"
-#include "progress_line.hpp"
-#include "tiled_run.hpp"
+#include "compute/channel.hpp"
+#include "tiles/processes.hpp"
+#include "files/progress_line.hpp"
+#include "tiles/tiled_run.hpp"
 
 // Computes tile k, reporting its progress to `progress`, in the grids of the
 // thread's `scratch`; TilesError on failure.

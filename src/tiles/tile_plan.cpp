@@ -1,4 +1,4 @@
-#include "tile_plan.hpp"
+#include "tiles/tile_plan.hpp"
 
 #include <algorithm>
 

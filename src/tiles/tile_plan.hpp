@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "channel.hpp"
+#include "compute/channel.hpp"
 
 struct Tile {
     RasterRect core;    // the pixels this tile writes

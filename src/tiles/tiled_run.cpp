@@ -1,11 +1,11 @@
-#include "tiled_run.hpp"
+#include "tiles/tiled_run.hpp"
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
-#include "grid.hpp"
-#include "tiles_error.hpp"
+#include "lib/grid.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 

@@ -59,11 +59,11 @@
 #include <cstdint>
 #include <string>
 
-#include "channel.hpp"
-#include "grid.hpp"
-#include "raw_window.hpp"
-#include "rounding.hpp"
-#include "tile_plan.hpp"
+#include "compute/channel.hpp"
+#include "lib/grid.hpp"
+#include "tiles/raw_window.hpp"
+#include "files/rounding.hpp"
+#include "tiles/tile_plan.hpp"
 
 // The input raw files of a run and the raster's size.
 struct TileSources {

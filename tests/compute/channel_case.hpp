@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "grid.hpp"
-#include "reference_treatment.hpp"
-#include "run_state.hpp"
-#include "channel.hpp"
-#include "treatment_stage.hpp"
+#include "lib/grid.hpp"
+#include "tests/reference/reference_treatment.hpp"
+#include "console/run_state.hpp"
+#include "compute/channel.hpp"
+#include "console/treatment_stage.hpp"
 
 // Tones of the test runs: every mask starts at 0, which none of them is.
 inline constexpr int32_t kChannel = 200;

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <random>
 
-#include "channel.hpp"
-#include "channel_case.hpp"
-#include "tone_grid.hpp"
+#include "compute/channel.hpp"
+#include "tests/compute/channel_case.hpp"
+#include "tests/compute/tone_grid.hpp"
 
 namespace {
 

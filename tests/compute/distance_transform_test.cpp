@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "distance_transform.hpp"
-#include "tone_grid.hpp"
+#include "compute/distance_transform.hpp"
+#include "tests/compute/tone_grid.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "elevation_rules.hpp"
+#include "compute/elevation_rules.hpp"
 
 namespace {
 

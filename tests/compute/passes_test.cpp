@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "channel_case.hpp"
-#include "channel_passes.hpp"
+#include "tests/compute/channel_case.hpp"
+#include "compute/channel_passes.hpp"
 
 namespace {
 

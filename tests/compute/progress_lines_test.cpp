@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "progress_lines.hpp"
+#include "compute/progress_lines.hpp"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <set>
 #include <sstream>
 
-#include "grid.hpp"
-#include "literal_circle.hpp"
-#include "ring_search.hpp"
-#include "search_region.hpp"
-#include "tone_grid.hpp"
+#include "lib/grid.hpp"
+#include "tests/reference/literal_circle.hpp"
+#include "compute/ring_search.hpp"
+#include "compute/search_region.hpp"
+#include "tests/compute/tone_grid.hpp"
 
 namespace {
 

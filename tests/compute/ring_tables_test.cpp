@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "ring_tables.hpp"
+#include "compute/ring_tables.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "grid.hpp"
+#include "lib/grid.hpp"
 
 inline Grid<unsigned char> filled(int32_t lines, int32_t columns, unsigned char value = 0) {
     Grid<unsigned char> grid = Grid<unsigned char>::make(lines, columns);

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "console_run.hpp"
-#include "dialog_text.hpp"
-#include "reference_treatment.hpp"
+#include "tests/support/console_run.hpp"
+#include "tests/support/dialog_text.hpp"
+#include "tests/reference/reference_treatment.hpp"
 
 namespace dt = dialog_text;
 

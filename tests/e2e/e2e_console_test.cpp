@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console_run.hpp"
-#include "dialog_text.hpp"
+#include "tests/support/console_run.hpp"
+#include "tests/support/dialog_text.hpp"
 
 namespace dt = dialog_text;
 

@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <string>
 
-#include "console_run.hpp"
-#include "floodplain.hpp"
-#include "reference_treatment.hpp"
-#include "scenario_files.hpp"
-#include "sparse_river.hpp"
+#include "tests/support/console_run.hpp"
+#include "tests/scenarios/floodplain.hpp"
+#include "tests/reference/reference_treatment.hpp"
+#include "tests/scenarios/scenario_files.hpp"
+#include "tests/scenarios/sparse_river.hpp"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "console_run.hpp"
-#include "dialog_text.hpp"
-#include "running_child.hpp"
+#include "tests/support/console_run.hpp"
+#include "tests/support/dialog_text.hpp"
+#include "tests/support/running_child.hpp"
 
 namespace dt = dialog_text;
 

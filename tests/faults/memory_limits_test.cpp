@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "console_run.hpp"
+#include "tests/support/console_run.hpp"
 
 namespace fs = std::filesystem;
 

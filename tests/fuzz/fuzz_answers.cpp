@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "answers.hpp"
-#include "console_capture.hpp"
-#include "stages.hpp"
+#include "console/answers.hpp"
+#include "tests/support/console_capture.hpp"
+#include "console/stages.hpp"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <vector>
 
-#include "input_pair.hpp"
-#include "raster_pair.hpp"
+#include "console/input_pair.hpp"
+#include "files/raster_pair.hpp"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "console_capture.hpp"
-#include "driver.hpp"
-#include "raster_pair.hpp"
-#include "stages.hpp"
+#include "tests/support/console_capture.hpp"
+#include "console/driver.hpp"
+#include "files/raster_pair.hpp"
+#include "console/stages.hpp"
 
 namespace fs = std::filesystem;
 

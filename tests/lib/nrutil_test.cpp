@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "grid.hpp"
-#include "nrutil.hpp"
+#include "lib/grid.hpp"
+#include "lib/nrutil.hpp"
 
 namespace {
 

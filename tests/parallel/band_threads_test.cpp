@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "band_threads.hpp"
+#include "parallel/band_threads.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "literal_circle.hpp"
+#include "tests/reference/literal_circle.hpp"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "ring_search.hpp"
+#include "compute/ring_search.hpp"
 
 RingHit literal_circle(int32_t i, int32_t j, unsigned char* const* tab, int32_t tono, int32_t nb_lig,
                        int32_t nb_col);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "literal_circle.hpp"
-#include "ring_search.hpp"
+#include "tests/reference/literal_circle.hpp"
+#include "compute/ring_search.hpp"
 
 struct ReferenceInput {
     int32_t nb_lig = 0, nb_col = 0;

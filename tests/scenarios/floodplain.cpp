@@ -1,4 +1,4 @@
-#include "floodplain.hpp"
+#include "tests/scenarios/floodplain.hpp"
 
 #include <algorithm>
 #include <climits>
@@ -9,8 +9,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "scenario_drawing.hpp"
-#include "scenario_files.hpp"
+#include "tests/scenarios/scenario_drawing.hpp"
+#include "tests/scenarios/scenario_files.hpp"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "scenario.hpp"
+#include "tests/scenarios/scenario.hpp"
 
 struct FloodplainLine {
     std::vector<int32_t> slope;

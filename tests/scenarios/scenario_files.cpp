@@ -1,4 +1,4 @@
-#include "scenario_files.hpp"
+#include "tests/scenarios/scenario_files.hpp"
 
 #include <algorithm>
 #include <cstdio>

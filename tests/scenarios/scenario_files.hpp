@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "scenario.hpp"
+#include "tests/scenarios/scenario.hpp"
 
 // Writes the valle_m4, bar, cauce, curva and (with water bodies) lago pairs
 // under `folder`. False on any failed write.

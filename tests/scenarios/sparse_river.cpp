@@ -1,10 +1,10 @@
-#include "sparse_river.hpp"
+#include "tests/scenarios/sparse_river.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "scenario_drawing.hpp"
+#include "tests/scenarios/scenario_drawing.hpp"
 
 namespace {
 

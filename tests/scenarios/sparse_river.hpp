@@ -18,6 +18,6 @@
 
 #include <cstdint>
 
-#include "scenario.hpp"
+#include "tests/scenarios/scenario.hpp"
 
 Scenario make_sparse_river(int32_t nb_lig, int32_t nb_col);

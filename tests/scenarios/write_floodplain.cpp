@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "floodplain.hpp"
-#include "scenario_files.hpp"
+#include "tests/scenarios/floodplain.hpp"
+#include "tests/scenarios/scenario_files.hpp"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "console.hpp"
+#include "console/console.hpp"
 
 struct ConsoleCapture {
     explicit ConsoleCapture(const std::string& answers) : in(answers), console(in, out) {

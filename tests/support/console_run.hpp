@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "raster_files.hpp"
-#include "run_binary.hpp"
-#include "temp_folder.hpp"
+#include "tests/support/raster_files.hpp"
+#include "tests/support/run_binary.hpp"
+#include "tests/support/temp_folder.hpp"
 
 class ConsoleRun : public ::testing::Test {
 protected:

@@ -1,10 +1,10 @@
-#include "raster_files.hpp"
+#include "tests/support/raster_files.hpp"
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 std::string little_endian_int32s(const std::vector<int32_t>& values) {
     std::string bytes;

@@ -1,4 +1,4 @@
-#include "run_binary.hpp"
+#include "tests/support/run_binary.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 std::vector<char*> child_argv(const ChildRequest& request) {
     std::vector<char*> argv;

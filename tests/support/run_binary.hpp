@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_folder.hpp"
+#include "tests/support/temp_folder.hpp"
 
 struct BinaryRun {
     int exit_status = -1;  // or 128 + the signal that ended it

@@ -1,4 +1,4 @@
-#include "running_child.hpp"
+#include "tests/support/running_child.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "run_binary.hpp"
+#include "tests/support/run_binary.hpp"
 
 class RunningChild {
 public:

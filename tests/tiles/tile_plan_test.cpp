@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "batch.hpp"
-#include "tile_plan.hpp"
-#include "tiles_error.hpp"
+#include "tiles/batch.hpp"
+#include "tiles/tile_plan.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 

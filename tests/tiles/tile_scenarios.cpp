@@ -1,4 +1,4 @@
-#include "tile_scenarios.hpp"
+#include "tests/tiles/tile_scenarios.hpp"
 
 #include <gtest/gtest.h>
 

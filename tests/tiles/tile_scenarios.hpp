@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "raster_files.hpp"
-#include "run_binary.hpp"
-#include "temp_folder.hpp"
+#include "tests/support/raster_files.hpp"
+#include "tests/support/run_binary.hpp"
+#include "tests/support/temp_folder.hpp"
 
 // What a scenario stresses.
 enum class Flavour {

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "floodplain.hpp"
-#include "temp_folder.hpp"
-#include "run_binary.hpp"
-#include "tile_scenarios.hpp"
+#include "tests/scenarios/floodplain.hpp"
+#include "tests/support/temp_folder.hpp"
+#include "tests/support/run_binary.hpp"
+#include "tests/tiles/tile_scenarios.hpp"
 
 namespace {
 

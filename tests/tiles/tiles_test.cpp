@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "atomic_outputs.hpp"
-#include "floodplain.hpp"
-#include "scenario_files.hpp"
-#include "sparse_river.hpp"
-#include "temp_folder.hpp"
-#include "run_binary.hpp"
-#include "tile_scenarios.hpp"
+#include "files/atomic_outputs.hpp"
+#include "tests/scenarios/floodplain.hpp"
+#include "tests/scenarios/scenario_files.hpp"
+#include "tests/scenarios/sparse_river.hpp"
+#include "tests/support/temp_folder.hpp"
+#include "tests/support/run_binary.hpp"
+#include "tests/tiles/tile_scenarios.hpp"
 
 namespace {
 

@@ -1,0 +1,76 @@
+// The run record: everything one run of the program hands from stage to stage
+// (the slope model's descriptor, the user's answers, the grids and the files),
+// gathered so that every stage can be run in-process by a test. A run starts
+// all zero, with no grid and no file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "compute/elevations.hpp"
+#include "files/regular_file.hpp"
+#include "lib/grid.hpp"
+
+// The raster pairs of a run, in the order the dialog asks for them.
+enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
+inline constexpr std::size_t kRoleCount = 6;
+
+class AtomicOutputs;  // files/atomic_outputs.hpp
+
+// A raw file and its descriptor: host paths (kept so that messages can name
+// them) and, while open, their streams (inputs only: the result is written
+// through `Run::result_writer`).
+struct FilePair {
+    std::string raw_path;
+    std::string descriptor_path;
+    File raw;
+    File descriptor;
+};
+
+struct Run {
+    // The slope model's descriptor: the raster size of the run, then fields
+    // stored but never consulted, and the pixel size carried into the result.
+    int32_t nb_lig = 0;
+    int32_t nb_col = 0;
+    int32_t byte = 0;
+    int32_t min_dyn = 0;
+    int32_t max_dyn = 0;
+    int32_t pix_size = 0;
+
+    // The user's answers. Only presence 1 means water bodies are present.
+    int32_t presence = 0;
+    int32_t tono_cauce = 0;
+    int32_t tono_bar = 0;
+    int32_t tono_lim = 0;
+    int32_t tono_perim = 0;
+    int32_t alti_bar = 0;
+    int32_t alti_lim = 0;
+
+    // Grids of nb_lig lines of nb_col elements (none for an empty raster;
+    // tab_perim only with water bodies), and the computed elevations.
+    Grid<int32_t> itab_in;         // slope model
+    Grid<unsigned char> tab_bar;   // railing
+    Grid<unsigned char> tab_in;    // channel zone
+    Grid<unsigned char> tab_curv;  // limiting contour line
+    Grid<unsigned char> tab_perim; // water-body perimeter
+    Elevations dtab;               // computed elevations, 0.0 outside the channel
+
+    std::array<FilePair, kRoleCount> files;
+    FilePair& pair(Role role) { return files[static_cast<std::size_t>(role)]; }
+    const FilePair& pair(Role role) const { return files[static_cast<std::size_t>(role)]; }
+    // The result pair while it is written (the raster, then the descriptor):
+    // temporaries beside its files, put in their place by the writer only
+    // once complete, and removed if the run ends any other way.
+    std::shared_ptr<AtomicOutputs> result_writer;
+
+    // Threads the stages may use (at least 1); results never depend on it.
+    int32_t threads = 1;
+
+    bool water_bodies() const { return presence == 1; }
+    // False for an empty raster (no line or no column): it has no grid.
+    bool has_pixels() const { return nb_lig > 0 && nb_col > 0; }
+};

@@ -1,0 +1,193 @@
+#include "files/signal_cleanup.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSlots = 64;
+
+// A slot is claimed (filling), then published (used) once its path is complete.
+enum : int { kFree, kFilling, kUsed };
+struct Slot {
+    std::atomic<int> state{kFree};
+    bool folder = false;
+    char path[PATH_MAX];
+};
+Slot slots[kSlots];
+
+// idle: nothing under way; step: a thread is in an Uninterrupted step;
+// aborting: a signal is removing the temporaries (for good).
+enum : int { kIdle, kStep, kAborting };
+std::atomic<int> phase{kIdle};
+
+struct sigaction previous[3];
+std::atomic<bool> installed{false};
+
+int index_of(int signal) {
+    for (int k = 0; k < 3; ++k)
+        if (kSignals[k] == signal) return k;
+    return 0;
+}
+
+bool is_dot_or_dot_dot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+void remove_and_go_on(int signal, siginfo_t* info, void* context) {
+    const int saved_errno = errno;
+    // A step under way (on another thread: the one taking it holds the
+    // signals back) is let end; then no other can start.
+    for (;;) {
+        int expected = kIdle;
+        if (phase.compare_exchange_strong(expected, kAborting) || expected == kAborting) break;
+        const timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
+    for (Slot& slot : slots) {
+        if (slot.state.load(std::memory_order_acquire) != kUsed) continue;
+        if (slot.folder) remove_folder(slot.path);
+        else unlink(slot.path);
+    }
+    const struct sigaction& before = previous[index_of(signal)];
+    if ((before.sa_flags & SA_SIGINFO) != 0 && before.sa_sigaction != nullptr) {
+        before.sa_sigaction(signal, info, context);
+    } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN && before.sa_handler != nullptr) {
+        before.sa_handler(signal);
+    } else {
+        // The default action, once this handler returns (the signal is
+        // blocked until then): the process ends by the signal.
+        struct sigaction default_action {};
+        default_action.sa_handler = SIG_DFL;
+        sigemptyset(&default_action.sa_mask);
+        sigaction(signal, &default_action, nullptr);
+        raise(signal);
+    }
+    errno = saved_errno;
+}
+
+void install() {
+    if (installed.exchange(true)) return;
+    for (int k = 0; k < 3; ++k) {
+        sigaction(kSignals[k], nullptr, &previous[k]);
+        if ((previous[k].sa_flags & SA_SIGINFO) == 0 && previous[k].sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_sigaction = remove_and_go_on;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        for (const int other : kSignals) sigaddset(&action.sa_mask, other);
+        sigaction(kSignals[k], &action, nullptr);
+    }
+}
+
+}  // namespace
+
+int remove_on_signal(const std::string& path, bool folder) {
+    if (path.size() >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    install();
+    for (int k = 0; k < kSlots; ++k) {
+        Slot& slot = slots[k];
+        int expected = kFree;
+        if (!slot.state.compare_exchange_strong(expected, kFilling)) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.folder = folder;
+        slot.state.store(kUsed, std::memory_order_release);
+        return k;
+    }
+    errno = EMFILE;
+    return -1;
+}
+
+void forget_on_signal(int slot) {
+    if (slot >= 0 && slot < kSlots) slots[slot].state.store(kFree, std::memory_order_release);
+}
+
+namespace {
+
+// Removes every entry of the open folder `fd`, folders in it too (a few
+// levels down), but the lock file when `keep_lock`.
+void empty(int fd, bool keep_lock, int depth) {
+    alignas(dirent64) char buffer[4096];
+    bool removed_any = true;
+    while (removed_any) {  // read again from the start until nothing more goes
+        removed_any = false;
+        lseek(fd, 0, SEEK_SET);
+        for (;;) {
+            const ssize_t got = getdents64(fd, buffer, sizeof buffer);
+            if (got <= 0) break;
+            for (ssize_t at = 0; at < got;) {
+                const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+                at += entry->d_reclen;
+                const char* name = entry->d_name;
+                if (is_dot_or_dot_dot(name) || (keep_lock && std::strcmp(name, kFolderLock) == 0)) continue;
+                if (unlinkat(fd, name, 0) == 0) {
+                    removed_any = true;
+                } else if (errno == EISDIR && depth < 8) {
+                    const int inner = openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                    if (inner >= 0) {
+                        empty(inner, false, depth + 1);
+                        close(inner);
+                    }
+                    if (unlinkat(fd, name, AT_REMOVEDIR) == 0) removed_any = true;
+                }
+            }
+        }
+    }
+}
+
+thread_local int steps_held = 0;  // Uninterrupted steps of this thread
+
+}  // namespace
+
+void empty_folder(int fd) { empty(fd, true, 0); }
+
+bool remove_folder(const char* path) {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    empty(fd, true, 0);
+    unlinkat(fd, kFolderLock, 0);
+    close(fd);
+    return rmdir(path) == 0 || errno == ENOENT;
+}
+
+Uninterrupted::Uninterrupted() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kSignals) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    if (steps_held > 0) {
+        allowed_ = phase.load() == kStep;
+        ++steps_held;
+        return;
+    }
+    for (;;) {
+        int expected = kIdle;
+        if (phase.compare_exchange_strong(expected, kStep)) {
+            allowed_ = true;
+            break;
+        }
+        if (expected == kAborting) break;
+        // Another thread's step: let it end.
+        const timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
+    outermost_ = allowed_;
+    ++steps_held;
+}
+
+Uninterrupted::~Uninterrupted() {
+    --steps_held;
+    if (outermost_) phase.store(kIdle);
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}

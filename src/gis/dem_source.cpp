@@ -1,0 +1,64 @@
+#include "gis/dem_source.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "gis/memory_budget.hpp"
+#include "gis/tool_error.hpp"
+
+int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column) {
+    const double rounded = std::round(value * scale);
+    if (!(rounded >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<int32_t>::max())))
+        throw ToolError("el valor de la linea " + std::to_string(line) + ", columna " + std::to_string(column) +
+                        " no cabe en 32 bits una vez escalado");
+    return static_cast<int32_t>(rounded);
+}
+
+DemSource::DemSource(const std::string& path, int band, const WarpRequest& warp)
+    : path_(path), dataset_(open_source(path, GDAL_OF_RASTER)) {
+    auto* original = static_cast<GDALDatasetH>(dataset_.get());
+    GDALRasterBandH own = band_of(original, band, path);
+    units_ = band_units(own);
+    if (units_.scale == 0.0) units_.scale = 1.0;
+    data_type_ = GDALGetRasterDataType(own);
+    band_number_ = band;
+    if (warp.wanted()) warped_ = warp_source(original, path, warp);
+    auto* reading = warped_ ? static_cast<GDALDatasetH>(warped_.get()) : original;
+    band_ = band_of(reading, band, path);
+    grid_ = georef_of(reading);
+}
+
+std::vector<std::string> DemSource::files() const {
+    return dataset_files(static_cast<GDALDatasetH>(dataset_.get()));
+}
+
+ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
+    require_memory(raster_bytes(grid_.lines, grid_.columns, 5), "importar " + path_);
+    ScaledDem dem;
+    const auto count = static_cast<std::size_t>(grid_.lines) * static_cast<std::size_t>(grid_.columns);
+    dem.values.assign(count, 0);
+    dem.valid.assign(count, 0);
+    std::vector<double> values(static_cast<std::size_t>(grid_.columns));
+    std::vector<uint8_t> valid(static_cast<std::size_t>(grid_.columns));
+    dem.lowest = std::numeric_limits<int32_t>::max();
+    for (int32_t i = 0; i < grid_.lines; ++i) {
+        read_band_line(band_, i, values, valid, path_);
+        const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(grid_.columns);
+        for (int32_t j = 0; j < grid_.columns; ++j) {
+            const auto k = static_cast<std::size_t>(j);
+            if (valid[k] == 0) {
+                ++dem.holes;
+                continue;
+            }
+            const int32_t z = scaled_elevation(values[k] * units_.scale + units_.offset, scale, i, j);
+            dem.values[start + k] = z;
+            dem.valid[start + k] = 1;
+            dem.lowest = std::min(dem.lowest, z);
+        }
+        ProgressSpan::gdal_callback(static_cast<double>(i + 1) / grid_.lines, nullptr, &progress);
+    }
+    if (dem.holes == count) throw ToolError(path_ + " no tiene ningun pixel con dato");
+    return dem;
+}

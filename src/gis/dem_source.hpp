@@ -1,0 +1,67 @@
+// An elevation model read from a band of any GDAL raster as the integers the
+// console program computes with: each valid value in the band's own units
+// (raw * band scale + band offset, when the band states them) times a
+// positive scale, rounded to the nearest integer, halves away from zero. The
+// model can be put on another CRS or pixel size on the way in (GDAL's warper).
+#pragma once
+
+#include <gdal.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gis/dem_warp.hpp"
+#include "gis/gdal_env.hpp"
+#include "gis/georef.hpp"
+#include "gis/progress.hpp"
+
+struct ScaledDem {
+    std::vector<int32_t> values;  // line by line; 0 where there is no data
+    std::vector<uint8_t> valid;   // 0 where the source has no data (nodata, mask, NaN, outside a warp)
+    std::size_t holes = 0;        // pixels without data
+    int32_t lowest = 0;           // the lowest valid value
+
+    // Every pixel without data given `fill`.
+    void fill_holes(int32_t fill) {
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (valid[k] == 0) values[k] = fill;
+    }
+};
+
+class DemSource {
+public:
+    DemSource(const std::string& path, int band, const WarpRequest& warp);
+
+    // The grid the values are read on (the warped one, when warped).
+    const Georef& grid() const { return grid_; }
+    // The band's scale, offset and unit type (1, 0 and "" when it states none;
+    // a scale of 0 counts as none) and its nodata value (raw, before its scale
+    // and offset), whatever a warp reads it as.
+    const BandUnits& units() const { return units_; }
+    // The source band's own pixel type, whatever a warp reads it as.
+    GDALDataType data_type() const { return data_type_; }
+    // The source as opened, never warped, and the band read from it.
+    GDALDatasetH dataset() const { return static_cast<GDALDatasetH>(dataset_.get()); }
+    int band() const { return band_number_; }
+    // The files the source is made of.
+    std::vector<std::string> files() const;
+
+    // Every pixel, scaled by `scale` (positive). Refuses a raster without
+    // any valid pixel and a value that leaves the signed 32-bit range.
+    ScaledDem read(double scale, ProgressSpan& progress) const;
+
+private:
+    std::string path_;
+    Dataset dataset_;
+    Dataset warped_;
+    GDALRasterBandH band_ = nullptr;
+    Georef grid_;
+    BandUnits units_;
+    GDALDataType data_type_ = GDT_Unknown;
+    int band_number_ = 1;
+};
+
+// `value` times `scale`, rounded to the nearest integer (halves away from
+// zero); a result outside the signed 32-bit range is refused, never wrapped.
+int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column);

@@ -1,0 +1,262 @@
+#include "gis/grid_source.hpp"
+
+#include <cpl_conv.h>
+#include <gdal_alg.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include <algorithm>
+
+#include "gis/grid_checks.hpp"
+#include "gis/memory_budget.hpp"
+#include "gis/number_text.hpp"
+#include "gis/tool_error.hpp"
+
+namespace {
+
+using Geometry = GdalHandle<OGRGeometryH, OGR_G_DestroyGeometry>;
+using Feature = GdalHandle<OGRFeatureH, OGR_F_Destroy>;
+using Transformation = GdalHandle<OGRCoordinateTransformationH, OCTDestroyCoordinateTransformation>;
+
+// Longitude before latitude, as the coordinates of GIS files are written.
+Srs srs_in_gis_order(const std::string& wkt) {
+    Srs srs(OSRNewSpatialReference(wkt.c_str()));
+    if (srs) OSRSetAxisMappingStrategy(srs.get(), OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+// The WKT of a layer's CRS; "" when it has none. A GeoPackage states "none" as
+// its undefined geographic or Cartesian SRS, which are no CRS either.
+std::string wkt_of(OGRSpatialReferenceH srs) {
+    if (srs != nullptr && OSRGetAuthorityName(srs, nullptr) == nullptr) {
+        const char* name = OSRGetName(srs);
+        if (name != nullptr && std::string(name).rfind("Undefined ", 0) == 0) return "";
+    }
+    char* text = nullptr;
+    if (srs == nullptr || OSRExportToWkt(srs, &text) != OGRERR_NONE) {
+        CPLFree(text);
+        return "";
+    }
+    std::string wkt = text;
+    CPLFree(text);
+    return wkt;
+}
+
+std::string user_crs(const std::string& text) {
+    Srs srs(OSRNewSpatialReference(nullptr));
+    CPLErrorReset();
+    if (OSRSetFromUserInput(srs.get(), text.c_str()) != OGRERR_NONE)
+        throw ToolError("SRC desconocido para --assume-crs: " + text + gdal_detail());
+    return wkt_of(srs.get());
+}
+
+// The CRS the source's coordinates are in: its own, or the one the user
+// assumes for it when it states none.
+std::string source_crs(const std::string& own, const SourceChoice& choice, const Georef& grid,
+                       const std::string& grid_name, Warnings& warnings) {
+    if (!own.empty()) {
+        if (choice.assume_crs && !choice.shared_options)
+            throw ToolError(choice.path + " ya declara su SRC (" + crs_name(own) +
+                            "): --assume-crs es solo para fuentes sin SRC");
+        if (grid.crs_wkt.empty())
+            warnings.add("el MDE " + grid_name + " no declara SRC: las coordenadas de " + choice.path + " (" +
+                         crs_name(own) + ") se toman tal cual");
+        return own;
+    }
+    if (choice.assume_crs) return user_crs(*choice.assume_crs);
+    if (grid.crs_wkt.empty()) {
+        warnings.add("ni " + choice.path + " ni el MDE " + grid_name +
+                     " declaran SRC: las coordenadas se toman tal cual");
+        return "";
+    }
+    const std::string code = crs_code(grid.crs_wkt);
+    throw ToolError(choice.path + " no declara su SRC y el MDE " + grid_name + " esta en " + crs_name(grid.crs_wkt) +
+                    ": si " + choice.path + " esta en ese SRC, digalo con --assume-crs " +
+                    (code.empty() ? "SRC" : code));
+}
+
+// A gdalwarp line that puts a raster on the grid, for north-up grids.
+std::string warp_hint(const Georef& grid, const std::string& source) {
+    const auto& t = grid.transform;
+    if (!grid.has_transform || t[2] != 0.0 || t[4] != 0.0) return "";
+    const double x0 = t[0];
+    const double x1 = t[0] + t[1] * grid.columns;
+    const double y0 = t[3];
+    const double y1 = t[3] + t[5] * grid.lines;
+    const std::string box = number_text(std::min(x0, x1), 15) + " " + number_text(std::min(y0, y1), 15) + " " +
+                            number_text(std::max(x0, x1), 15) + " " + number_text(std::max(y0, y1), 15);
+    const std::string code = crs_code(grid.crs_wkt);
+    return "; llevelo a esa rejilla con gdalwarp -r near" + (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
+           " -ts " + std::to_string(grid.columns) + " " + std::to_string(grid.lines) + " " + source + " SALIDA.tif";
+}
+
+std::string layer_names(GDALDatasetH source) {
+    std::string names;
+    for (int k = 0; k < GDALDatasetGetLayerCount(source); ++k) {
+        if (!names.empty()) names += ", ";
+        names += OGR_L_GetName(GDALDatasetGetLayer(source, k));
+    }
+    return names;
+}
+
+OGRLayerH chosen_layer(GDALDatasetH source, const SourceChoice& choice) {
+    if (choice.layer) {
+        OGRLayerH layer = GDALDatasetGetLayerByName(source, choice.layer->c_str());
+        if (layer == nullptr)
+            throw ToolError("no existe la capa " + *choice.layer + " en " + choice.path + " (capas: " +
+                            layer_names(source) + ")");
+        return layer;
+    }
+    if (GDALDatasetGetLayerCount(source) != 1)
+        throw ToolError(choice.path + " tiene varias capas; elija una con " + choice.option_prefix + "layer (capas: " +
+                        layer_names(source) + ")");
+    return GDALDatasetGetLayer(source, 0);
+}
+
+bool is_point(OGRGeometryH geometry) {
+    const OGRwkbGeometryType type = wkbFlatten(OGR_G_GetGeometryType(geometry));
+    return type == wkbPoint || type == wkbMultiPoint;
+}
+
+}  // namespace
+
+GridSource::GridSource(const SourceChoice& choice)
+    : choice_(choice), dataset_(open_source(choice.path, GDAL_OF_RASTER | GDAL_OF_VECTOR)) {
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    vector_ = GDALDatasetGetLayerCount(source) > 0 && (GDALGetRasterCount(source) == 0 || choice.layer || choice.where);
+    if (!vector_ && GDALGetRasterCount(source) == 0)
+        throw ToolError(choice.path + " no tiene ni bandas raster ni capas vectoriales");
+    const std::string& prefix = choice.option_prefix;
+    if (!vector_ && (choice.layer || choice.where || (choice.all_touched && !choice.shared_options)))
+        throw ToolError(choice.path + " es un raster: " + prefix + "layer" + (choice.shared_options ? " y " : ", ") +
+                        prefix + "where" + (choice.shared_options ? "" : " y --all-touched") +
+                        " son para capas vectoriales");
+    if (vector_ && choice.class_value)
+        throw ToolError(choice.path + " es una capa vectorial: " + prefix + "class es para rasters de clases");
+}
+
+std::string GridSource::unmarked_hint() const {
+    return (vector_ ? "la capa, el filtro " + choice_.option_prefix + "where y la extension de "
+                    : std::string("la clase y la banda de ")) +
+           choice_.path;
+}
+
+std::vector<std::string> GridSource::files() const {
+    return dataset_files(static_cast<GDALDatasetH>(dataset_.get()));
+}
+
+std::vector<uint8_t> GridSource::burn(const Georef& grid, const std::string& grid_name, uint8_t tone,
+                                      ProgressSpan& progress, Warnings& warnings) const {
+    require_memory(raster_bytes(grid.lines, grid.columns, 2), "la mascara de " + choice_.path);
+    return vector_ ? burn_vector(grid, grid_name, tone, progress, warnings)
+                   : burn_raster(grid, grid_name, tone, progress, warnings);
+}
+
+std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,
+                                             ProgressSpan& progress, Warnings& warnings) const {
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    Georef own = georef_of(source);
+    own.crs_wkt = source_crs(own.crs_wkt, choice_, grid, grid_name, warnings);
+    const std::vector<std::string> differences = grid_differences(own, grid);
+    if (!differences.empty()) {
+        std::string text;
+        for (const std::string& difference : differences) text += (text.empty() ? "" : "; ") + difference;
+        throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " + text +
+                        warp_hint(grid, choice_.path));
+    }
+    GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
+
+    std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
+    std::vector<double> values(static_cast<std::size_t>(grid.columns));
+    std::vector<uint8_t> valid(static_cast<std::size_t>(grid.columns));
+    for (int32_t i = 0; i < grid.lines; ++i) {
+        read_band_line(band, i, values, valid, choice_.path);
+        for (std::size_t j = 0; j < values.size(); ++j) {
+            if (valid[j] == 0) continue;
+            const bool marked = choice_.class_value ? values[j] == *choice_.class_value : values[j] != 0.0;
+            if (marked) mask[static_cast<std::size_t>(i) * static_cast<std::size_t>(grid.columns) + j] = tone;
+        }
+        ProgressSpan::gdal_callback(static_cast<double>(i + 1) / grid.lines, nullptr, &progress);
+    }
+    return mask;
+}
+
+std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::string& grid_name, uint8_t tone,
+                                             ProgressSpan& progress, Warnings& warnings) const {
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    OGRLayerH layer = chosen_layer(source, choice_);
+    const std::string layer_name = OGR_L_GetName(layer);
+    if (choice_.where) {
+        CPLErrorReset();
+        if (OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+            throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " + layer_name + ": " + *choice_.where +
+                            gdal_detail());
+    }
+    const std::string crs = source_crs(wkt_of(OGR_L_GetSpatialRef(layer)), choice_, grid, grid_name, warnings);
+    Transformation to_grid;
+    if (!crs.empty() && !grid.crs_wkt.empty() && !same_crs(crs, grid.crs_wkt)) {
+        const Srs from = srs_in_gis_order(crs);
+        const Srs to = srs_in_gis_order(grid.crs_wkt);
+        to_grid.reset(OCTNewCoordinateTransformation(from.get(),
+                                                     to.get()));
+        if (!to_grid)
+            throw ToolError("no se pueden llevar los objetos de " + choice_.path + " (" + crs_name(crs) +
+                            ") al SRC del MDE (" + crs_name(grid.crs_wkt) + ")" + gdal_detail());
+    }
+
+    Dataset target = memory_raster(grid.columns, grid.lines, 1, GDT_Byte);
+    auto* handle = static_cast<GDALDatasetH>(target.get());
+    set_transform(handle, grid);
+    StringList options;
+    if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
+
+    // Features are burned a batch at a time, so a large layer never sits in memory whole.
+    const GIntBig total = OGR_L_GetFeatureCount(layer, TRUE);
+    GIntBig seen = 0;
+    long long points = 0;
+    std::vector<Geometry> batch;
+    const int band_list[1] = {1};
+    auto burn_batch = [&] {
+        if (batch.empty()) return;
+        std::vector<OGRGeometryH> geometries;
+        for (const Geometry& g : batch) geometries.push_back(g.get());
+        const std::vector<double> values(geometries.size(), static_cast<double>(tone));
+        CPLErrorReset();
+        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
+                                    nullptr, nullptr, values.data(), options.get(), nullptr, nullptr) != CE_None)
+            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
+        batch.clear();
+        ProgressSpan::gdal_callback(total > 0 ? static_cast<double>(seen) / static_cast<double>(total) : 0.0, nullptr,
+                                    &progress);
+    };
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        ++seen;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry == nullptr) continue;
+        if (is_point(geometry)) ++points;
+        Geometry copy(OGR_G_Clone(geometry));
+        if (to_grid && OGR_G_Transform(copy.get(),
+                                       to_grid.get()) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(
+                                                                   feature.get())) +
+                            " de " + choice_.path + " al SRC del MDE" + gdal_detail());
+        batch.push_back(std::move(copy));
+        if (batch.size() == 4096) burn_batch();
+    }
+    burn_batch();
+    OGR_L_SetAttributeFilter(layer, nullptr);
+    if (points > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
+                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
+                     "poligonos)");
+
+    std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
+    if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Read, 0, 0, grid.columns, grid.lines, mask.data(), grid.columns,
+                     grid.lines, GDT_Byte, 0, 0) != CE_None)
+        throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
+    ProgressSpan::gdal_callback(1.0, nullptr, &progress);
+    return mask;
+}

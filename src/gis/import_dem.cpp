@@ -1,0 +1,73 @@
+#include "gis/import_dem.hpp"
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "gis/dem_source.hpp"
+#include "gis/free_value.hpp"
+#include "gis/georef.hpp"
+#include "gis/grid_checks.hpp"
+#include "gis/output_files.hpp"
+#include "gis/pair_files.hpp"
+#include "gis/tool_error.hpp"
+
+void import_dem(const ImportDemOptions& options, CommandContext& context) {
+    if (!(options.scale > 0.0) || !std::isfinite(options.scale))
+        throw ToolError("--scale debe ser un numero positivo");
+    const DemSource source(options.source, options.band, options.warp);
+    const Georef& grid = source.grid();
+    for (const std::string& warning : pixel_warnings(grid, options.source)) context.warnings.add(warning);
+
+    OutputSet outputs(context.overwrite);
+    outputs.protect(source.files());
+    const PairOutputs files = add_elevation_pair(outputs, options.name);
+    const OutputFile sidecar = outputs.add_file(sidecar_path(options.name));
+
+    context.progress.update(0.0);
+    ProgressSpan reading{context.progress, 0.0, 0.9};
+    ScaledDem dem = source.read(options.scale, reading);
+    const auto columns = static_cast<std::size_t>(grid.columns);
+    if (options.nodata) {
+        // A fill that a pixel with data holds would turn that pixel into nodata.
+        std::size_t first = dem.values.size();
+        for (std::size_t k = 0; k < dem.values.size() && first == dem.values.size(); ++k)
+            if (dem.valid[k] != 0 && dem.values[k] == *options.nodata) first = k;
+        if (first != dem.values.size()) {
+            // The values with data, gathered only to name a free one.
+            std::vector<double> held;
+            for (std::size_t k = 0; k < dem.values.size(); ++k)
+                if (dem.valid[k] != 0) held.push_back(dem.values[k]);
+            throw ToolError("el valor sin dato " + std::to_string(*options.nodata) +
+                            " lo tiene tambien un pixel con dato de " + options.source + " (linea " +
+                            std::to_string(first / columns) + ", columna " + std::to_string(first % columns) +
+                            "); elija otro con --nodata, p. ej. " +
+                            std::to_string(static_cast<long long>(free_value(
+                                std::move(held), -9999.0, std::numeric_limits<int32_t>::min(),
+                                std::numeric_limits<int32_t>::max()))));
+        }
+    }
+
+    dem.fill_holes(options.nodata.value_or(dem.lowest));
+    if (dem.holes > 0 && !options.nodata)
+        context.warnings.add(std::to_string(dem.holes) + " pixeles sin dato de " + options.source +
+                             " reciben la elevacion mas baja (" + std::to_string(dem.lowest) +
+                             "); con --nodata V quedan marcados como sin dato");
+
+    ElevationPair pair;
+    pair.lines = grid.lines;
+    pair.columns = grid.columns;
+    pair.pixel_size = pixel_size_field(grid);
+    pair.pixels = std::move(dem.values);
+    BandUnits units;
+    units.scale = 1.0 / options.scale;
+    units.unit = source.units().unit;
+    if (options.nodata) units.nodata = *options.nodata;
+    write_elevation_pair(files, pair);
+    write_output_bytes(sidecar,
+                       sidecar_text(std::filesystem::path(files.raw.target).filename().string(), grid, units));
+    outputs.commit();
+    context.progress.update(1.0);
+}

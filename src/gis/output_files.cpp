@@ -1,0 +1,84 @@
+#include "gis/output_files.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "gis/tool_error.hpp"
+
+namespace fs = std::filesystem;
+
+void OutputSet::protect(const std::string& input) {
+    struct stat status {};
+    if (::stat(input.c_str(), &status) == 0) inputs_.push_back({input, {status.st_dev, status.st_ino}});
+}
+
+void OutputSet::protect(const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) protect(input);
+}
+
+OutputFile OutputSet::add_file(const std::string& target) { return add(target, AtomicOutputs::Kind::file); }
+OutputFile OutputSet::add_dataset(const std::string& target) { return add(target, AtomicOutputs::Kind::dataset); }
+
+OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind) {
+    if (target.empty() || target.back() == '/') throw ToolError("falta el nombre de archivo de la salida " + target);
+    std::string resolved;
+    if (!follow_links(target, resolved)) throw ToolError("demasiados enlaces simbolicos en " + target);
+    struct stat status {};
+    if (::stat(resolved.c_str(), &status) == 0) {
+        for (const auto& [input, identity] : inputs_)
+            if (identity.first == status.st_dev && identity.second == status.st_ino)
+                throw ToolError("la salida " + target + " es tambien una entrada de la orden (" + input +
+                                "): elija otro nombre");
+    }
+    const fs::path parent = fs::path(resolved).parent_path();
+    const fs::path folder = parent.empty() ? fs::path(".") : parent;
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
+        throw ToolError("no se puede escribir " + target + ": no existe la carpeta " + folder.string());
+    switch (outputs_.add(target, kind, overwrite_)) {
+        case AtomicOutputs::Claim::ok:
+            return {target, outputs_.temporary(outputs_.size() - 1)};
+        case AtomicOutputs::Claim::exists:
+            throw ToolError("ya existe " + target + "; use --overwrite para reemplazarlo");
+        case AtomicOutputs::Claim::not_regular:
+            throw ToolError(target + " existe y no es un archivo normal");
+        case AtomicOutputs::Claim::not_writable:
+            throw ToolError("no se puede escribir " + target + " (no tiene permiso de escritura)");
+        case AtomicOutputs::Claim::twice:
+            throw ToolError("la salida " + target + " se pide dos veces");
+        case AtomicOutputs::Claim::in_use:
+            throw ToolError("la salida " + target + " esta en uso por otra ejecucion del programa");
+        case AtomicOutputs::Claim::failed:
+            break;
+    }
+    if (errno == EMFILE) throw ToolError("demasiadas salidas a la vez");
+    throw ToolError("no se puede escribir " + target + " (no se puede crear un temporal en " + folder.string() + ")");
+}
+
+void OutputSet::commit() {
+    std::vector<OutputFile> files;  // the set is emptied by its commit
+    for (std::size_t k = 0; k < outputs_.size(); ++k) files.push_back({outputs_.target(k), outputs_.temporary(k)});
+    const AtomicOutputs::Result result = outputs_.commit();
+    if (result.status == AtomicOutputs::Result::Status::done) return;
+    const std::string failure = "no se puede escribir " + files[result.output].target;
+    if (result.status == AtomicOutputs::Result::Status::unwritten)
+        throw ToolError(result.error == ENOENT ? failure + " (no se escribio ningun archivo con ese nombre)" : failure);
+    if (result.file == files[result.output].temporary) throw ToolError(failure + " (no se puede poner en su sitio)");
+    throw ToolError(failure + " (no se puede poner en su sitio " + fs::path(result.file).filename().string() + ")");
+}
+
+void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write) {
+    std::FILE* f = std::fopen(output.temporary.c_str(), mode);
+    if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
+    const bool written = write(f);
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
+}
+
+void write_output_bytes(const OutputFile& output, const std::string& bytes) {
+    write_output(output, "wb",
+                 [&bytes](std::FILE* f) { return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size(); });
+}

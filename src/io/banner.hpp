@@ -1,6 +1,0 @@
-#pragma once
-
-#include "console.hpp"
-
-// The start banner: the framed title, two credit lines and the tool's purpose.
-void show_banner(Console& console);

@@ -1,0 +1,256 @@
+// channel: the computation of the console program in one command. Its
+// values are those of the console route (import-dem, import-mask, the dialog,
+// export) pixel for pixel, and its conditioned model is the input model with
+// the channel's elevations in the channel's pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/gis/gis_fixture.hpp"
+#include "tests/support/temp_folder.hpp"
+
+namespace {
+
+// channel over the sample's sources, with `dem` for its model, the railing
+// 1 m high and the contour at `altitude` metres.
+BinaryRun channel(const std::vector<std::string>& words, const std::string& dem = kSampleDem,
+                  const std::string& altitude = "210") {
+    return run_tool(std::vector<std::string>{"channel", "--railing-height", "1", "--contour-altitude", altitude} + words +
+                    sample_sources(dem));
+}
+
+// The same grid, CRS and band description (pixel type, nodata, scale, offset and unit).
+void expect_same_raster_description(const RasterRead& got, const RasterRead& want) {
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.nodata, want.nodata);
+    EXPECT_EQ(got.scale, want.scale);
+    EXPECT_EQ(got.offset, want.offset);
+    EXPECT_EQ(got.unit, want.unit);
+    EXPECT_EQ(got.columns, want.columns);
+    EXPECT_EQ(got.lines, want.lines);
+    EXPECT_EQ(got.has_transform, want.has_transform);
+    EXPECT_EQ(got.transform, want.transform);
+    EXPECT_TRUE(same_crs_as_epsg(got.crs_wkt, kUtmZone14));
+}
+
+// The console route, as the README's eight steps run it, at `scale`, with
+// or without water bodies (the 205 m contour standing for their shore).
+struct Route {
+    int scale;
+    bool lakes;
+};
+
+TEST(Channel, GivesTheValuesOfTheConsoleRouteOnTheSample) {
+    for (const Route route : {Route{10, false}, Route{100, true}}) {
+        SCOPED_TRACE("scale " + std::to_string(route.scale) + (route.lakes ? " with lakes" : ""));
+        TempFolder dir;
+        std::filesystem::create_directories(dir.path() / "work/rio");
+        const std::string pair = dir / "work/rio/";
+        const std::string scale = std::to_string(route.scale);
+        ASSERT_EQ(run_tool({"import-dem", kSampleDem, pair + "valle", "--scale", scale, "-q"}).exit_status, 0);
+        std::vector<std::vector<std::string>> masks = {{"barandal", "--layer", "banks"},
+                                                       {"zona", "--layer", "zone"},
+                                                       {"curva", "--layer", "contours", "--where", "elev = 210"}};
+        if (route.lakes) masks.push_back({"lagos", "--layer", "contours", "--where", "elev = 205"});
+        for (const auto& mask : masks) {
+            std::vector<std::string> words = {"import-mask", kSampleLayers, pair + mask[0], "--like", pair + "valle"};
+            words.insert(words.end(), mask.begin() + 1, mask.end());
+            ASSERT_EQ(run_tool(words).exit_status, 0) << mask[0];
+        }
+        const std::string answers = std::string("rio\nvalle\nbarandal\nzona\ncurva\n") +
+                                    (route.lakes ? "1\nlagos\n" : "0\n") + "cauce\n255\n255\n" + scale + "\n255\n" +
+                                    std::to_string(210 * route.scale) + "\n" + (route.lakes ? "255\n" : "");
+        const BinaryRun console =
+            run_child({lorvantide_binary(), {}, dir.path().string(), answers, {{"LORVANTIDE_IMAGES", dir / "work"}}, 0});
+        ASSERT_EQ(console.exit_status, 0) << console.out;
+        for (const char* unscale : {"", "--unscale"}) {
+            std::vector<std::string> extra;
+            if (*unscale != '\0') extra.push_back(unscale);
+            ASSERT_EQ(run_tool(std::vector<std::string>{"export", pair + "cauce", dir / "route.tif", "--like",
+                                                        pair + "valle", "--mask", pair + "zona", "--overwrite"} +
+                               extra)
+                          .exit_status,
+                      0);
+            std::vector<std::string> words = {"-o", dir / "direct.tif", "--overwrite"};
+            if (route.scale != 100) words.insert(words.end(), {"--scale", scale});  // 100 is the default
+            if (route.lakes)
+                words.insert(words.end(), {"--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where", "elev = 205"});
+            const BinaryRun direct = channel(words + extra);
+            ASSERT_EQ(direct.exit_status, 0) << direct.err;
+            const RasterRead want = read_raster(dir / "route.tif");
+            const RasterRead got = read_raster(dir / "direct.tif");
+            expect_same_raster_description(got, want);
+            ASSERT_EQ(got.values[0].size(), want.values[0].size());
+            int differing = 0;
+            for (std::size_t k = 0; k < want.values[0].size(); ++k) differing += got.values[0][k] != want.values[0][k];
+            EXPECT_EQ(differing, 0);
+            if (!route.lakes && *unscale == '\0') {
+                EXPECT_EQ(direct.out, "Cauce: 3468 pixeles, elevacion de 198.4 a 208.5\n"
+                                      "Busquedas sin resultado a menos de 1500 pixeles: 0 de la curva de nivel, 0 del "
+                                      "limite inferior\n"
+                                      "Escrito " + (dir / "direct.tif") + "\n");
+            }
+        }
+    }
+}
+
+// The sample's DEM as an Int16 band in decimetres above 100 m, with the
+// unit, a nodata value and, given a channel, five holes where it runs.
+TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead* channel = nullptr) {
+    TiffRecipe tiff;
+    tiff.columns = sample.columns;
+    tiff.lines = sample.lines;
+    tiff.transform = sample.transform;
+    tiff.type = GDT_Int16;
+    tiff.scale = 0.1;
+    tiff.offset = 100.0;
+    tiff.unit = "m";
+    tiff.nodata = -32768.0;
+    std::vector<double> raw;
+    for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round((v - 100.0) / 0.1));
+    std::size_t holes = 0;
+    for (std::size_t k = 0; channel != nullptr && k < raw.size() && holes < 5; ++k)
+        if (channel->values[0][k] != *channel->nodata && k % 7 == 0) raw[k] = -32768.0, ++holes;
+    tiff.bands = {raw};
+    return tiff;
+}
+
+TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
+    TempFolder dir;
+    ASSERT_EQ(channel({"-o", dir / "plain.tif", "-q"}).exit_status, 0);
+    const RasterRead plain = read_raster(dir / "plain.tif");
+    write_geotiff(dir / "int16.tif", int16_decimetres(read_raster(kSampleDem), &plain));
+
+    for (const std::string& dem : {kSampleDem, dir / "int16.tif"}) {
+        SCOPED_TRACE(dem);
+        const BinaryRun run = channel(
+            {"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
+            dem);
+        ASSERT_EQ(run.exit_status, 0) << run.err;
+        const RasterRead input = read_raster(dem);
+        const RasterRead cut = read_raster(dir / "cauce.tif");
+        const RasterRead conditioned = read_raster(dir / "cond.tif");
+        expect_same_raster_description(conditioned, input);
+        EXPECT_EQ(metadata_item(dir / "cond.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+
+        std::size_t inside = 0;
+        std::size_t holes_filled = 0;
+        std::size_t wrong = 0;
+        for (std::size_t k = 0; k < input.values[0].size(); ++k) {
+            const double raw = conditioned.values[0][k];
+            if (cut.values[0][k] == *cut.nodata) {
+                wrong += raw != input.values[0][k];
+                continue;
+            }
+            ++inside;
+            holes_filled += input.values[0][k] == *input.nodata;
+            // The channel's elevation in the model's units, then the band's raw value.
+            const double metres = cut.values[0][k] * cut.scale + cut.offset;
+            const double want = input.type == GDT_Int16 ? std::round((metres - input.offset) / input.scale)
+                                                        : static_cast<float>(metres);
+            wrong += raw != want;
+            // Rounded to the band's resolution, never further.
+            wrong += std::fabs(raw * input.scale + input.offset - metres) > input.scale / 2.0 + 1e-9;
+        }
+        EXPECT_EQ(inside, 3468u);
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_EQ(holes_filled, input.type == GDT_Int16 ? 5u : 0u);
+    }
+}
+
+TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
+    TempFolder dir;
+    std::filesystem::copy_file(kSampleDem, dir / "valle.tif");
+    std::filesystem::copy_file(kSampleLayers, dir / "rio.gpkg");
+    const std::vector<std::string> heights = {"--railing-height", "1", "--contour-altitude", "210"};
+    const std::vector<std::string> sources = sample_sources(dir / "valle.tif", dir / "rio.gpkg");
+    // A zone as a raster of classes on the DEM's grid but in another CRS.
+    const RasterRead sample = read_raster(kSampleDem);
+    TiffRecipe zone = one_band(sample.columns, sample.lines, std::vector<double>(sample.values[0].size(), 1.0), GDT_Byte);
+    zone.transform = sample.transform;
+    zone.epsg = 32615;
+    write_geotiff(dir / "zone15.tif", zone);
+    // The first channel pixel's value, to ask for it as nodata.
+    ASSERT_EQ(channel({"-o", dir / "first.tif", "-q"}).exit_status, 0);
+    const RasterRead first = read_raster(dir / "first.tif");
+    std::size_t k = 0;
+    while (first.values[0][k] == *first.nodata) ++k;
+    char held[32];
+    std::snprintf(held, sizeof held, "%.0f", first.values[0][k]);
+    std::filesystem::remove(dir / "first.tif");
+
+    struct Case {
+        std::vector<std::string> words;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--zone", dir / "zone15.tif"},
+         "la rejilla de " + (dir / "zone15.tif") + " no coincide con la del MDE " + (dir / "valle.tif") +
+             ": SRC WGS 84 / UTM zone 15N (el MDE: WGS 84 / UTM zone 14N); llevelo a esa rejilla con gdalwarp -r near "
+             "-t_srs EPSG:32614 -te 500000 4100000 500800 4101000 -ts 160 200 " +
+             (dir / "zone15.tif") + " SALIDA.tif"},
+        {{"--banks-layer", "orillas"},
+         "no existe la capa orillas en " + (dir / "rio.gpkg") + " (capas: banks, zone, contours)"},
+        {{"--contour-where", "elev = 999"},
+         "--contour: ningun pixel de la rejilla de " + (dir / "valle.tif") +
+             " queda marcado: revise la capa, el filtro --contour-where y la extension de " + (dir / "rio.gpkg")},
+        {{"--nodata", held},
+         std::string("el valor sin dato ") + held + " lo tiene un pixel del cauce (linea " +
+             std::to_string(k / sample.columns) + ", columna " + std::to_string(k % sample.columns) +
+             "); elija otro con --nodata, p. ej. -9999"},
+        {{"--conditioned", dir / "valle.tif"},
+         "la salida " + (dir / "valle.tif") + " es tambien una entrada de la orden (" + (dir / "valle.tif") +
+             "): elija otro nombre"},
+        {{"--conditioned", dir / "rio.gpkg"},
+         "la salida " + (dir / "rio.gpkg") + " es tambien una entrada de la orden (" + (dir / "rio.gpkg") +
+             "): elija otro nombre"},
+        {{"--zone-class", "1"}, (dir / "rio.gpkg") + " es una capa vectorial: --zone-class es para rasters de clases"},
+        {{"--lakes-layer", "banks"}, "--lakes-layer necesita --lakes SRC"},
+        {{"--scale", "0"}, "--scale debe ser un numero positivo: 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.words.front());
+        // Later options of the case replace the sample's (a repeated option is refused).
+        std::vector<std::string> words = {"channel", "-o", dir / "out.tif", "--overwrite"};
+        for (std::size_t w = 0; w < sources.size(); w += 2) {
+            const bool replaced = std::any_of(c.words.begin(), c.words.end(),
+                                              [&](const std::string& word) { return sources[w].rfind(word, 0) == 0; });
+            if (!replaced) words.insert(words.end(), {sources[w], sources[w + 1]});
+        }
+        expect_refused(words + heights + c.words, c.message);
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
+        EXPECT_EQ(temporaries_in(dir.path()), 0);
+    }
+    EXPECT_TRUE(read_file(dir / "valle.tif") == read_file(kSampleDem));
+    EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
+}
+
+// Conversions into the conditioned model that would lose the elevation are refused.
+TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
+    TempFolder dir;
+    TiffRecipe tiff = int16_decimetres(read_raster(kSampleDem));
+    write_geotiff(dir / "dm.tif", tiff);
+
+    // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
+    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif", "5000");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
+
+    // A channel elevation that lands on the model's nodata value would become a hole.
+    tiff.nodata = 1000.0;  // 200 m
+    write_geotiff(dir / "dm.tif", tiff);
+    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif");
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
+                           "dato"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "c.tif"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "d.tif"));
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+}  // namespace
