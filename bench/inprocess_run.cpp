@@ -10,6 +10,7 @@
 
 #include "compute/channel.hpp"
 #include "compute/ring_tables.hpp"
+#include "console/progress_lines.hpp"
 #include "console/stages.hpp"
 
 namespace {
@@ -40,8 +41,13 @@ bool go_on(Outcome outcome) { return outcome == Outcome::go_on; }
 // computation ends.
 class TimedProgress final : public ChannelProgress {
 public:
-    TimedProgress(Console& console, StageTimes& times) : console_(console), times_(times), mark_(Clock::now()) {}
-    void text(std::string_view text) override { console_.progress(text); }
+    TimedProgress(Console& console, StageTimes& times)
+        : lines_([&console](std::string_view text) { console.progress(text); }), times_(times), mark_(Clock::now()) {}
+    void pass_begun(int pass) override { lines_.pass_begun(pass); }
+    void position_reached(int32_t line, int32_t column) override { lines_.position_reached(line, column); }
+    void line_reached(int32_t line) override { lines_.line_reached(line); }
+    bool wants_positions() const override { return true; }
+    void share_done(double share) override { lines_.share_done(share); }
     void step_done(ChannelStep step) override {
         const double seconds = seconds_since(mark_);
         mark_ = Clock::now();
@@ -54,7 +60,7 @@ public:
     }
 
 private:
-    Console& console_;
+    ProgressLines lines_;
     StageTimes& times_;
     Clock::time_point mark_;
 };
@@ -67,14 +73,16 @@ bool compute_in_steps(Run& run, Console& console, StageTimes& t) {
     const ChannelInputs inputs = channel_inputs(run);
     const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
     try {
-        run.dtab = channel_elevations(inputs, run.tono_cauce, window);
+        run.dtab = channel_elevations(inputs, run.parameters.zone_tone, window);
     } catch (const std::bad_alloc&) {
         return false;
     }
     t.setup = seconds_since(start);  // the elevations made; the lower boundary's marking is added to it
-    TimedProgress progress(console, t);
-    const bool computed =
-        compute_channel(inputs, channel_parameters(run), window, run.dtab, progress, run.threads).computed;
+    bool computed = false;
+    {
+        TimedProgress progress(console, t);
+        computed = compute_channel(inputs, run.parameters, window, run.dtab, progress, run.threads).computed;
+    }
     console.end_progress();
     return computed;
 }

@@ -26,7 +26,7 @@ double thread_seconds() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-bool same(const RingHit& a, const RingHit& b) { return a.dist == b.dist && a.m2 == b.m2 && a.n2 == b.n2; }
+bool same(const RingHit& a, const RingHit& b) { return a.distance == b.distance && a.line == b.line && a.column == b.column; }
 
 struct SearchCentre {
     int32_t i, j;
@@ -64,10 +64,10 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
     const std::clock_t maps_cpu = std::clock();
     auto start = Clock::now();
     const int32_t threads = threads_from_environment();
-    const RingSearch contour(GridView<const unsigned char>(contour_rows.data(), s.nb_lig, s.nb_col), t.lim, threads);
+    const RingSearch contour(GridView<const unsigned char>(contour_rows.data(), s.nb_lig, s.nb_col), Tone(t.lim), threads);
     const double contour_map = seconds_since(start);
     start = Clock::now();
-    const RingSearch boundary(GridView<const unsigned char>(lower_rows.data(), s.nb_lig, s.nb_col), 1, threads);
+    const RingSearch boundary(GridView<const unsigned char>(lower_rows.data(), s.nb_lig, s.nb_col), Tone(1), threads);
     const double boundary_map = seconds_since(start);
     std::printf("  searches: distance maps built apart, contour %.3f s, lower boundary %.3f s, %.3f s of processor\n",
                 contour_map, boundary_map, static_cast<double>(std::clock() - maps_cpu) / CLOCKS_PER_SEC);
@@ -95,7 +95,7 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
             const RingHit a = literal_circle(sample[k].i, sample[k].j, contour_rows.data(), t.lim, s.nb_lig, s.nb_col);
             const RingHit b = literal_circle(sample[k].i, sample[k].j, lower_rows.data(), 1, s.nb_lig, s.nb_col);
             differ += !same(a, fast[2 * k]) + !same(b, fast[2 * k + 1]);
-            dist_sum += (a.found() ? a.dist : 0) + (b.found() ? b.dist : 0);
+            dist_sum += (a.found() ? a.distance : 0) + (b.found() ? b.distance : 0);
         }
         const double searches = static_cast<double>(2 * sample.size());
         const double literal_each = seconds_since(start) / searches, fast_each = fast_best / searches;

@@ -2,39 +2,37 @@
 
 #include <cmath>
 #include <cstring>
-#include <vector>
 #include <limits>
 #include <new>
+#include <vector>
 
-#include "parallel/band_threads.hpp"
 #include "compute/channel_passes.hpp"
 #include "compute/pixel_interpolation.hpp"
 #include "compute/ring_tables.hpp"
+#include "parallel/band_threads.hpp"
 
 namespace {
 
-// lim_inf 1 on the lower boundary (railing, and water-body perimeter with
-// water bodies), 255 elsewhere.
-void set_up(const ChannelInputs& inputs, const ChannelParameters& parameters, GridView<unsigned char> lim_inf,
-            int32_t threads) {
-    const bool bar = parameters.tono_bar >= 0 && parameters.tono_bar <= 255;
-    const bool perim = parameters.water_bodies && parameters.tono_perim >= 0 && parameters.tono_perim <= 255;
-    const auto bar_tone = static_cast<unsigned char>(parameters.tono_bar);
-    const auto perim_tone = static_cast<unsigned char>(parameters.tono_perim);
-    const auto n = static_cast<std::size_t>(lim_inf.columns());
-    split_in_bands(lim_inf.empty() ? 0 : lim_inf.lines(), threads, [&](int64_t first, int64_t end) {
+// The lower boundary (railing, and water-body perimeter with water bodies)
+// marked 1 on its work grid, every other pixel 255.
+void mark_lower_boundary(const ChannelInputs& inputs, const ChannelTones& tones, GridView<unsigned char> boundary,
+                         int32_t threads) {
+    const auto n = static_cast<std::size_t>(boundary.columns());
+    split_in_bands(boundary.empty() ? 0 : boundary.lines(), threads, [&](int64_t first, int64_t end) {
         for (int64_t i = first; i < end; ++i) {
-            unsigned char* lim = lim_inf[i];
-            const unsigned char* railing = inputs.tab_bar[i];
-            if (!bar) {
-                std::memset(lim, 255, n);
+            unsigned char* marks = boundary[i];
+            const unsigned char* railing = inputs.railing[i];
+            if (!tones.railing.marks_pixels()) {
+                std::memset(marks, 255, n);
             } else {
-                for (std::size_t j = 0; j < n; ++j) lim[j] = railing[j] == bar_tone ? 1 : 255;
+                const unsigned char tone = tones.railing.value();
+                for (std::size_t j = 0; j < n; ++j) marks[j] = railing[j] == tone ? 1 : 255;
             }
             // Without water bodies the perimeter grid is not read at all.
-            if (perim) {
-                const unsigned char* shore = inputs.tab_perim[i];
-                for (std::size_t j = 0; j < n; ++j) lim[j] = shore[j] == perim_tone ? 1 : lim[j];
+            if (tones.perimeter.marks_pixels()) {
+                const unsigned char* shore = inputs.perimeter[i];
+                const unsigned char tone = tones.perimeter.value();
+                for (std::size_t j = 0; j < n; ++j) marks[j] = shore[j] == tone ? 1 : marks[j];
             }
         }
     });
@@ -66,39 +64,41 @@ uint64_t channel_memory_bytes(const ChannelWindow& window) {
     return saturated(corners, 2 * sizeof(uint16_t), bytes);  // two distance maps
 }
 
-Elevations channel_elevations(const ChannelInputs& inputs, int32_t tono_cauce, const ChannelWindow& window) {
+Elevations channel_elevations(const ChannelInputs& inputs, int32_t zone_tone, const ChannelWindow& window) {
     const RasterRect& in = window.inputs;
     const RasterRect& out = window.output;
     std::vector<const unsigned char*> rows;
     if (!out.empty())
-        for (int32_t a = 0; a < out.lines; ++a) rows.push_back(inputs.tab_in[a + out.line - in.line] + (out.column - in.column));
-    return Elevations::for_channel({rows.data(), out.lines, out.columns}, tono_cauce);
+        for (int32_t a = 0; a < out.lines; ++a) rows.push_back(inputs.zone[a + out.line - in.line] + (out.column - in.column));
+    return Elevations::for_channel({rows.data(), out.lines, out.columns}, Tone(zone_tone));
 }
 
 ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                              const ChannelWindow& window, Elevations& dtab, ChannelProgress& progress,
+                              const ChannelWindow& window, Elevations& elevations, ChannelProgress& progress,
                               int32_t threads) {
     ChannelReport report;
+    const ChannelTones tones(parameters);
     try {
-        Grid<unsigned char> lim_inf;
+        Grid<unsigned char> lower_boundary;
         if (!window.inputs.empty()) {
-            lim_inf = Grid<unsigned char>::make(window.inputs.lines, window.inputs.columns);
-            if (!lim_inf.made()) return report;
+            lower_boundary = Grid<unsigned char>::make(window.inputs.lines, window.inputs.columns);
+            if (!lower_boundary.made()) return report;
         }
-        set_up(inputs, parameters, lim_inf.view(), threads);
+        mark_lower_boundary(inputs, tones, lower_boundary.view(), threads);
         progress.step_done(ChannelStep::boundary_marked);
 
-        DistanceInterpolation interpolation(inputs, parameters, lim_inf.view(), window, dtab, threads);
+        DistanceInterpolation interpolation(inputs, parameters, tones, lower_boundary.view(), window, elevations,
+                                            threads);
         progress.step_done(ChannelStep::distances_measured);
-        const PassGrids grids{inputs.tab_in, dtab, window, parameters.tono_cauce};
+        const PassGrids grids{inputs.zone, elevations, window, tones.zone};
         coarse_pass(grids, progress, interpolation, CoarseBlocks{8192, threads});
         progress.step_done(ChannelStep::first_pass);
         const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
-        double share = 0.7;
+        double share = kFirstPassShare;
         for (const FillPass& pass : kFillPasses) {
             fill_pass(grids, progress, pass, interpolate, threads);
-            share += 0.05;
-            progress.done(share);
+            share += kFillPassShare;
+            progress.share_done(share);
         }
         progress.step_done(ChannelStep::fill_passes);
         report.contour_misses = interpolation.contour_misses();

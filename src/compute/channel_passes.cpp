@@ -2,19 +2,10 @@
 
 #include <vector>
 
-#include "parallel/band_threads.hpp"
 #include "compute/elevation_rules.hpp"
-#include "compute/progress_lines.hpp"
+#include "parallel/band_threads.hpp"
 
 namespace {
-
-// The grids' 8-bit values compared with a whole tone: a tone outside 0..255
-// matches no pixel. Pixel loops compare bytes with `value`, and only when `any`.
-struct ByteTone {
-    explicit ByteTone(int32_t tone) : any(tone >= 0 && tone <= 255), value(static_cast<unsigned char>(tone)) {}
-    bool any;
-    unsigned char value;
-};
 
 // The first offset k >= 0 from a window's first position `origin` (a line or
 // a column of the raster) that lies on the lattice first, first + step, ...
@@ -28,7 +19,7 @@ int64_t lattice_start(int64_t origin, int64_t first, int64_t step) {
 const unsigned char* zone_row(const PassGrids& grids, int64_t a) {
     const RasterRect& in = grids.window.inputs;
     const RasterRect& out = grids.window.output;
-    return grids.tab_in[a + out.line - in.line] + (out.column - in.column);
+    return grids.zone[a + out.line - in.line] + (out.column - in.column);
 }
 
 // Rows a - r, a, a + r of the channel zone and of the elevations, in output
@@ -38,14 +29,14 @@ struct NeighbourRows {
     NeighbourRows(const PassGrids& grids, int64_t a, int64_t r) {
         const int64_t lines = grids.window.output.lines;
         mask = zone_row(grids, a);
-        here = grids.dtab.line(a);
+        here = grids.elevations.line(a);
         if (a - r >= 0) {
             up_mask = zone_row(grids, a - r);
-            up = grids.dtab.line(a - r);
+            up = grids.elevations.line(a - r);
         }
         if (a + r < lines) {
             down_mask = zone_row(grids, a + r);
-            down = grids.dtab.line(a + r);
+            down = grids.elevations.line(a + r);
         }
     }
     const unsigned char* up_mask = nullptr;
@@ -68,12 +59,12 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
         // Only the mask decides whether a neighbour counts: its elevation is
         // summed whatever it is, 0.0 and negative values included, in the
         // pass's order, rounding after each addition.
-        double tot_alti = 0.0;
-        int32_t ico = 0;
-        const auto add = [&](const unsigned char* mask, const Elevations::Span& elevations, int64_t column) {
+        double sum = 0.0;
+        int32_t count = 0;
+        const auto add = [&](const unsigned char* mask, const Elevations::Span& neighbours, int64_t column) {
             if (mask[column] != c) return;
-            ++ico;
-            tot_alti += elevations.at(column);
+            ++count;
+            sum += neighbours.at(column);
         };
         if (pass.diagonal) {  // upper left, upper right, lower left, lower right
             if (rows.up_mask && left) add(rows.up_mask, rows.up, b - r);
@@ -86,8 +77,8 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
             if (rows.down_mask) add(rows.down_mask, rows.down, b);
             if (left) add(rows.mask, rows.here, b - r);
         }
-        if (ico > 0)
-            rows.here.at(b) = neighbour_mean(tot_alti, ico);
+        if (count > 0)
+            rows.here.at(b) = neighbour_mean(sum, count);
         else
             lone.push_back(static_cast<int32_t>(b));
     }
@@ -97,15 +88,14 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
 
 void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInterpolation& interpolation,
                  CoarseBlocks blocks) {
-    const bool texts = progress.wants_text();
-    if (texts) progress.text(kCoarseHeading);
-    const ByteTone channel(grids.tono_cauce);
+    const bool positions = progress.wants_positions();
+    progress.pass_begun(1);
+    const Tone channel = grids.zone_tone;
     const RasterRect& out = grids.window.output;
     const int64_t a0 = lattice_start(out.line, 0, 4);
     const int64_t b0 = lattice_start(out.column, 0, 4);
     // Without columns (or a tone that matches nothing) there is no pixel to read.
-    const bool pixels = channel.any && b0 < out.columns;
-    ProgressLines lines(progress);
+    const bool pixels = channel.marks_pixels() && b0 < out.columns;
     std::vector<SearchCentre> centres;
     // The searches of a block of lines run together (and on several threads);
     // their results are applied afterwards in the pass's own order, with the
@@ -118,20 +108,20 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
             if (pixels) {
                 const unsigned char* mask = zone_row(grids, end);
                 for (int64_t b = b0; b < out.columns; b += 4)
-                    if (mask[b] == channel.value)
+                    if (mask[b] == channel.value())
                         centres.push_back({static_cast<int32_t>(out.line + end), static_cast<int32_t>(out.column + b)});
             }
             end += 4;
         }
         const std::vector<SearchPair> pairs = interpolation.search(centres, blocks.threads);
-        if (texts) {
+        if (positions) {
             // Every lattice position in order; the centres are among them, in the same order.
             std::size_t next = 0;
             for (int64_t a = first; a < end; a += 4) {
                 for (int64_t b = b0; b < out.columns; b += 4) {
                     const auto i = static_cast<int32_t>(out.line + a);
                     const auto j = static_cast<int32_t>(out.column + b);
-                    lines.position(i, j);
+                    progress.position_reached(i, j);
                     if (next < centres.size() && centres[next].i == i && centres[next].j == j)
                         interpolation.apply(i, j, pairs[next++]);
                 }
@@ -140,21 +130,20 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
             for (std::size_t k = 0; k < centres.size(); ++k) interpolation.apply(centres[k].i, centres[k].j, pairs[k]);
         }
         first = end;
-        lines.flush();
-        progress.done(0.7 * static_cast<double>(end) / static_cast<double>(out.lines));
+        progress.share_done(kFirstPassShare * static_cast<double>(end) / static_cast<double>(out.lines));
     }
 }
 
 void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass& pass,
                const PixelInterpolation& interpolate, int32_t threads) {
-    const bool texts = progress.wants_text();
-    if (texts) progress.text(pass.heading);
-    const ByteTone channel(grids.tono_cauce);
+    const bool positions = progress.wants_positions();
+    progress.pass_begun(pass.pass);
+    const Tone channel = grids.zone_tone;
     const RasterRect& out = grids.window.output;
     const int64_t a0 = lattice_start(out.line, pass.first_line, pass.line_step);
     const int64_t b0 = lattice_start(out.column, pass.first_column, pass.column_step);
     // Without columns (or a tone that matches nothing) there is no pixel to read.
-    const bool pixels = channel.any && b0 < out.columns;
+    const bool pixels = channel.marks_pixels() && b0 < out.columns;
     const int64_t count = out.lines > a0 ? (out.lines - a0 + pass.line_step - 1) / pass.line_step : 0;
     // A pass reads only pixels of earlier passes and writes only its own, so
     // its means do not depend on the order of its lines: bands of them go to
@@ -165,13 +154,12 @@ void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass
     if (pixels) {
         split_in_bands(count, threads, [&](int64_t first, int64_t end) {
             for (int64_t k = first; k < end; ++k)
-                fill_line(grids, pass, a0 + k * pass.line_step, b0, channel.value, lone[static_cast<std::size_t>(k)]);
+                fill_line(grids, pass, a0 + k * pass.line_step, b0, channel.value(), lone[static_cast<std::size_t>(k)]);
         });
     }
-    ProgressLines lines(progress);
     for (int64_t k = 0; k < count; ++k) {
         const auto i = static_cast<int32_t>(out.line + a0 + k * pass.line_step);
-        lines.line(i + 1);
+        if (positions) progress.line_reached(i);
         if (!pixels) continue;
         for (const int32_t b : lone[static_cast<std::size_t>(k)]) interpolate(i, static_cast<int32_t>(out.column + b));
     }

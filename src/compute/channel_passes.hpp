@@ -16,19 +16,22 @@
 #include <cstdint>
 #include <functional>
 
-#include "compute/channel.hpp"
+#include "compute/channel_progress.hpp"
+#include "compute/elevations.hpp"
 #include "compute/pixel_interpolation.hpp"
+#include "compute/raster_window.hpp"
+#include "compute/tone.hpp"
 
 // What the passes work on.
 struct PassGrids {
-    GridView<const unsigned char> tab_in;  // channel zone, on the inputs' window
-    Elevations& dtab;                      // elevations, on the output's window
+    GridView<const unsigned char> zone;  // channel zone, on the inputs' window
+    Elevations& elevations;              // elevations, on the output's window
     ChannelWindow window;
-    int32_t tono_cauce;
+    Tone zone_tone;
 };
 
 struct FillPass {
-    const char* heading;
+    int pass;  // 2 to 7
     int32_t first_line, line_step;
     int32_t first_column, column_step;
     int32_t reach;   // distance of the neighbours consulted
@@ -37,15 +40,13 @@ struct FillPass {
 
 // Passes 2 to 7, in order.
 inline constexpr std::array<FillPass, 6> kFillPasses = {{
-    {"\n\n segundo paso\n\n", 2, 4, 2, 4, 2, true},
-    {"\n\n tercer paso\n\n", 2, 4, 0, 4, 2, false},
-    {"\n\n cuarto paso\n\n", 0, 4, 2, 4, 2, false},
-    {"\n\n quinto paso\n\n", 1, 2, 1, 2, 1, true},
-    {"\n\n sexto paso\n\n", 0, 2, 1, 2, 1, false},
-    {"\n\n septimo paso\n\n", 1, 2, 0, 2, 1, false},
+    {2, 2, 4, 2, 4, 2, true},
+    {3, 2, 4, 0, 4, 2, false},
+    {4, 0, 4, 2, 4, 2, false},
+    {5, 1, 2, 1, 2, 1, true},
+    {6, 0, 2, 1, 2, 1, false},
+    {7, 1, 2, 0, 2, 1, false},
 }};
-
-inline constexpr const char* kCoarseHeading = "\n\n primer paso\n\n";
 
 // How pass 1 shares out its searches: the channel pixels of a block of its
 // lines, at least `centres_per_block` of them unless the window ends first,
@@ -56,20 +57,20 @@ struct CoarseBlocks {
     int32_t threads = 1;
 };
 
-// Pass 1: heading, one progress line per visited position, and the distance
-// interpolation of every channel pixel it visits. dtab, the progress and the
-// interpolation's miss counters end as if each pixel had been searched and
-// interpolated in turn, whatever the blocks and threads.
+// Pass 1: its beginning, every visited position, and the distance
+// interpolation of every channel pixel it visits. The elevations, the
+// progress events and the interpolation's miss counters end as if each pixel
+// had been searched and interpolated in turn, whatever the blocks and threads.
 void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInterpolation& interpolation,
                  CoarseBlocks blocks);
 
 // Gives the pixel at raster line i, column j its elevation by distance.
 using PixelInterpolation = std::function<void(int32_t i, int32_t j)>;
 
-// One of passes 2 to 7: heading, one progress line per visited line, and every
-// channel pixel still at 0.0 given the mean of its channel neighbours, or, when
-// it has none, its elevation by distance. The means are shared among
-// `threads`; `interpolate` is called on the calling thread only, in the pass's
-// order, after the progress line of the pixel's line and before the next one.
+// One of passes 2 to 7: its beginning, every visited line, and every channel
+// pixel still at 0.0 given the mean of its channel neighbours, or, when it has
+// none, its elevation by distance. The means are shared among `threads`;
+// `interpolate` is called on the calling thread only, in the pass's order,
+// after the event of the pixel's line and before the next one.
 void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass& pass,
                const PixelInterpolation& interpolate, int32_t threads);

@@ -107,119 +107,129 @@ void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int
     std::fill(row + to, row + columns, 0);
 }
 
+// The columns [first, end) of corners whose distances a region needs: those
+// its lines can take parabolas from. All of them without a region.
+std::pair<int64_t, int64_t> needed_columns(const CornerRegion* region, std::size_t corner_lines, std::size_t width) {
+    if (!region) return {0, static_cast<int64_t>(width)};
+    auto first = static_cast<int64_t>(width);
+    int64_t end = 0;
+    for (std::size_t i = 0; i < corner_lines; ++i) {
+        if (region->from[i] >= region->to[i]) continue;
+        first = std::min<int64_t>(first, std::max<int64_t>(0, int64_t{region->from[i]} - region->reach[i]));
+        end = std::max<int64_t>(end, std::min<int64_t>(static_cast<int64_t>(width), int64_t{region->to[i]} + region->reach[i]));
+    }
+    return {first, std::max(end, first)};
+}
+
+// Marks the corners [c0, c1) of corner line `line`'s pixel line `i` that touch
+// a pixel of the tone: corner j touches pixels j - 1 and j. Tells whether any
+// does. The loop over the corners that touch two pixels of the line has no
+// branch, so that the compiler does several at a time.
+bool mark_corners(GridView<const unsigned char> grid, Tone tone, int32_t i, std::size_t c0, std::size_t c1,
+                  std::vector<unsigned char>& marks) {
+    if (i < 0 || i >= grid.lines()) {
+        std::fill(marks.begin(), marks.end(), 0);
+        return false;
+    }
+    const unsigned char* line = grid[i];
+    const unsigned char t = tone.value();
+    const auto columns = static_cast<std::size_t>(grid.columns());
+    unsigned char hit = 0;
+    if (c0 == 0) {  // corner 0 touches pixel 0 only
+        marks[0] = line[0] == t;
+        hit |= marks[0];
+    }
+    const std::size_t inner_end = std::min(c1, columns);
+    for (std::size_t j = std::max<std::size_t>(c0, 1); j < inner_end; ++j) {
+        const unsigned char mark = (line[j] == t) | (line[j - 1] == t);
+        marks[j - c0] = mark;
+        hit |= mark;
+    }
+    if (c1 > columns) {  // the last corner touches the last pixel only
+        marks[columns - c0] = line[columns - 1] == t;
+        hit |= marks[columns - c0];
+    }
+    return hit != 0;
+}
+
+// Down and up the corner columns [c0, c1): the distance to the nearest corner
+// of a square of the tone in the same column. A column without one keeps
+// kFarAway, which stays a lower bound of its (unbounded) distance. Corner
+// (i, j) belongs to a square of the tone when one of the pixels (i - 1 or i,
+// j - 1 or j) holds it. Tells whether any of these columns holds the tone.
+bool column_phase(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, std::size_t c0, std::size_t c1) {
+    const int32_t corner_lines = grid.lines() + 1;
+    const auto width = static_cast<std::size_t>(grid.columns()) + 1;
+    std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
+    // Every mark of the band is written, so a line is cleared only when it
+    // holds nothing.
+    bool found = false;
+    for (int32_t i = 0; i < corner_lines; ++i) {
+        std::swap(upper, lower);  // pixel line i - 1
+        found = mark_corners(grid, tone, i, c0, c1, lower) || found;
+        uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
+        const uint16_t* previous = i > 0 ? row - width : nullptr;
+        for (std::size_t j = c0; j < c1; ++j) {
+            if (upper[j - c0] | lower[j - c0])
+                row[j] = 0;
+            else
+                row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
+        }
+    }
+    for (int32_t i = corner_lines - 2; i >= 0; --i) {
+        uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
+        const uint16_t* next = row + width;
+        // One more than the distance below, unless that is kFarAway: the
+        // nearer of the two, without a branch.
+        for (std::size_t j = c0; j < c1; ++j) {
+            const auto below = static_cast<uint16_t>(next[j] + (next[j] != kFarAway ? 1 : 0));
+            row[j] = below < row[j] ? below : row[j];
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
-bool holds_tone(GridView<const unsigned char> tab, int32_t tono) {
-    if (tono < 0 || tono > 255) return false;
-    const auto columns = static_cast<std::size_t>(tab.columns());
-    for (int32_t i = 0; i < tab.lines() && columns > 0; ++i)
-        if (std::memchr(tab[i], tono, columns) != nullptr) return true;
+bool holds_tone(GridView<const unsigned char> grid, Tone tone) {
+    if (!tone.marks_pixels()) return false;
+    const auto columns = static_cast<std::size_t>(grid.columns());
+    for (int32_t i = 0; i < grid.lines() && columns > 0; ++i)
+        if (std::memchr(grid[i], tone.value(), columns) != nullptr) return true;
     return false;
 }
 
-bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
+bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, int32_t threads,
                                   const CornerRegion* region) {
-    const int32_t nb_lig = tab.lines();
-    const int32_t nb_col = tab.columns();
-    const int32_t lines = nb_lig + 1;  // corner lines
-    const auto width = static_cast<std::size_t>(nb_col) + 1;
+    const int32_t corner_lines = grid.lines() + 1;
+    const auto width = static_cast<std::size_t>(grid.columns()) + 1;
     std::atomic<bool> any{false};
-
-    // Down and up each column of corners, a band of columns per thread: the
-    // distance to the nearest corner of a square of the tone in the same
-    // column. A column without one keeps kFarAway, which stays a lower bound of
-    // its (unbounded) distance. Corner (i, j) belongs to a square of the tone
-    // when one of the pixels (i - 1 or i, j - 1 or j) holds it.
-    // With a region, only the columns its lines can take parabolas from.
-    int64_t column_first = 0;
-    int64_t column_end = static_cast<int64_t>(width);
-    if (region) {
-        column_first = column_end;
-        column_end = 0;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(lines); ++i) {
-            if (region->from[i] >= region->to[i]) continue;
-            column_first = std::min<int64_t>(column_first, std::max<int64_t>(0, int64_t{region->from[i]} - region->reach[i]));
-            column_end = std::max<int64_t>(column_end, std::min<int64_t>(static_cast<int64_t>(width), int64_t{region->to[i]} + region->reach[i]));
-        }
-        column_end = std::max(column_end, column_first);
+    // A band of columns per thread.
+    const auto [column_first, column_end] = needed_columns(region, static_cast<std::size_t>(corner_lines), width);
+    if (tone.marks_pixels()) {
+        split_in_bands(column_end - column_first, threads, [&](int64_t first, int64_t end) {
+            if (first == end) return;  // no column at all
+            if (column_phase(grid, tone, eighths, static_cast<std::size_t>(column_first + first),
+                             static_cast<std::size_t>(column_first + end)))
+                any = true;
+        });
     }
-    split_in_bands(column_end - column_first, threads, [&](int64_t first, int64_t end) {
-        if (first == end) return;  // no column at all
-        const auto c0 = static_cast<std::size_t>(column_first + first);
-        const auto c1 = static_cast<std::size_t>(column_first + end);
-        std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
-        // Corner j touches pixels j - 1 and j; the loop over the corners that
-        // touch two pixels of the line has no branch, so that the compiler
-        // does several at a time.
-        const std::size_t columns = static_cast<std::size_t>(nb_col);
-        const std::size_t inner_first = std::max<std::size_t>(c0, 1);
-        const std::size_t inner_end = std::min(c1, columns);
-        // Every mark of the band is written, so a line is cleared only when it
-        // holds nothing.
-        auto mark_line = [&](int32_t i, std::vector<unsigned char>& marks) {
-            if (i < 0 || i >= nb_lig || tono < 0 || tono > 255) {
-                std::fill(marks.begin(), marks.end(), 0);
-                return false;
-            }
-            const unsigned char* line = tab[i];
-            const auto t = static_cast<unsigned char>(tono);
-            unsigned char hit = 0;
-            if (c0 == 0) {  // corner 0 touches pixel 0 only
-                marks[0] = line[0] == t;
-                hit |= marks[0];
-            }
-            for (std::size_t j = inner_first; j < inner_end; ++j) {
-                const unsigned char mark = (line[j] == t) | (line[j - 1] == t);
-                marks[j - c0] = mark;
-                hit |= mark;
-            }
-            if (c1 > columns) {  // corner nb_col touches pixel nb_col - 1 only
-                marks[columns - c0] = line[columns - 1] == t;
-                hit |= marks[columns - c0];
-            }
-            return hit != 0;
-        };
-        bool found = false;
-        for (int32_t i = 0; i < lines; ++i) {
-            std::swap(upper, lower);  // pixel line i - 1
-            found = mark_line(i, lower) || found;
-            uint16_t* row = dist + static_cast<std::size_t>(i) * width;
-            const uint16_t* previous = i > 0 ? row - width : nullptr;
-            for (std::size_t j = c0; j < c1; ++j) {
-                if (upper[j - c0] | lower[j - c0])
-                    row[j] = 0;
-                else
-                    row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
-            }
-        }
-        for (int32_t i = lines - 2; i >= 0; --i) {
-            uint16_t* row = dist + static_cast<std::size_t>(i) * width;
-            const uint16_t* next = row + width;
-            // One more than the distance below, unless that is kFarAway: the
-            // nearer of the two, without a branch.
-            for (std::size_t j = c0; j < c1; ++j) {
-                const auto below = static_cast<uint16_t>(next[j] + (next[j] != kFarAway ? 1 : 0));
-                row[j] = below < row[j] ? below : row[j];
-            }
-        }
-        if (found) any = true;
-    });
     if (!any) {
-        std::fill(dist, dist + static_cast<std::size_t>(lines) * width, region ? 0 : kFarAway);
+        std::fill(eighths, eighths + static_cast<std::size_t>(corner_lines) * width, region ? 0 : kFarAway);
         // Nothing of the tone where the region looks: every distance stays 0,
         // and whether the grid holds it elsewhere is still to be told.
-        return region && holds_tone(tab, tono);
+        return region && holds_tone(grid, tone);
     }
 
     // Along each line, a band of lines per thread: the nearest marked corner
     // of any column.
     const auto all = static_cast<int32_t>(width);
-    split_in_bands(lines, threads, [&](int64_t first, int64_t end) {
+    split_in_bands(corner_lines, threads, [&](int64_t first, int64_t end) {
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width), d2(width);
         for (int64_t i = first; i < end; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            envelope_line(dist + k * width, all, region ? region->from[k] : 0, region ? region->to[k] : all,
+            envelope_line(eighths + k * width, all, region ? region->from[k] : 0, region ? region->to[k] : all,
                           region ? region->reach[k] : all, g2.data(), s.data(), t.data(), d2.data());
         }
     });

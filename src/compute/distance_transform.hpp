@@ -2,8 +2,8 @@
 // nearest square of a pixel of one grey tone, kept in eighths of a pixel and
 // rounded down, so that every stored value is a lower bound of the true one.
 //
-// The corners are the points (line, column) with 0 <= line <= nb_lig and
-// 0 <= column <= nb_col; pixel (m, n) is the square [m, m+1] x [n, n+1]. From a
+// The corners are the points (line, column) with 0 <= line <= lines and
+// 0 <= column <= columns of the grid; pixel (m, n) is the square [m, m+1] x [n, n+1]. From a
 // whole-number point the nearest point of such a square is one of its four
 // corners, so the distance to the squares is the distance to the set of their
 // corners: an ordinary distance transform of that set. Two sweeps down and up
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compute/tone.hpp"
 #include "lib/grid.hpp"
 
 // The largest stored value: 8191.875 pixels or farther (a lower bound still).
@@ -33,20 +34,20 @@ struct CornerRegion {
     std::vector<int32_t> from, to, reach;  // one of each per corner line
 };
 
-// Fills dist ((lines + 1) * (columns + 1) values, line after line), for every
-// corner or only for those of `region`, and tells whether the grid holds the
-// tone at all. Works on up to `threads` threads.
-bool tone_corner_distance_eighths(GridView<const unsigned char> tab, int32_t tono, uint16_t* dist, int32_t threads,
+// Fills `eighths` ((lines + 1) * (columns + 1) values, line after line), for
+// every corner or only for those of `region`, and tells whether the grid holds
+// the tone at all. Works on up to `threads` threads.
+bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, int32_t threads,
                                   const CornerRegion* region = nullptr);
 
 // Distance from the square of pixel (line, column) to the nearest square of
-// the tone: the least of its four corners' distances in `dist` (corner lines
-// of `width` values).
-inline uint16_t square_distance(const uint16_t* dist, std::size_t width, std::size_t line, std::size_t column) {
-    const uint16_t* upper = dist + line * width + column;
+// the tone: the least of its four corners' distances in `eighths` (corner
+// lines of `width` values).
+inline uint16_t square_distance(const uint16_t* eighths, std::size_t width, std::size_t line, std::size_t column) {
+    const uint16_t* upper = eighths + line * width + column;
     const uint16_t* lower = upper + width;
     return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
 }
 
-// Whether any pixel of `tab` holds the tone (never one outside 0..255).
-bool holds_tone(GridView<const unsigned char> tab, int32_t tono);
+// Whether any pixel of `grid` holds the tone.
+bool holds_tone(GridView<const unsigned char> grid, Tone tone);

@@ -6,15 +6,16 @@
 
 #include <cstdint>
 
-// The distance interpolation ((A1 - A2) / (D1 + D2)) * D2 + A2: from the base
-// elevation A2 at the lower boundary (distance D2) towards the contour
-// altitude A1 (distance D1), in the ratio D2 : (D1 + D2).
-double distance_interpolation(double A1, double A2, double D1, double D2);
+// The distance interpolation ((contour - base) / (to_contour + to_base)) *
+// to_base + base: from the base elevation at the lower boundary (to_base
+// pixels away) towards the contour altitude (to_contour pixels away), in the
+// ratio to_base : (to_contour + to_base).
+double distance_interpolation(double contour_altitude, double base, double to_contour, double to_base);
 
 // The base elevation of a railing pixel: the slope elevation less the railing
 // height. The difference is a whole number; one that leaves the signed 32-bit
 // range is held at the nearest end of it rather than wrapping round.
-double railing_base(int32_t slope_elevation, int32_t alti_bar);
+double railing_base(int32_t slope_elevation, int32_t railing_height);
 
-// The mean of ico neighbour elevations whose double sum is tot_alti (ico >= 1).
-double neighbour_mean(double tot_alti, int32_t ico);
+// The mean of `count` neighbour elevations whose double sum is `sum` (count >= 1).
+double neighbour_mean(double sum, int32_t count);

@@ -26,11 +26,11 @@ void Elevations::release() {
     spans_.clear();
 }
 
-Elevations Elevations::for_channel(GridView<const unsigned char> zone, int32_t tono_cauce) {
+Elevations Elevations::for_channel(GridView<const unsigned char> zone, Tone zone_tone) {
     Elevations elevations;
     elevations.spans_.resize(static_cast<std::size_t>(std::max(0, zone.lines())));
-    if (zone.empty() || tono_cauce < 0 || tono_cauce > 255) return elevations;
-    const auto tone = static_cast<unsigned char>(tono_cauce);
+    if (zone.empty() || !zone_tone.marks_pixels()) return elevations;
+    const unsigned char tone = zone_tone.value();
     for (int32_t i = 0; i < zone.lines(); ++i) {
         const unsigned char* row = zone[i];
         const unsigned char* end = row + zone.columns();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compute/tone.hpp"
 #include "lib/grid.hpp"
 
 class Elevations {
@@ -22,9 +23,9 @@ public:
 
     // All 0.0, for the `lines` x `columns` pixels whose zone mask is `zone`
     // (a view of exactly those pixels): room for the pixels of the tone
-    // `tono_cauce` and for those between them on each line. Throws
+    // `zone_tone` and for those between them on each line. Throws
     // std::bad_alloc when the memory cannot be had.
-    static Elevations for_channel(GridView<const unsigned char> zone, int32_t tono_cauce);
+    static Elevations for_channel(GridView<const unsigned char> zone, Tone zone_tone);
 
     int32_t lines() const { return static_cast<int32_t>(spans_.size()); }
 

@@ -9,27 +9,28 @@
 
 namespace {
 
-// The search for `tono` in `tab`, with its distances measured only where the
+// The search for `tone` in `grid`, with its distances measured only where the
 // searches from the channel pixels can look (search_region.hpp).
-RingSearch search_near_channel(GridView<const unsigned char> tab, int32_t tono, const Elevations& channel,
+RingSearch search_near_channel(GridView<const unsigned char> grid, Tone tone, const Elevations& channel,
                                const ChannelWindow& window, int32_t threads) {
-    const CornerRegion region = search_region(tab, tono, channel, window, threads);
-    return {tab, tono, window.raster_lines, window.raster_columns, window.inputs, threads,
+    const CornerRegion region = search_region(grid, tone, channel, window, threads);
+    return {grid, tone, window.raster_lines, window.raster_columns, window.inputs, threads,
             RingSearch::Distances::measure, &region};
 }
 
 }  // namespace
 
 DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                                             GridView<const unsigned char> lim_inf, const ChannelWindow& window,
-                                             Elevations& dtab, int32_t threads)
+                                             const ChannelTones& tones, GridView<const unsigned char> lower_boundary, const ChannelWindow& window,
+                                             Elevations& elevations, int32_t threads)
     : inputs_(inputs),
       parameters_(parameters),
+      railing_tone_(tones.railing),
       window_(window),
       counted_(window.kept.empty() ? window.output : window.kept),
-      dtab_(dtab),
-      contour_(search_near_channel(inputs.tab_curv, parameters.tono_lim, dtab, window, threads)),
-      boundary_(search_near_channel(lim_inf, 1, dtab, window, threads)) {}
+      elevations_(elevations),
+      contour_(search_near_channel(inputs.contour, tones.contour, elevations, window, threads)),
+      boundary_(search_near_channel(lower_boundary, Tone(1), elevations, window, threads)) {}
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);
@@ -61,23 +62,25 @@ std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCe
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
-    const auto A1 = static_cast<double>(parameters_.alti_lim);
-    double& elevation = dtab_(i - window_.output.line, j - window_.output.column);
-    const bool counted = i >= counted_.line && i - counted_.line < counted_.lines && j >= counted_.column &&
-                         j - counted_.column < counted_.columns;
+    const auto contour_altitude = static_cast<double>(parameters_.contour_altitude);
+    double& elevation = elevations_(i - window_.output.line, j - window_.output.column);
+    const bool counted = counted_.holds(i, j);
     if (!line.found() && counted) ++contour_misses_;
     if (!base.found()) {
         if (counted) ++boundary_misses_;
-        elevation = A1;
+        elevation = contour_altitude;
         return;
     }
-    // The slope model holds the top of a railing, which stands alti_bar above
-    // the channel bed; a pixel that is both railing and perimeter counts as railing.
-    const int64_t m = int64_t{base.m2} - window_.inputs.line;
-    const int64_t n = int64_t{base.n2} - window_.inputs.column;
-    const int32_t slope = inputs_.itab_in[m][n];
-    const double A2 = static_cast<int32_t>(inputs_.tab_bar[m][n]) == parameters_.tono_bar
-                          ? railing_base(slope, parameters_.alti_bar)
-                          : static_cast<double>(slope);
-    elevation = line.found() ? distance_interpolation(A1, A2, line.dist, base.dist) : A2;
+    // The slope model holds the top of a railing, which stands railing_height
+    // above the channel bed; a pixel that is both railing and perimeter counts
+    // as railing.
+    const int64_t m = int64_t{base.line} - window_.inputs.line;
+    const int64_t n = int64_t{base.column} - window_.inputs.column;
+    const int32_t slope = inputs_.slope[m][n];
+    const double base_elevation = railing_tone_.marks(inputs_.railing[m][n])
+                                      ? railing_base(slope, parameters_.railing_height)
+                                      : static_cast<double>(slope);
+    elevation = line.found()
+                    ? distance_interpolation(contour_altitude, base_elevation, line.distance, base.distance)
+                    : base_elevation;
 }

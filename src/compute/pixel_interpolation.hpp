@@ -4,8 +4,8 @@
 //
 // A search that meets no pixel of its tone within the largest ring has no
 // distance and no pixel. The pixel then gets the value the interpolation
-// tends to as that distance grows without bound: the base elevation A2 when
-// only the contour line is missing, the contour altitude A1 when the lower
+// tends to as that distance grows without bound: the base elevation when
+// only the contour line is missing, the contour altitude when the lower
 // boundary is missing (there is then no base to read). So no pixel ever
 // receives 0.0, a NaN or an infinity, and later neighbour means stay sound.
 #pragma once
@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "compute/channel.hpp"
+#include "compute/channel_inputs.hpp"
+#include "compute/elevations.hpp"
+#include "compute/raster_window.hpp"
 #include "compute/ring_search.hpp"
 
 struct SearchCentre {
@@ -27,14 +29,14 @@ struct SearchPair {
 
 class DistanceInterpolation {
 public:
-    // `lim_inf` is the lower boundary marked with 1 on the grid of the
+    // `lower_boundary` is the lower boundary marked with 1 on the grid of the
     // inputs; the searches measure their distances from it and from the
     // contour grid here, on up to `threads` threads.
-    DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                          GridView<const unsigned char> lim_inf, const ChannelWindow& window,
-                          Elevations& dtab, int32_t threads);
+    DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters, const ChannelTones& tones,
+                          GridView<const unsigned char> lower_boundary, const ChannelWindow& window,
+                          Elevations& elevations, int32_t threads);
 
-    // Gives the pixel at raster line i, column j its elevation in dtab.
+    // Gives the pixel at raster line i, column j its elevation in elevations.
     void apply(int32_t i, int32_t j);
     // The same from the two searches of (i, j) made beforehand (search).
     // Applied in the order of the centres, it counts the misses exactly as
@@ -53,9 +55,10 @@ public:
 private:
     const ChannelInputs& inputs_;
     ChannelParameters parameters_;
+    Tone railing_tone_;
     ChannelWindow window_;
     RasterRect counted_;  // where misses are counted
-    Elevations& dtab_;
+    Elevations& elevations_;
     RingSearch contour_;
     RingSearch boundary_;
     int64_t contour_misses_ = 0;

@@ -20,34 +20,34 @@ int64_t outside_by(int64_t floor_position, int64_t size) {
 
 }  // namespace
 
-RingSearch::RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t raster_lines,
+RingSearch::RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t raster_lines,
                        int32_t raster_columns, RasterRect place, int32_t threads, Distances distances,
                        const CornerRegion* region)
     : tables_(RingTables::shared()),
-      tab_(tab),
-      tono_(tono),
+      grid_(grid),
+      tone_(tone),
       raster_lines_(raster_lines),
       raster_columns_(raster_columns),
       place_(place) {
-    if (tab.empty() || tono < 0 || tono > 255) return;
-    const auto corners = (static_cast<std::size_t>(tab.lines()) + 1) * (static_cast<std::size_t>(tab.columns()) + 1);
-    if (distances == Distances::measure) dist_.reset(new (std::nothrow) uint16_t[corners]);
-    if (dist_) {
-        prefer_huge_pages(dist_.get(), dist_.get() + corners);
-        any_tone_ = tone_corner_distance_eighths(tab, tono, dist_.get(), threads, region);
+    if (grid.empty() || !tone.marks_pixels()) return;
+    const auto corners = (static_cast<std::size_t>(grid.lines()) + 1) * (static_cast<std::size_t>(grid.columns()) + 1);
+    if (distances == Distances::measure) eighths_.reset(new (std::nothrow) uint16_t[corners]);
+    if (eighths_) {
+        prefer_huge_pages(eighths_.get(), eighths_.get() + corners);
+        any_tone_ = tone_corner_distance_eighths(grid, tone, eighths_.get(), threads, region);
         return;
     }
     // Without the distances every sample is examined, so only whether the
     // tone is present at all is worth knowing.
-    any_tone_ = holds_tone(tab, tono);
+    any_tone_ = holds_tone(grid, tone);
 }
 
 bool RingSearch::is_tone(int64_t line, int64_t column) const {
-    return static_cast<int32_t>(tab_[line][column]) == tono_;
+    return tone_.marks(grid_[line][column]);
 }
 
 int64_t RingSearch::square_clearance(int64_t line, int64_t column) const {
-    return square_distance(dist_.get(), static_cast<std::size_t>(tab_.columns()) + 1, static_cast<std::size_t>(line),
+    return square_distance(eighths_.get(), static_cast<std::size_t>(grid_.columns()) + 1, static_cast<std::size_t>(line),
                            static_cast<std::size_t>(column));
 }
 
@@ -55,9 +55,9 @@ int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
     if (i >= 0 && i < raster_lines_ && j >= 0 && j < raster_columns_) {
         const int64_t line = int64_t{i} - place_.line;
         const int64_t column = int64_t{j} - place_.column;
-        if (!dist_ || line < 0 || line >= tab_.lines() || column < 0 || column >= tab_.columns()) return 1;
-        const auto width = static_cast<std::size_t>(tab_.columns()) + 1;
-        const double d = dist_[static_cast<std::size_t>(line) * width + static_cast<std::size_t>(column)] / 8.0;
+        if (!eighths_ || line < 0 || line >= grid_.lines() || column < 0 || column >= grid_.columns()) return 1;
+        const auto width = static_cast<std::size_t>(grid_.columns()) + 1;
+        const double d = eighths_[static_cast<std::size_t>(line) * width + static_cast<std::size_t>(column)] / 8.0;
         return std::max(1, static_cast<int32_t>(std::ceil(d - 1e-6)));
     }
     // Every hit lies in [-1, nb_lig] x [-1, nb_col], so no ring shorter than
@@ -72,7 +72,7 @@ int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
 
 RingHit RingSearch::miss(int32_t i, int32_t j) const {
     RingHit hit;
-    tables_.exact_position(i, j, kLargestRing, RingTables::samples(kLargestRing) - 1, hit.m2, hit.n2);
+    tables_.exact_position(i, j, kLargestRing, RingTables::samples(kLargestRing) - 1, hit.line, hit.column);
     return hit;
 }
 
@@ -82,9 +82,11 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
     const int64_t columns = raster_columns_;
     const int64_t top = place_.line;
     const int64_t left = place_.column;
-    const int64_t bottom = top + tab_.lines();
-    const int64_t right = left + tab_.columns();
-    const auto in_window = [&](int64_t m2, int64_t n2) { return m2 >= top && m2 < bottom && n2 >= left && n2 < right; };
+    const int64_t bottom = top + grid_.lines();
+    const int64_t right = left + grid_.columns();
+    const auto in_window = [&](int64_t line, int64_t column) {
+        return line >= top && line < bottom && column >= left && column < right;
+    };
     for (int32_t r = first_useful_ring(i, j); r <= kLargestRing; ++r) {
         const SampleOffset* ring = tables_.ring(r);
         const uint32_t k2 = RingTables::samples(r);
@@ -93,12 +95,12 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
         while (m < k2) {
             const SampleOffset offset = ring[m];
             if (offset.dr == kExactSample) {
-                int32_t m2 = 0;
-                int32_t n2 = 0;
-                tables_.exact_position(i, j, r, m, m2, n2);
-                if (m2 > -1 && m2 < lines && n2 > -1 && n2 < columns && in_window(m2, n2) &&
-                    is_tone(m2 - top, n2 - left))
-                    return {static_cast<double>(r), m2, n2};
+                int32_t line = 0;
+                int32_t column = 0;
+                tables_.exact_position(i, j, r, m, line, column);
+                if (line > -1 && line < lines && column > -1 && column < columns && in_window(line, column) &&
+                    is_tone(line - top, column - left))
+                    return {static_cast<double>(r), line, column};
                 ++m;
                 continue;
             }
@@ -107,15 +109,15 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
             const int64_t col = int64_t{j} + offset.dc;
             int64_t clearance = 0;  // eighths of a pixel
             if (row >= -1 && row < lines && col >= -1 && col < columns) {
-                const int64_t m2 = std::max<int64_t>(row, 0);
-                const int64_t n2 = std::max<int64_t>(col, 0);
+                const int64_t line = std::max<int64_t>(row, 0);
+                const int64_t column = std::max<int64_t>(col, 0);
                 // Outside the window nothing is known and nothing is hit.
-                if (in_window(m2, n2)) {
+                if (in_window(line, column)) {
                     // A pixel of the tone has its corners at distance 0, so the
                     // grid is read only where the clearance is 0.
-                    clearance = dist_ ? square_clearance(m2 - top, n2 - left) : 0;
-                    if (clearance == 0 && is_tone(m2 - top, n2 - left))
-                        return {static_cast<double>(r), static_cast<int32_t>(m2), static_cast<int32_t>(n2)};
+                    clearance = eighths_ ? square_clearance(line - top, column - left) : 0;
+                    if (clearance == 0 && is_tone(line - top, column - left))
+                        return {static_cast<double>(r), static_cast<int32_t>(line), static_cast<int32_t>(column)};
                 }
             } else {
                 clearance = 8 * std::max(outside_by(row, lines), outside_by(col, columns));

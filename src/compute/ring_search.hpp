@@ -17,7 +17,7 @@
 // rounded down (distance_transform.hpp).
 // - Start ring: a sample of ring r that hits lies in a square of the tone, so
 //   r >= D(i, j) - 1e-6 and every smaller ring is skipped whole. For a centre
-//   outside the raster the distance to the box [-1, nb_lig] x [-1, nb_col],
+//   outside the raster the distance to the box [-1, raster lines] x [-1, raster columns],
 //   which holds every square, plays the same part.
 // - Within a ring: if sample m falls in the square of pixel p, any later
 //   sample m' that hits lies at least the distance between p's square and the
@@ -51,20 +51,21 @@
 #include <limits>
 #include <memory>
 
-#include "compute/channel.hpp"
 #include "compute/distance_transform.hpp"
-#include "lib/grid.hpp"
+#include "compute/raster_window.hpp"
 #include "compute/ring_tables.hpp"
+#include "compute/tone.hpp"
+#include "lib/grid.hpp"
 
 // The distance of a search that met no pixel of its tone on any ring. Its
-// m2, n2 are then not a pixel and must not be used to read a grid.
+// line, column are then not a pixel and must not be used to read a grid.
 inline constexpr double kNoToneFound = std::numeric_limits<double>::infinity();
 
 struct RingHit {
-    double dist = kNoToneFound;  // ring radius of the first hit, 1..1500
-    int32_t m2 = 0;              // raster line of the hit pixel (last sample examined on a miss)
-    int32_t n2 = 0;              // raster column of that pixel
-    bool found() const { return dist != kNoToneFound; }
+    double distance = kNoToneFound;  // ring radius of the first hit, 1..1500
+    int32_t line = 0;                // raster line of the hit pixel (last sample examined on a miss)
+    int32_t column = 0;              // raster column of that pixel
+    bool found() const { return distance != kNoToneFound; }
 };
 
 class RingSearch {
@@ -74,19 +75,19 @@ public:
     // examined: slower, the same hits.
     enum class Distances { measure, skip };
 
-    // Searches `tab` for `tono`; `tab` covers `place` (a rectangle of a raster
+    // Searches `grid` for `tone`; `grid` covers `place` (a rectangle of a raster
     // of raster_lines x raster_columns). The grid is read, never written, and
     // must not change while the search is in use. The distances are measured
     // on up to `threads` threads.
     // With a region (search_region.hpp), the distances are measured only on its
     // corners; elsewhere the search skips nothing.
-    RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t raster_lines, int32_t raster_columns,
+    RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t raster_lines, int32_t raster_columns,
                RasterRect place, int32_t threads, Distances distances = Distances::measure,
                const CornerRegion* region = nullptr);
     // The whole raster.
-    RingSearch(GridView<const unsigned char> tab, int32_t tono, int32_t threads = 1,
+    RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t threads = 1,
                Distances distances = Distances::measure)
-        : RingSearch(tab, tono, tab.lines(), tab.columns(), {0, 0, tab.lines(), tab.columns()}, threads,
+        : RingSearch(grid, tone, grid.lines(), grid.columns(), {0, 0, grid.lines(), grid.columns()}, threads,
                      distances) {}
 
     // The first pixel of the tone met by the rings around raster line i,
@@ -95,7 +96,7 @@ public:
     RingHit find(int32_t i, int32_t j) const;
 
     // False when the distances were not measured (the slow path is used).
-    bool measured() const { return static_cast<bool>(dist_); }
+    bool measured() const { return static_cast<bool>(eighths_); }
 
 private:
     int32_t first_useful_ring(int32_t i, int32_t j) const;
@@ -106,11 +107,11 @@ private:
     RingHit miss(int32_t i, int32_t j) const;
 
     const RingTables& tables_;
-    GridView<const unsigned char> tab_;
-    int32_t tono_;
+    GridView<const unsigned char> grid_;
+    Tone tone_;
     int32_t raster_lines_;
     int32_t raster_columns_;
     RasterRect place_;
     bool any_tone_ = false;
-    std::unique_ptr<uint16_t[]> dist_;  // the window's corners' distances in eighths, line after line
+    std::unique_ptr<uint16_t[]> eighths_;  // the window's corners' distances in eighths, line after line
 };

@@ -118,13 +118,14 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
     return storage_[r].get();
 }
 
-void RingTables::exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& m2, int32_t& n2) const {
+void RingTables::exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& line,
+                                int32_t& column) const {
     const auto b = static_cast<std::size_t>(band_of(radius));
-    const double dist = radius;
+    const double distance = radius;
     // Formed and truncated in extended precision, as the walk does: near a
     // whole number the excess of the double sine or cosine decides the pixel.
-    m2 = truncate_position(static_cast<long double>(i) -
-                           static_cast<long double>(dist) * static_cast<long double>(sinus_[b][m]));
-    n2 = truncate_position(static_cast<long double>(j) +
-                           static_cast<long double>(dist) * static_cast<long double>(cosin_[b][m]));
+    line = truncate_position(static_cast<long double>(i) -
+                             static_cast<long double>(distance) * static_cast<long double>(sinus_[b][m]));
+    column = truncate_position(static_cast<long double>(j) +
+                               static_cast<long double>(distance) * static_cast<long double>(cosin_[b][m]));
 }

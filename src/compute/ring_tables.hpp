@@ -64,7 +64,7 @@ public:
     // The literal position of sample m of ring `radius` around (i, j): the
     // sine and cosine of the walk, the product and the sum formed and
     // truncated in extended precision.
-    void exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& m2, int32_t& n2) const;
+    void exact_position(int32_t i, int32_t j, int32_t radius, uint32_t m, int32_t& line, int32_t& column) const;
 
     RingTables(const RingTables&) = delete;
     RingTables& operator=(const RingTables&) = delete;

@@ -23,7 +23,8 @@
 
 #include <cstdint>
 
-#include "compute/channel.hpp"
+#include "compute/raster_window.hpp"
+#include "compute/tone.hpp"
 #include "compute/distance_transform.hpp"
 #include "compute/elevations.hpp"
 #include "lib/grid.hpp"
@@ -32,5 +33,5 @@ inline constexpr int32_t kRegionBlock = 8;
 
 // The corners of `tab` (the grid of window.inputs) where the searches from the
 // channel pixels of `channel` (held on window.output) can look for `tono`.
-CornerRegion search_region(GridView<const unsigned char> tab, int32_t tono, const Elevations& channel,
+CornerRegion search_region(GridView<const unsigned char> grid, Tone tone, const Elevations& channel,
                            const ChannelWindow& window, int32_t threads);

@@ -25,9 +25,6 @@ bool open_slope_model(Run& run, Console& console, const std::string& folder_pref
     if (!raw_long_enough(console, pair, fields[0], fields[1], 4)) return false;
     run.nb_lig = fields[0];
     run.nb_col = fields[1];
-    run.byte = fields[2];
-    run.min_dyn = fields[3];
-    run.max_dyn = fields[4];
     run.pix_size = fields[5];
     return true;
 }
@@ -60,9 +57,12 @@ Outcome opening(Run& run, Console& console) {
     for (const Role role : {Role::railing, Role::zone, Role::contour})
         if (!open_mask(run, console, folder_prefix, role)) return Outcome::fatal_stop;
 
+    // Only 1 means water bodies; 0 and below mean none.
+    int32_t presence = 0;
     do {
-        if (!ask_int(console, kWaterBodyMenu, run.presence)) return Outcome::fatal_stop;
-    } while (run.presence > 1);
+        if (!ask_int(console, kWaterBodyMenu, presence)) return Outcome::fatal_stop;
+    } while (presence > 1);
+    run.parameters.water_bodies = presence == 1;
     if (run.water_bodies() && !open_mask(run, console, folder_prefix, Role::perimeter)) return Outcome::fatal_stop;
 
     // The grids are made before the result pair is started, so that a raster

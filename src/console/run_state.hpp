@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "compute/channel_inputs.hpp"
 #include "compute/elevations.hpp"
 #include "files/regular_file.hpp"
 #include "lib/grid.hpp"
@@ -32,23 +33,17 @@ struct FilePair {
 };
 
 struct Run {
-    // The slope model's descriptor: the raster size of the run, then fields
-    // stored but never consulted, and the pixel size carried into the result.
+    // From the slope model's descriptor: the raster size of the run and the
+    // pixel size carried into the result (its other fields are not kept).
     int32_t nb_lig = 0;
     int32_t nb_col = 0;
-    int32_t byte = 0;
-    int32_t min_dyn = 0;
-    int32_t max_dyn = 0;
     int32_t pix_size = 0;
 
-    // The user's answers. Only presence 1 means water bodies are present.
-    int32_t presence = 0;
-    int32_t tono_cauce = 0;
-    int32_t tono_bar = 0;
-    int32_t tono_lim = 0;
-    int32_t tono_perim = 0;
-    int32_t alti_bar = 0;
-    int32_t alti_lim = 0;
+    // The user's answers as the computation takes them: the grey tones
+    // (`tono_cauce`, `tono_bar`, `tono_lim`, `tono_perim`), the heights
+    // (`alti_bar`, `alti_lim`) and whether water bodies are present (the
+    // menu's `presence` answered 1).
+    ChannelParameters parameters;
 
     // Grids of nb_lig lines of nb_col elements (none for an empty raster;
     // tab_perim only with water bodies), and the computed elevations.
@@ -70,7 +65,7 @@ struct Run {
     // Threads the stages may use (at least 1); results never depend on it.
     int32_t threads = 1;
 
-    bool water_bodies() const { return presence == 1; }
+    bool water_bodies() const { return parameters.water_bodies; }
     // False for an empty raster (no line or no column): it has no grid.
     bool has_pixels() const { return nb_lig > 0 && nb_col > 0; }
 };

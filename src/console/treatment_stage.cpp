@@ -1,16 +1,8 @@
 #include "console/treatment_stage.hpp"
 
+#include "console/progress_lines.hpp"
+
 namespace {
-
-// The pass headings and progress lines, into the console's progress stream.
-class ConsoleProgress final : public ChannelProgress {
-public:
-    explicit ConsoleProgress(Console& console) : console_(console) {}
-    void text(std::string_view text) override { console_.progress(text); }
-
-private:
-    Console& console_;
-};
 
 bool inputs_missing(const Run& run) {
     return !run.itab_in.made() || !run.tab_bar.made() || !run.tab_in.made() || !run.tab_curv.made() ||
@@ -24,17 +16,6 @@ ChannelInputs channel_inputs(const Run& run) {
     return {run.itab_in.view(), run.tab_bar.view(), run.tab_in.view(), run.tab_curv.view(), run.tab_perim.view()};
 }
 
-ChannelParameters channel_parameters(const Run& run) {
-    ChannelParameters parameters;
-    parameters.tono_cauce = run.tono_cauce;
-    parameters.tono_bar = run.tono_bar;
-    parameters.tono_lim = run.tono_lim;
-    parameters.tono_perim = run.tono_perim;
-    parameters.alti_bar = run.alti_bar;
-    parameters.alti_lim = run.alti_lim;
-    parameters.water_bodies = run.water_bodies();
-    return parameters;
-}
 
 Outcome treatment(Run& run, Console& console) {
     if (run.has_pixels() && inputs_missing(run)) {
@@ -42,12 +23,14 @@ Outcome treatment(Run& run, Console& console) {
         return Outcome::failed;
     }
     const ChannelInputs inputs = channel_inputs(run);
-    const ChannelParameters parameters = channel_parameters(run);
     const ChannelWindow window = ChannelWindow::whole(run.nb_lig, run.nb_col);
     // Memory running out here ends the stage through the driver (kNoMemory).
-    run.dtab = channel_elevations(inputs, run.tono_cauce, window);
-    ConsoleProgress progress(console);
-    const ChannelReport report = compute_channel(inputs, parameters, window, run.dtab, progress, run.threads);
+    run.dtab = channel_elevations(inputs, run.parameters.zone_tone, window);
+    ChannelReport report;
+    {
+        ProgressLines progress([&console](std::string_view text) { console.progress(text); });
+        report = compute_channel(inputs, run.parameters, window, run.dtab, progress, run.threads);
+    }
     if (!report.computed) {
         console.say(kNoMemory);
         return Outcome::failed;

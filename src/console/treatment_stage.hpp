@@ -3,9 +3,8 @@
 #include "compute/channel.hpp"
 #include "console/stage.hpp"
 
-// The run's loaded grids and answers as the computation takes them.
+// The run's loaded grids as the computation takes them.
 ChannelInputs channel_inputs(const Run& run);
-ChannelParameters channel_parameters(const Run& run);
 
 // The computing stage of the console run: the loaded grids and the answers
 // handed to compute_channel (channel.hpp) for the whole raster, its pass

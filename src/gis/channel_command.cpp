@@ -58,9 +58,7 @@ std::vector<const T*> rows_of(const std::vector<T>& pixels, int32_t lines, int32
 class ShareProgress final : public ChannelProgress {
 public:
     explicit ShareProgress(ProgressSpan& span) : span_(span) {}
-    void text(std::string_view) override {}
-    bool wants_text() const override { return false; }
-    void done(double share) override { span_.progress.update(share, span_.from, span_.to); }
+    void share_done(double share) override { span_.progress.update(share, span_.from, span_.to); }
 
 private:
     ProgressSpan& span_;
@@ -75,8 +73,8 @@ std::string in_units(int32_t value, double scale, const std::string& unit) {
 void channel_command(const ChannelOptions& options, CommandContext& context) {
     if (!(options.scale > 0.0) || !std::isfinite(options.scale))
         throw ToolError("--scale debe ser un numero positivo");
-    const int32_t alti_bar = scaled_height("--railing-height", options.railing_height, options.scale, context.warnings);
-    const int32_t alti_lim =
+    const int32_t railing_height = scaled_height("--railing-height", options.railing_height, options.scale, context.warnings);
+    const int32_t contour_altitude =
         scaled_height("--contour-altitude", options.contour_altitude, options.scale, context.warnings);
     const GDALDataType type = elevation_type(options.type, options.unscale, "channel");
     check_output_format(options.format, type);
@@ -158,12 +156,12 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
                                lakes != nullptr ? GridView<const unsigned char>(lake_rows.data(), lines, columns)
                                                 : GridView<const unsigned char>()};
     ChannelParameters parameters;
-    parameters.tono_cauce = kTone;
-    parameters.tono_bar = kTone;
-    parameters.tono_lim = kTone;
-    parameters.tono_perim = kTone;
-    parameters.alti_bar = alti_bar;
-    parameters.alti_lim = alti_lim;
+    parameters.zone_tone = kTone;
+    parameters.railing_tone = kTone;
+    parameters.contour_tone = kTone;
+    parameters.perimeter_tone = kTone;
+    parameters.railing_height = railing_height;
+    parameters.contour_altitude = contour_altitude;
     parameters.water_bodies = lakes != nullptr;
 
     Elevations elevations = channel_elevations(inputs, kTone, window);

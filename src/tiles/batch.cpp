@@ -251,11 +251,11 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
         const std::vector<int32_t> tones = parse_list("--tones", found->second);
         if (tones.size() < 3 || tones.size() > 4)
             throw TilesError("--tones lleva tres o cuatro tonos: cauce, barandal, curva limite[, perimetro]");
-        p.tono_cauce = tones[0];
-        p.tono_bar = tones[1];
-        p.tono_lim = tones[2];
+        p.zone_tone = tones[0];
+        p.railing_tone = tones[1];
+        p.contour_tone = tones[2];
         if (tones.size() == 4) {
-            p.tono_perim = tones[3];
+            p.perimeter_tone = tones[3];
             perimeter_tone = true;
         }
     } else if (!answered) {
@@ -267,8 +267,8 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
         const std::vector<int32_t> heights = parse_list("--heights", found->second);
         if (heights.size() != 2)
             throw TilesError("--heights lleva dos valores: altura del barandal y altitud de la curva limite");
-        p.alti_bar = heights[0];
-        p.alti_lim = heights[1];
+        p.railing_height = heights[0];
+        p.contour_altitude = heights[1];
     } else if (!answered) {
         throw TilesError("falta la opcion --heights (o --answers)");
     }

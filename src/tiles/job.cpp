@@ -78,13 +78,15 @@ void read_answers(std::istream& answers, Job& job) {
     word(console, job.zone);
     word(console, job.contour);
     Run run;  // the answers the console run keeps
+    int32_t presence = 0;
     do {
-        if (!ask_int(console, "", run.presence)) answers_ended();
-    } while (run.presence > 1);
+        if (!ask_int(console, "", presence)) answers_ended();
+    } while (presence > 1);
+    run.parameters.water_bodies = presence == 1;
     if (run.water_bodies()) word(console, job.perimeter);
     word(console, job.result);
     if (parameters(run, console) != Outcome::go_on) answers_ended();
-    job.parameters = channel_parameters(run);
+    job.parameters = run.parameters;
 }
 
 OpenJob open_job(const Job& job) {

@@ -19,9 +19,7 @@ enum Kind : int64_t { kWant, kFinishedTiles, kFailed, kDone };
 // A tile's share done, as its computation reports it.
 class ShareProgress final : public ChannelProgress {
 public:
-    void text(std::string_view) override {}
-    bool wants_text() const override { return false; }
-    void done(double share) override { share_.store(share, std::memory_order_relaxed); }
+    void share_done(double share) override { share_.store(share, std::memory_order_relaxed); }
     double share() const { return share_.load(std::memory_order_relaxed); }
     void start() { share_.store(0.0, std::memory_order_relaxed); }
 

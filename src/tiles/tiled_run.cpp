@@ -56,7 +56,7 @@ CoreTotals run_tile(const TileSources& sources, const ChannelParameters& paramet
     // The elevations of the output window, held on its channel's columns only.
     Elevations dtab;
     try {
-        dtab = channel_elevations(inputs, parameters.tono_cauce, window);
+        dtab = channel_elevations(inputs, parameters.zone_tone, window);
     } catch (const std::bad_alloc&) {
         no_memory(tile.output);
     }

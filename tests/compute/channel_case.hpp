@@ -80,13 +80,8 @@ inline ReferenceInput random_input(std::mt19937& random, int32_t lines, int32_t 
 inline void load_run(Run& run, const ReferenceInput& in, int32_t threads = 1) {
     run.nb_lig = in.nb_lig;
     run.nb_col = in.nb_col;
-    run.presence = in.presence;
-    run.tono_cauce = in.tono_cauce;
-    run.tono_bar = in.tono_bar;
-    run.tono_lim = in.tono_lim;
-    run.tono_perim = in.tono_perim;
-    run.alti_bar = in.alti_bar;
-    run.alti_lim = in.alti_lim;
+    run.parameters = {in.tono_cauce, in.tono_bar, in.tono_lim, in.tono_perim, in.alti_bar, in.alti_lim,
+                      in.presence == 1};
     run.threads = threads;
     run.itab_in = grid_of(in.itab_in, in.nb_lig, in.nb_col);
     run.tab_bar = grid_of(in.tab_bar, in.nb_lig, in.nb_col);

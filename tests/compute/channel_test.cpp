@@ -83,7 +83,7 @@ TEST(ChannelWindows, EveryWindowGivesTheWholeRastersElevationsInItsCore) {
         const auto whole = elevations_of(run);
 
         const ChannelInputs inputs = channel_inputs(run);
-        const ChannelParameters parameters = channel_parameters(run);
+        const ChannelParameters parameters = run.parameters;
         for (int w = 0; w < 4; ++w) {
             ChannelWindow window = ChannelWindow::whole(lines, columns);
             auto pick = [&](int32_t size) {
@@ -132,7 +132,7 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
     ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
     const auto whole = elevations_of(run);
 
-    const ChannelParameters parameters = channel_parameters(run);
+    const ChannelParameters parameters = run.parameters;
     for (const int32_t core : {kChannelReach + 1, kChannelReach + 150, kChannelReach + 293}) {
         // The core's columns [core, core + 7), its inputs grown by the reach.
         ChannelWindow window;
@@ -142,11 +142,11 @@ TEST(ChannelWindows, InputWindowsOfAWideRaster) {
         window.inputs.columns = std::min(window.inputs.columns, columns - window.inputs.column);
         window.output = {0, core - kFillReach, lines, 7 + 2 * kFillReach};
         const ChannelInputs whole_inputs = channel_inputs(run);
-        const auto slope = rows_from(whole_inputs.itab_in, window.inputs.column);
-        const auto bar = rows_from(whole_inputs.tab_bar, window.inputs.column);
-        const auto zone = rows_from(whole_inputs.tab_in, window.inputs.column);
-        const auto curve = rows_from(whole_inputs.tab_curv, window.inputs.column);
-        const auto perim = rows_from(whole_inputs.tab_perim, window.inputs.column);
+        const auto slope = rows_from(whole_inputs.slope, window.inputs.column);
+        const auto bar = rows_from(whole_inputs.railing, window.inputs.column);
+        const auto zone = rows_from(whole_inputs.zone, window.inputs.column);
+        const auto curve = rows_from(whole_inputs.contour, window.inputs.column);
+        const auto perim = rows_from(whole_inputs.perimeter, window.inputs.column);
         const int32_t width = window.inputs.columns;
         const ChannelInputs inputs{{slope.data(), lines, width},
                                    {bar.data(), lines, width},

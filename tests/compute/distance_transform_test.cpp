@@ -33,7 +33,7 @@ uint16_t brute_eighths(const Grid<unsigned char>& grid, int32_t ci, int32_t cj, 
 
 std::vector<uint16_t> corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
     std::vector<uint16_t> dist(static_cast<std::size_t>(grid.lines() + 1) * (grid.columns() + 1));
-    any = tone_corner_distance_eighths(grid.view(), tono, dist.data(), 2);
+    any = tone_corner_distance_eighths(grid.view(), Tone(tono), dist.data(), 2);
     return dist;
 }
 
@@ -86,7 +86,7 @@ TEST(CornerDistance, OnARegionALowerBoundEverywhereAndExactWithinReach) {
             region.reach.push_back(std::uniform_int_distribution<int32_t>(0, 12)(random));
         }
         std::vector<uint16_t> dist(static_cast<std::size_t>(lines + 1) * (columns + 1), 77);
-        const bool any = tone_corner_distance_eighths(grid.view(), 5, dist.data(), 2, &region);
+        const bool any = tone_corner_distance_eighths(grid.view(), Tone(5), dist.data(), 2, &region);
         EXPECT_EQ(any, holds(grid, 5));
         for (int32_t i = 0; i <= lines; ++i)
             for (int32_t j = 0; j <= columns; ++j) {

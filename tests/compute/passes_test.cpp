@@ -35,15 +35,15 @@ struct Strip {
         lim_inf = Grid<unsigned char>::make(in.nb_lig, in.nb_col);
         for (int32_t i = 0; i < in.nb_lig; ++i)
             for (int32_t j = 0; j < in.nb_col; ++j) lim_inf[i][j] = run.tab_bar[i][j] == kRailing ? 1 : 255;
-        run.dtab = Elevations::for_channel(run.tab_in.view(), kChannel);
+        run.dtab = Elevations::for_channel(run.tab_in.view(), Tone(kChannel));
         inputs = channel_inputs(run);
-        parameters = channel_parameters(run);
+        parameters = run.parameters;
         window = ChannelWindow::whole(in.nb_lig, in.nb_col);
     }
     DistanceInterpolation interpolation(int32_t threads) {
-        return {inputs, parameters, lim_inf.view(), window, run.dtab, threads};
+        return {inputs, parameters, ChannelTones(parameters), lim_inf.view(), window, run.dtab, threads};
     }
-    PassGrids grids() { return {run.tab_in.view(), run.dtab, window, kChannel}; }
+    PassGrids grids() { return {run.tab_in.view(), run.dtab, window, Tone(kChannel)}; }
 
     ::Run run;
     Grid<unsigned char> lim_inf;
@@ -52,20 +52,24 @@ struct Strip {
     ChannelWindow window;
 };
 
+// The progress events, one per line of text.
 struct Recorder : ChannelProgress {
     std::string printed;
-    void text(std::string_view t) override { printed += t; }
+    void pass_begun(int pass) override { printed += "pass " + std::to_string(pass) + "\n"; }
+    void position_reached(int32_t i, int32_t j) override { printed += position(i, j); }
+    void line_reached(int32_t i) override { printed += line(i); }
+    bool wants_positions() const override { return true; }
+    static std::string position(int32_t i, int32_t j) { return std::to_string(i) + "," + std::to_string(j) + "\n"; }
+    static std::string line(int32_t i) { return "line " + std::to_string(i) + "\n"; }
 };
 
 TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
     Strip expected(11);
     DistanceInterpolation sequential = expected.interpolation(1);
-    std::string expected_text = kCoarseHeading;
-    char line[96];
+    std::string expected_text = "pass 1\n";
     for (int32_t i = 0; i < expected.run.nb_lig; i += 4)
         for (int32_t j = 0; j < expected.run.nb_col; j += 4) {
-            std::snprintf(line, sizeof line, "\tLinea %d    Columna %d          \r     ", i, j);
-            expected_text += line;
+            expected_text += Recorder::position(i, j);
             if (expected.run.tab_in[i][j] == kChannel) sequential.apply(i, j);
         }
     ASSERT_GT(sequential.contour_misses(), 0);
@@ -93,12 +97,10 @@ TEST(FillPass, LonePixelsAreInterpolatedInThePassOrder) {
     for (const FillPass& pass : kFillPasses) {
         Strip model(23);
         const ::Run& run = model.run;
-        std::string expected_text = pass.heading;
+        std::string expected_text = "pass " + std::to_string(pass.pass) + "\n";
         std::vector<std::pair<int32_t, int32_t>> expected_lone;
-        char line[64];
         for (int32_t i = pass.first_line; i < run.nb_lig; i += pass.line_step) {
-            std::snprintf(line, sizeof line, "\tLinea %d          \r     ", i + 1);
-            expected_text += line;
+            expected_text += Recorder::line(i);
             for (int32_t j = pass.first_column; j < run.nb_col; j += pass.column_step) {
                 if (run.tab_in[i][j] != kChannel) continue;
                 const int32_t r = pass.reach;
@@ -113,7 +115,7 @@ TEST(FillPass, LonePixelsAreInterpolatedInThePassOrder) {
                 if (!neighbour) expected_lone.push_back({i, j});
             }
         }
-        ASSERT_FALSE(expected_lone.empty()) << pass.heading;  // the strip has lone pixels
+        ASSERT_FALSE(expected_lone.empty()) << pass.pass;  // the strip has lone pixels
         for (const int32_t threads : {1, 2, 3}) {
             Strip strip(23);
             Recorder recorder;
@@ -127,8 +129,8 @@ TEST(FillPass, LonePixelsAreInterpolatedInThePassOrder) {
                     strip.run.dtab(i, j) = -1.5;
                 },
                 threads);
-            EXPECT_EQ(recorder.printed, expected_text) << pass.heading << " threads " << threads;
-            EXPECT_EQ(lone, expected_lone) << pass.heading << " threads " << threads;
+            EXPECT_EQ(recorder.printed, expected_text) << pass.pass << " threads " << threads;
+            EXPECT_EQ(lone, expected_lone) << pass.pass << " threads " << threads;
         }
     }
 }
@@ -140,13 +142,13 @@ TEST(FillPass, NeighboursAreSummedInOrderWithARoundingAfterEachAddition) {
     for (auto& row : in.tab_in) row.assign(5, kChannel);
     ::Run run;
     load_run(run, in);
-    run.dtab = Elevations::for_channel(run.tab_in.view(), kChannel);
+    run.dtab = Elevations::for_channel(run.tab_in.view(), Tone(kChannel));
     // Pixel (2,2) of pass 2 takes (0,0), (0,4), (4,0), (4,4) in that order.
     run.dtab(0, 0) = 1e16;
     run.dtab(0, 4) = 1.0;
     run.dtab(4, 0) = 1.0;
     run.dtab(4, 4) = -1e16;
-    const PassGrids grids{run.tab_in.view(), run.dtab, ChannelWindow::whole(5, 5), kChannel};
+    const PassGrids grids{run.tab_in.view(), run.dtab, ChannelWindow::whole(5, 5), Tone(kChannel)};
     SilentProgress silent;
     fill_pass(grids, silent, kFillPasses[0], [](int32_t, int32_t) { FAIL() << "no pixel is lone here"; }, 2);
     EXPECT_EQ(run.dtab.at(2, 2), 0.0);

@@ -34,11 +34,11 @@ Grid<unsigned char> random_grid(std::mt19937& random, int32_t low, int32_t high,
 
 std::string describe(const RingHit& hit) {
     std::ostringstream text;
-    text << "dist " << hit.dist << " at " << hit.m2 << "," << hit.n2;
+    text << "dist " << hit.distance << " at " << hit.line << "," << hit.column;
     return text.str();
 }
 
-bool same(const RingHit& a, const RingHit& b) { return a.dist == b.dist && a.m2 == b.m2 && a.n2 == b.n2; }
+bool same(const RingHit& a, const RingHit& b) { return a.distance == b.distance && a.line == b.line && a.column == b.column; }
 
 // The search at one centre against the literal walk; returns the literal hit.
 RingHit expect_literal(const Grid<unsigned char>& grid, const RingSearch& search, int32_t i, int32_t j,
@@ -53,8 +53,8 @@ RingHit expect_literal(const Grid<unsigned char>& grid, const RingSearch& search
 
 // Both ways of searching agree at one centre; the hit of the measured one.
 RingHit both_ways(const Grid<unsigned char>& grid, int32_t i, int32_t j, int32_t tono) {
-    const RingHit fast = RingSearch(grid.view(), tono, 2).find(i, j);
-    const RingHit slow = RingSearch(grid.view(), tono, 1, Distances::skip).find(i, j);
+    const RingHit fast = RingSearch(grid.view(), Tone(tono), 2).find(i, j);
+    const RingHit slow = RingSearch(grid.view(), Tone(tono), 1, Distances::skip).find(i, j);
     EXPECT_TRUE(same(fast, slow)) << "centre " << i << "," << j << ": " << describe(fast) << " against "
                                   << describe(slow) << " without distances";
     return fast;
@@ -101,8 +101,8 @@ TEST(RingSearch, RandomGridsWithCentresOnAndBeyondTheBorders) {
         scatter(grid, random, 0, 0.1);
         for (const int32_t tono : {0, 1}) {
             if (!holds(grid, tono)) continue;  // misses are covered apart
-            const RingSearch fast(grid.view(), tono, 1 + g % 3);
-            const RingSearch slow(grid.view(), tono, 1, Distances::skip);
+            const RingSearch fast(grid.view(), Tone(tono), 1 + g % 3);
+            const RingSearch slow(grid.view(), Tone(tono), 1, Distances::skip);
             ASSERT_FALSE(slow.measured());
             for (int c = 0; c < 12; ++c) {
                 const int32_t i = uniform(random, -8, lines + 7);
@@ -122,7 +122,7 @@ TEST(RingSearch, EveryCentreOfAGridWithASingleTonePixel) {
             for (int32_t tj = 0; tj < columns; tj += std::max(1, columns - 1)) {
                 Grid<unsigned char> grid = filled(lines, columns);
                 grid[ti][tj] = 7;
-                const RingSearch fast(grid.view(), 7);
+                const RingSearch fast(grid.view(), Tone(7));
                 for (int32_t i = -4; i < lines + 4; ++i)
                     for (int32_t j = -4; j < columns + 4; ++j) expect_literal(grid, fast, i, j, 7);
             }
@@ -136,7 +136,7 @@ TEST(RingSearch, ThinGridsBeyond4096) {
     for (const bool wide : {true, false}) {
         Grid<unsigned char> grid = filled(wide ? 3 : 5000, wide ? 5000 : 3, 255);
         scatter(grid, random, 1, 0.05);
-        const RingSearch fast(grid.view(), 1, 2);
+        const RingSearch fast(grid.view(), Tone(1), 2);
         for (int c = 0; c < 400; ++c) {
             const int32_t along = c < 200 ? uniform(random, 4090, 4999) : uniform(random, 0, 5005);
             const int32_t across = uniform(random, -3, 5);
@@ -148,7 +148,7 @@ TEST(RingSearch, ThinGridsBeyond4096) {
     for (const int32_t j : {4094, 4095, 4096, 4097, 4999}) {
         Grid<unsigned char> grid = filled(3, 5000);
         grid[2][j] = 9;
-        expect_literal(grid, RingSearch(grid.view(), 9), 1, j, 9);
+        expect_literal(grid, RingSearch(grid.view(), Tone(9)), 1, j, 9);
     }
     // On even rings the 240 degree sample leaves column j - r/2 - 1 for
     // column j - r/2 once the centre's column passes 4095.
@@ -158,7 +158,7 @@ TEST(RingSearch, ThinGridsBeyond4096) {
             Grid<unsigned char> tall = filled(line + 1, 5000);
             tall[line][j - r / 2] = 9;
             tall[line][j - r / 2 - 1] = 9;
-            expect_literal(tall, RingSearch(tall.view(), 9), 1, j, 9);
+            expect_literal(tall, RingSearch(tall.view(), Tone(9)), 1, j, 9);
         }
 }
 
@@ -176,7 +176,7 @@ TEST(RingSearch, EveryRingBand) {
             const int32_t columns = grid.columns();
             scatter(grid, random, 4, 0.5);
             if (!holds(grid, 4)) grid[lines / 2][columns / 2] = 4;
-            const RingSearch fast(grid.view(), 4);
+            const RingSearch fast(grid.view(), Tone(4));
             const int32_t across_lines = uniform(random, -1, lines);
             const int32_t across_columns = uniform(random, -1, columns);
             RingHit hit;
@@ -186,7 +186,7 @@ TEST(RingSearch, EveryRingBand) {
                 case 2: hit = expect_literal(grid, fast, across_lines, -radius, 4); break;
                 default: hit = expect_literal(grid, fast, across_lines, columns + radius - 1, 4); break;
             }
-            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.dist));
+            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.distance));
         }
     }
     // Inside a raster: a sparse tone whose nearest pixels lie on a band edge.
@@ -198,10 +198,10 @@ TEST(RingSearch, EveryRingBand) {
             grid[static_cast<int32_t>(std::lround(size / 2 - radius * std::sin(angle)))]
                 [static_cast<int32_t>(std::lround(size / 2 + radius * std::cos(angle)))] = 2;
         }
-        const RingSearch fast(grid.view(), 2);
+        const RingSearch fast(grid.view(), Tone(2));
         for (const int32_t d : {0, 1}) {
             const RingHit hit = expect_literal(grid, fast, size / 2 + d, size / 2 - d, 2);
-            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.dist));
+            if (hit.found()) rings_hit.insert(static_cast<int32_t>(hit.distance));
         }
     }
     for (const int32_t ring : {33, 34, 64, 65, 107, 108, 458, 459})
@@ -228,7 +228,7 @@ TEST(RingSearch, ThinCurvesInAMediumRaster) {
             }
         }
         if (!holds(grid, 1)) grid[0][columns - 1] = 1;
-        const RingSearch fast(grid.view(), 1, 2);
+        const RingSearch fast(grid.view(), Tone(1), 2);
         for (int c = 0; c < 60; ++c)
             expect_literal(grid, fast, uniform(random, -10, lines + 10), uniform(random, -10, columns + 10), 1);
     }
@@ -240,18 +240,18 @@ TEST(RingSearch, FarHitsAndMisses) {
     Grid<unsigned char> wide = filled(40, 1700);
     for (const int32_t n : {1200, 1450, 1499, 1501}) {
         wide[17][n] = 5;
-        expect_literal(wide, RingSearch(wide.view(), 5), 20, 2, 5);
+        expect_literal(wide, RingSearch(wide.view(), Tone(5)), 20, 2, 5);
         wide[17][n] = 0;
     }
     Grid<unsigned char> tall = filled(1600, 6);
     tall[1520][0] = 5;
     tall[1400][5] = 5;
-    expect_literal(tall, RingSearch(tall.view(), 5), 3, 2, 5);
+    expect_literal(tall, RingSearch(tall.view(), Tone(5)), 3, 2, 5);
     // Tones out of every reach: far beyond the raster the miss is known
     // without a walk, but its last position must still be the literal one.
     Grid<unsigned char> small = filled(6, 7, 1);
     small[2][3] = 0;
-    const RingSearch zero(small.view(), 0);
+    const RingSearch zero(small.view(), Tone(0));
     for (const auto& [i, j] : {std::pair{-1600, 3}, std::pair{-2000000000, 2000000000}})
         EXPECT_FALSE(expect_literal(small, zero, i, j, 0).found());
 }
@@ -265,12 +265,12 @@ TEST(RingSearch, WindowsOfARaster) {
     const int32_t columns = 2 * kLargestRing + 400;
     Grid<unsigned char> raster = filled(lines, columns, 255);
     scatter(raster, random, 3, 0.002);
-    const RingSearch whole(raster.view(), 3, 2);
+    const RingSearch whole(raster.view(), Tone(3), 2);
     for (const int32_t first : {0, 37, 180}) {
         const RasterRect place{0, first, lines, std::min(columns - first, 2 * kLargestRing + 211)};
         const auto rows = rows_from(GridView<const unsigned char>(raster.view()), first);
         const GridView<const unsigned char> window(rows.data(), lines, place.columns);
-        const RingSearch part(window, 3, lines, columns, place, 2);
+        const RingSearch part(window, Tone(3), lines, columns, place, 2);
         for (int c = 0; c < 300; ++c) {
             const int32_t i = uniform(random, -3, lines + 2);
             const int32_t j = c % 2 == 0 ? uniform(random, first - 20, first + place.columns + 20)
@@ -307,11 +307,11 @@ TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
         }
         for (int32_t i = lines / 3; i < lines / 3 + 20; ++i)
             for (int32_t j = 5; j < 40; ++j) zone[i][j] = 1;
-        const Elevations channel = Elevations::for_channel(zone.view(), 1);
+        const Elevations channel = Elevations::for_channel(zone.view(), Tone(1));
         const ChannelWindow window = ChannelWindow::whole(lines, columns);
-        const CornerRegion region = search_region(tones.view(), 9, channel, window, 2);
-        const RingSearch everywhere(tones.view(), 9, 2);
-        const RingSearch around(tones.view(), 9, lines, columns, window.inputs, 2, RingSearch::Distances::measure,
+        const CornerRegion region = search_region(tones.view(), Tone(9), channel, window, 2);
+        const RingSearch everywhere(tones.view(), Tone(9), 2);
+        const RingSearch around(tones.view(), Tone(9), lines, columns, window.inputs, 2, RingSearch::Distances::measure,
                                 &region);
         for (int32_t i = 0; i < lines; ++i)
             for (int32_t j = 0; j < columns; ++j)
@@ -323,10 +323,10 @@ TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
     // No channel: the region is empty, and nothing is measured or read.
     const Grid<unsigned char> tones = filled(20, 30, 9);
     const Grid<unsigned char> zone = filled(20, 30, 0);
-    const Elevations none = Elevations::for_channel(zone.view(), 1);
-    const CornerRegion region = search_region(tones.view(), 9, none, ChannelWindow::whole(20, 30), 2);
+    const Elevations none = Elevations::for_channel(zone.view(), Tone(1));
+    const CornerRegion region = search_region(tones.view(), Tone(9), none, ChannelWindow::whole(20, 30), 2);
     for (std::size_t k = 0; k < region.from.size(); ++k) EXPECT_EQ(region.from[k], region.to[k]);
-    const RingSearch around(tones.view(), 9, 20, 30, {0, 0, 20, 30}, 2, RingSearch::Distances::measure, &region);
+    const RingSearch around(tones.view(), Tone(9), 20, 30, {0, 0, 20, 30}, 2, RingSearch::Distances::measure, &region);
     EXPECT_TRUE(same(around.find(3, 4), literal_circle(3, 4, tones.rows(), 9, 20, 30)));
 }
 

@@ -21,7 +21,7 @@ struct Loaded {
     Loaded(int32_t lines, int32_t columns, const std::vector<std::string>& contents, int32_t threads = 1) {
         run.nb_lig = lines;
         run.nb_col = columns;
-        run.presence = contents.size() == 5 ? 1 : 0;
+        run.parameters.water_bodies = contents.size() == 5;
         run.threads = threads;
         ConsoleCapture io("");
         EXPECT_TRUE(allocate_run_grids(run, io.console));

@@ -12,15 +12,16 @@ TEST(ParameterDialog, AsksFiveQuestionsWithoutWaterBodiesAndSixWithThem) {
     for (int32_t presence : {0, -1, 1}) {
         ConsoleCapture io("200 100\n-3\n256\n-150\n7\n");
         ::Run run;
-        run.presence = presence;
+        run.parameters.water_bodies = presence == 1;
         EXPECT_EQ(parameters(run, io.console), Outcome::go_on);
         EXPECT_EQ(io.printed(), dt::parameters(presence == 1)) << presence;
-        EXPECT_EQ(run.tono_cauce, 200);
-        EXPECT_EQ(run.tono_bar, 100);
-        EXPECT_EQ(run.alti_bar, -3);    // heights of any sign are taken as typed
-        EXPECT_EQ(run.tono_lim, 256);   // tones beyond 0..255 too
-        EXPECT_EQ(run.alti_lim, -150);
-        EXPECT_EQ(run.tono_perim, presence == 1 ? 7 : 0);
+        const ChannelParameters& answers = run.parameters;
+        EXPECT_EQ(answers.zone_tone, 200);
+        EXPECT_EQ(answers.railing_tone, 100);
+        EXPECT_EQ(answers.railing_height, -3);  // heights of any sign are taken as typed
+        EXPECT_EQ(answers.contour_tone, 256);   // tones beyond 0..255 too
+        EXPECT_EQ(answers.contour_altitude, -150);
+        EXPECT_EQ(answers.perimeter_tone, presence == 1 ? 7 : 0);
     }
 }
 
@@ -31,9 +32,9 @@ TEST(ParameterDialog, AWordThatIsNotAnIntegerIsDroppedAndTheQuestionAskedAgain) 
     EXPECT_EQ(io.printed(), dt::kToneChannel + dt::kToneChannel + dt::kToneRailing + dt::kRailingHeight +
                                 dt::kRailingHeight + dt::kToneContour + dt::kContourAltitude +
                                 dt::kContourAltitude + dt::kContourAltitude);
-    EXPECT_EQ(run.tono_cauce, 255);
-    EXPECT_EQ(run.alti_bar, 2);
-    EXPECT_EQ(run.alti_lim, 150);
+    EXPECT_EQ(run.parameters.zone_tone, 255);
+    EXPECT_EQ(run.parameters.railing_height, 2);
+    EXPECT_EQ(run.parameters.contour_altitude, 150);
 }
 
 TEST(ParameterDialog, TheEndOfTheAnswersStopsTheRun) {
@@ -45,7 +46,7 @@ TEST(ParameterDialog, TheEndOfTheAnswersStopsTheRun) {
 
     ConsoleCapture only_words("uno dos");
     ::Run other;
-    other.presence = 1;
+    other.parameters.water_bodies = true;
     EXPECT_EQ(parameters(other, only_words.console), Outcome::fatal_stop);
     EXPECT_EQ(only_words.printed(), dt::kToneChannel + dt::kToneChannel + dt::kToneChannel + dt::kEndOfAnswers);
 }

@@ -35,7 +35,7 @@ struct ToSave {
         Grid<unsigned char> zone = Grid<unsigned char>::make(lines, columns);
         for (int32_t i = 0; i < lines; ++i)
             for (int32_t j = 0; j < columns; ++j) zone[i][j] = 1;
-        run.dtab = Elevations::for_channel(zone.view(), 1);
+        run.dtab = Elevations::for_channel(zone.view(), Tone(1));
         for (int32_t i = 0; i < lines; ++i)
             for (int32_t j = 0; j < columns; ++j) run.dtab(i, j) = values[static_cast<std::size_t>(i * columns + j)];
         open_result(temp / "resultado_m4.raw", temp / "resultado_m4.txt");

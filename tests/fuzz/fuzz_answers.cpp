@@ -77,7 +77,7 @@ void names(const std::string& text) {
 void parameter_dialog(const std::string& text, int32_t presence) {
     ConsoleCapture io(text);
     ::Run run;
-    run.presence = presence;
+    run.parameters.water_bodies = presence == 1;
     const Outcome outcome = parameters(run, io.console);
     const std::string printed = io.printed();
     const bool ended = printed.size() >= std::string(kEndOfAnswers).size() &&
@@ -85,7 +85,7 @@ void parameter_dialog(const std::string& text, int32_t presence) {
                                        kEndOfAnswers) == 0;
     check(outcome == Outcome::go_on || outcome == Outcome::fatal_stop);
     check((outcome == Outcome::fatal_stop) == ended);
-    if (presence != 1) check(run.tono_perim == 0);
+    if (presence != 1) check(run.parameters.perimeter_tone == 0);
 }
 
 }  // namespace

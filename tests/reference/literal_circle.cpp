@@ -27,13 +27,14 @@ RingHit literal_circle(int32_t i, int32_t j, unsigned char* const* tab, int32_t 
         for (int32_t m = 0; m < k2; ++m) {
             const double sinus = std::sin(fk * papi);
             const double cosin = std::cos(fk * papi);
-            hit.m2 = truncate_position(static_cast<long double>(i) -
-                                       static_cast<long double>(dist) * static_cast<long double>(sinus));
-            hit.n2 = truncate_position(static_cast<long double>(j) +
-                                       static_cast<long double>(dist) * static_cast<long double>(cosin));
-            if (hit.m2 > -1 && hit.m2 < nb_lig && hit.n2 > -1 && hit.n2 < nb_col &&
-                static_cast<int32_t>(tab[hit.m2][hit.n2]) == tono) {
-                hit.dist = dist;
+            const int32_t m2 = truncate_position(static_cast<long double>(i) -
+                                                 static_cast<long double>(dist) * static_cast<long double>(sinus));
+            const int32_t n2 = truncate_position(static_cast<long double>(j) +
+                                                 static_cast<long double>(dist) * static_cast<long double>(cosin));
+            hit.line = m2;
+            hit.column = n2;
+            if (m2 > -1 && m2 < nb_lig && n2 > -1 && n2 < nb_col && static_cast<int32_t>(tab[m2][n2]) == tono) {
+                hit.distance = dist;
                 return hit;
             }
             fk += fk2;

@@ -66,9 +66,10 @@ inline ReferenceResult reference_treatment(ReferenceInput in) {
             out.dtab[i][j] = A1;
             return;
         }
-        double A2 = in.itab_in[b.m2][b.n2];
-        if (in.tab_bar[b.m2][b.n2] == in.tono_bar) {
-            long long diff = static_cast<long long>(in.itab_in[b.m2][b.n2]) - in.alti_bar;
+        const int32_t m2 = b.line, n2 = b.column;
+        double A2 = in.itab_in[m2][n2];
+        if (in.tab_bar[m2][n2] == in.tono_bar) {
+            long long diff = static_cast<long long>(in.itab_in[m2][n2]) - in.alti_bar;
             if (diff > 2147483647LL) diff = 2147483647LL;
             if (diff < -2147483648LL) diff = -2147483648LL;
             A2 = static_cast<double>(diff);
@@ -77,7 +78,7 @@ inline ReferenceResult reference_treatment(ReferenceInput in) {
             out.dtab[i][j] = A2;
             return;
         }
-        const long double D1 = c.dist, D2 = b.dist;
+        const long double D1 = c.distance, D2 = b.distance;
         out.dtab[i][j] = static_cast<double>(((static_cast<long double>(A1) - A2) / (D1 + D2)) * D2 + A2);
     };
     auto channel = [&](int32_t i, int32_t j) { return in.tab_in[i][j] == in.tono_cauce; };

@@ -1,8 +1,8 @@
-#include "compute/progress_lines.hpp"
+#include "console/progress_lines.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstring>
-#include <string_view>
 
 namespace {
 
@@ -10,9 +10,10 @@ constexpr std::string_view kLinea = "\tLinea ";
 constexpr std::string_view kColumna = "    Columna ";
 constexpr std::string_view kEnd = "          \r     ";
 
-// Room for the longest line: both numbers as the longest int32 in decimal.
-constexpr std::size_t kLongestLine = kLinea.size() + kColumna.size() + kEnd.size() + 2 * 11;
-constexpr std::size_t kBatch = std::size_t{1} << 16;
+constexpr std::array<std::string_view, 7> kHeadings = {
+    "\n\n primer paso\n\n", "\n\n segundo paso\n\n", "\n\n tercer paso\n\n", "\n\n cuarto paso\n\n",
+    "\n\n quinto paso\n\n", "\n\n sexto paso\n\n",   "\n\n septimo paso\n\n",
+};
 
 char* put(char* at, std::string_view text) {
     std::memcpy(at, text.data(), text.size());
@@ -21,16 +22,16 @@ char* put(char* at, std::string_view text) {
 
 }  // namespace
 
-ProgressLines::ProgressLines(ChannelProgress& sink) : sink_(sink), wanted_(sink.wants_text()) {
-    if (wanted_) batch_.reserve(kBatch + kLongestLine);
+std::string_view ProgressLines::heading(int pass) { return kHeadings.at(static_cast<std::size_t>(pass - 1)); }
+
+void ProgressLines::pass_begun(int pass) {
+    flush();
+    print_(heading(pass));
 }
 
-void ProgressLines::position(int32_t line, int32_t column) { add(line, &column); }
-
-void ProgressLines::line(int32_t line) { add(line, nullptr); }
-
 void ProgressLines::add(int32_t line, const int32_t* column) {
-    if (!wanted_) return;
+    // Both numbers as the longest int32 in decimal still fit.
+    static_assert(kLinea.size() + kColumna.size() + kEnd.size() + 2 * 11 <= kLongestLine);
     char text[kLongestLine];
     char* at = put(text, kLinea);
     at = std::to_chars(at, text + sizeof text, line).ptr;
@@ -45,6 +46,6 @@ void ProgressLines::add(int32_t line, const int32_t* column) {
 
 void ProgressLines::flush() {
     if (batch_.empty()) return;
-    sink_.text(batch_);
+    print_(batch_);
     batch_.clear();
 }
