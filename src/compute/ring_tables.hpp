@@ -24,7 +24,7 @@
 #include <mutex>
 #include <vector>
 
-#include "compute/channel.hpp"
+#include "compute/raster_window.hpp"
 
 // A sample's offsets: line i + dr, column j + dc before truncation toward zero
 // of a negative position (no ring reaches beyond 1500, which 12 bits hold).
