@@ -65,7 +65,9 @@ int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
     // the rounding of the square root).
     const int64_t dr = outside_by(i, raster_lines_);
     const int64_t dc = outside_by(j, raster_columns_);
-    const double d = std::sqrt(static_cast<double>(dr) * dr + static_cast<double>(dc) * dc);
+    const auto row_gap = static_cast<double>(dr);
+    const auto column_gap = static_cast<double>(dc);
+    const double d = std::sqrt(row_gap * row_gap + column_gap * column_gap);
     if (d > 2.0 * kLargestRing) return kLargestRing + 1;
     return std::max(1, static_cast<int32_t>(d) - 1);
 }

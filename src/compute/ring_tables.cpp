@@ -97,6 +97,10 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
         const Floored line = floor_of_product(reach, -sinus_[static_cast<std::size_t>(b)][m]);
         const Floored column = floor_of_product(reach, cosin_[static_cast<std::size_t>(b)][m]);
         SampleOffset& offset = ring[m];
+        // An offset lies within the largest ring, |offset| <= 1501, which
+        // the 12-bit fields hold; the compiler cannot see it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
         if (line.near || column.near) {
             offset.dr = kExactSample;
             offset.dc = 0;
@@ -104,6 +108,7 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
             offset.dr = line.whole;
             offset.dc = column.whole;
         }
+#pragma GCC diagnostic pop
         offset.same = 0;
     }
     // Runs of samples on one pixel, counted back from the end of the ring.
@@ -111,7 +116,7 @@ const SampleOffset* RingTables::build_ring(int32_t radius) const {
         SampleOffset& before = ring[k - 1];
         const SampleOffset& after = ring[k];
         if (before.dr != kExactSample && after.dr == before.dr && after.dc == before.dc)
-            before.same = std::min(255u, after.same + 1u);
+            before.same = static_cast<uint8_t>(std::min(255u, after.same + 1u));
     }
     storage_[r] = std::move(ring);
     rings_[r].store(storage_[r].get(), std::memory_order_release);

@@ -35,9 +35,9 @@ bool mark_blocks(GridView<const unsigned char> grid, unsigned char tone, std::ve
             const int64_t last = std::min<int64_t>(grid.lines(), (p + 1) * kRegionBlock);
             for (int64_t i = p * kRegionBlock; i < last; ++i) {
                 const unsigned char* row = grid[i];
-                for (std::size_t q = 0; q < whole; ++q) marks[q] |= word_holds_tone(row + q * kRegionBlock, tones) ? 1 : 0;
+                for (std::size_t q = 0; q < whole; ++q) marks[q] |= static_cast<unsigned char>(word_holds_tone(row + q * kRegionBlock, tones));
                 for (auto j = static_cast<int32_t>(whole * kRegionBlock); j < grid.columns(); ++j)
-                    marks[whole] |= row[j] == tone ? 1 : 0;
+                    marks[whole] |= static_cast<unsigned char>(row[j] == tone);
             }
             for (std::size_t q = 0; q < block_columns; ++q) found = found || marks[q] != 0;
         }
@@ -65,7 +65,7 @@ CornerRegion search_region(GridView<const unsigned char> grid, Tone tone, const 
     if (!mark_blocks(grid, tone.value(), blocks, block_lines, block_columns, threads))
         return region;  // no tone: every search misses at once
     std::vector<const unsigned char*> block_rows;
-    for (int32_t p = 0; p < block_lines; ++p) block_rows.push_back(blocks.data() + p * block_columns);
+    for (int32_t p = 0; p < block_lines; ++p) block_rows.push_back(blocks.data() + static_cast<std::size_t>(p) * block_columns);
     const std::size_t width = block_columns + 1;
     std::vector<uint16_t> corners(static_cast<std::size_t>(block_lines + 1) * width);
     tone_corner_distance_eighths({block_rows.data(), block_lines, static_cast<int32_t>(block_columns)}, Tone(1),

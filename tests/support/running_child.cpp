@@ -12,21 +12,21 @@
 #include <vector>
 
 RunningChild::RunningChild(const ChildRequest& request) {
-    int in[2];
-    int out[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    int to_child[2];
+    int from_child[2];
+    if (pipe2(to_child, O_CLOEXEC) != 0 || pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     const std::vector<char*> argv = child_argv(request);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         const int null = open("/dev/null", O_WRONLY);
-        if (dup2(in[0], 0) < 0 || dup2(out[1], 1) < 0 || null < 0 || dup2(null, 2) < 0) _exit(126);
+        if (dup2(to_child[0], 0) < 0 || dup2(from_child[1], 1) < 0 || null < 0 || dup2(null, 2) < 0) _exit(126);
         exec_child(request, argv);
     }
-    close(in[0]);
-    close(out[1]);
-    to_child_ = in[1];
-    from_child_ = out[0];
+    close(to_child[0]);
+    close(from_child[1]);
+    to_child_ = to_child[1];
+    from_child_ = from_child[0];
 }
 
 RunningChild::~RunningChild() {
