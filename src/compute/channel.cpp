@@ -1,7 +1,6 @@
 #include "compute/channel.hpp"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -9,34 +8,8 @@
 #include "compute/channel_passes.hpp"
 #include "compute/pixel_interpolation.hpp"
 #include "compute/ring_tables.hpp"
-#include "parallel/band_threads.hpp"
 
 namespace {
-
-// The lower boundary (railing, and water-body perimeter with water bodies)
-// marked 1 on its work grid, every other pixel 255.
-void mark_lower_boundary(const ChannelInputs& inputs, const ChannelTones& tones, GridView<unsigned char> boundary,
-                         int32_t threads) {
-    const auto n = static_cast<std::size_t>(boundary.columns());
-    split_in_bands(boundary.empty() ? 0 : boundary.lines(), threads, [&](int64_t first, int64_t end) {
-        for (int64_t i = first; i < end; ++i) {
-            unsigned char* marks = boundary[i];
-            const unsigned char* railing = inputs.railing[i];
-            if (!tones.railing.marks_pixels()) {
-                std::memset(marks, 255, n);
-            } else {
-                const unsigned char tone = tones.railing.value();
-                for (std::size_t j = 0; j < n; ++j) marks[j] = railing[j] == tone ? 1 : 255;
-            }
-            // Without water bodies the perimeter grid is not read at all.
-            if (tones.perimeter.marks_pixels()) {
-                const unsigned char* shore = inputs.perimeter[i];
-                const unsigned char tone = tones.perimeter.value();
-                for (std::size_t j = 0; j < n; ++j) marks[j] = shore[j] == tone ? 1 : marks[j];
-            }
-        }
-    });
-}
 
 // a * b + c, saturated.
 uint64_t saturated(uint64_t a, uint64_t b, uint64_t c) {
@@ -59,9 +32,8 @@ uint64_t channel_memory_bytes(const ChannelWindow& window) {
     const int32_t rings = diagonal >= kLargestRing ? kLargestRing : static_cast<int32_t>(diagonal) + 2;
     uint64_t samples = 0;
     for (int32_t r = 1; r <= rings; ++r) samples += RingTables::samples(r);
-    uint64_t bytes = saturated(lines, columns + sizeof(void*), samples * sizeof(SampleOffset));  // lower boundary
     const uint64_t corners = saturated(lines + 1, columns + 1, 0);
-    return saturated(corners, 2 * sizeof(uint16_t), bytes);  // two distance maps
+    return saturated(corners, 2 * sizeof(uint16_t), samples * sizeof(SampleOffset));  // two distance maps
 }
 
 Elevations channel_elevations(const ChannelInputs& inputs, int32_t zone_tone, const ChannelWindow& window) {
@@ -79,16 +51,8 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
     ChannelReport report;
     const ChannelTones tones(parameters);
     try {
-        Grid<unsigned char> lower_boundary;
-        if (!window.inputs.empty()) {
-            lower_boundary = Grid<unsigned char>::make(window.inputs.lines, window.inputs.columns);
-            if (!lower_boundary.made()) return report;
-        }
-        mark_lower_boundary(inputs, tones, lower_boundary.view(), threads);
         progress.step_done(ChannelStep::boundary_marked);
-
-        DistanceInterpolation interpolation(inputs, parameters, tones, lower_boundary.view(), window, elevations,
-                                            threads);
+        DistanceInterpolation interpolation(inputs, parameters, tones, window, elevations, threads);
         progress.step_done(ChannelStep::distances_measured);
         const PassGrids grids{inputs.zone, elevations, window, tones.zone};
         coarse_pass(grids, progress, interpolation, CoarseBlocks{8192, threads});

@@ -42,8 +42,9 @@ struct ChannelReport {
 };
 
 // The memory compute_channel takes for itself on this window, at most: the
-// lower-boundary grid, the two distance maps and the ring tables the raster's
-// size allows. Saturates at the largest uint64_t.
+// two distance maps (fewer pages where they are measured around a river only)
+// and the ring tables the raster's size allows. Saturates at the largest
+// uint64_t.
 uint64_t channel_memory_bytes(const ChannelWindow& window);
 
 // The elevations of window.output, all 0.0, with room for its channel pixels

@@ -15,6 +15,13 @@ int64_t lattice_start(int64_t origin, int64_t first, int64_t step) {
     return past == 0 ? 0 : step - past;
 }
 
+// The first output column from `from` on that lies on the lattice b0, b0 +
+// step, ... (b0 >= 0).
+int64_t first_on_lattice(int64_t from, int64_t b0, int64_t step) {
+    if (from <= b0) return b0;
+    return b0 + (from - b0 + step - 1) / step * step;
+}
+
 // The channel-zone row of output line a, from the output's first column on.
 const unsigned char* zone_row(const PassGrids& grids, int64_t a) {
     const RasterRect& in = grids.window.inputs;
@@ -52,7 +59,9 @@ void fill_line(const PassGrids& grids, const FillPass& pass, int64_t a, int64_t 
     const int64_t r = pass.reach;
     const int64_t columns = grids.window.output.columns;
     const NeighbourRows rows(grids, a, r);
-    for (int64_t b = b0; b < columns; b += pass.column_step) {
+    // Only the line's held columns can be channel pixels.
+    const int64_t end = int64_t{rows.here.first} + rows.here.count;
+    for (int64_t b = first_on_lattice(rows.here.first, b0, pass.column_step); b < end; b += pass.column_step) {
         if (rows.mask[b] != c || rows.here.at(b) != 0.0) continue;
         const bool left = b - r >= 0;
         const bool right = b + r < columns;
@@ -106,8 +115,10 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
         int64_t end = first;
         while (end < out.lines && static_cast<int64_t>(centres.size()) < blocks.centres_per_block) {
             if (pixels) {
+                // Only the line's held columns can be channel pixels.
                 const unsigned char* mask = zone_row(grids, end);
-                for (int64_t b = b0; b < out.columns; b += 4)
+                const Elevations::Span& held = grids.elevations.line(end);
+                for (int64_t b = first_on_lattice(held.first, b0, 4); b < int64_t{held.first} + held.count; b += 4)
                     if (mask[b] == channel.value())
                         centres.push_back({static_cast<int32_t>(out.line + end), static_cast<int32_t>(out.column + b)});
             }

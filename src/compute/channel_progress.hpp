@@ -14,7 +14,7 @@ inline constexpr double kFillPassShare = 0.05;
 
 // The steps of the computation, in their order.
 enum class ChannelStep {
-    boundary_marked,     // the lower boundary marked on its work grid
+    boundary_marked,     // set up: the elevations made (the lower boundary is read from its masks)
     distances_measured,  // both searches ready: their distances to the tone measured
     first_pass,          // pass 1 done
     fill_passes,         // passes 2 to 7 done

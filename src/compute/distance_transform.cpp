@@ -54,26 +54,18 @@ int64_t separation(int64_t k, int64_t u, int64_t g2k, int64_t g2u, bool short_li
 // One line of the lower envelope of the parabolas (x - k)^2 + g(k)^2, all in
 // integers, so the squared distance is exact (Meijster, Roerdink, Hesselink),
 // for the corners [from, to) of the line, from the parabolas of the columns
-// [from - reach, to + reach): a parabola farther out is at least reach away
-// from every corner asked, so a distance found beyond reach is held at reach
-// (it is still a lower bound), unless no column was left out. Every other
-// corner of the line gets 0, which bounds any distance from below. A column
-// without the tone (g = kFarAway) is left out too: its parabola lies at 65535
-// pixels or more, so wherever it would be the lowest the distance is held at
-// kFarAway all the same; a line none of whose columns holds it gives kFarAway.
-// `d2` is scratch room for the line's squared distances.
-void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int32_t reach, int64_t* g2, int32_t* s,
-                   int32_t* t, int32_t* d2) {
+// [from - reach, to + reach): every squared distance is held at `most`
+// (reach * reach, or kFarSquare where nothing is held: see the header). A
+// column without the tone (g = kFarAway) is left out: its parabola lies at
+// 65535 pixels or more, so wherever it would be the lowest the distance is
+// held at kFarAway all the same; a line none of whose columns holds it gives
+// `most`. Only [from, to) of the row is written. `d2` is scratch room for the
+// line's squared distances.
+void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int32_t reach, int64_t most, int64_t* g2,
+                   int32_t* s, int32_t* t, int32_t* d2) {
     const bool short_line = columns < (1 << 20);
-    from = std::max(from, 0);
-    to = std::min(to, columns);
-    if (from >= to) {
-        std::fill(row, row + columns, 0);
-        return;
-    }
     const auto first = static_cast<int32_t>(std::max<int64_t>(0, int64_t{from} - reach));
     const auto end = static_cast<int32_t>(std::min<int64_t>(columns, int64_t{to} + reach));
-    const int64_t most = first == 0 && end == columns ? kFarSquare : std::min<int64_t>(int64_t{reach} * reach, kFarSquare);
     for (int32_t j = first; j < end; ++j) g2[j] = int64_t{row[j]} * row[j];
     auto f = [g2](int64_t x, int32_t k) { return (x - k) * (x - k) + g2[k]; };
     int32_t q = -1;
@@ -102,73 +94,134 @@ void envelope_line(uint16_t* row, int32_t columns, int32_t from, int32_t to, int
             if (u == t[q]) --q;
         }
     }
-    std::fill(row, row + from, 0);
     eighths_of(d2 + from, row + from, to - from);
-    std::fill(row + to, row + columns, 0);
 }
 
-// The columns [first, end) of corners whose distances a region needs: those
-// its lines can take parabolas from. All of them without a region.
-std::pair<int64_t, int64_t> needed_columns(const CornerRegion* region, std::size_t corner_lines, std::size_t width) {
-    if (!region) return {0, static_cast<int64_t>(width)};
-    auto first = static_cast<int64_t>(width);
-    int64_t end = 0;
-    for (std::size_t i = 0; i < corner_lines; ++i) {
-        if (region->from[i] >= region->to[i]) continue;
-        first = std::min<int64_t>(first, std::max<int64_t>(0, int64_t{region->from[i]} - region->reach[i]));
-        end = std::max<int64_t>(end, std::min<int64_t>(static_cast<int64_t>(width), int64_t{region->to[i]} + region->reach[i]));
-    }
-    return {first, std::max(end, first)};
+// Corner columns are swept in blocks of this many.
+constexpr int32_t kSweepColumns = 64;
+
+struct LineSpan {
+    int32_t first, end;  // corner lines [first, end)
+};
+
+// Which corners the sweeps visit: for each block of corner columns, the runs
+// of corner lines swept (in order, apart from one another); and for each
+// corner line, the columns some sweep wrote, which are cleared afterwards
+// wherever they are not the line's own corners.
+struct SweepPlan {
+    std::vector<std::vector<LineSpan>> blocks;
+    std::vector<int32_t> written_from, written_to;
+};
+
+// The corners of corner line i that a region asks for, within [0, width).
+std::pair<int32_t, int32_t> asked(const CornerRegion* region, std::size_t i, int32_t width) {
+    if (!region) return {0, width};
+    return {std::clamp(region->from[i], 0, width), std::clamp(region->to[i], 0, width)};
 }
 
-// Marks the corners [c0, c1) of corner line `line`'s pixel line `i` that touch
-// a pixel of the tone: corner j touches pixels j - 1 and j. Tells whether any
-// does. The loop over the corners that touch two pixels of the line has no
-// branch, so that the compiler does several at a time.
-bool mark_corners(GridView<const unsigned char> grid, Tone tone, int32_t i, std::size_t c0, std::size_t c1,
-                  std::vector<unsigned char>& marks) {
-    if (i < 0 || i >= grid.lines()) {
-        std::fill(marks.begin(), marks.end(), 0);
-        return false;
+SweepPlan plan_sweeps(const CornerRegion* region, int32_t corner_lines, int32_t width) {
+    SweepPlan plan;
+    const int32_t blocks = (width + kSweepColumns - 1) / kSweepColumns;
+    plan.blocks.resize(static_cast<std::size_t>(blocks));
+    plan.written_from.assign(static_cast<std::size_t>(corner_lines), width);
+    plan.written_to.assign(static_cast<std::size_t>(corner_lines), 0);
+    for (int32_t i = 0; i < corner_lines; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const auto [from, to] = asked(region, k, width);
+        if (from >= to) continue;
+        // Without a region every line reaches every corner of the grid.
+        const int64_t reach = region ? std::max(region->reach[k], 0) : int64_t{corner_lines} + width;
+        const auto first_column = static_cast<int32_t>(std::max<int64_t>(0, from - reach));
+        const auto end_column = static_cast<int32_t>(std::min<int64_t>(width, to + reach));
+        const LineSpan box{static_cast<int32_t>(std::max<int64_t>(0, i - reach)),
+                           static_cast<int32_t>(std::min<int64_t>(corner_lines, i + reach + 1))};
+        for (int32_t b = first_column / kSweepColumns; b <= (end_column - 1) / kSweepColumns; ++b) {
+            std::vector<LineSpan>& spans = plan.blocks[static_cast<std::size_t>(b)];
+            if (!spans.empty() && box.first <= spans.back().end && box.end >= spans.back().first) {
+                spans.back().first = std::min(spans.back().first, box.first);
+                spans.back().end = std::max(spans.back().end, box.end);
+            } else {
+                spans.push_back(box);
+            }
+        }
     }
-    const unsigned char* line = grid[i];
-    const unsigned char t = tone.value();
-    const auto columns = static_cast<std::size_t>(grid.columns());
+    for (int32_t b = 0; b < blocks; ++b) {
+        std::vector<LineSpan>& spans = plan.blocks[static_cast<std::size_t>(b)];
+        std::sort(spans.begin(), spans.end(), [](const LineSpan& x, const LineSpan& y) { return x.first < y.first; });
+        std::size_t kept = 0;
+        for (const LineSpan& span : spans) {
+            if (kept > 0 && span.first <= spans[kept - 1].end)
+                spans[kept - 1].end = std::max(spans[kept - 1].end, span.end);
+            else
+                spans[kept++] = span;
+        }
+        spans.resize(kept);
+        const int32_t c0 = b * kSweepColumns;
+        const int32_t c1 = std::min(width, c0 + kSweepColumns);
+        for (const LineSpan& span : spans)
+            for (int32_t i = span.first; i < span.end; ++i) {
+                const auto k = static_cast<std::size_t>(i);
+                plan.written_from[k] = std::min(plan.written_from[k], c0);
+                plan.written_to[k] = std::max(plan.written_to[k], c1);
+            }
+    }
+    return plan;
+}
+
+// Marks the corners [c0, c1) of one grid's pixel line `i` that touch a pixel
+// of its tone: corner j touches pixels j - 1 and j. With `add`, the marks
+// already there are kept. Tells whether any does. The loop over the corners
+// that touch two pixels of the line has no branch, so that the compiler does
+// several at a time.
+bool mark_grid_corners(const ToneGrid& layer, int32_t i, std::size_t c0, std::size_t c1, unsigned char* marks,
+                       bool add) {
+    const unsigned char* line = layer.grid[i];
+    const unsigned char t = layer.tone.value();
+    const auto columns = static_cast<std::size_t>(layer.grid.columns());
+    const unsigned char keep = add ? 1 : 0;
     unsigned char hit = 0;
     if (c0 == 0) {  // corner 0 touches pixel 0 only
-        marks[0] = line[0] == t;
+        marks[0] = static_cast<unsigned char>((marks[0] & keep) | (line[0] == t));
         hit |= marks[0];
     }
     const std::size_t inner_end = std::min(c1, columns);
     for (std::size_t j = std::max<std::size_t>(c0, 1); j < inner_end; ++j) {
-        const unsigned char mark = (line[j] == t) | (line[j - 1] == t);
+        const auto mark = static_cast<unsigned char>((marks[j - c0] & keep) | (line[j] == t) | (line[j - 1] == t));
         marks[j - c0] = mark;
         hit |= mark;
     }
     if (c1 > columns) {  // the last corner touches the last pixel only
-        marks[columns - c0] = line[columns - 1] == t;
+        marks[columns - c0] = static_cast<unsigned char>((marks[columns - c0] & keep) | (line[columns - 1] == t));
         hit |= marks[columns - c0];
     }
     return hit != 0;
 }
 
-// Down and up the corner columns [c0, c1): the distance to the nearest corner
-// of a square of the tone in the same column. A column without one keeps
-// kFarAway, which stays a lower bound of its (unbounded) distance. Corner
-// (i, j) belongs to a square of the tone when one of the pixels (i - 1 or i,
-// j - 1 or j) holds it. Tells whether any of these columns holds the tone.
-bool column_phase(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, std::size_t c0, std::size_t c1) {
-    const int32_t corner_lines = grid.lines() + 1;
-    const auto width = static_cast<std::size_t>(grid.columns()) + 1;
-    std::vector<unsigned char> upper(c1 - c0, 0), lower(c1 - c0, 0);
-    // Every mark of the band is written, so a line is cleared only when it
-    // holds nothing.
-    bool found = false;
-    for (int32_t i = 0; i < corner_lines; ++i) {
+// The corners [c0, c1) of pixel line i that touch a pixel of the target.
+bool mark_corners(const ToneGrids& target, int32_t i, std::size_t c0, std::size_t c1, std::vector<unsigned char>& marks) {
+    if (i < 0 || i >= target.lines() || target.count() == 0) {
+        std::fill(marks.begin(), marks.end(), 0);
+        return false;
+    }
+    bool hit = false;
+    for (std::size_t k = 0; k < target.count(); ++k)
+        hit = mark_grid_corners(target[k], i, c0, c1, marks.data(), k > 0) || hit;
+    return hit;
+}
+
+// Down and up the corner columns [c0, c1), over the corner lines of `span`
+// only: the distance to the nearest corner of a square of the tone in the same
+// column among those lines. A column without one keeps kFarAway. Corner (i, j)
+// belongs to a square of the tone when one of the pixels (i - 1 or i, j - 1
+// or j) holds it. Tells whether any of these corners does.
+bool column_phase(const ToneGrids& target, uint16_t* eighths, std::size_t width, std::size_t c0, std::size_t c1,
+                  LineSpan span, std::vector<unsigned char>& upper, std::vector<unsigned char>& lower) {
+    bool found = mark_corners(target, span.first - 1, c0, c1, lower);
+    for (int32_t i = span.first; i < span.end; ++i) {
         std::swap(upper, lower);  // pixel line i - 1
-        found = mark_corners(grid, tone, i, c0, c1, lower) || found;
+        found = mark_corners(target, i, c0, c1, lower) || found;
         uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
-        const uint16_t* previous = i > 0 ? row - width : nullptr;
+        const uint16_t* previous = i > span.first ? row - width : nullptr;
         for (std::size_t j = c0; j < c1; ++j) {
             if (upper[j - c0] | lower[j - c0])
                 row[j] = 0;
@@ -176,7 +229,7 @@ bool column_phase(GridView<const unsigned char> grid, Tone tone, uint16_t* eight
                 row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
         }
     }
-    for (int32_t i = corner_lines - 2; i >= 0; --i) {
+    for (int32_t i = span.end - 2; i >= span.first; --i) {
         uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
         const uint16_t* next = row + width;
         // One more than the distance below, unless that is kFarAway: the
@@ -189,49 +242,88 @@ bool column_phase(GridView<const unsigned char> grid, Tone tone, uint16_t* eight
     return found;
 }
 
+// work(first, end) over [0, count) in pieces of `piece`, handed out to up to
+// `threads` threads as they come for them.
+template <typename Work>
+void share_out(int64_t count, int64_t piece, int32_t threads, const Work& work) {
+    std::atomic<int64_t> next{0};
+    split_in_bands(std::min<int64_t>(threads, (count + piece - 1) / piece), threads, [&](int64_t, int64_t) {
+        for (int64_t first = next.fetch_add(piece); first < count; first = next.fetch_add(piece))
+            work(first, std::min(count, first + piece));
+    });
+}
+
 }  // namespace
 
-bool holds_tone(GridView<const unsigned char> grid, Tone tone) {
-    if (!tone.marks_pixels()) return false;
-    const auto columns = static_cast<std::size_t>(grid.columns());
-    for (int32_t i = 0; i < grid.lines() && columns > 0; ++i)
-        if (std::memchr(grid[i], tone.value(), columns) != nullptr) return true;
+bool holds_tone(const ToneGrids& target) {
+    const auto columns = static_cast<std::size_t>(target.columns());
+    for (std::size_t k = 0; k < target.count(); ++k)
+        for (int32_t i = 0; i < target.lines() && columns > 0; ++i)
+            if (std::memchr(target[k].grid[i], target[k].tone.value(), columns) != nullptr) return true;
     return false;
 }
 
-bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, int32_t threads,
+bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, int32_t threads,
                                   const CornerRegion* region) {
-    const int32_t corner_lines = grid.lines() + 1;
-    const auto width = static_cast<std::size_t>(grid.columns()) + 1;
-    std::atomic<bool> any{false};
-    // A band of columns per thread.
-    const auto [column_first, column_end] = needed_columns(region, static_cast<std::size_t>(corner_lines), width);
-    if (tone.marks_pixels()) {
-        split_in_bands(column_end - column_first, threads, [&](int64_t first, int64_t end) {
-            if (first == end) return;  // no column at all
-            if (column_phase(grid, tone, eighths, static_cast<std::size_t>(column_first + first),
-                             static_cast<std::size_t>(column_first + end)))
-                any = true;
-        });
-    }
-    if (!any) {
-        std::fill(eighths, eighths + static_cast<std::size_t>(corner_lines) * width, region ? 0 : kFarAway);
-        // Nothing of the tone where the region looks: every distance stays 0,
-        // and whether the grid holds it elsewhere is still to be told.
-        return region && holds_tone(grid, tone);
+    const int32_t corner_lines = std::max(target.lines(), 0) + 1;
+    const int32_t all = std::max(target.columns(), 0) + 1;
+    const auto width = static_cast<std::size_t>(all);
+    if (target.empty()) {
+        // Nothing to find: every distance is unbounded (a region's stay 0).
+        if (!region) std::fill(eighths, eighths + static_cast<std::size_t>(corner_lines) * width, kFarAway);
+        return false;
     }
 
-    // Along each line, a band of lines per thread: the nearest marked corner
-    // of any column.
-    const auto all = static_cast<int32_t>(width);
-    split_in_bands(corner_lines, threads, [&](int64_t first, int64_t end) {
+    // Down and up the columns, a block of them at a time, over the lines the
+    // region's boxes cover there (all of them without a region).
+    const SweepPlan plan = plan_sweeps(region, corner_lines, all);
+    std::atomic<bool> any{false};
+    // Pieces of a few blocks, so that two threads seldom write the two ends
+    // of one cache line.
+    share_out(static_cast<int64_t>(plan.blocks.size()), 4, threads, [&](int64_t first, int64_t end) {
+        std::vector<unsigned char> upper(kSweepColumns), lower(kSweepColumns);
+        bool found = false;
+        for (int64_t b = first; b < end; ++b) {
+            const auto c0 = static_cast<std::size_t>(b * kSweepColumns);
+            const std::size_t c1 = std::min(width, c0 + kSweepColumns);
+            upper.resize(c1 - c0);
+            lower.resize(c1 - c0);
+            for (const LineSpan& span : plan.blocks[static_cast<std::size_t>(b)])
+                found = column_phase(target, eighths, width, c0, c1, span, upper, lower) || found;
+        }
+        if (found) any = true;
+    });
+    // Without a region and without the tone, every corner holds kFarAway already.
+    if (!any && !region) return false;
+
+    // Along each line: the nearest marked corner of any column; then the
+    // sweeps' values around the line's own corners cleared.
+    share_out(corner_lines, 64, threads, [&](int64_t first, int64_t end) {
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width), d2(width);
         for (int64_t i = first; i < end; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            envelope_line(eighths + k * width, all, region ? region->from[k] : 0, region ? region->to[k] : all,
-                          region ? region->reach[k] : all, g2.data(), s.data(), t.data(), d2.data());
+            uint16_t* row = eighths + k * width;
+            const auto [from, to] = asked(region, k, all);
+            if (from < to) {
+                const int64_t reach = region ? std::max(region->reach[k], 0) : int64_t{corner_lines} + all;
+                // Nothing is held where the line's box covers the whole grid.
+                const bool whole = from - reach <= 0 && to + reach >= all && i - reach <= 0 &&
+                                   i + reach + 1 >= corner_lines;
+                const int64_t most = whole ? kFarSquare : std::min(reach * reach, kFarSquare);
+                envelope_line(row, all, from, to, static_cast<int32_t>(std::min<int64_t>(reach, all)), most, g2.data(),
+                              s.data(), t.data(), d2.data());
+            }
+            const int32_t written_from = plan.written_from[k];
+            const int32_t written_to = plan.written_to[k];
+            if (written_from >= written_to) continue;
+            if (from >= to) {
+                std::fill(row + written_from, row + written_to, 0);
+                continue;
+            }
+            if (written_from < from) std::fill(row + written_from, row + from, 0);
+            if (to < written_to) std::fill(row + to, row + written_to, 0);
         }
     });
-    return true;
+    return any || (region && holds_tone(target));
 }

@@ -1,6 +1,7 @@
 // Exact Euclidean distance from every pixel corner of an 8-bit grid to the
-// nearest square of a pixel of one grey tone, kept in eighths of a pixel and
-// rounded down, so that every stored value is a lower bound of the true one.
+// nearest square of a pixel of one grey tone (or of either of two grids, each
+// with its own tone: tone_grids.hpp), kept in eighths of a pixel and rounded
+// down, so that every stored value is a lower bound of the true one.
 //
 // The corners are the points (line, column) with 0 <= line <= lines and
 // 0 <= column <= columns of the grid; pixel (m, n) is the square [m, m+1] x [n, n+1]. From a
@@ -13,6 +14,24 @@
 // operations per point, shared among threads (band_threads.hpp; the result
 // does not depend on their number); the only storage beyond the result is a
 // few vectors of one line per thread.
+//
+// On a region (CornerRegion below): only the corners a channel's searches can
+// look at are measured, and only the lines and columns their distances depend
+// on are swept. Take corner line i of the region, its corners [from, to) and
+// its reach R. A corner of it whose distance d is at most R has its nearest
+// corner of the set within R lines and R columns, so inside the box of lines
+// [i - R, i + R] and columns [from - R, to + R). Sweeping each column of the
+// box down and up from the box's own first and last lines gives that nearest
+// corner's column its exact vertical distance (at most R, all within the box);
+// any other column gets the distance to the nearest corner of the set among
+// the lines swept, never less than the true one. The envelope over the box's
+// columns therefore reaches exactly d * d and nowhere less. Where d > R the
+// envelope is at least d * d > R * R, and the distance is held at R: a lower
+// bound still. Only a box that covers every line and column of the grid has
+// exact vertical distances everywhere, so only there is nothing held at R,
+// as without a region. So the sweeps of a block of columns cover the union of
+// the boxes that cross it, a few per cent of a large grid along a river, and
+// the other corners are neither read nor written.
 #pragma once
 
 #include <algorithm>
@@ -21,6 +40,7 @@
 #include <vector>
 
 #include "compute/tone.hpp"
+#include "compute/tone_grids.hpp"
 #include "lib/grid.hpp"
 
 // The largest stored value: 8191.875 pixels or farther (a lower bound still).
@@ -29,16 +49,23 @@ inline constexpr uint16_t kFarAway = 65535;
 // The corners whose distance is wanted: on corner line i, the columns
 // [from[i], to[i]) (none when from >= to), and how far from them a square of
 // the tone may lie and still matter, reach[i] (distances beyond are held at
-// reach[i]). Every other corner gets 0. Both stay lower bounds of the distance.
+// reach[i]). Every other corner keeps 0. Both stay lower bounds of the distance.
 struct CornerRegion {
     std::vector<int32_t> from, to, reach;  // one of each per corner line
 };
 
 // Fills `eighths` ((lines + 1) * (columns + 1) values, line after line), for
-// every corner or only for those of `region`, and tells whether the grid holds
+// every corner, or only for the corners of `region`: then `eighths` must hold
+// zeros on entry (fresh pages, say), and every corner outside the region still
+// holds 0 on return (the sweeps' scratch values are cleared), so that the
+// pages far from the region are never touched. Tells whether the grids hold
 // the tone at all. Works on up to `threads` threads.
-bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths, int32_t threads,
+bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, int32_t threads,
                                   const CornerRegion* region = nullptr);
+inline bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths,
+                                         int32_t threads, const CornerRegion* region = nullptr) {
+    return tone_corner_distance_eighths(ToneGrids(grid, tone), eighths, threads, region);
+}
 
 // Distance from the square of pixel (line, column) to the nearest square of
 // the tone: the least of its four corners' distances in `eighths` (corner
@@ -49,5 +76,5 @@ inline uint16_t square_distance(const uint16_t* eighths, std::size_t width, std:
     return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
 }
 
-// Whether any pixel of `grid` holds the tone.
-bool holds_tone(GridView<const unsigned char> grid, Tone tone);
+// Whether any pixel of the grids holds its tone.
+bool holds_tone(const ToneGrids& target);

@@ -9,19 +9,19 @@
 
 namespace {
 
-// The search for `tone` in `grid`, with its distances measured only where the
+// The search for the target, with its distances measured only where the
 // searches from the channel pixels can look (search_region.hpp).
-RingSearch search_near_channel(GridView<const unsigned char> grid, Tone tone, const Elevations& channel,
-                               const ChannelWindow& window, int32_t threads) {
-    const CornerRegion region = search_region(grid, tone, channel, window, threads);
-    return {grid, tone, window.raster_lines, window.raster_columns, window.inputs, threads,
+RingSearch search_near_channel(const ToneGrids& target, const Elevations& channel, const ChannelWindow& window,
+                               int32_t threads) {
+    const CornerRegion region = search_region(target, channel, window, threads);
+    return {target, window.raster_lines, window.raster_columns, window.inputs, threads,
             RingSearch::Distances::measure, &region};
 }
 
 }  // namespace
 
 DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters,
-                                             const ChannelTones& tones, GridView<const unsigned char> lower_boundary, const ChannelWindow& window,
+                                             const ChannelTones& tones, const ChannelWindow& window,
                                              Elevations& elevations, int32_t threads)
     : inputs_(inputs),
       parameters_(parameters),
@@ -29,8 +29,9 @@ DistanceInterpolation::DistanceInterpolation(const ChannelInputs& inputs, const 
       window_(window),
       counted_(window.kept.empty() ? window.output : window.kept),
       elevations_(elevations),
-      contour_(search_near_channel(inputs.contour, tones.contour, elevations, window, threads)),
-      boundary_(search_near_channel(lower_boundary, Tone(1), elevations, window, threads)) {}
+      contour_(search_near_channel(ToneGrids(inputs.contour, tones.contour), elevations, window, threads)),
+      boundary_(search_near_channel(ToneGrids(inputs.railing, tones.railing, inputs.perimeter, tones.perimeter),
+                                    elevations, window, threads)) {}
 
 void DistanceInterpolation::apply(int32_t i, int32_t j) {
     const RingHit line = contour_.find(i, j);

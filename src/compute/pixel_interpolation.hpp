@@ -29,12 +29,13 @@ struct SearchPair {
 
 class DistanceInterpolation {
 public:
-    // `lower_boundary` is the lower boundary marked with 1 on the grid of the
-    // inputs; the searches measure their distances from it and from the
-    // contour grid here, on up to `threads` threads.
+    // The lower boundary is the railing and, with water bodies, the
+    // perimeter, each read with its own tone (tone_grids.hpp); the searches
+    // measure their distances from it and from the contour line here, where
+    // the channel pixels of `elevations` can look (search_region.hpp), on up
+    // to `threads` threads.
     DistanceInterpolation(const ChannelInputs& inputs, const ChannelParameters& parameters, const ChannelTones& tones,
-                          GridView<const unsigned char> lower_boundary, const ChannelWindow& window,
-                          Elevations& elevations, int32_t threads);
+                          const ChannelWindow& window, Elevations& elevations, int32_t threads);
 
     // Gives the pixel at raster line i, column j its elevation in elevations.
     void apply(int32_t i, int32_t j);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <new>
+#include <cstdint>
 
 #include "compute/distance_transform.hpp"
 #include "lib/huge_pages.hpp"
@@ -20,34 +20,46 @@ int64_t outside_by(int64_t floor_position, int64_t size) {
 
 }  // namespace
 
-RingSearch::RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t raster_lines,
-                       int32_t raster_columns, RasterRect place, int32_t threads, Distances distances,
-                       const CornerRegion* region)
+RingSearch::RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t raster_columns, RasterRect place,
+                       int32_t threads, Distances distances, const CornerRegion* region)
     : tables_(RingTables::shared()),
-      grid_(grid),
-      tone_(tone),
+      target_(target),
+      lines_(target.lines()),
+      columns_(target.columns()),
       raster_lines_(raster_lines),
       raster_columns_(raster_columns),
       place_(place) {
-    if (grid.empty() || !tone.marks_pixels()) return;
-    const auto corners = (static_cast<std::size_t>(grid.lines()) + 1) * (static_cast<std::size_t>(grid.columns()) + 1);
-    if (distances == Distances::measure) eighths_.reset(new (std::nothrow) uint16_t[corners]);
-    if (eighths_) {
-        prefer_huge_pages(eighths_.get(), eighths_.get() + corners);
-        any_tone_ = tone_corner_distance_eighths(grid, tone, eighths_.get(), threads, region);
+    if (target.empty()) return;
+    const auto corner_lines = static_cast<std::size_t>(lines_) + 1;
+    const auto width = static_cast<std::size_t>(columns_) + 1;
+    if (distances == Distances::measure && corner_lines <= SIZE_MAX / sizeof(uint16_t) / width)
+        storage_ = ZeroedPages::make(corner_lines * width * sizeof(uint16_t));
+    if (storage_.made()) {
+        auto* eighths = static_cast<uint16_t*>(storage_.data());
+        // A map measured whole, or nearly, is read all over by the searches:
+        // huge pages spare them most of their address translations. One
+        // measured around a river is not, and a huge page would take 2 MiB
+        // for every few corners written.
+        std::size_t asked = corner_lines * width;
+        if (region) {
+            asked = 0;
+            for (std::size_t i = 0; i < region->from.size(); ++i)
+                asked += static_cast<std::size_t>(std::max(0, region->to[i] - region->from[i]));
+        }
+        if (asked * 2 >= corner_lines * width) prefer_huge_pages(eighths, eighths + corner_lines * width);
+        any_tone_ = tone_corner_distance_eighths(target, eighths, threads, region);
+        eighths_ = eighths;
         return;
     }
     // Without the distances every sample is examined, so only whether the
     // tone is present at all is worth knowing.
-    any_tone_ = holds_tone(grid, tone);
+    any_tone_ = holds_tone(target);
 }
 
-bool RingSearch::is_tone(int64_t line, int64_t column) const {
-    return tone_.marks(grid_[line][column]);
-}
+bool RingSearch::is_tone(int64_t line, int64_t column) const { return target_.marks(line, column); }
 
 int64_t RingSearch::square_clearance(int64_t line, int64_t column) const {
-    return square_distance(eighths_.get(), static_cast<std::size_t>(grid_.columns()) + 1, static_cast<std::size_t>(line),
+    return square_distance(eighths_, static_cast<std::size_t>(columns_) + 1, static_cast<std::size_t>(line),
                            static_cast<std::size_t>(column));
 }
 
@@ -55,8 +67,8 @@ int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
     if (i >= 0 && i < raster_lines_ && j >= 0 && j < raster_columns_) {
         const int64_t line = int64_t{i} - place_.line;
         const int64_t column = int64_t{j} - place_.column;
-        if (!eighths_ || line < 0 || line >= grid_.lines() || column < 0 || column >= grid_.columns()) return 1;
-        const auto width = static_cast<std::size_t>(grid_.columns()) + 1;
+        if (!eighths_ || line < 0 || line >= lines_ || column < 0 || column >= columns_) return 1;
+        const auto width = static_cast<std::size_t>(columns_) + 1;
         const double d = eighths_[static_cast<std::size_t>(line) * width + static_cast<std::size_t>(column)] / 8.0;
         return std::max(1, static_cast<int32_t>(std::ceil(d - 1e-6)));
     }
@@ -84,8 +96,8 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
     const int64_t columns = raster_columns_;
     const int64_t top = place_.line;
     const int64_t left = place_.column;
-    const int64_t bottom = top + grid_.lines();
-    const int64_t right = left + grid_.columns();
+    const int64_t bottom = top + lines_;
+    const int64_t right = left + columns_;
     const auto in_window = [&](int64_t line, int64_t column) {
         return line >= top && line < bottom && column >= left && column < right;
     };

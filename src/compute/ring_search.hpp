@@ -49,13 +49,14 @@
 
 #include <cstdint>
 #include <limits>
-#include <memory>
 
 #include "compute/distance_transform.hpp"
 #include "compute/raster_window.hpp"
 #include "compute/ring_tables.hpp"
 #include "compute/tone.hpp"
+#include "compute/tone_grids.hpp"
 #include "lib/grid.hpp"
+#include "lib/zeroed_pages.hpp"
 
 // The distance of a search that met no pixel of its tone on any ring. Its
 // line, column are then not a pixel and must not be used to read a grid.
@@ -75,15 +76,19 @@ public:
     // examined: slower, the same hits.
     enum class Distances { measure, skip };
 
-    // Searches `grid` for `tone`; `grid` covers `place` (a rectangle of a raster
-    // of raster_lines x raster_columns). The grid is read, never written, and
-    // must not change while the search is in use. The distances are measured
-    // on up to `threads` threads.
+    // Searches the target's grids for their tones (tone_grids.hpp); the grids
+    // cover `place` (a rectangle of a raster of raster_lines x raster_columns).
+    // They are read, never written, and must not change while the search is
+    // in use. The distances are measured on up to `threads` threads.
     // With a region (search_region.hpp), the distances are measured only on its
     // corners; elsewhere the search skips nothing.
+    RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t raster_columns, RasterRect place,
+               int32_t threads, Distances distances = Distances::measure, const CornerRegion* region = nullptr);
+    // One grid and its tone.
     RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t raster_lines, int32_t raster_columns,
                RasterRect place, int32_t threads, Distances distances = Distances::measure,
-               const CornerRegion* region = nullptr);
+               const CornerRegion* region = nullptr)
+        : RingSearch(ToneGrids(grid, tone), raster_lines, raster_columns, place, threads, distances, region) {}
     // The whole raster.
     RingSearch(GridView<const unsigned char> grid, Tone tone, int32_t threads = 1,
                Distances distances = Distances::measure)
@@ -96,7 +101,7 @@ public:
     RingHit find(int32_t i, int32_t j) const;
 
     // False when the distances were not measured (the slow path is used).
-    bool measured() const { return static_cast<bool>(eighths_); }
+    bool measured() const { return eighths_ != nullptr; }
 
 private:
     int32_t first_useful_ring(int32_t i, int32_t j) const;
@@ -107,11 +112,13 @@ private:
     RingHit miss(int32_t i, int32_t j) const;
 
     const RingTables& tables_;
-    GridView<const unsigned char> grid_;
-    Tone tone_;
+    ToneGrids target_;
+    int32_t lines_;    // of the target's grids
+    int32_t columns_;
     int32_t raster_lines_;
     int32_t raster_columns_;
     RasterRect place_;
     bool any_tone_ = false;
-    std::unique_ptr<uint16_t[]> eighths_;  // the window's corners' distances in eighths, line after line
+    ZeroedPages storage_;
+    const uint16_t* eighths_ = nullptr;  // the window's corners' distances in eighths, line after line
 };

@@ -20,24 +20,29 @@ bool word_holds_tone(const unsigned char* bytes, uint64_t tones) {
     return ((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) != 0;
 }
 
-// The blocks of kRegionBlock x kRegionBlock pixels that hold the tone, 1 or 0;
-// false when none does.
-bool mark_blocks(GridView<const unsigned char> grid, unsigned char tone, std::vector<unsigned char>& blocks,
-                 int32_t block_lines, std::size_t block_columns, int32_t threads) {
+// The blocks of kRegionBlock x kRegionBlock pixels that hold the target, 1 or
+// 0; false when none does.
+bool mark_blocks(const ToneGrids& target, std::vector<unsigned char>& blocks, int32_t block_lines,
+                 std::size_t block_columns, int32_t threads) {
     static_assert(kRegionBlock == 8, "a block's line is one 8-byte word");
-    const uint64_t tones = 0x0101010101010101ULL * tone;
-    const auto whole = static_cast<std::size_t>(grid.columns() / kRegionBlock);
+    const auto whole = static_cast<std::size_t>(target.columns() / kRegionBlock);
     std::atomic<bool> any{false};
     split_in_bands(block_lines, threads, [&](int64_t first, int64_t end) {
         bool found = false;
         for (int64_t p = first; p < end; ++p) {
             unsigned char* marks = blocks.data() + static_cast<std::size_t>(p) * block_columns;
-            const int64_t last = std::min<int64_t>(grid.lines(), (p + 1) * kRegionBlock);
-            for (int64_t i = p * kRegionBlock; i < last; ++i) {
-                const unsigned char* row = grid[i];
-                for (std::size_t q = 0; q < whole; ++q) marks[q] |= static_cast<unsigned char>(word_holds_tone(row + q * kRegionBlock, tones));
-                for (auto j = static_cast<int32_t>(whole * kRegionBlock); j < grid.columns(); ++j)
-                    marks[whole] |= static_cast<unsigned char>(row[j] == tone);
+            const int64_t last = std::min<int64_t>(target.lines(), (p + 1) * kRegionBlock);
+            for (std::size_t k = 0; k < target.count(); ++k) {
+                const GridView<const unsigned char>& grid = target[k].grid;
+                const unsigned char tone = target[k].tone.value();
+                const uint64_t tones = 0x0101010101010101ULL * tone;
+                for (int64_t i = p * kRegionBlock; i < last; ++i) {
+                    const unsigned char* row = grid[i];
+                    for (std::size_t q = 0; q < whole; ++q)
+                        marks[q] |= static_cast<unsigned char>(word_holds_tone(row + q * kRegionBlock, tones));
+                    for (auto j = static_cast<int32_t>(whole * kRegionBlock); j < grid.columns(); ++j)
+                        marks[whole] |= static_cast<unsigned char>(row[j] == tone);
+                }
             }
             for (std::size_t q = 0; q < block_columns; ++q) found = found || marks[q] != 0;
         }
@@ -48,21 +53,21 @@ bool mark_blocks(GridView<const unsigned char> grid, unsigned char tone, std::ve
 
 }  // namespace
 
-CornerRegion search_region(GridView<const unsigned char> grid, Tone tone, const Elevations& channel,
-                           const ChannelWindow& window, int32_t threads) {
+CornerRegion search_region(const ToneGrids& target, const Elevations& channel, const ChannelWindow& window,
+                           int32_t threads) {
     CornerRegion region;
-    const int32_t lines = grid.lines();
-    const int32_t columns = grid.columns();
+    const int32_t lines = target.lines();
+    const int32_t columns = target.columns();
     region.from.assign(static_cast<std::size_t>(std::max(lines, 0)) + 1, 0);
     region.to.assign(region.from.size(), 0);
     region.reach.assign(region.from.size(), 0);
-    if (grid.empty() || !tone.marks_pixels()) return region;
+    if (target.empty()) return region;
 
     // The blocks of the tone and every block corner's exact distance to them.
     const int32_t block_lines = (lines + kRegionBlock - 1) / kRegionBlock;
     const auto block_columns = static_cast<std::size_t>((columns + kRegionBlock - 1) / kRegionBlock);
     std::vector<unsigned char> blocks(static_cast<std::size_t>(block_lines) * block_columns, 0);
-    if (!mark_blocks(grid, tone.value(), blocks, block_lines, block_columns, threads))
+    if (!mark_blocks(target, blocks, block_lines, block_columns, threads))
         return region;  // no tone: every search misses at once
     std::vector<const unsigned char*> block_rows;
     for (int32_t p = 0; p < block_lines; ++p) block_rows.push_back(blocks.data() + static_cast<std::size_t>(p) * block_columns);

@@ -25,13 +25,14 @@
 
 #include "compute/raster_window.hpp"
 #include "compute/tone.hpp"
+#include "compute/tone_grids.hpp"
 #include "compute/distance_transform.hpp"
 #include "compute/elevations.hpp"
 #include "lib/grid.hpp"
 
 inline constexpr int32_t kRegionBlock = 8;
 
-// The corners of `tab` (the grid of window.inputs) where the searches from the
-// channel pixels of `channel` (held on window.output) can look for `tono`.
-CornerRegion search_region(GridView<const unsigned char> grid, Tone tone, const Elevations& channel,
-                           const ChannelWindow& window, int32_t threads);
+// The corners of the target's grids (on window.inputs) where the searches from
+// the channel pixels of `channel` (held on window.output) can look for it.
+CornerRegion search_region(const ToneGrids& target, const Elevations& channel, const ChannelWindow& window,
+                           int32_t threads);

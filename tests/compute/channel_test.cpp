@@ -223,8 +223,9 @@ extern "C" const char* __asan_default_options() { return "allocator_may_return_n
 
 // The computation's own memory refused: it says so instead of crashing. The
 // shortage is real: a child process caps its address space just above what
-// it uses and asks for a raster of four gigabytes (whose input rows are one
-// row shared by every line; nothing is read before the memory is had).
+// it uses and asks for a raster of 16 gigapixels (whose input rows are one
+// row shared by every line, with no channel pixel, so its elevations take
+// nothing): the searches' block marks alone would take 256 MiB.
 TEST(Channel, MemoryThatCannotBeHadIsReported) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -236,14 +237,17 @@ TEST(Channel, MemoryThatCannotBeHadIsReported) {
         const rlimit cap{in_use + (256u << 20), in_use + (256u << 20)};
         if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(3);
         const int32_t lines = 4096;
-        const int32_t columns = 1 << 20;
+        const int32_t columns = 1 << 22;
         static std::vector<unsigned char> row(columns);
         static std::vector<const unsigned char*> rows(lines, row.data());
         const GridView<const unsigned char> mask(rows.data(), lines, columns);
         const ChannelInputs inputs{{}, mask, mask, mask, {}};
+        ChannelParameters parameters;
+        parameters.zone_tone = -1;  // no channel; the other tones, 0, mark every pixel
+        const ChannelWindow window = ChannelWindow::whole(lines, columns);
+        Elevations elevations = channel_elevations(inputs, parameters.zone_tone, window);
         SilentProgress silent;
-        Elevations none;
-        const ChannelReport report = compute_channel(inputs, {}, ChannelWindow::whole(lines, columns), none, silent, 1);
+        const ChannelReport report = compute_channel(inputs, parameters, window, elevations, silent, 1);
         _exit(report.computed ? 1 : 0);
     }
     int status = 0;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compute/distance_transform.hpp"
@@ -16,20 +17,30 @@ namespace {
 
 int64_t gap(int64_t point, int64_t pixel) { return std::max<int64_t>({0, pixel - point, point - pixel - 1}); }
 
-uint16_t brute_eighths(const Grid<unsigned char>& grid, int32_t ci, int32_t cj, int32_t tono) {
+// The pixels `marked` says belong to the tone.
+template <typename Marked>
+std::vector<std::pair<int32_t, int32_t>> marked_pixels(int32_t lines, int32_t columns, const Marked& marked) {
+    std::vector<std::pair<int32_t, int32_t>> pixels;
+    for (int32_t m = 0; m < lines; ++m)
+        for (int32_t n = 0; n < columns; ++n)
+            if (marked(m, n)) pixels.push_back({m, n});
+    return pixels;
+}
+
+// The exact distance in eighths from corner (ci, cj) to those pixels' squares.
+uint16_t brute_eighths(const std::vector<std::pair<int32_t, int32_t>>& pixels, int32_t ci, int32_t cj) {
     int64_t best = -1;
-    for (int32_t m = 0; m < grid.lines(); ++m)
-        for (int32_t n = 0; n < grid.columns(); ++n)
-            if (static_cast<int32_t>(grid[m][n]) == tono) {
-                const int64_t d2 = gap(ci, m) * gap(ci, m) + gap(cj, n) * gap(cj, n);
-                if (best < 0 || d2 < best) best = d2;
-            }
+    for (const auto& [m, n] : pixels) {
+        const int64_t d2 = gap(ci, m) * gap(ci, m) + gap(cj, n) * gap(cj, n);
+        if (best < 0 || d2 < best) best = d2;
+    }
     if (best < 0) return kFarAway;
     auto e = static_cast<int64_t>(std::sqrt(64.0 * static_cast<double>(best)));
     while (e * e > 64 * best) --e;
     while ((e + 1) * (e + 1) <= 64 * best) ++e;
     return static_cast<uint16_t>(std::min<int64_t>(e, kFarAway));
 }
+
 
 std::vector<uint16_t> corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
     std::vector<uint16_t> dist(static_cast<std::size_t>(grid.lines() + 1) * (grid.columns() + 1));
@@ -44,9 +55,10 @@ void expect_exact(const Grid<unsigned char>& grid, const std::string& label) {
     bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
     for (const uint16_t d : corner_map(grid, 256, beyond)) ASSERT_EQ(d, kFarAway) << label;
     EXPECT_FALSE(beyond) << label;
+    const auto pixels = marked_pixels(grid.lines(), grid.columns(), [&](int32_t m, int32_t n) { return grid[m][n] == 5; });
     for (int32_t i = 0; i <= grid.lines(); ++i)
         for (int32_t j = 0; j <= grid.columns(); ++j)
-            ASSERT_EQ(dist[static_cast<std::size_t>(i) * (grid.columns() + 1) + j], brute_eighths(grid, i, j, 5))
+            ASSERT_EQ(dist[static_cast<std::size_t>(i) * (grid.columns() + 1) + j], brute_eighths(pixels, i, j))
                 << label << " at corner " << i << "," << j;
 }
 
@@ -67,31 +79,38 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     expect_exact(wide, "3x2000, one pixel");
 }
 
-// Measured on a region only: every corner outside it 0; inside, never more
-// than the exact distance, and exactly it wherever that is below the line's
-// reach.
+// Measured on a region only, from a map of zeros: every corner outside it
+// still 0; inside, never more than the exact distance, and exactly it
+// wherever that is below the line's reach. Half the grids come with a second
+// grid whose own tone counts as well (the railing and the perimeter).
 TEST(CornerDistance, OnARegionALowerBoundEverywhereAndExactWithinReach) {
     std::mt19937 random(17);
-    for (int g = 0; g < 40; ++g) {
-        const int32_t lines = std::uniform_int_distribution<int32_t>(1, 40)(random);
-        const int32_t columns = std::uniform_int_distribution<int32_t>(1, 60)(random);
+    for (int g = 0; g < 80; ++g) {
+        const bool two = g % 2 == 1;
+        const int32_t lines = std::uniform_int_distribution<int32_t>(1, g < 60 ? 40 : 200)(random);
+        const int32_t columns = std::uniform_int_distribution<int32_t>(1, g < 60 ? 60 : 300)(random);
         Grid<unsigned char> grid = filled(lines, columns, 200);
-        scatter(grid, random, 5, std::uniform_real_distribution<double>(0.0, 0.05)(random));
+        Grid<unsigned char> other = filled(lines, columns, 5);
+        scatter(grid, random, 5, std::uniform_real_distribution<double>(0.0, g < 60 ? 0.05 : 0.002)(random));
+        if (two) scatter(other, random, 9, 0.003);
+        const auto pixels = marked_pixels(
+            lines, columns, [&](int32_t m, int32_t n) { return grid[m][n] == 5 || (two && other[m][n] == 9); });
         CornerRegion region;
         for (int32_t i = 0; i <= lines; ++i) {
             const int32_t a = std::uniform_int_distribution<int32_t>(0, columns + 1)(random);
             const int32_t b = std::uniform_int_distribution<int32_t>(0, columns + 1)(random);
             region.from.push_back(std::min(a, b));
             region.to.push_back(i % 5 == 0 ? 0 : std::max(a, b));
-            region.reach.push_back(std::uniform_int_distribution<int32_t>(0, 12)(random));
+            region.reach.push_back(std::uniform_int_distribution<int32_t>(0, g < 60 ? 12 : 90)(random));
         }
-        std::vector<uint16_t> dist(static_cast<std::size_t>(lines + 1) * (columns + 1), 77);
-        const bool any = tone_corner_distance_eighths(grid.view(), Tone(5), dist.data(), 2, &region);
-        EXPECT_EQ(any, holds(grid, 5));
+        std::vector<uint16_t> dist(static_cast<std::size_t>(lines + 1) * (columns + 1), 0);
+        const ToneGrids target = two ? ToneGrids(grid.view(), Tone(5), other.view(), Tone(9)) : ToneGrids(grid.view(), Tone(5));
+        const bool any = tone_corner_distance_eighths(target, dist.data(), 2, &region);
+        EXPECT_EQ(any, holds(grid, 5) || (two && holds(other, 9)));
         for (int32_t i = 0; i <= lines; ++i)
             for (int32_t j = 0; j <= columns; ++j) {
                 const uint16_t got = dist[static_cast<std::size_t>(i) * (columns + 1) + j];
-                const uint16_t exact = brute_eighths(grid, i, j, 5);
+                const uint16_t exact = brute_eighths(pixels, i, j);
                 const auto k = static_cast<std::size_t>(i);
                 const bool inside = j >= region.from[k] && j < region.to[k];
                 if (!inside) {

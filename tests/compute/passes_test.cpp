@@ -32,21 +32,17 @@ struct Strip {
                 in.itab_in[i][j] = std::uniform_int_distribution<int32_t>(-50, 800)(random);
             }
         load_run(run, in);
-        lim_inf = Grid<unsigned char>::make(in.nb_lig, in.nb_col);
-        for (int32_t i = 0; i < in.nb_lig; ++i)
-            for (int32_t j = 0; j < in.nb_col; ++j) lim_inf[i][j] = run.tab_bar[i][j] == kRailing ? 1 : 255;
         run.dtab = Elevations::for_channel(run.tab_in.view(), Tone(kChannel));
         inputs = channel_inputs(run);
         parameters = run.parameters;
         window = ChannelWindow::whole(in.nb_lig, in.nb_col);
     }
     DistanceInterpolation interpolation(int32_t threads) {
-        return {inputs, parameters, ChannelTones(parameters), lim_inf.view(), window, run.dtab, threads};
+        return {inputs, parameters, ChannelTones(parameters), window, run.dtab, threads};
     }
     PassGrids grids() { return {run.tab_in.view(), run.dtab, window, Tone(kChannel)}; }
 
     ::Run run;
-    Grid<unsigned char> lim_inf;
     ChannelInputs inputs;
     ChannelParameters parameters;
     ChannelWindow window;

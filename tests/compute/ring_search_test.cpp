@@ -309,7 +309,7 @@ TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
             for (int32_t j = 5; j < 40; ++j) zone[i][j] = 1;
         const Elevations channel = Elevations::for_channel(zone.view(), Tone(1));
         const ChannelWindow window = ChannelWindow::whole(lines, columns);
-        const CornerRegion region = search_region(tones.view(), Tone(9), channel, window, 2);
+        const CornerRegion region = search_region(ToneGrids(tones.view(), Tone(9)), channel, window, 2);
         const RingSearch everywhere(tones.view(), Tone(9), 2);
         const RingSearch around(tones.view(), Tone(9), lines, columns, window.inputs, 2, RingSearch::Distances::measure,
                                 &region);
@@ -324,7 +324,7 @@ TEST(RingSearch, DistancesMeasuredOnlyAroundTheChannelFindTheSameHits) {
     const Grid<unsigned char> tones = filled(20, 30, 9);
     const Grid<unsigned char> zone = filled(20, 30, 0);
     const Elevations none = Elevations::for_channel(zone.view(), Tone(1));
-    const CornerRegion region = search_region(tones.view(), Tone(9), none, ChannelWindow::whole(20, 30), 2);
+    const CornerRegion region = search_region(ToneGrids(tones.view(), Tone(9)), none, ChannelWindow::whole(20, 30), 2);
     for (std::size_t k = 0; k < region.from.size(); ++k) EXPECT_EQ(region.from[k], region.to[k]);
     const RingSearch around(tones.view(), Tone(9), 20, 30, {0, 0, 20, 30}, 2, RingSearch::Distances::measure, &region);
     EXPECT_TRUE(same(around.find(3, 4), literal_circle(3, 4, tones.rows(), 9, 20, 30)));

@@ -91,7 +91,7 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
 #else
-    // 517 MB of grids and maps within a 256 MB address space. The raw files
+    // 492 MB of grids and maps within a 256 MB address space. The raw files
     // are as long as the descriptors say (sparse: they take no room).
     write_scenario(images_, 5, 6);
     write_file(folder_ + "valle_m4.txt", "5000 5000 4 0 0 10");
@@ -103,7 +103,7 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
     const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult +
-                         "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 516711844 "
+                         "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 491671844 "
                          "bytes \n");
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
 #endif
