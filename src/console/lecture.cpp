@@ -1,8 +1,10 @@
-// Raster loading: every raw input file advances one line at a time into its
-// grid. A file shorter than its descriptor leaves the rest of its grid at 0 and
-// the run goes on, but the user is told which file fell short. A file that
-// cannot be read (an I/O error, not its end) stops the run: its grid would be
-// wrong.
+// Raster loading: every raw input file that is not read in place (the
+// dialog mapped those that hold the whole raster, input_raster.hpp) advances
+// one line at a time into its grid. A file shorter than its descriptor leaves
+// the rest of its grid at 0 and the run goes on, but the user is told which
+// file fell short. A file that cannot be read (an I/O error, not its end)
+// stops the run: its grid would be wrong. Every raw file is then closed; a
+// mapping stays readable without it.
 #include <string>
 #include <vector>
 
@@ -24,10 +26,10 @@ struct RawInput {
 
 unsigned char* const* mask_rows(Run& run, Role role) {
     switch (role) {
-        case Role::railing: return run.tab_bar.rows();
-        case Role::zone: return run.tab_in.rows();
-        case Role::contour: return run.tab_curv.rows();
-        case Role::perimeter: return run.tab_perim.rows();
+        case Role::railing: return run.tab_bar.rows_to_fill();
+        case Role::zone: return run.tab_in.rows_to_fill();
+        case Role::contour: return run.tab_curv.rows_to_fill();
+        case Role::perimeter: return run.tab_perim.rows_to_fill();
         default: return nullptr;
     }
 }
@@ -36,8 +38,12 @@ unsigned char* const* mask_rows(Run& run, Role role) {
 
 Outcome lecture(Run& run, Console& console) {
     std::vector<RawInput> inputs;
-    for (const Role role : input_roles(run))
-        inputs.push_back({&run.pair(role), role == Role::slope ? run.itab_in.rows() : nullptr, mask_rows(run, role)});
+    for (const Role role : input_roles(run)) {
+        RawInput in{&run.pair(role), role == Role::slope ? run.itab_in.rows_to_fill() : nullptr, mask_rows(run, role)};
+        // A file read in place supplies every line already.
+        if (in.elevation_rows == nullptr && in.mask_rows == nullptr) in.full_lines = run.nb_lig;
+        inputs.push_back(in);
+    }
     const std::size_t mask_line = static_cast<std::size_t>(run.nb_col);
     const std::size_t elevation_line = mask_line * sizeof(int32_t);
 
@@ -50,7 +56,7 @@ Outcome lecture(Run& run, Console& console) {
         for (int64_t k = first; k < end; ++k) {
             RawInput& in = inputs[static_cast<std::size_t>(k)];
             std::FILE* file = in.pair->raw.get();
-            for (int32_t i = 0; i < run.nb_lig; ++i) {
+            for (int32_t i = in.full_lines; i < run.nb_lig; ++i) {
                 const std::size_t got = in.elevation_rows ? read_elevation_line(file, in.elevation_rows[i], run.nb_col)
                                                           : read_mask_line(file, in.mask_rows[i], run.nb_col);
                 if (got == (in.elevation_rows ? elevation_line : mask_line)) {

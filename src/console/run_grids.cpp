@@ -37,13 +37,24 @@ void say_memory_needed(Console& console, const Run& run, const GridBytes& need) 
                      static_cast<unsigned long long>(std::numeric_limits<uint64_t>::max()));
 }
 
+// The input raster of `role`: its raw file read in place where it can be
+// (input_raster.hpp), otherwise a grid of zeros for the loader to fill.
+template <typename T>
+InputRaster<T> input_raster(const Run& run, Role role) {
+    InputRaster<T> raster = InputRaster<T>::in_place(run.pair(role).raw.get(), run.nb_lig, run.nb_col);
+    if (raster.made()) return raster;
+    return Grid<T>::make(run.nb_lig, run.nb_col);
+}
+
 }  // namespace
 
 GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter) {
     if (nb_lig <= 0 || nb_col <= 0) return {};
     // tab_in, tab_curv, tab_bar, itab_in and the elevations (counted whole,
     // as a channel may cover the raster), plus tab_perim with water bodies,
-    // then what the computation takes for itself.
+    // then what the computation takes for itself. An input read in place
+    // takes as much address space as its grid would, and a short raw file is
+    // read into a grid, so every input counts whole.
     const uint64_t grids = with_perimeter ? 6 : 5;
     const uint64_t pixel_bytes = 1 + 1 + 1 + 4 + 8 + (with_perimeter ? 1 : 0);
     const uint64_t computation = channel_memory_bytes(ChannelWindow::whole(nb_lig, nb_col));
@@ -91,13 +102,13 @@ bool allocate_run_grids(Run& run, Console& console) {
         say_memory_needed(console, run, need);
         return false;
     }
-    const int32_t lines = run.nb_lig;
-    const int32_t columns = run.nb_col;
-    run.tab_in = Grid<unsigned char>::make(lines, columns);
-    run.tab_curv = Grid<unsigned char>::make(lines, columns);
-    run.tab_bar = Grid<unsigned char>::make(lines, columns);
-    if (with_perimeter) run.tab_perim = Grid<unsigned char>::make(lines, columns);
-    run.itab_in = Grid<int32_t>::make(lines, columns);
+    run.tab_in = input_raster<unsigned char>(run, Role::zone);
+    run.tab_curv = input_raster<unsigned char>(run, Role::contour);
+    run.tab_bar = input_raster<unsigned char>(run, Role::railing);
+    if (with_perimeter) run.tab_perim = input_raster<unsigned char>(run, Role::perimeter);
+    run.itab_in = input_raster<int32_t>(run, Role::slope);
+    // Only the slope under the lower boundary's hits is ever read.
+    run.itab_in.expect_scattered_reads();
     const bool all_made = run.tab_in.made() && run.tab_curv.made() && run.tab_bar.made() &&
                           (!with_perimeter || run.tab_perim.made()) && run.itab_in.made();
     if (!all_made) {

@@ -24,8 +24,10 @@ GridBytes run_grid_bytes(int32_t nb_lig, int32_t nb_col, bool with_perimeter);
 // cannot be known.
 uint64_t usable_memory_bytes();
 
-// Makes the raster grids of the run (nothing for an empty raster). When the
-// run's total exceeds the usable memory, or an allocation fails, prints how much
-// memory the raster needs and returns false. Linux would otherwise grant far
+// Makes the input rasters of the run (nothing for an empty raster): each raw
+// input file, open at its start, read in place where it can be, a grid of
+// zeros for the loader otherwise (input_raster.hpp). When the run's total
+// exceeds the usable memory, or an allocation fails, prints how much memory
+// the raster needs and returns false. Linux would otherwise grant far
 // more than the machine holds and kill the process halfway through the run.
 bool allocate_run_grids(Run& run, Console& console);

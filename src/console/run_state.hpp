@@ -13,8 +13,8 @@
 
 #include "compute/channel_inputs.hpp"
 #include "compute/elevations.hpp"
+#include "files/input_raster.hpp"
 #include "files/regular_file.hpp"
-#include "lib/grid.hpp"
 
 // The raster pairs of a run, in the order the dialog asks for them.
 enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
@@ -45,13 +45,14 @@ struct Run {
     // menu's `presence` answered 1).
     ChannelParameters parameters;
 
-    // Grids of nb_lig lines of nb_col elements (none for an empty raster;
-    // tab_perim only with water bodies), and the computed elevations.
-    Grid<int32_t> itab_in;         // slope model
-    Grid<unsigned char> tab_bar;   // railing
-    Grid<unsigned char> tab_in;    // channel zone
-    Grid<unsigned char> tab_curv;  // limiting contour line
-    Grid<unsigned char> tab_perim; // water-body perimeter
+    // Rasters of nb_lig lines of nb_col elements (none for an empty raster;
+    // tab_perim only with water bodies), each its raw file read in place or a
+    // grid the loader fills (input_raster.hpp), and the computed elevations.
+    InputRaster<int32_t> itab_in;         // slope model
+    InputRaster<unsigned char> tab_bar;   // railing
+    InputRaster<unsigned char> tab_in;    // channel zone
+    InputRaster<unsigned char> tab_curv;  // limiting contour line
+    InputRaster<unsigned char> tab_perim; // water-body perimeter
     Elevations dtab;               // computed elevations, 0.0 outside the channel
 
     std::array<FilePair, kRoleCount> files;

@@ -1,8 +1,23 @@
 #include "console/treatment_stage.hpp"
 
+#include <utility>
+
+#include "console/input_pair.hpp"
 #include "console/progress_lines.hpp"
 
 namespace {
+
+// The input whose raw file, read in place, lost pages during the computation
+// (it was cut shorter, or its disk failed): nullptr when none did.
+const FilePair* input_with_lost_pages(const Run& run) {
+    const std::pair<Role, bool> lost[] = {
+        {Role::slope, run.itab_in.lost_pages()},    {Role::railing, run.tab_bar.lost_pages()},
+        {Role::zone, run.tab_in.lost_pages()},      {Role::contour, run.tab_curv.lost_pages()},
+        {Role::perimeter, run.tab_perim.lost_pages()}};
+    for (const auto& [role, pages_lost] : lost)
+        if (pages_lost) return &run.pair(role);
+    return nullptr;
+}
 
 bool inputs_missing(const Run& run) {
     return !run.itab_in.made() || !run.tab_bar.made() || !run.tab_in.made() || !run.tab_curv.made() ||
@@ -33,6 +48,12 @@ Outcome treatment(Run& run, Console& console) {
     }
     if (!report.computed) {
         console.say(kNoMemory);
+        return Outcome::failed;
+    }
+    // What was read of a file that changed under the run is not the file:
+    // the run stops as on a read error, and nothing is written.
+    if (const FilePair* lost = input_with_lost_pages(run)) {
+        console.sayf(kReadError, lost->raw_path.c_str());
         return Outcome::failed;
     }
     if (report.contour_misses > 0 || report.boundary_misses > 0) {

@@ -1,8 +1,11 @@
-// Raster loading in-process: each raw file advances one line at a time into
-// its grid, short files leave zeros and one warning, and every raw input file
-// is closed, whatever the number of threads.
+// Raster loading in-process: a raw file that holds the whole raster is read
+// in place, a shorter one advances one line at a time into its grid, short
+// files leave zeros and one warning, and every raw input file is closed,
+// whatever the number of threads. A file read in place that is cut shorter
+// during the computation stops the run as a read error.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,23 +17,23 @@
 
 namespace {
 
-// A run of `lines` x `columns` with its grids made and its raw input files
-// open on `contents`: slope model, railing, zone, contour and, when a fifth is
-// given, the perimeter (water bodies).
+// A run of `lines` x `columns` with its raw input files open on `contents`
+// (slope model, railing, zone, contour and, when a fifth is given, the
+// perimeter: water bodies) and its input rasters made, as the dialog leaves it.
 struct Loaded {
     Loaded(int32_t lines, int32_t columns, const std::vector<std::string>& contents, int32_t threads = 1) {
         run.nb_lig = lines;
         run.nb_col = columns;
         run.parameters.water_bodies = contents.size() == 5;
         run.threads = threads;
-        ConsoleCapture io("");
-        EXPECT_TRUE(allocate_run_grids(run, io.console));
         for (std::size_t k = 0; k < contents.size(); ++k) {
             FilePair& pair = run.files[k];
             pair.raw_path = temp / ("raw" + std::to_string(k));
             write_file(pair.raw_path, contents[k]);
             pair.raw.reset(std::fopen(pair.raw_path.c_str(), "rb"));
         }
+        ConsoleCapture io("");
+        EXPECT_TRUE(allocate_run_grids(run, io.console));
     }
     std::string load() {
         ConsoleCapture io("");
@@ -61,6 +64,7 @@ TEST(Lecture, FillsEveryGridLineByLineOnAnyNumberOfThreads) {
         if (!lake) contents.resize(4);
         for (const int32_t threads : {1, 2, 5}) {
             Loaded l(3, 5, contents, threads);
+            EXPECT_TRUE(l.run.itab_in.in_place() && l.run.tab_bar.in_place() && l.run.tab_in.in_place());
             EXPECT_EQ(l.load(), "");
             for (int i = 0; i < 3; ++i) {
                 for (int j = 0; j < 5; ++j) {
@@ -86,6 +90,9 @@ TEST(Lecture, AShortRawFileLeavesZerosAndOneWarningNamingItAndItsFullLines) {
         return "\n Aviso: el archivo " + l.run.pair(role).raw_path + " solo tiene " + std::to_string(lines) +
                " de las 3 lineas de la imagen; el resto queda en 0 \n";
     };
+    // Only the slope model holds the whole raster: the masks are read into grids.
+    EXPECT_TRUE(l.run.itab_in.in_place());
+    EXPECT_FALSE(l.run.tab_bar.in_place() || l.run.tab_in.in_place() || l.run.tab_curv.in_place());
     EXPECT_EQ(l.load(), warning(Role::railing, 0) + warning(Role::zone, 2) + warning(Role::contour, 1));
     for (int j = 0; j < 5; ++j) {
         EXPECT_EQ(l.run.tab_bar[0][j], 0);
@@ -104,4 +111,20 @@ TEST(Lecture, AnEmptyRasterReadsNothingAndClosesTheFiles) {
         Loaded l(lines, columns, {"abcd", "x", "x", "x", "x"});
         EXPECT_EQ(l.load(), "");
     }
+}
+
+TEST(Lecture, AFileCutShorterWhileReadInPlaceStopsTheComputationAsAReadError) {
+    // Every mask 1, the tones' value: the whole raster is channel, railing
+    // and contour line, so the computation reads every file.
+    const std::string ones(2 * 4096, '\x01');
+    Loaded l(2, 4096, {little_endian_int32s(std::vector<int32_t>(2 * 4096, 7)), ones, ones, ones});
+    l.run.parameters = {1, 1, 1, 0, 0, 10, false};
+    ASSERT_TRUE(l.run.tab_curv.in_place());
+    EXPECT_EQ(l.load(), "");
+    std::filesystem::resize_file(l.run.pair(Role::contour).raw_path, 0);
+    ConsoleCapture io("");
+    EXPECT_EQ(treatment(l.run, io.console), Outcome::failed);
+    const std::string error =
+        "\n Error de lectura en el archivo " + l.run.pair(Role::contour).raw_path + ": no se escribio ningun resultado \n";
+    EXPECT_EQ(io.printed().substr(io.printed().size() - error.size()), error);
 }

@@ -3,7 +3,7 @@
 // files whose path matches a pattern.
 //
 //   IO_FAULT=open:N:PATTERN    the Nth open of a matching path fails (EACCES)
-//   IO_FAULT=read:N:PATTERN    from the Nth read of a matching file on, every read fails
+//   IO_FAULT=read:N:PATTERN    from the Nth read (or mapping) of a matching file on, every read fails
 //   IO_FAULT=write:N:PATTERN   from the Nth write of a matching file on, every write fails (ENOSPC)
 //   IO_FAULT=rename:N:PATTERN  the Nth rename of a matching file fails (EIO)
 //   IO_FAULT=fsync:N:PATTERN   the Nth fsync of a matching file fails (EIO)
@@ -13,13 +13,15 @@
 // PATTERN is an fnmatch(3) pattern on the path; for reads and writes, the
 // path the file descriptor was opened on. Reads and writes fail for real: the
 // file's descriptor is replaced (dup2) by one on a folder (reads fail with
-// EISDIR) or on /dev/full (writes fail with ENOSPC), so the program's stdio
-// streams meet a genuine error, as on a failing disk or a full one, however
-// their buffers are drained. Both the stdio calls and the system calls a
-// program makes are counted, so that it works whichever the program uses.
+// EISDIR, and the folder cannot be mapped) or on /dev/full (writes fail with
+// ENOSPC), so the program's stdio streams meet a genuine error, as on a
+// failing disk or a full one, however their buffers are drained. Both the
+// stdio calls and the system calls a program makes are counted (mmap of a file
+// as a read, pwrite as a write), so that it works whichever the program uses.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -155,6 +157,21 @@ int getc(FILE* stream) {
     static const auto next = real<int (*)(FILE*)>("getc");
     return next(stream);
 }
+
+void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
+    if (fd >= 0) before(Kind::read, fd);
+    static const auto next = real<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
+    return next(address, length, protection, flags, fd, offset);
+}
+
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    before(Kind::write, fd);
+    static const auto next = real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    return next(fd, buffer, count, offset);
+}
+
+void* mmap64(void* address, size_t length, int protection, int flags, int fd, off_t offset) __attribute__((alias("mmap")));
+ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) __attribute__((alias("pwrite")));
 
 ssize_t write(int fd, const void* buffer, size_t count) {
     before(Kind::write, fd);
