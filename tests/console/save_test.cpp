@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cmath>
 #include <cstdio>
@@ -27,17 +28,21 @@ namespace {
 // A run ready for the writer: dtab holds `values` line by line, the result
 // pair is open under a temporary folder (or on the paths given).
 struct ToSave {
-    ToSave(int32_t lines, int32_t columns, const std::vector<double>& values, int32_t pix_size = 10) {
+    // Every pixel held, as if every one were in the channel; or only those
+    // whose `channel` byte is 1 (and those between them on each line).
+    ToSave(int32_t lines, int32_t columns, const std::vector<double>& values, int32_t pix_size = 10,
+           const std::vector<unsigned char>& channel = {}) {
         run.nb_lig = lines;
         run.nb_col = columns;
         run.pix_size = pix_size;
-        // Every pixel held, as if every one were in the channel.
         Grid<unsigned char> zone = Grid<unsigned char>::make(lines, columns);
         for (int32_t i = 0; i < lines; ++i)
-            for (int32_t j = 0; j < columns; ++j) zone[i][j] = 1;
+            for (int32_t j = 0; j < columns; ++j)
+                zone[i][j] = channel.empty() ? 1 : channel[static_cast<std::size_t>(i * columns + j)];
         run.dtab = Elevations::for_channel(zone.view(), Tone(1));
         for (int32_t i = 0; i < lines; ++i)
-            for (int32_t j = 0; j < columns; ++j) run.dtab(i, j) = values[static_cast<std::size_t>(i * columns + j)];
+            for (int32_t j = 0; j < columns; ++j)
+                if (zone[i][j] == 1) run.dtab(i, j) = values[static_cast<std::size_t>(i * columns + j)];
         open_result(temp / "resultado_m4.raw", temp / "resultado_m4.txt");
     }
     void open_result(const std::string& raw, const std::string& descriptor) {
@@ -123,6 +128,44 @@ TEST(Save, EveryStoredValueIsThatOfRoundElevationOnAnyNumberOfThreads) {
         EXPECT_EQ(s.save(), "");
         EXPECT_EQ(s.raster(), expected) << threads << " threads";
         EXPECT_EQ(s.descriptor(), result_descriptor(lines, columns, expected, 1)) << threads << " threads";
+    }
+}
+
+TEST(Save, AChannelAcrossARasterWritesItsPixelsIntoAFileOfZeros) {
+    // Runs of channel pixels at random, with gaps shorter and longer than a
+    // page, whole lines without any, and channel pixels that round to 0; every
+    // pixel outside the channel reads 0 and counts among the extremes.
+    std::mt19937 random(20);
+    for (const int32_t columns : {1, 7, 3000}) {
+        const int32_t lines = 9;
+        std::vector<unsigned char> channel(static_cast<std::size_t>(lines * columns), 0);
+        std::vector<double> values(channel.size(), 0.0);
+        std::vector<int32_t> expected(channel.size(), 0);
+        for (int32_t i = 0; i < lines; ++i) {
+            if (i % 4 == 3) continue;
+            for (int32_t j = 0; j < columns;) {
+                const int32_t gap = std::uniform_int_distribution<int32_t>(0, i % 2 == 0 ? 40 : 1500)(random);
+                const int32_t run_length = std::uniform_int_distribution<int32_t>(1, 30)(random);
+                for (int32_t k = j + gap; k < std::min(columns, j + gap + run_length); ++k) {
+                    const auto p = static_cast<std::size_t>(i * columns + k);
+                    channel[p] = 1;
+                    // On the narrow raster every channel pixel is high: its
+                    // least value is that of the pixels outside the channel.
+                    values[p] = columns == 7   ? std::uniform_real_distribution<double>(1000.0, 2000.0)(random)
+                                : k % 5 == 0   ? 0.3
+                                               : std::uniform_real_distribution<double>(-900.0, 90000.0)(random);
+                    expected[p] = round_elevation(values[p]);
+                }
+                j += gap + run_length;
+            }
+        }
+        for (const int32_t threads : {1, 3}) {
+            ToSave s(lines, columns, values, 10, channel);
+            s.run.threads = threads;
+            EXPECT_EQ(s.save(), "");
+            EXPECT_EQ(s.raster(), expected) << columns << " columns, " << threads << " threads";
+            EXPECT_EQ(s.descriptor(), result_descriptor(lines, columns, expected, 10));
+        }
     }
 }
 
