@@ -19,6 +19,15 @@ struct ChannelParameters {
     bool water_bodies = false;
 };
 
+// A raster whose pixels are fetched one at a time, for an input that the
+// computation reads only here and there: the slope model, under the lower
+// boundary's hits. Lines and columns are those of ChannelWindow::inputs.
+class PixelSource {
+public:
+    virtual ~PixelSource() = default;
+    virtual int32_t pixel(int64_t line, int64_t column) const = 0;
+};
+
 // The input rasters, each of the size of ChannelWindow::inputs; `perimeter`
 // is read (and needed) only with water bodies.
 struct ChannelInputs {
@@ -27,6 +36,9 @@ struct ChannelInputs {
     GridView<const unsigned char> zone;       // the channel zone
     GridView<const unsigned char> contour;    // the limiting contour line
     GridView<const unsigned char> perimeter;  // the water bodies' shores
+    // Where the slope model's pixels come from when `slope` does not hold
+    // them (null: it does).
+    const PixelSource* slope_pixels = nullptr;
 };
 
 // The parameters' tones, each taken once through the one rule of tone.hpp;

@@ -104,14 +104,31 @@ struct LineSpan {
     int32_t first, end;  // corner lines [first, end)
 };
 
+// Neighbouring blocks whose lines are the same are swept together, up to
+// this many columns, so that the loops along a line stay long.
+constexpr int32_t kSweepPieceColumns = 512;
+
+// A run of corner columns [first, end) swept over the same corner lines.
+struct SweepPiece {
+    int32_t first, end;
+    std::size_t block;  // the block whose lines these are
+};
+
 // Which corners the sweeps visit: for each block of corner columns, the runs
-// of corner lines swept (in order, apart from one another); and for each
-// corner line, the columns some sweep wrote, which are cleared afterwards
-// wherever they are not the line's own corners.
+// of corner lines swept (in order, apart from one another), and the pieces
+// of columns swept together; and for each corner line, the columns some
+// sweep wrote, which are cleared afterwards wherever they are not the line's
+// own corners.
 struct SweepPlan {
     std::vector<std::vector<LineSpan>> blocks;
+    std::vector<SweepPiece> pieces;
     std::vector<int32_t> written_from, written_to;
 };
+
+bool same_lines(const std::vector<LineSpan>& a, const std::vector<LineSpan>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const LineSpan& x, const LineSpan& y) { return x.first == y.first && x.end == y.end; });
+}
 
 // The corners of corner line i that a region asks for, within [0, width).
 std::pair<int32_t, int32_t> asked(const CornerRegion* region, std::size_t i, int32_t width) {
@@ -164,6 +181,13 @@ SweepPlan plan_sweeps(const CornerRegion* region, int32_t corner_lines, int32_t 
                 plan.written_from[k] = std::min(plan.written_from[k], c0);
                 plan.written_to[k] = std::max(plan.written_to[k], c1);
             }
+        if (spans.empty()) continue;
+        SweepPiece* last = plan.pieces.empty() ? nullptr : &plan.pieces.back();
+        if (last && last->end == c0 && c1 - last->first <= kSweepPieceColumns &&
+            same_lines(plan.blocks[last->block], spans))
+            last->end = c1;
+        else
+            plan.pieces.push_back({c0, c1, static_cast<std::size_t>(b)});
     }
     return plan;
 }
@@ -173,27 +197,23 @@ SweepPlan plan_sweeps(const CornerRegion* region, int32_t corner_lines, int32_t 
 // already there are kept. Tells whether any does. The loop over the corners
 // that touch two pixels of the line has no branch, so that the compiler does
 // several at a time.
-bool mark_grid_corners(const ToneGrid& layer, int32_t i, std::size_t c0, std::size_t c1, unsigned char* marks,
-                       bool add) {
-    const unsigned char* line = layer.grid[i];
+template <bool add>
+bool mark_grid_corners(const ToneGrid& layer, int32_t i, std::size_t c0, std::size_t c1,
+                       unsigned char* __restrict marks) {
+    const unsigned char* __restrict line = layer.grid[i];
     const unsigned char t = layer.tone.value();
     const auto columns = static_cast<std::size_t>(layer.grid.columns());
-    const unsigned char keep = add ? 1 : 0;
     unsigned char hit = 0;
-    if (c0 == 0) {  // corner 0 touches pixel 0 only
-        marks[0] = static_cast<unsigned char>((marks[0] & keep) | (line[0] == t));
-        hit |= marks[0];
-    }
+    const auto put = [&](std::size_t at, unsigned char mark) {
+        const auto kept = static_cast<unsigned char>(add ? marks[at] | mark : mark);
+        marks[at] = kept;
+        hit |= kept;
+    };
+    if (c0 == 0) put(0, line[0] == t);  // corner 0 touches pixel 0 only
     const std::size_t inner_end = std::min(c1, columns);
-    for (std::size_t j = std::max<std::size_t>(c0, 1); j < inner_end; ++j) {
-        const auto mark = static_cast<unsigned char>((marks[j - c0] & keep) | (line[j] == t) | (line[j - 1] == t));
-        marks[j - c0] = mark;
-        hit |= mark;
-    }
-    if (c1 > columns) {  // the last corner touches the last pixel only
-        marks[columns - c0] = static_cast<unsigned char>((marks[columns - c0] & keep) | (line[columns - 1] == t));
-        hit |= marks[columns - c0];
-    }
+    for (std::size_t j = std::max<std::size_t>(c0, 1); j < inner_end; ++j)
+        put(j - c0, static_cast<unsigned char>((line[j] == t) | (line[j - 1] == t)));
+    if (c1 > columns) put(columns - c0, line[columns - 1] == t);  // the last corner touches the last pixel only
     return hit != 0;
 }
 
@@ -203,9 +223,8 @@ bool mark_corners(const ToneGrids& target, int32_t i, std::size_t c0, std::size_
         std::fill(marks.begin(), marks.end(), 0);
         return false;
     }
-    bool hit = false;
-    for (std::size_t k = 0; k < target.count(); ++k)
-        hit = mark_grid_corners(target[k], i, c0, c1, marks.data(), k > 0) || hit;
+    bool hit = mark_grid_corners<false>(target[0], i, c0, c1, marks.data());
+    for (std::size_t k = 1; k < target.count(); ++k) hit = mark_grid_corners<true>(target[k], i, c0, c1, marks.data()) || hit;
     return hit;
 }
 
@@ -274,21 +293,20 @@ bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, in
         return false;
     }
 
-    // Down and up the columns, a block of them at a time, over the lines the
+    // Down and up the columns, a piece of them at a time, over the lines the
     // region's boxes cover there (all of them without a region).
     const SweepPlan plan = plan_sweeps(region, corner_lines, all);
     std::atomic<bool> any{false};
-    // Pieces of a few blocks, so that two threads seldom write the two ends
-    // of one cache line.
-    share_out(static_cast<int64_t>(plan.blocks.size()), 4, threads, [&](int64_t first, int64_t end) {
-        std::vector<unsigned char> upper(kSweepColumns), lower(kSweepColumns);
+    share_out(static_cast<int64_t>(plan.pieces.size()), 1, threads, [&](int64_t first, int64_t end) {
+        std::vector<unsigned char> upper, lower;
         bool found = false;
-        for (int64_t b = first; b < end; ++b) {
-            const auto c0 = static_cast<std::size_t>(b * kSweepColumns);
-            const std::size_t c1 = std::min(width, c0 + kSweepColumns);
+        for (int64_t p = first; p < end; ++p) {
+            const SweepPiece& piece = plan.pieces[static_cast<std::size_t>(p)];
+            const auto c0 = static_cast<std::size_t>(piece.first);
+            const auto c1 = static_cast<std::size_t>(piece.end);
             upper.resize(c1 - c0);
             lower.resize(c1 - c0);
-            for (const LineSpan& span : plan.blocks[static_cast<std::size_t>(b)])
+            for (const LineSpan& span : plan.blocks[piece.block])
                 found = column_phase(target, eighths, width, c0, c1, span, upper, lower) || found;
         }
         if (found) any = true;

@@ -77,7 +77,7 @@ void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) 
     // as railing.
     const int64_t m = int64_t{base.line} - window_.inputs.line;
     const int64_t n = int64_t{base.column} - window_.inputs.column;
-    const int32_t slope = inputs_.slope[m][n];
+    const int32_t slope = inputs_.slope_pixels ? inputs_.slope_pixels->pixel(m, n) : inputs_.slope[m][n];
     const double base_elevation = railing_tone_.marks(inputs_.railing[m][n])
                                       ? railing_base(slope, parameters_.railing_height)
                                       : static_cast<double>(slope);

@@ -106,9 +106,9 @@ bool allocate_run_grids(Run& run, Console& console) {
     run.tab_curv = input_raster<unsigned char>(run, Role::contour);
     run.tab_bar = input_raster<unsigned char>(run, Role::railing);
     if (with_perimeter) run.tab_perim = input_raster<unsigned char>(run, Role::perimeter);
-    run.itab_in = input_raster<int32_t>(run, Role::slope);
-    // Only the slope under the lower boundary's hits is ever read.
-    run.itab_in.expect_scattered_reads();
+    // Only the slope under the lower boundary's hits is ever read: a page at a time.
+    run.itab_in = InputRaster<int32_t>::by_pages(run.pair(Role::slope).raw.get(), run.nb_lig, run.nb_col);
+    if (!run.itab_in.made()) run.itab_in = Grid<int32_t>::make(run.nb_lig, run.nb_col);
     const bool all_made = run.tab_in.made() && run.tab_curv.made() && run.tab_bar.made() &&
                           (!with_perimeter || run.tab_perim.made()) && run.itab_in.made();
     if (!all_made) {

@@ -148,10 +148,6 @@ MappedFile MappedFile::map(int fd, uint64_t bytes) {
     return file;
 }
 
-void MappedFile::expect_scattered_reads() const {
-    if (address_ != nullptr) madvise(address_, length_, MADV_RANDOM);  // a refusal changes nothing
-}
-
 bool MappedFile::lost_pages() const {
     return slot_ >= 0 && slots[static_cast<std::size_t>(slot_)].lost.load(std::memory_order_acquire);
 }

@@ -35,11 +35,6 @@ public:
     const unsigned char* bytes() const { return static_cast<const unsigned char*>(address_); }
     std::size_t size() const { return size_; }
 
-    // The pages will be read here and there, not from one end to the other:
-    // the system is asked to fetch only the page read, not its neighbours,
-    // which would become resident for nothing.
-    void expect_scattered_reads() const;
-
     // Whether a page could not be read since the file was mapped: it read as
     // zeros. Safe to ask from any thread.
     bool lost_pages() const;

@@ -64,12 +64,12 @@ TEST(Lecture, FillsEveryGridLineByLineOnAnyNumberOfThreads) {
         if (!lake) contents.resize(4);
         for (const int32_t threads : {1, 2, 5}) {
             Loaded l(3, 5, contents, threads);
-            EXPECT_TRUE(l.run.itab_in.in_place() && l.run.tab_bar.in_place() && l.run.tab_in.in_place());
+            EXPECT_TRUE(l.run.itab_in.by_pages() && l.run.tab_bar.in_place() && l.run.tab_in.in_place());
             EXPECT_EQ(l.load(), "");
             for (int i = 0; i < 3; ++i) {
                 for (int j = 0; j < 5; ++j) {
                     const int k = i * 5 + j;
-                    EXPECT_EQ(l.run.itab_in[i][j], elevations[static_cast<std::size_t>(k)]);
+                    EXPECT_EQ(l.run.itab_in.at(i, j), elevations[static_cast<std::size_t>(k)]);
                     EXPECT_EQ(l.run.tab_bar[i][j], k);
                     EXPECT_EQ(l.run.tab_in[i][j], 20 + k);
                     EXPECT_EQ(l.run.tab_curv[i][j], 240 + k);  // 255 is a tone, never -1
@@ -91,14 +91,14 @@ TEST(Lecture, AShortRawFileLeavesZerosAndOneWarningNamingItAndItsFullLines) {
                " de las 3 lineas de la imagen; el resto queda en 0 \n";
     };
     // Only the slope model holds the whole raster: the masks are read into grids.
-    EXPECT_TRUE(l.run.itab_in.in_place());
+    EXPECT_TRUE(l.run.itab_in.by_pages());
     EXPECT_FALSE(l.run.tab_bar.in_place() || l.run.tab_in.in_place() || l.run.tab_curv.in_place());
     EXPECT_EQ(l.load(), warning(Role::railing, 0) + warning(Role::zone, 2) + warning(Role::contour, 1));
     for (int j = 0; j < 5; ++j) {
         EXPECT_EQ(l.run.tab_bar[0][j], 0);
         EXPECT_EQ(l.run.tab_in[1][j], 6 + j);
         EXPECT_EQ(l.run.tab_in[2][j], 0);
-        EXPECT_EQ(l.run.itab_in[2][j], 9);
+        EXPECT_EQ(l.run.itab_in.at(2, j), 9);
     }
     // The part of a line the file did supply is kept.
     EXPECT_EQ(l.run.tab_curv[1][0], 6);

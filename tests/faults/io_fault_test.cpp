@@ -48,6 +48,8 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
     const Case cases[] = {
         // A read error is not a short file: the run stops instead of going on with zeros.
         {"read:1:*/cauce.raw", kWholeDialog + read_error("cauce.raw"), false},
+        // The slope model is read a page at a time during the computation.
+        {"read:1:*/valle_m4.raw", kWholeDialog + dt::computation(9, 7) + read_error("valle_m4.raw"), false},
         {"read:1:*/curva.txt", dt::kUpToContour + read_error("curva.txt"), false},
         // A full disk under the raster or under the descriptor.
         {"write:1:*resultado_m4.raw*", kWholeDialog + dt::computation(9, 7) + lost("resultado_m4.raw"), false},

@@ -16,8 +16,9 @@
 // EISDIR, and the folder cannot be mapped) or on /dev/full (writes fail with
 // ENOSPC), so the program's stdio streams meet a genuine error, as on a
 // failing disk or a full one, however their buffers are drained. Both the
-// stdio calls and the system calls a program makes are counted (mmap of a file
-// as a read, pwrite as a write), so that it works whichever the program uses.
+// stdio calls and the system calls a program makes are counted (pread and mmap
+// of a file as reads, pwrite as a write), so that it works whichever the
+// program uses.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -158,6 +159,12 @@ int getc(FILE* stream) {
     return next(stream);
 }
 
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    before(Kind::read, fd);
+    static const auto next = real<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    return next(fd, buffer, count, offset);
+}
+
 void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
     if (fd >= 0) before(Kind::read, fd);
     static const auto next = real<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
@@ -170,6 +177,7 @@ ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
     return next(fd, buffer, count, offset);
 }
 
+ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) __attribute__((alias("pread")));
 void* mmap64(void* address, size_t length, int protection, int flags, int fd, off_t offset) __attribute__((alias("mmap")));
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) __attribute__((alias("pwrite")));
 
