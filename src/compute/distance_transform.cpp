@@ -228,34 +228,46 @@ bool mark_corners(const ToneGrids& target, int32_t i, std::size_t c0, std::size_
     return hit;
 }
 
-// Down and up the corner columns [c0, c1), over the corner lines of `span`
-// only: the distance to the nearest corner of a square of the tone in the same
-// column among those lines. A column without one keeps kFarAway. Corner (i, j)
-// belongs to a square of the tone when one of the pixels (i - 1 or i, j - 1
-// or j) holds it. Tells whether any of these corners does.
-bool column_phase(const ToneGrids& target, uint16_t* eighths, std::size_t width, std::size_t c0, std::size_t c1,
-                  LineSpan span, std::vector<unsigned char>& upper, std::vector<unsigned char>& lower) {
+// Down and up the corner columns [c0, c1) (c0 the first of a tile), over the
+// corner lines of `span` only: the distance to the nearest corner of a square
+// of the tone in the same column among those lines. A column without one
+// keeps kFarAway. Corner (i, j) belongs to a square of the tone when one of
+// the pixels (i - 1 or i, j - 1 or j) holds it. Tells whether any of these
+// corners does.
+bool column_phase(const ToneGrids& target, CornerMap& map, std::size_t c0, std::size_t c1, LineSpan span,
+                  std::vector<unsigned char>& upper, std::vector<unsigned char>& lower) {
+    constexpr std::size_t kTile = CornerMap::kTileColumns;
     bool found = mark_corners(target, span.first - 1, c0, c1, lower);
     for (int32_t i = span.first; i < span.end; ++i) {
         std::swap(upper, lower);  // pixel line i - 1
         found = mark_corners(target, i, c0, c1, lower) || found;
-        uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
-        const uint16_t* previous = i > span.first ? row - width : nullptr;
-        for (std::size_t j = c0; j < c1; ++j) {
-            if (upper[j - c0] | lower[j - c0])
-                row[j] = 0;
-            else
-                row[j] = (previous && previous[j] < kFarAway) ? static_cast<uint16_t>(previous[j] + 1) : kFarAway;
+        for (std::size_t tile = c0; tile < c1; tile += kTile) {
+            const std::size_t count = std::min(kTile, c1 - tile);
+            uint16_t* row = map.tile_line(i, static_cast<int64_t>(tile));
+            const unsigned char* above = upper.data() + (tile - c0);
+            const unsigned char* below = lower.data() + (tile - c0);
+            if (i == span.first) {
+                for (std::size_t j = 0; j < count; ++j) row[j] = (above[j] | below[j]) ? 0 : kFarAway;
+                continue;
+            }
+            const uint16_t* previous = map.tile_line(i - 1, static_cast<int64_t>(tile));
+            for (std::size_t j = 0; j < count; ++j) {
+                const auto next = static_cast<uint16_t>(previous[j] + (previous[j] != kFarAway ? 1 : 0));
+                row[j] = (above[j] | below[j]) ? 0 : next;
+            }
         }
     }
     for (int32_t i = span.end - 2; i >= span.first; --i) {
-        uint16_t* row = eighths + static_cast<std::size_t>(i) * width;
-        const uint16_t* next = row + width;
-        // One more than the distance below, unless that is kFarAway: the
-        // nearer of the two, without a branch.
-        for (std::size_t j = c0; j < c1; ++j) {
-            const auto below = static_cast<uint16_t>(next[j] + (next[j] != kFarAway ? 1 : 0));
-            row[j] = below < row[j] ? below : row[j];
+        for (std::size_t tile = c0; tile < c1; tile += kTile) {
+            const std::size_t count = std::min(kTile, c1 - tile);
+            uint16_t* row = map.tile_line(i, static_cast<int64_t>(tile));
+            const uint16_t* next = map.tile_line(i + 1, static_cast<int64_t>(tile));
+            // One more than the distance below, unless that is kFarAway: the
+            // nearer of the two, without a branch.
+            for (std::size_t j = 0; j < count; ++j) {
+                const auto below = static_cast<uint16_t>(next[j] + (next[j] != kFarAway ? 1 : 0));
+                row[j] = below < row[j] ? below : row[j];
+            }
         }
     }
     return found;
@@ -282,14 +294,14 @@ bool holds_tone(const ToneGrids& target) {
     return false;
 }
 
-bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, int32_t threads,
+bool tone_corner_distance_eighths(const ToneGrids& target, CornerMap& map, int32_t threads,
                                   const CornerRegion* region) {
     const int32_t corner_lines = std::max(target.lines(), 0) + 1;
     const int32_t all = std::max(target.columns(), 0) + 1;
     const auto width = static_cast<std::size_t>(all);
     if (target.empty()) {
         // Nothing to find: every distance is unbounded (a region's stay 0).
-        if (!region) std::fill(eighths, eighths + static_cast<std::size_t>(corner_lines) * width, kFarAway);
+        if (!region) map.fill(kFarAway);
         return false;
     }
 
@@ -307,40 +319,56 @@ bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, in
             upper.resize(c1 - c0);
             lower.resize(c1 - c0);
             for (const LineSpan& span : plan.blocks[piece.block])
-                found = column_phase(target, eighths, width, c0, c1, span, upper, lower) || found;
+                found = column_phase(target, map, c0, c1, span, upper, lower) || found;
         }
         if (found) any = true;
     });
     // Without a region and without the tone, every corner holds kFarAway already.
     if (!any && !region) return false;
 
-    // Along each line: the nearest marked corner of any column; then the
-    // sweeps' values around the line's own corners cleared.
+    // Along each line: its vertical distances gathered from the tiles, the
+    // nearest marked corner of any column, and the line written back, the
+    // sweeps' values around its own corners cleared.
     share_out(corner_lines, 64, threads, [&](int64_t first, int64_t end) {
+        std::vector<uint16_t> row(width);
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width), d2(width);
+        constexpr int64_t kTile = CornerMap::kTileColumns;
+        // Columns [from, to) of line i between the map and `row`.
+        const auto copy = [&](int64_t i, int32_t from, int32_t to, bool into_row) {
+            for (int64_t tile = from / kTile * kTile; tile < to; tile += kTile) {
+                uint16_t* corners = map.tile_line(i, tile);
+                const int64_t begin = std::max<int64_t>(tile, from);
+                const int64_t stop = std::min<int64_t>(tile + kTile, to);
+                if (into_row)
+                    std::copy(corners + (begin - tile), corners + (stop - tile), row.begin() + begin);
+                else
+                    std::copy(row.begin() + begin, row.begin() + stop, corners + (begin - tile));
+            }
+        };
         for (int64_t i = first; i < end; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            uint16_t* row = eighths + k * width;
+            const int32_t written_from = plan.written_from[k];
+            const int32_t written_to = plan.written_to[k];
             const auto [from, to] = asked(region, k, all);
+            if (written_from >= written_to) continue;  // no sweep wrote here: nothing asked, nothing to clear
+            std::fill(row.begin() + written_from, row.begin() + written_to, 0);
             if (from < to) {
                 const int64_t reach = region ? std::max(region->reach[k], 0) : int64_t{corner_lines} + all;
+                const auto window_from = static_cast<int32_t>(std::max<int64_t>(0, from - reach));
+                const auto window_to = static_cast<int32_t>(std::min<int64_t>(all, to + reach));
+                copy(i, window_from, window_to, true);
                 // Nothing is held where the line's box covers the whole grid.
                 const bool whole = from - reach <= 0 && to + reach >= all && i - reach <= 0 &&
                                    i + reach + 1 >= corner_lines;
                 const int64_t most = whole ? kFarSquare : std::min(reach * reach, kFarSquare);
-                envelope_line(row, all, from, to, static_cast<int32_t>(std::min<int64_t>(reach, all)), most, g2.data(),
-                              s.data(), t.data(), d2.data());
+                envelope_line(row.data(), all, from, to, static_cast<int32_t>(std::min<int64_t>(reach, all)), most,
+                              g2.data(), s.data(), t.data(), d2.data());
+                // The window's vertical distances outside [from, to) are cleared.
+                std::fill(row.begin() + window_from, row.begin() + from, 0);
+                std::fill(row.begin() + to, row.begin() + window_to, 0);
             }
-            const int32_t written_from = plan.written_from[k];
-            const int32_t written_to = plan.written_to[k];
-            if (written_from >= written_to) continue;
-            if (from >= to) {
-                std::fill(row + written_from, row + written_to, 0);
-                continue;
-            }
-            if (written_from < from) std::fill(row + written_from, row + from, 0);
-            if (to < written_to) std::fill(row + to, row + written_to, 0);
+            copy(i, written_from, written_to, false);
         }
     });
     return any || (region && holds_tone(target));

@@ -39,6 +39,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compute/corner_map.hpp"
 #include "compute/tone.hpp"
 #include "compute/tone_grids.hpp"
 #include "lib/grid.hpp"
@@ -54,26 +55,17 @@ struct CornerRegion {
     std::vector<int32_t> from, to, reach;  // one of each per corner line
 };
 
-// Fills `eighths` ((lines + 1) * (columns + 1) values, line after line), for
-// every corner, or only for the corners of `region`: then `eighths` must hold
-// zeros on entry (fresh pages, say), and every corner outside the region still
-// holds 0 on return (the sweeps' scratch values are cleared), so that the
-// pages far from the region are never touched. Tells whether the grids hold
-// the tone at all. Works on up to `threads` threads.
-bool tone_corner_distance_eighths(const ToneGrids& target, uint16_t* eighths, int32_t threads,
+// Fills `map` (made for lines + 1 corner lines of columns + 1 corners, all
+// 0: corner_map.hpp), for every corner, or only for the corners of `region`:
+// then every corner outside the region still holds 0 on return (the sweeps'
+// scratch values are cleared), and the tiles far from the region are never
+// touched. Tells whether the grids hold the tone at all. Works on up to
+// `threads` threads.
+bool tone_corner_distance_eighths(const ToneGrids& target, CornerMap& map, int32_t threads,
                                   const CornerRegion* region = nullptr);
-inline bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, uint16_t* eighths,
+inline bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone, CornerMap& map,
                                          int32_t threads, const CornerRegion* region = nullptr) {
-    return tone_corner_distance_eighths(ToneGrids(grid, tone), eighths, threads, region);
-}
-
-// Distance from the square of pixel (line, column) to the nearest square of
-// the tone: the least of its four corners' distances in `eighths` (corner
-// lines of `width` values).
-inline uint16_t square_distance(const uint16_t* eighths, std::size_t width, std::size_t line, std::size_t column) {
-    const uint16_t* upper = eighths + line * width + column;
-    const uint16_t* lower = upper + width;
-    return std::min(std::min(upper[0], upper[1]), std::min(lower[0], lower[1]));
+    return tone_corner_distance_eighths(ToneGrids(grid, tone), map, threads, region);
 }
 
 // Whether any pixel of the grids holds its tone.

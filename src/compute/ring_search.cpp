@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "compute/distance_transform.hpp"
-#include "lib/huge_pages.hpp"
 
 namespace {
 
@@ -32,10 +31,8 @@ RingSearch::RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t ra
     if (target.empty()) return;
     const auto corner_lines = static_cast<std::size_t>(lines_) + 1;
     const auto width = static_cast<std::size_t>(columns_) + 1;
-    if (distances == Distances::measure && corner_lines <= SIZE_MAX / sizeof(uint16_t) / width)
-        storage_ = ZeroedPages::make(corner_lines * width * sizeof(uint16_t));
-    if (storage_.made()) {
-        auto* eighths = static_cast<uint16_t*>(storage_.data());
+    if (distances == Distances::measure) map_ = CornerMap::make(lines_ + 1, columns_ + 1);
+    if (map_.made()) {
         // A map measured whole, or nearly, is read all over by the searches:
         // huge pages spare them most of their address translations. One
         // measured around a river is not, and a huge page would take 2 MiB
@@ -46,9 +43,8 @@ RingSearch::RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t ra
             for (std::size_t i = 0; i < region->from.size(); ++i)
                 asked += static_cast<std::size_t>(std::max(0, region->to[i] - region->from[i]));
         }
-        if (asked * 2 >= corner_lines * width) prefer_huge_pages(eighths, eighths + corner_lines * width);
-        any_tone_ = tone_corner_distance_eighths(target, eighths, threads, region);
-        eighths_ = eighths;
+        if (asked * 2 >= corner_lines * width) map_.prefer_huge_pages();
+        any_tone_ = tone_corner_distance_eighths(target, map_, threads, region);
         return;
     }
     // Without the distances every sample is examined, so only whether the
@@ -58,18 +54,14 @@ RingSearch::RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t ra
 
 bool RingSearch::is_tone(int64_t line, int64_t column) const { return target_.marks(line, column); }
 
-int64_t RingSearch::square_clearance(int64_t line, int64_t column) const {
-    return square_distance(eighths_, static_cast<std::size_t>(columns_) + 1, static_cast<std::size_t>(line),
-                           static_cast<std::size_t>(column));
-}
+int64_t RingSearch::square_clearance(int64_t line, int64_t column) const { return map_.square(line, column); }
 
 int32_t RingSearch::first_useful_ring(int32_t i, int32_t j) const {
     if (i >= 0 && i < raster_lines_ && j >= 0 && j < raster_columns_) {
         const int64_t line = int64_t{i} - place_.line;
         const int64_t column = int64_t{j} - place_.column;
-        if (!eighths_ || line < 0 || line >= lines_ || column < 0 || column >= columns_) return 1;
-        const auto width = static_cast<std::size_t>(columns_) + 1;
-        const double d = eighths_[static_cast<std::size_t>(line) * width + static_cast<std::size_t>(column)] / 8.0;
+        if (!map_.made() || line < 0 || line >= lines_ || column < 0 || column >= columns_) return 1;
+        const double d = map_.at(line, column) / 8.0;
         return std::max(1, static_cast<int32_t>(std::ceil(d - 1e-6)));
     }
     // Every hit lies in [-1, nb_lig] x [-1, nb_col], so no ring shorter than
@@ -129,7 +121,7 @@ RingHit RingSearch::find(int32_t i, int32_t j) const {
                 if (in_window(line, column)) {
                     // A pixel of the tone has its corners at distance 0, so the
                     // grid is read only where the clearance is 0.
-                    clearance = eighths_ ? square_clearance(line - top, column - left) : 0;
+                    clearance = map_.made() ? square_clearance(line - top, column - left) : 0;
                     if (clearance == 0 && is_tone(line - top, column - left))
                         return {static_cast<double>(r), static_cast<int32_t>(line), static_cast<int32_t>(column)};
                 }

@@ -50,13 +50,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "compute/corner_map.hpp"
 #include "compute/distance_transform.hpp"
 #include "compute/raster_window.hpp"
 #include "compute/ring_tables.hpp"
 #include "compute/tone.hpp"
 #include "compute/tone_grids.hpp"
 #include "lib/grid.hpp"
-#include "lib/zeroed_pages.hpp"
 
 // The distance of a search that met no pixel of its tone on any ring. Its
 // line, column are then not a pixel and must not be used to read a grid.
@@ -101,7 +101,7 @@ public:
     RingHit find(int32_t i, int32_t j) const;
 
     // False when the distances were not measured (the slow path is used).
-    bool measured() const { return eighths_ != nullptr; }
+    bool measured() const { return map_.made(); }
 
 private:
     int32_t first_useful_ring(int32_t i, int32_t j) const;
@@ -119,6 +119,5 @@ private:
     int32_t raster_columns_;
     RasterRect place_;
     bool any_tone_ = false;
-    ZeroedPages storage_;
-    const uint16_t* eighths_ = nullptr;  // the window's corners' distances in eighths, line after line
+    CornerMap map_;  // the window's corners' distances in eighths
 };

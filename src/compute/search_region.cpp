@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 #include "parallel/band_threads.hpp"
@@ -71,10 +72,10 @@ CornerRegion search_region(const ToneGrids& target, const Elevations& channel, c
         return region;  // no tone: every search misses at once
     std::vector<const unsigned char*> block_rows;
     for (int32_t p = 0; p < block_lines; ++p) block_rows.push_back(blocks.data() + static_cast<std::size_t>(p) * block_columns);
-    const std::size_t width = block_columns + 1;
-    std::vector<uint16_t> corners(static_cast<std::size_t>(block_lines + 1) * width);
+    CornerMap corners = CornerMap::make(block_lines + 1, static_cast<int32_t>(block_columns) + 1);
+    if (!corners.made()) throw std::bad_alloc();
     tone_corner_distance_eighths({block_rows.data(), block_lines, static_cast<int32_t>(block_columns)}, Tone(1),
-                                 corners.data(), threads);
+                                 corners, threads);
 
     // Each channel line: how far its pixels can be from the tone (its blocks'
     // distances plus the diagonals of both blocks, 2 * 8 * sqrt 2 < 23 pixels,
@@ -94,7 +95,7 @@ CornerRegion search_region(const ToneGrids& target, const Elevations& channel, c
         const std::size_t p = static_cast<std::size_t>(i / kRegionBlock);
         int64_t farthest = 0;  // eighths of a block
         for (auto q = static_cast<std::size_t>(f / kRegionBlock); q <= static_cast<std::size_t>(l / kRegionBlock); ++q)
-            farthest = std::max<int64_t>(farthest, square_distance(corners.data(), width, p, q));
+            farthest = std::max<int64_t>(farthest, corners.square(static_cast<int64_t>(p), static_cast<int64_t>(q)));
         const int64_t bound = farthest >= kFarAway ? kLargestRing : (farthest * kRegionBlock + 7) / 8 + 23 + 2;
         const auto reach = static_cast<int32_t>(std::min<int64_t>(bound, kLargestRing + 2));
         const int64_t top = std::max<int64_t>(0, int64_t{i} - reach);

@@ -42,23 +42,25 @@ uint16_t brute_eighths(const std::vector<std::pair<int32_t, int32_t>>& pixels, i
 }
 
 
-std::vector<uint16_t> corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
-    std::vector<uint16_t> dist(static_cast<std::size_t>(grid.lines() + 1) * (grid.columns() + 1));
-    any = tone_corner_distance_eighths(grid.view(), Tone(tono), dist.data(), 2);
-    return dist;
+CornerMap corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
+    CornerMap map = CornerMap::make(grid.lines() + 1, grid.columns() + 1);
+    any = tone_corner_distance_eighths(grid.view(), Tone(tono), map, 2);
+    return map;
 }
 
 void expect_exact(const Grid<unsigned char>& grid, const std::string& label) {
     bool any = false;
-    const std::vector<uint16_t> dist = corner_map(grid, 5, any);
+    const CornerMap dist = corner_map(grid, 5, any);
     EXPECT_EQ(any, holds(grid, 5)) << label;
     bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
-    for (const uint16_t d : corner_map(grid, 256, beyond)) ASSERT_EQ(d, kFarAway) << label;
+    const CornerMap far = corner_map(grid, 256, beyond);
+    for (int32_t i = 0; i <= grid.lines(); ++i)
+        for (int32_t j = 0; j <= grid.columns(); ++j) ASSERT_EQ(far.at(i, j), kFarAway) << label;
     EXPECT_FALSE(beyond) << label;
     const auto pixels = marked_pixels(grid.lines(), grid.columns(), [&](int32_t m, int32_t n) { return grid[m][n] == 5; });
     for (int32_t i = 0; i <= grid.lines(); ++i)
         for (int32_t j = 0; j <= grid.columns(); ++j)
-            ASSERT_EQ(dist[static_cast<std::size_t>(i) * (grid.columns() + 1) + j], brute_eighths(pixels, i, j))
+            ASSERT_EQ(dist.at(i, j), brute_eighths(pixels, i, j))
                 << label << " at corner " << i << "," << j;
 }
 
@@ -103,13 +105,13 @@ TEST(CornerDistance, OnARegionALowerBoundEverywhereAndExactWithinReach) {
             region.to.push_back(i % 5 == 0 ? 0 : std::max(a, b));
             region.reach.push_back(std::uniform_int_distribution<int32_t>(0, g < 60 ? 12 : 90)(random));
         }
-        std::vector<uint16_t> dist(static_cast<std::size_t>(lines + 1) * (columns + 1), 0);
+        CornerMap dist = CornerMap::make(lines + 1, columns + 1);
         const ToneGrids target = two ? ToneGrids(grid.view(), Tone(5), other.view(), Tone(9)) : ToneGrids(grid.view(), Tone(5));
-        const bool any = tone_corner_distance_eighths(target, dist.data(), 2, &region);
+        const bool any = tone_corner_distance_eighths(target, dist, 2, &region);
         EXPECT_EQ(any, holds(grid, 5) || (two && holds(other, 9)));
         for (int32_t i = 0; i <= lines; ++i)
             for (int32_t j = 0; j <= columns; ++j) {
-                const uint16_t got = dist[static_cast<std::size_t>(i) * (columns + 1) + j];
+                const uint16_t got = dist.at(i, j);
                 const uint16_t exact = brute_eighths(pixels, i, j);
                 const auto k = static_cast<std::size_t>(i);
                 const bool inside = j >= region.from[k] && j < region.to[k];
