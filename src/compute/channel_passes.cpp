@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "compute/elevation_rules.hpp"
+#include "compute/search_ahead.hpp"
 #include "parallel/band_threads.hpp"
 
 namespace {
@@ -105,44 +106,66 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
     const int64_t b0 = lattice_start(out.column, 0, 4);
     // Without columns (or a tone that matches nothing) there is no pixel to read.
     const bool pixels = channel.marks_pixels() && b0 < out.columns;
+    // Every channel pixel of the pass, in its order; where each lattice line's
+    // pixels begin; and the lines at which a block of the pass ends (at least
+    // centres_per_block pixels, or the window's end), when its share is told.
     std::vector<SearchCentre> centres;
-    // The searches of a block of lines run together (and on several threads);
-    // their results are applied afterwards in the pass's own order, with the
-    // progress lines between them, so nothing printed or stored depends on
-    // the blocks. Blocks bound the memory the results take.
-    for (int64_t first = a0; first < out.lines;) {
-        centres.clear();
-        int64_t end = first;
-        while (end < out.lines && static_cast<int64_t>(centres.size()) < blocks.centres_per_block) {
-            if (pixels) {
-                // Only the line's held columns can be channel pixels.
-                const unsigned char* mask = zone_row(grids, end);
-                const Elevations::Span& held = grids.elevations.line(end);
-                for (int64_t b = first_on_lattice(held.first, b0, 4); b < int64_t{held.first} + held.count; b += 4)
-                    if (mask[b] == channel.value())
-                        centres.push_back({static_cast<int32_t>(out.line + end), static_cast<int32_t>(out.column + b)});
-            }
-            end += 4;
+    std::vector<std::size_t> line_starts;
+    std::vector<int64_t> block_ends;
+    std::size_t block_start = 0;
+    for (int64_t a = a0; a < out.lines; a += 4) {
+        line_starts.push_back(centres.size());
+        if (pixels) {
+            // Only the line's held columns can be channel pixels.
+            const unsigned char* mask = zone_row(grids, a);
+            const Elevations::Span& held = grids.elevations.line(a);
+            for (int64_t b = first_on_lattice(held.first, b0, 4); b < int64_t{held.first} + held.count; b += 4)
+                if (mask[b] == channel.value())
+                    centres.push_back({static_cast<int32_t>(out.line + a), static_cast<int32_t>(out.column + b)});
         }
-        const std::vector<SearchPair> pairs = interpolation.search(centres, blocks.threads);
-        if (positions) {
-            // Every lattice position in order; the centres are among them, in the same order.
-            std::size_t next = 0;
-            for (int64_t a = first; a < end; a += 4) {
+        if (static_cast<int64_t>(centres.size() - block_start) >= blocks.centres_per_block || a + 4 >= out.lines) {
+            block_ends.push_back(a + 4);
+            block_start = centres.size();
+        }
+    }
+    line_starts.push_back(centres.size());
+
+    // The searches run ahead on the other threads (search_ahead.hpp); this
+    // thread reports the positions and applies the results in the pass's order.
+    SearchAhead ahead(interpolation, centres);
+    split_in_bands(blocks.threads, blocks.threads, [&](int64_t band, int64_t) {
+        if (band > 0) {
+            ahead.help();
+            return;
+        }
+        struct Done {
+            SearchAhead& ahead;
+            ~Done() { ahead.stop(); }
+        } done{ahead};
+        std::size_t next = 0;  // the next centre
+        std::size_t line = 0;  // the next lattice line
+        int64_t a = a0;
+        for (const int64_t end : block_ends) {
+            for (; a < end; a += 4, ++line) {
+                const std::size_t line_end = line_starts[line + 1];
+                if (!positions) {
+                    for (; next < line_end; ++next) interpolation.apply(centres[next].i, centres[next].j, ahead.result(next));
+                    continue;
+                }
+                // Every lattice position in order; the centres are among them, in the same order.
+                const auto i = static_cast<int32_t>(out.line + a);
                 for (int64_t b = b0; b < out.columns; b += 4) {
-                    const auto i = static_cast<int32_t>(out.line + a);
                     const auto j = static_cast<int32_t>(out.column + b);
                     progress.position_reached(i, j);
-                    if (next < centres.size() && centres[next].i == i && centres[next].j == j)
-                        interpolation.apply(i, j, pairs[next++]);
+                    if (next < line_end && centres[next].j == j) {
+                        interpolation.apply(i, j, ahead.result(next));
+                        ++next;
+                    }
                 }
             }
-        } else {
-            for (std::size_t k = 0; k < centres.size(); ++k) interpolation.apply(centres[k].i, centres[k].j, pairs[k]);
+            progress.share_done(kFirstPassShare * static_cast<double>(end) / static_cast<double>(out.lines));
         }
-        first = end;
-        progress.share_done(kFirstPassShare * static_cast<double>(end) / static_cast<double>(out.lines));
-    }
+    });
 }
 
 void fill_pass(const PassGrids& grids, ChannelProgress& progress, const FillPass& pass,

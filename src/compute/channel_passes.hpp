@@ -48,10 +48,10 @@ inline constexpr std::array<FillPass, 6> kFillPasses = {{
     {7, 1, 2, 0, 2, 1, false},
 }};
 
-// How pass 1 shares out its searches: the channel pixels of a block of its
-// lines, at least `centres_per_block` of them unless the window ends first,
-// are searched together on up to `threads` threads, then printed and applied
-// in the pass's order.
+// How pass 1 goes: its searches on up to `threads` threads, ahead of its
+// positions and elevations (search_ahead.hpp), and its share told at the end
+// of each block of its lines, a block holding at least `centres_per_block`
+// channel pixels unless the window ends first.
 struct CoarseBlocks {
     int64_t centres_per_block = 8192;
     int32_t threads = 1;

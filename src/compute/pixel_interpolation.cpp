@@ -1,9 +1,5 @@
 #include "compute/pixel_interpolation.hpp"
 
-#include <algorithm>
-#include <atomic>
-
-#include "parallel/band_threads.hpp"
 #include "compute/elevation_rules.hpp"
 #include "compute/search_region.hpp"
 
@@ -38,26 +34,8 @@ void DistanceInterpolation::apply(int32_t i, int32_t j) {
     apply(i, j, SearchPair{line, boundary_.find(i, j)});
 }
 
-std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCentre>& centres,
-                                                      int32_t threads) const {
-    std::vector<SearchPair> pairs(centres.size());
-    const auto count = static_cast<int64_t>(centres.size());
-    // Consecutive centres share most of their rings' pixels, so each thread
-    // takes runs of them rather than every other one; short runs, handed out
-    // as the threads come for them, so that one with slow searches does not
-    // keep the others waiting.
-    constexpr int64_t kRun = 512;
-    std::atomic<int64_t> next{0};
-    split_in_bands(std::min<int64_t>(threads, (count + kRun - 1) / kRun), threads, [&](int64_t, int64_t) {
-        for (int64_t first = next.fetch_add(kRun); first < count; first = next.fetch_add(kRun)) {
-            const int64_t end = std::min(count, first + kRun);
-            for (int64_t k = first; k < end; ++k) {
-                const SearchCentre c = centres[static_cast<std::size_t>(k)];
-                pairs[static_cast<std::size_t>(k)] = {contour_.find(c.i, c.j), boundary_.find(c.i, c.j)};
-            }
-        }
-    });
-    return pairs;
+void DistanceInterpolation::search(const SearchCentre* centres, std::size_t count, SearchPair* pairs) const {
+    for (std::size_t k = 0; k < count; ++k) pairs[k] = {contour_.find(centres[k].i, centres[k].j), boundary_.find(centres[k].i, centres[k].j)};
 }
 
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {

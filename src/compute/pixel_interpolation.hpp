@@ -44,10 +44,10 @@ public:
     // apply(i, j) one centre after another.
     void apply(int32_t i, int32_t j, const SearchPair& pair);
 
-    // Both searches of every centre, shared among `threads` threads, in the
-    // order of the centres. Each search reads only its own map and grid and
-    // writes only its own result, so the results do not depend on the threads.
-    std::vector<SearchPair> search(const std::vector<SearchCentre>& centres, int32_t threads) const;
+    // Both searches of `count` centres into `pairs`. Each search reads only
+    // its own map and grids and writes only its own result, so any thread may
+    // search any centres: the results are the same.
+    void search(const SearchCentre* centres, std::size_t count, SearchPair* pairs) const;
 
     // Misses of the pixels of window.kept (of all of window.output when it is empty).
     int64_t contour_misses() const { return contour_misses_; }

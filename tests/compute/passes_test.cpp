@@ -5,12 +5,14 @@
 // those of one pixel after the other, whatever the blocks and the threads.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <random>
 #include <thread>
 
 #include "tests/compute/channel_case.hpp"
 #include "compute/channel_passes.hpp"
+#include "compute/search_ahead.hpp"
 
 namespace {
 
@@ -18,17 +20,21 @@ namespace {
 // end: the channel pixels beyond about 1500 columns miss one or both searches,
 // the others hit at every distance up to that.
 struct Strip {
-    explicit Strip(uint32_t seed) {
-        ReferenceInput in = blank_input(41, 1730);
+    // `lines` x `columns`, a share `channel` of the pixels in the channel; the
+    // contour line and the lower boundary only in the first 60 and 200
+    // columns, or scattered everywhere.
+    explicit Strip(uint32_t seed, int32_t lines = 41, int32_t columns = 1730, double channel = 0.6,
+                   bool tones_everywhere = false) {
+        ReferenceInput in = blank_input(lines, columns);
         in.alti_bar = 3;
         in.alti_lim = 900;
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> chance(0.0, 1.0);
         for (int32_t i = 0; i < in.nb_lig; ++i)
             for (int32_t j = 0; j < in.nb_col; ++j) {
-                in.tab_in[i][j] = chance(random) < 0.6 ? kChannel : 0;
-                in.tab_curv[i][j] = j < 60 && chance(random) < 0.05 ? kContour : 0;
-                in.tab_bar[i][j] = j < 200 && chance(random) < 0.02 ? kRailing : 0;
+                in.tab_in[i][j] = chance(random) < channel ? kChannel : 0;
+                in.tab_curv[i][j] = (j < 60 || tones_everywhere) && chance(random) < 0.05 ? kContour : 0;
+                in.tab_bar[i][j] = (j < 200 || tones_everywhere) && chance(random) < 0.02 ? kRailing : 0;
                 in.itab_in[i][j] = std::uniform_int_distribution<int32_t>(-50, 800)(random);
             }
         load_run(run, in);
@@ -60,7 +66,13 @@ struct Recorder : ChannelProgress {
 };
 
 TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
-    Strip expected(11);
+    // The narrow strip, and a wide one with more runs of searches than the
+    // threads may search ahead of the pass (search_ahead.hpp).
+    for (const int32_t lines : {41, 530}) {
+        const bool wide = lines > 41;
+        const int32_t columns = wide ? 1000 : 1730;
+        const double channel = wide ? 1.0 : 0.6;
+    Strip expected(11, lines, columns, channel, wide);
     DistanceInterpolation sequential = expected.interpolation(1);
     std::string expected_text = "pass 1\n";
     for (int32_t i = 0; i < expected.run.nb_lig; i += 4)
@@ -68,14 +80,18 @@ TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
             expected_text += Recorder::position(i, j);
             if (expected.run.tab_in[i][j] == kChannel) sequential.apply(i, j);
         }
-    ASSERT_GT(sequential.contour_misses(), 0);
-    ASSERT_GT(sequential.boundary_misses(), 0);
-    ASSERT_LT(sequential.boundary_misses(), sequential.contour_misses());  // some miss only the contour
+    if (!wide) {
+        ASSERT_GT(sequential.contour_misses(), 0);
+        ASSERT_GT(sequential.boundary_misses(), 0);
+        ASSERT_LT(sequential.boundary_misses(), sequential.contour_misses());  // some miss only the contour
+    }
 
     for (const int64_t block : {1, 7, 100, 16384})
         for (const int32_t threads : {1, 2, 3}) {
-            const std::string label = "block " + std::to_string(block) + ", threads " + std::to_string(threads);
-            Strip strip(11);
+            if (wide && (block == 1 || block == 100)) continue;
+            const std::string label = std::to_string(lines) + " lines, block " + std::to_string(block) +
+                                      ", threads " + std::to_string(threads);
+            Strip strip(11, lines, columns, channel, wide);
             DistanceInterpolation interpolation = strip.interpolation(threads);
             Recorder recorder;
             coarse_pass(strip.grids(), recorder, interpolation, CoarseBlocks{block, threads});
@@ -85,6 +101,36 @@ TEST(CoarsePass, AnyBlocksAndThreadsGiveThePixelAfterPixelPass) {
             EXPECT_EQ(interpolation.contour_misses(), sequential.contour_misses()) << label;
             EXPECT_EQ(interpolation.boundary_misses(), sequential.boundary_misses()) << label;
         }
+    }
+}
+
+// Helpers that could run far ahead of a slow pass (here one that starts late)
+// search no more than their ring of results holds, and every result is the
+// pixel's own: the searches of 70 runs' centres, on 1 and 2 helpers.
+TEST(SearchAhead, HelpersStayWithinTheirRingAndEveryResultIsThePixelsOwn) {
+    Strip strip(5, 16, 9000, 1.0, true);
+    DistanceInterpolation interpolation = strip.interpolation(2);
+    std::vector<SearchCentre> centres;
+    for (int32_t i = 0; i < 16; ++i)
+        for (int32_t j = 0; j < 9000 / 4; ++j) centres.push_back({i, (j * 7919) % 9000});
+    ASSERT_GT(centres.size(), 70u * 512u);
+    std::vector<SearchPair> expected(centres.size());
+    interpolation.search(centres.data(), centres.size(), expected.data());
+    for (const int helpers : {1, 2}) {
+        SearchAhead ahead(interpolation, centres);
+        std::vector<std::thread> threads;
+        for (int h = 0; h < helpers; ++h) threads.emplace_back([&ahead] { ahead.help(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::size_t differ = 0;
+        for (std::size_t k = 0; k < centres.size(); ++k) {
+            const SearchPair& got = ahead.result(k);
+            differ += got.contour.distance != expected[k].contour.distance || got.contour.line != expected[k].contour.line ||
+                      got.boundary.distance != expected[k].boundary.distance || got.boundary.column != expected[k].boundary.column;
+        }
+        ahead.stop();
+        for (std::thread& t : threads) t.join();
+        EXPECT_EQ(differ, 0u) << helpers << " helpers";
+    }
 }
 
 // Lone pixels (without a channel neighbour) are interpolated on the calling
