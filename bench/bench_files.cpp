@@ -1,5 +1,7 @@
 #include "bench/bench_files.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,7 +22,7 @@ bool same_file(const std::string& a, const std::string& b) {
                       std::istreambuf_iterator<char>(fb), std::istreambuf_iterator<char>());
 }
 
-double io_floor_seconds(const std::string& folder, uint64_t result_bytes) {
+FloorTimes io_floor_seconds(const std::string& folder, uint64_t result_bytes) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<char> buffer(1 << 20);
     uint64_t sum = 0;
@@ -40,8 +42,13 @@ double io_floor_seconds(const std::string& folder, uint64_t result_bytes) {
         std::fwrite(buffer.data(), 1, chunk, f);
         left -= chunk;
     }
-    if (f) std::fclose(f);
+    if (f) std::fflush(f);
+    const auto written = std::chrono::steady_clock::now();
+    if (f) {
+        fsync(fileno(f));
+        std::fclose(f);
+    }
     const auto end = std::chrono::steady_clock::now();
     std::remove(out.c_str());
-    return std::chrono::duration<double>(end - start).count();
+    return {std::chrono::duration<double>(written - start).count(), std::chrono::duration<double>(end - start).count()};
 }

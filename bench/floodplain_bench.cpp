@@ -2,14 +2,16 @@
 // a sparse river, side by side, and of the fixed costs on small rasters.
 //
 //   floodplain_bench [size | lines columns] [--scenario dense|sparse|both] [--runs N] [--small-runs N]
-//                    [--program PATH] [--sample-folder DIR] [--searches N]
+//                    [--program PATH] [--former PATH] [--sample-folder DIR] [--searches N]
 //   floodplain_bench [size | lines columns] [--scenario dense|sparse] --write-only FOLDER
 //
 // For each scenario (generated in memory, default 4096 x 4096): its channel
 // share and distances, the ring searches checked against the literal ones,
-// then (a) whole processes of the program on its files, against the I/O floor
-// measured before each, and (b) one run of the program's stages in this
-// process, stage by stage. See README.md for what each line means.
+// then (a) whole processes of the program (and of a former build of it, when
+// given) on its files, against the I/O floor measured before each, and (b)
+// runs of the program's stages in this process, stage by stage, on the run's
+// threads and on one; last, the figures against their targets. See README.md
+// for what each line means.
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,7 +44,7 @@ double seconds_since(Clock::time_point start) { return std::chrono::duration<dou
 
 constexpr const char* kUsage =
     "usage: floodplain_bench [size | lines columns] [--scenario dense|sparse|both] [--runs N] [--small-runs N]\n"
-    "                        [--program PATH] [--sample-folder DIR] [--searches N]\n"
+    "                        [--program PATH] [--former PATH] [--sample-folder DIR] [--searches N]\n"
     "       floodplain_bench [size | lines columns] [--scenario dense|sparse] --write-only FOLDER\n";
 
 struct Options {
@@ -52,6 +54,7 @@ struct Options {
     int runs = 5, small_runs = 20;
     std::size_t searches = 1000;  // literal comparisons; 0: no search check
     std::string program, sample_folder = LORVANTIDE_SOURCE_DIR "/sample";
+    std::string former;      // a former build of the program, measured beside it
     std::string write_only;  // folder: write the scenario's raster pairs and answers there and stop
 };
 
@@ -72,7 +75,8 @@ Options parse(int argc, char** argv) {
         const std::string a = argv[k];
         const std::string value = k + 1 < argc ? argv[k + 1] : "";
         const bool takes_value = a == "--scenario" || a == "--runs" || a == "--small-runs" || a == "--searches" ||
-                                 a == "--program" || a == "--sample-folder" || a == "--write-only";
+                                 a == "--program" || a == "--former" || a == "--sample-folder" ||
+                                 a == "--write-only";
         if (takes_value && k + 1 >= argc) {
             o.valid = false;
             break;
@@ -90,6 +94,8 @@ Options parse(int argc, char** argv) {
             o.searches = static_cast<std::size_t>(count_of(value));
         else if (a == "--program")
             o.program = value;
+        else if (a == "--former")
+            o.former = value;
         else if (a == "--sample-folder")
             o.sample_folder = value;
         else if (a == "--write-only")
@@ -134,17 +140,51 @@ int write_only(const Options& o) {
 // What one scenario gives, for its column of the table.
 struct Column {
     std::string title;
+    std::string name;  // dense or sparse
     double pixels = 0;
     ScenarioStats stats;
     RepeatedCost process;
-    std::vector<double> floors;
-    StageTimes stages;
-    bool same_result = false;
+    RepeatedCost former;            // the former program, when given
+    std::vector<FloorTimes> floors;  // before each whole process of either program
+    int32_t threads = 1;
+    StageTimes stages;      // on the run's threads
+    StageTimes one_thread;  // on one thread
+    bool same_result = false;  // (b) against the program
+    bool former_same = false;  // the former program's result against the program's
     bool written = false;
+
+    double floor_least() const {
+        double least = 0;
+        for (const FloorTimes& f : floors) least = least == 0 ? f.whole : std::min(least, f.whole);
+        return least;
+    }
+    double floor_median() const {
+        std::vector<double> whole;
+        for (const FloorTimes& f : floors) whole.push_back(f.whole);
+        return median(whole);
+    }
+    double floor_in_memory_least() const {
+        double least = 0;
+        for (const FloorTimes& f : floors) least = least == 0 ? f.in_memory : std::min(least, f.in_memory);
+        return least;
+    }
 };
+
+// The stages in this process, `runs` times on `threads` threads: the run of
+// least whole time (the first that did not complete, if one did not).
+StageTimes least_stages(const std::string& answers, int32_t threads, int runs) {
+    StageTimes best;
+    for (int k = 0; k < runs; ++k) {
+        const StageTimes t = run_in_process(answers, threads);
+        if (k == 0 || !t.completed || (best.completed && t.whole < best.whole)) best = t;
+        if (!t.completed) break;
+    }
+    return best;
+}
 
 Column measure(const Options& o, const std::string& name, const std::string& images) {
     Column c;
+    c.name = name;
     auto start = Clock::now();
     Scenario s = generate(name, o.nb_lig, o.nb_col);
     c.title = name + " " + std::to_string(s.nb_lig) + " x " + std::to_string(s.nb_col);
@@ -166,69 +206,90 @@ Column measure(const Options& o, const std::string& name, const std::string& ima
         return c;
     }
 
-    // (a) Whole processes, the I/O floor measured before each.
+    // (a) Whole processes, the I/O floor measured before each; the program's
+    // result kept aside to compare the others with.
     const std::string result = folder + "/resultado_m4";
-    c.process = repeat_process(
-        o.runs, answers, {o.program},
-        [&] {
-            fs::remove(result + ".raw");
-            fs::remove(result + ".txt");
-            c.floors.push_back(io_floor_seconds(folder, result_bytes));
-        },
-        [&](const ProcessCost& cost) {
-            std::error_code error;
-            return cost.status == 0 && fs::file_size(result + ".raw", error) == result_bytes && !error &&
-                   fs::exists(result + ".txt");
-        });
-    // (b) The stages in this process, the run of least whole time kept; its
-    // result compared with the program's.
-    for (int k = 0; k < o.runs; ++k) {
-        const StageTimes t = run_in_process(inprocess_answers, threads_from_environment());
-        if (k == 0 || !t.completed || (c.stages.completed && t.whole < c.stages.whole)) c.stages = t;
+    const std::string kept = folder + "/programa_m4";
+    const auto whole_processes = [&](const std::string& program) {
+        return repeat_process(
+            o.runs, answers, {program},
+            [&] {
+                fs::remove(result + ".raw");
+                fs::remove(result + ".txt");
+                c.floors.push_back(io_floor_seconds(folder, result_bytes));
+            },
+            [&](const ProcessCost& cost) {
+                std::error_code error;
+                return cost.status == 0 && fs::file_size(result + ".raw", error) == result_bytes && !error &&
+                       fs::exists(result + ".txt");
+            });
+    };
+    c.process = whole_processes(o.program);
+    std::error_code error;
+    fs::rename(result + ".raw", kept + ".raw", error);
+    fs::rename(result + ".txt", kept + ".txt", error);
+    if (!o.former.empty()) {
+        c.former = whole_processes(o.former);
+        c.former_same = same_file(result + ".raw", kept + ".raw") && same_file(result + ".txt", kept + ".txt");
     }
-    c.same_result = same_file(result + ".raw", folder + "/interno_m4.raw") &&
-                    same_file(result + ".txt", folder + "/interno_m4.txt");
+    // (b) The stages in this process, on the run's threads and on one; the
+    // result compared with the program's.
+    c.threads = threads_from_environment();
+    c.stages = least_stages(inprocess_answers, c.threads, o.runs);
+    c.same_result = same_file(kept + ".raw", folder + "/interno_m4.raw") &&
+                    same_file(kept + ".txt", folder + "/interno_m4.txt");
+    c.one_thread = c.threads > 1 ? least_stages(inprocess_answers, 1, o.runs) : c.stages;
     return c;
 }
 
-std::string cell(const char* format, double a, double b = 0) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
+std::string cell(const char* format, double a, double b = 0, double c = 0) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, a, b, c);
     return text;
 }
 
 void row(const char* label, const std::vector<Column>& columns, const std::function<std::string(const Column&)>& text) {
-    std::printf("%-44s", label);
-    for (const Column& c : columns) std::printf(" %26s", text(c).c_str());
+    std::printf("%-46s", label);
+    for (const Column& c : columns) std::printf(" %28s", text(c).c_str());
     std::printf("\n");
 }
 
-void print_table(const std::vector<Column>& columns, const FixedCosts& fixed, double ring_tables) {
-    std::printf("\n%-44s", "");
-    for (const Column& c : columns) std::printf(" %26s", c.title.c_str());
-    std::printf("\n");
-    const auto floor_min = [](const Column& c) {
-        return c.floors.empty() ? 0 : *std::min_element(c.floors.begin(), c.floors.end());
-    };
-    row("channel zone", columns, [](const Column& c) { return cell("%.2f %%", 100 * c.stats.share); });
-    row("(a) whole process, least / median", columns, [](const Column& c) {
-        return c.process.failures > 0 ? cell("%.0f of %.0f runs FAILED", c.process.failures, c.process.runs)
-                                      : cell("%.3f / %.3f s", c.process.min_wall, c.process.median_wall);
+// The rows of one program's whole processes.
+void process_rows(const char* title, const std::vector<Column>& columns, RepeatedCost Column::*cost) {
+    row(title, columns, [cost](const Column& c) {
+        const RepeatedCost& p = c.*cost;
+        return p.failures > 0 ? cell("%.0f of %.0f runs FAILED", p.failures, p.runs)
+                              : cell("%.3f / %.3f s", p.min_wall, p.median_wall);
     });
     row("    processor user + system (median)", columns,
-        [](const Column& c) { return cell("%.3f + %.3f s", c.process.median_user, c.process.median_system); });
-    row("    peak resident memory", columns, [](const Column& c) {
-        return cell("%.0f MB, %.1f B/px", c.process.peak_bytes / 1048576.0, c.process.peak_bytes / c.pixels);
+        [cost](const Column& c) { return cell("%.3f + %.3f s", (c.*cost).median_user, (c.*cost).median_system); });
+    row("    peak resident memory", columns, [cost](const Column& c) {
+        return cell("%.0f MB, %.1f B/px", (c.*cost).peak_bytes / 1048576.0, (c.*cost).peak_bytes / c.pixels);
     });
-    row("I/O floor, least / median", columns,
-        [&](const Column& c) { return cell("%.4f / %.4f s", floor_min(c), median(c.floors)); });
-    row("(a) whole process / I/O floor, least, median", columns, [&](const Column& c) {
-        return cell("%.1f, %.1f", c.process.min_wall / floor_min(c), c.process.median_wall / median(c.floors));
+    row("    / I/O floor, least, median", columns, [cost](const Column& c) {
+        return cell("%.1f, %.1f", (c.*cost).min_wall / c.floor_least(), (c.*cost).median_wall / c.floor_median());
     });
+}
+
+void print_table(const Options& o, const std::vector<Column>& columns, const FixedCosts& fixed, double ring_tables) {
+    std::printf("\n%-46s", "");
+    for (const Column& c : columns) std::printf(" %28s", c.title.c_str());
+    std::printf("\n");
+    row("channel zone", columns, [](const Column& c) { return cell("%.2f %%", 100 * c.stats.share); });
+    row("I/O floor (read, write, fsync), least / median", columns,
+        [](const Column& c) { return cell("%.4f / %.4f s", c.floor_least(), c.floor_median()); });
+    row("    of it before the fsync, least", columns,
+        [](const Column& c) { return cell("%.4f s", c.floor_in_memory_least()); });
+    process_rows("(a) whole process, least / median", columns, &Column::process);
+    if (!o.former.empty()) {
+        process_rows("(a') former program, least / median", columns, &Column::former);
+        row("    result as the program's", columns,
+            [](const Column& c) { return std::string(c.former_same ? "identical" : "DIFFERENT"); });
+    }
     row("(a) whole process - start - ring tables", columns, [&](const Column& c) {
         return cell("%.3f s", c.process.median_wall - fixed.start.median_wall - fixed.ring_tables());
     });
-    std::printf("stages:\n");
+    std::printf("stages (b: on the run's threads / on one thread):\n");
     row("  process start (a: no answers, median)", columns,
         [&](const Column&) { return cell("%.2f ms", 1e3 * fixed.start.median_wall); });
     row("  ring tables (a: empty raster - start)", columns,
@@ -238,23 +299,65 @@ void print_table(const std::vector<Column>& columns, const FixedCosts& fixed, do
     const std::pair<const char*, double StageTimes::*> stages[] = {
         {"  dialogs and opening (b)", &StageTimes::dialogs},
         {"  loading (b)", &StageTimes::loading},
-        {"  set-up: elevations, work grid (b)", &StageTimes::setup},
+        {"  set-up: elevations (b)", &StageTimes::setup},
         {"  distance maps (b)", &StageTimes::distance_maps},
         {"  pass 1 (b)", &StageTimes::pass1},
         {"  passes 2-7 (b)", &StageTimes::passes2_7},
-        {"  writing (b)", &StageTimes::writing},
+        {"  writing, with its fsync (b)", &StageTimes::writing},
         {"  whole run in this process (b)", &StageTimes::whole}};
     for (const auto& [label, member] : stages)
-        row(label, columns, [member = member](const Column& c) { return cell("%.3f s", c.stages.*member); });
+        row(label, columns, [member = member](const Column& c) {
+            return cell("%.3f / %.3f s", c.stages.*member, c.one_thread.*member);
+        });
+    row("  pass 1 processor time (b)", columns, [](const Column& c) {
+        return cell("%.3f / %.3f s", c.stages.pass1_processor, c.one_thread.pass1_processor);
+    });
+    row("  pass 1, one thread / the run's threads", columns, [](const Column& c) {
+        return cell("%.2f on %.0f threads", c.one_thread.pass1 / c.stages.pass1, c.threads);
+    });
     row("  (b) whole run / I/O floor, least", columns,
-        [&](const Column& c) { return cell("%.1f", c.stages.whole / floor_min(c)); });
+        [&](const Column& c) { return cell("%.1f", c.stages.whole / c.floor_least()); });
     row("  (b) completed, result as the program's", columns, [](const Column& c) {
-        return std::string(c.stages.completed ? "yes" : "NO") + ", " + (c.same_result ? "identical" : "DIFFERENT");
+        return std::string(c.stages.completed && c.one_thread.completed ? "yes" : "NO") + ", " +
+               (c.same_result ? "identical" : "DIFFERENT");
     });
     std::printf("(a) whole processes of the program (medians unless said); (b) its stages in this process,\n"
                 "the run of least whole time, ring tables already built. From outside a process cannot be taken\n"
                 "apart: its ring tables are estimated on the small rasters, its distance maps and passes are seen\n"
                 "in this process only.\n");
+}
+
+// The figures the work on the I/O floor aims at, against the former program.
+void print_targets(const Options& o, const std::vector<Column>& columns, const FixedCosts& fixed,
+                   const FixedCosts& former) {
+    const bool with_former = !o.former.empty();
+    const auto verdict = [](bool met) { return met ? "met" : "NOT MET"; };
+    std::printf("\ntargets (least times; former program in brackets):\n");
+    for (const Column& c : columns) {
+        const double target = c.name == "sparse" ? 4 : 10;
+        const double ratio = c.process.min_wall / c.floor_least();
+        std::printf("  %-34s whole process / I/O floor %6.1f (target %.0f) %s", c.title.c_str(), ratio, target,
+                    verdict(ratio <= target));
+        if (with_former) std::printf("  [%.1f]", c.former.min_wall / c.floor_least());
+        std::printf("\n");
+        if (c.name == "dense") {
+            const double speed_up = c.one_thread.pass1 / c.stages.pass1;
+            std::printf("  %-34s pass 1 on %d threads %.2f times faster than on one (target 1.7) %s\n",
+                        c.title.c_str(), c.threads, speed_up, verdict(c.threads >= 2 && speed_up >= 1.7));
+        }
+        if (c.name == "sparse") {
+            const double per_pixel = static_cast<double>(c.process.peak_bytes) / c.pixels;
+            std::printf("  %-34s peak resident %.1f bytes per pixel (target 8) %s", c.title.c_str(), per_pixel,
+                        verdict(per_pixel <= 8));
+            if (with_former) std::printf("  [%.1f]", static_cast<double>(c.former.peak_bytes) / c.pixels);
+            std::printf("\n");
+        }
+    }
+    std::printf("  %-34s median %.2f ms (about 4 ms)", "sample", 1e3 * fixed.sample.median_wall);
+    if (with_former) std::printf("  [%.2f ms]", 1e3 * former.sample.median_wall);
+    std::printf("\n  %-34s median %.2f ms (about 3 ms)", "empty raster", 1e3 * fixed.empty.median_wall);
+    if (with_former) std::printf("  [%.2f ms]", 1e3 * former.empty.median_wall);
+    std::printf("\n");
 }
 
 double load_average() {
@@ -277,6 +380,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "floodplain_bench: no program at %s (--program PATH)\n", o.program.c_str());
         return 1;
     }
+    if (!o.former.empty() && access(o.former.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "floodplain_bench: no former program at %s (--former PATH)\n", o.former.c_str());
+        return 1;
+    }
     std::printf("floodplain_bench: %s, %ld cores, load average %.2f at the start\n", o.program.c_str(),
                 sysconf(_SC_NPROCESSORS_ONLN), load_average());
     // First, so that nothing else has built them yet.
@@ -289,13 +396,21 @@ int main(int argc, char** argv) {
 
     const FixedCosts fixed = measure_fixed_costs(o.program, o.sample_folder, images, o.small_runs);
     print_small_rasters(fixed, ring_tables);
+    FixedCosts former;
+    if (!o.former.empty()) {
+        former = measure_fixed_costs(o.former, o.sample_folder, images, o.small_runs);
+        std::printf("the former program (%s):\n", o.former.c_str());
+        print_small_rasters(former, ring_tables);
+    }
     std::vector<Column> columns;
     for (const std::string& name : o.scenarios) columns.push_back(measure(o, name, images));
-    print_table(columns, fixed, ring_tables);
+    print_table(o, columns, fixed, ring_tables);
+    print_targets(o, columns, fixed, former);
     std::printf("load average %.2f at the end\n", load_average());
     fs::remove_all(root);
     bool ok = true;
     for (const Column& c : columns)
-        ok = ok && c.written && c.process.failures == 0 && c.stages.completed && c.same_result;
+        ok = ok && c.written && c.process.failures == 0 && c.stages.completed && c.one_thread.completed &&
+             c.same_result && (o.former.empty() || (c.former.failures == 0 && c.former_same));
     return ok ? 0 : 1;
 }

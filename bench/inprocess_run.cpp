@@ -1,6 +1,7 @@
 #include "bench/inprocess_run.hpp"
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <istream>
@@ -18,6 +19,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// User and system time of the process so far, every thread's.
+double processor_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 // Swallows the console, counting its bytes.
 class CountingBuffer : public std::streambuf {
@@ -50,19 +59,25 @@ public:
     void share_done(double share) override { lines_.share_done(share); }
     void step_done(ChannelStep step) override {
         const double seconds = seconds_since(mark_);
+        const double processor = processor_seconds();
         mark_ = Clock::now();
         switch (step) {
             case ChannelStep::boundary_marked: times_.setup += seconds; break;
             case ChannelStep::distances_measured: times_.distance_maps = seconds; break;
-            case ChannelStep::first_pass: times_.pass1 = seconds; break;
+            case ChannelStep::first_pass:
+                times_.pass1 = seconds;
+                times_.pass1_processor = processor - processor_mark_;
+                break;
             case ChannelStep::fill_passes: times_.passes2_7 = seconds; break;
         }
+        processor_mark_ = processor;
     }
 
 private:
     ProgressLines lines_;
     StageTimes& times_;
     Clock::time_point mark_;
+    double processor_mark_ = processor_seconds();
 };
 
 // The computing stage as treatment() runs it (treatment_stage.cpp), with its

@@ -10,9 +10,10 @@
 struct StageTimes {
     double dialogs = 0;        // opening and parameters: the dialogs, the pairs opened, the grids made
     double loading = 0;        // the raw files read into the grids
-    double setup = 0;          // the elevations made, the lower-boundary work grid made and marked
+    double setup = 0;          // the elevations made (the channel's spans found)
     double distance_maps = 0;  // both searches prepared: their distance maps
     double pass1 = 0;
+    double pass1_processor = 0;  // user + system time of the whole process during pass 1
     double passes2_7 = 0;
     double writing = 0;
     double whole = 0;

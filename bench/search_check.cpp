@@ -48,13 +48,20 @@ std::vector<unsigned char*> rows_of(std::vector<uint8_t>& mask, const Scenario& 
 void check_searches(const Scenario& s, std::size_t sample_size) {
     if (s.pixels() == 0) return;
     const ScenarioTones& t = s.tones;
-    // The lower-boundary work grid, marked as the computing stage marks it.
+    // The lower boundary as the computing stage searches it: the railing, and
+    // the perimeter with water bodies, each with its tone. The literal walk
+    // takes it marked on one grid.
     std::vector<uint8_t> lower(s.pixels());
     for (std::size_t p = 0; p < lower.size(); ++p)
         lower[p] = (s.railing[p] == t.bar || (s.presence == 1 && s.perimeter[p] == t.perim)) ? 1 : 255;
-    std::vector<uint8_t> contour_mask = s.contour;
+    std::vector<uint8_t> contour_mask = s.contour, railing = s.railing, perimeter = s.perimeter;
     const std::vector<unsigned char*> contour_rows = rows_of(contour_mask, s);
     const std::vector<unsigned char*> lower_rows = rows_of(lower, s);
+    const std::vector<unsigned char*> railing_rows = rows_of(railing, s);
+    const std::vector<unsigned char*> perimeter_rows = rows_of(perimeter, s);
+    const ToneGrids lower_boundary(GridView<const unsigned char>(railing_rows.data(), s.nb_lig, s.nb_col), Tone(t.bar),
+                                   GridView<const unsigned char>(perimeter_rows.data(), s.nb_lig, s.nb_col),
+                                   Tone(s.presence == 1 ? t.perim : -1));
 
     std::vector<SearchCentre> pass1;
     for (int32_t i = 0; i < s.nb_lig; i += 4)
@@ -67,7 +74,7 @@ void check_searches(const Scenario& s, std::size_t sample_size) {
     const RingSearch contour(GridView<const unsigned char>(contour_rows.data(), s.nb_lig, s.nb_col), Tone(t.lim), threads);
     const double contour_map = seconds_since(start);
     start = Clock::now();
-    const RingSearch boundary(GridView<const unsigned char>(lower_rows.data(), s.nb_lig, s.nb_col), Tone(1), threads);
+    const RingSearch boundary(lower_boundary, s.nb_lig, s.nb_col, {0, 0, s.nb_lig, s.nb_col}, threads);
     const double boundary_map = seconds_since(start);
     std::printf("  searches: distance maps built apart, contour %.3f s, lower boundary %.3f s, %.3f s of processor\n",
                 contour_map, boundary_map, static_cast<double>(std::clock() - maps_cpu) / CLOCKS_PER_SEC);
