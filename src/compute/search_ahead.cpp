@@ -6,14 +6,15 @@ SearchAhead::SearchAhead(const DistanceInterpolation& interpolation, const std::
     : interpolation_(interpolation),
       centres_(centres),
       runs_(static_cast<int64_t>((centres.size() + kRun - 1) / kRun)),
-      results_(new SearchPair[kSlots * kRun]),
-      published_(new std::atomic<int64_t>[kSlots]) {
-    for (std::size_t s = 0; s < kSlots; ++s) published_[s].store(-1, std::memory_order_relaxed);
+      slots_(std::min(kSlots, static_cast<std::size_t>(runs_))),
+      results_(new SearchPair[slots_ * kRun]),
+      published_(new std::atomic<int64_t>[slots_]) {
+    for (std::size_t s = 0; s < slots_; ++s) published_[s].store(-1, std::memory_order_relaxed);
 }
 
 int64_t SearchAhead::take_run() {
     // A slot is free once the calling thread is past the run it held.
-    if (stopped_ || next_run_ >= runs_ || next_run_ >= std::max<int64_t>(current_, 0) + static_cast<int64_t>(kSlots))
+    if (stopped_ || next_run_ >= runs_ || next_run_ >= std::max<int64_t>(current_, 0) + static_cast<int64_t>(slots_))
         return -1;
     return next_run_++;
 }
@@ -21,7 +22,7 @@ int64_t SearchAhead::take_run() {
 void SearchAhead::search_run(int64_t run) {
     const std::size_t first = static_cast<std::size_t>(run) * kRun;
     const std::size_t count = std::min(kRun, centres_.size() - first);
-    const std::size_t slot = static_cast<std::size_t>(run) % kSlots;
+    const std::size_t slot = static_cast<std::size_t>(run) % slots_;
     interpolation_.search(centres_.data() + first, count, results_.get() + slot * kRun);
     published_[slot].store(run, std::memory_order_release);
     {
@@ -32,7 +33,7 @@ void SearchAhead::search_run(int64_t run) {
 
 const SearchPair& SearchAhead::result(std::size_t k) {
     const auto run = static_cast<int64_t>(k / kRun);
-    const std::size_t slot = static_cast<std::size_t>(run) % kSlots;
+    const std::size_t slot = static_cast<std::size_t>(run) % slots_;
     if (run != current_) {
         {
             const std::lock_guard<std::mutex> held(lock_);

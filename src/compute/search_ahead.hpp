@@ -51,7 +51,8 @@ private:
     const DistanceInterpolation& interpolation_;
     const std::vector<SearchCentre>& centres_;
     int64_t runs_;
-    std::unique_ptr<SearchPair[]> results_;  // kSlots runs of kRun
+    std::size_t slots_;  // kSlots, or fewer for a pass of fewer runs
+    std::unique_ptr<SearchPair[]> results_;  // slots_ runs of kRun
     std::unique_ptr<std::atomic<int64_t>[]> published_;  // the run each slot holds, or -1
     int64_t next_run_ = 0;   // the next run to take (under lock_)
     int64_t current_ = -1;   // the calling thread's run; the runs before it are handed back (under lock_)
