@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compute/channel_passes.hpp"
+#include "compute/corner_map.hpp"
 #include "compute/pixel_interpolation.hpp"
 #include "compute/ring_tables.hpp"
 
@@ -32,8 +33,8 @@ uint64_t channel_memory_bytes(const ChannelWindow& window) {
     const int32_t rings = diagonal >= kLargestRing ? kLargestRing : static_cast<int32_t>(diagonal) + 2;
     uint64_t samples = 0;
     for (int32_t r = 1; r <= rings; ++r) samples += RingTables::samples(r);
-    const uint64_t corners = saturated(lines + 1, columns + 1, 0);
-    return saturated(corners, 2 * sizeof(uint16_t), samples * sizeof(SampleOffset));  // two distance maps
+    const uint64_t map = CornerMap::bytes(static_cast<int64_t>(lines) + 1, static_cast<int64_t>(columns) + 1);
+    return saturated(map, 2, samples * sizeof(SampleOffset));  // two distance maps
 }
 
 Elevations channel_elevations(const ChannelInputs& inputs, int32_t zone_tone, const ChannelWindow& window) {

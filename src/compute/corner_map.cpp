@@ -20,6 +20,18 @@ CornerMap CornerMap::make(int32_t lines, int32_t width) {
     return map;
 }
 
+uint64_t CornerMap::bytes(int64_t lines, int64_t width) {
+    if (lines <= 0 || width <= 0) return 0;
+    const auto tiles_per_line = static_cast<uint64_t>((width + kTileColumns - 1) / kTileColumns);
+    const auto tile_lines = static_cast<uint64_t>((lines + kTileLines - 1) / kTileLines);
+    uint64_t tiles = 0;
+    uint64_t total = 0;
+    if (__builtin_mul_overflow(tiles_per_line, tile_lines, &tiles) ||
+        __builtin_mul_overflow(tiles, kTileCorners * sizeof(uint16_t), &total))
+        return std::numeric_limits<uint64_t>::max();
+    return total;
+}
+
 void CornerMap::fill(uint16_t eighths) { std::fill(data_, data_ + pages_.bytes() / sizeof(uint16_t), eighths); }
 
 void CornerMap::prefer_huge_pages() const {

@@ -22,6 +22,8 @@ public:
     CornerMap() = default;
     // `lines` x `width` corners, all 0; not made() when the memory cannot be had.
     static CornerMap make(int32_t lines, int32_t width);
+    // The bytes such a map takes (whole tiles), saturated at the largest uint64_t.
+    static uint64_t bytes(int64_t lines, int64_t width);
 
     bool made() const { return data_ != nullptr; }
     int32_t lines() const { return lines_; }

@@ -267,12 +267,12 @@ TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult
     };
     // Per pixel 15 bytes of grids and elevations (16 with the perimeter) and a
     // row pointer per line for each of the 5 grids (6); then the computation's
-    // own: two maps of 2 bytes per pixel corner, and the samples of every
-    // ring. The raw files are as long as the descriptors say (sparse: they
-    // take no room).
+    // own: two maps of 2 bytes per pixel corner (in whole tiles of 32 x 64
+    // corners), and the samples of every ring. The raw files are as long as
+    // the descriptors say (sparse: they take no room).
     const Case cases[] = {
-        {1000000, "0\n", "1000000 lineas y 1000000 columnas: necesita 19000064431844 bytes \n"},
-        {1000000, "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 20000072431844 bytes \n"},
+        {1000000, "0\n", "1000000 lineas y 1000000 columnas: necesita 19000440440032 bytes \n"},
+        {1000000, "1\nlago\n", "1000000 lineas y 1000000 columnas: necesita 20000448440032 bytes \n"},
     };
     for (const Case& c : cases) {
         const std::string size = std::to_string(c.lines) + " " + std::to_string(c.lines);

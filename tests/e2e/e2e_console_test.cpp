@@ -103,7 +103,7 @@ TEST_F(ConsoleRun, GridsThatCannotBeAllocatedStopBeforeTheResultIsCreated) {
     const BinaryRun r = run(RunAnswers{}.text(), {}, 256ull << 20);
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, dt::kUpToMenu + dt::kResult +
-                         "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 491671844 "
+                         "\n No hay memoria para la imagen de 5000 lineas y 5000 columnas: necesita 493237216 "
                          "bytes \n");
     EXPECT_FALSE(std::filesystem::exists(folder_ + "resultado_m4.raw"));
 #endif
