@@ -81,6 +81,31 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     expect_exact(wide, "3x2000, one pixel");
 }
 
+// The map in tiles: every corner reads back as written, and a square's
+// clearance is the least of its four corners, on a tile's inside, last line,
+// last column and last corner alike.
+TEST(CornerMap, CornersReadBackAndASquareIsTheLeastOfItsFourCorners) {
+    std::mt19937 random(64);
+    const int32_t lines = 2 * CornerMap::kTileLines + 5;
+    const int32_t width = 3 * CornerMap::kTileColumns + 1;
+    CornerMap map = CornerMap::make(lines, width);
+    ASSERT_TRUE(map.made());
+    std::vector<uint16_t> values(static_cast<std::size_t>(lines * width));
+    for (int32_t i = 0; i < lines; ++i)
+        for (int32_t j = 0; j < width; ++j) {
+            ASSERT_EQ(map.at(i, j), 0);
+            values[static_cast<std::size_t>(i * width + j)] = static_cast<uint16_t>(random() % 65536);
+            map.set(i, j, values[static_cast<std::size_t>(i * width + j)]);
+        }
+    const auto value = [&](int32_t i, int32_t j) { return values[static_cast<std::size_t>(i * width + j)]; };
+    for (int32_t i = 0; i + 1 < lines; ++i)
+        for (int32_t j = 0; j + 1 < width; ++j) {
+            ASSERT_EQ(map.at(i, j), value(i, j));
+            ASSERT_EQ(map.square(i, j), std::min({value(i, j), value(i, j + 1), value(i + 1, j), value(i + 1, j + 1)}))
+                << i << "," << j;
+        }
+}
+
 // Measured on a region only, from a map of zeros: every corner outside it
 // still 0; inside, never more than the exact distance, and exactly it
 // wherever that is below the line's reach. Half the grids come with a second

@@ -115,6 +115,38 @@ TEST(RingSearch, RandomGridsWithCentresOnAndBeyondTheBorders) {
     EXPECT_GT(hits, 3000);
 }
 
+// The lower boundary is two grids, each with its own tone (tone_grids.hpp):
+// the search over both finds the literal walk's first hit on the grid that
+// marks their union, with and without its distances; a tone that marks
+// nothing leaves the other grid alone.
+TEST(RingSearch, TwoGridsEachWithItsToneAreSearchedAsTheirUnion) {
+    std::mt19937 random(1207);
+    for (int g = 0; g < 60; ++g) {
+        Grid<unsigned char> railing = random_grid(random, 1, 40, 0);
+        const int32_t lines = railing.lines();
+        const int32_t columns = railing.columns();
+        Grid<unsigned char> shore = filled(lines, columns, 3);
+        scatter(railing, random, 7, std::uniform_real_distribution<double>(0.0, 0.05)(random));
+        scatter(shore, random, 50, std::uniform_real_distribution<double>(0.0, 0.05)(random));
+        const int32_t shore_tone = g % 4 == 3 ? 256 : 50;  // 256 marks nothing
+        Grid<unsigned char> both = filled(lines, columns, 255);
+        for (int32_t i = 0; i < lines; ++i)
+            for (int32_t j = 0; j < columns; ++j)
+                if (railing[i][j] == 7 || shore[i][j] == shore_tone) both[i][j] = 1;
+        if (!holds(both, 1)) continue;  // misses are covered apart
+        const ToneGrids target(railing.view(), Tone(7), shore.view(), Tone(shore_tone));
+        const RasterRect whole{0, 0, lines, columns};
+        const RingSearch fast(target, lines, columns, whole, 2);
+        const RingSearch slow(target, lines, columns, whole, 1, Distances::skip);
+        for (int c = 0; c < 10; ++c) {
+            const int32_t i = uniform(random, -5, lines + 4);
+            const int32_t j = uniform(random, -5, columns + 4);
+            expect_literal(both, fast, i, j, 1);
+            if (c % 3 == 0) expect_literal(both, slow, i, j, 1);
+        }
+    }
+}
+
 TEST(RingSearch, EveryCentreOfAGridWithASingleTonePixel) {
     // Each corner pixel of small grids, where positions just below 0 truncate to 0.
     for (const auto& [lines, columns] : {std::pair{9, 9}, std::pair{1, 12}, std::pair{12, 1}, std::pair{2, 2}})

@@ -1,15 +1,22 @@
-// Raw files read in place: only a file that holds every byte asked is mapped,
-// and a file cut shorter while mapped reads as zeros where it lost its pages
-// and says so, instead of ending the process with SIGBUS.
+// Raw files read in place or by pages: only a file that holds every byte
+// asked is mapped (or paged), and a file cut shorter meanwhile reads as zeros
+// where it lost its pages and says so, instead of ending the process with
+// SIGBUS or giving what it no longer holds.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "files/mapped_file.hpp"
+#include "files/paged_raster.hpp"
 #include "tests/support/temp_folder.hpp"
 
 TEST(MappedFile, MapsOnlyARegularFileHoldingEveryByteAsked) {
@@ -59,4 +66,48 @@ TEST(MappedFile, AFileCutShorterWhileMappedReadsZerosAndSaysItLostPages) {
     file = MappedFile();
     EXPECT_FALSE(MappedFile::map(fd, static_cast<uint64_t>(page)).lost_pages());
     close(fd);
+}
+
+// The slope model read by pages: every pixel as the file holds it, from
+// several threads at once, and a file cut shorter reads zeros where it lost
+// its pages and says so.
+TEST(PagedRaster, ReadsEveryPixelAsTheFileHoldsItAndSaysWhenTheFileFellShort) {
+    TempFolder temp;
+    const int32_t lines = 7;
+    const int32_t columns = 3001;  // lines cross pages
+    std::string bytes;
+    for (int32_t k = 0; k < lines * columns; ++k)
+        for (int b = 0; b < 4; ++b) bytes.push_back(static_cast<char>(((k * 2654435761u) >> (8 * b)) & 0xFF));
+    write_file(temp / "slope", bytes);
+    const auto pixel = [&](int64_t i, int64_t j) {
+        const auto k = static_cast<uint32_t>(i * columns + j);
+        return static_cast<int32_t>(k * 2654435761u);
+    };
+    std::FILE* file = std::fopen((temp / "slope").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(PagedRaster::open(file, lines + 1, columns), nullptr);  // a short file is read, not paged
+    const std::unique_ptr<PagedRaster> paged = PagedRaster::open(file, lines, columns);
+    std::fclose(file);
+    ASSERT_NE(paged, nullptr);
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 3; ++t)
+        readers.emplace_back([&, t] {
+            for (int64_t k = t; k < int64_t{lines} * columns; k += 3)
+                wrong += paged->pixel(k / columns, k % columns) != pixel(k / columns, k % columns);
+        });
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(paged->lost_pages());
+
+    std::FILE* again = std::fopen((temp / "slope").c_str(), "rb");
+    const std::unique_ptr<PagedRaster> cut = PagedRaster::open(again, lines, columns);
+    std::fclose(again);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->pixel(0, 5), pixel(0, 5));
+    std::filesystem::resize_file(temp / "slope", 4096);
+    EXPECT_EQ(cut->pixel(0, 5), pixel(0, 5));  // read before the cut
+    EXPECT_FALSE(cut->lost_pages());
+    EXPECT_EQ(cut->pixel(lines - 1, columns - 1), 0);
+    EXPECT_TRUE(cut->lost_pages());
 }
