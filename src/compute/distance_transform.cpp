@@ -114,15 +114,20 @@ struct SweepPiece {
     std::size_t block;  // the block whose lines these are
 };
 
+// A run of corner columns [first, end).
+struct ColumnRun {
+    int32_t first, end;
+};
+
 // Which corners the sweeps visit: for each block of corner columns, the runs
 // of corner lines swept (in order, apart from one another), and the pieces
-// of columns swept together; and for each corner line, the columns some
-// sweep wrote, which are cleared afterwards wherever they are not the line's
-// own corners.
+// of columns swept together; and for each corner line, the runs of columns
+// the sweeps wrote (in order), which are cleared afterwards wherever they are
+// not the line's own corners.
 struct SweepPlan {
     std::vector<std::vector<LineSpan>> blocks;
     std::vector<SweepPiece> pieces;
-    std::vector<int32_t> written_from, written_to;
+    std::vector<std::vector<ColumnRun>> written;
 };
 
 bool same_lines(const std::vector<LineSpan>& a, const std::vector<LineSpan>& b) {
@@ -140,8 +145,7 @@ SweepPlan plan_sweeps(const CornerRegion* region, int32_t corner_lines, int32_t 
     SweepPlan plan;
     const int32_t blocks = (width + kSweepColumns - 1) / kSweepColumns;
     plan.blocks.resize(static_cast<std::size_t>(blocks));
-    plan.written_from.assign(static_cast<std::size_t>(corner_lines), width);
-    plan.written_to.assign(static_cast<std::size_t>(corner_lines), 0);
+    plan.written.resize(static_cast<std::size_t>(corner_lines));
     for (int32_t i = 0; i < corner_lines; ++i) {
         const auto k = static_cast<std::size_t>(i);
         const auto [from, to] = asked(region, k, width);
@@ -177,9 +181,11 @@ SweepPlan plan_sweeps(const CornerRegion* region, int32_t corner_lines, int32_t 
         const int32_t c1 = std::min(width, c0 + kSweepColumns);
         for (const LineSpan& span : spans)
             for (int32_t i = span.first; i < span.end; ++i) {
-                const auto k = static_cast<std::size_t>(i);
-                plan.written_from[k] = std::min(plan.written_from[k], c0);
-                plan.written_to[k] = std::max(plan.written_to[k], c1);
+                std::vector<ColumnRun>& runs = plan.written[static_cast<std::size_t>(i)];
+                if (!runs.empty() && runs.back().end == c0)
+                    runs.back().end = c1;
+                else
+                    runs.push_back({c0, c1});
             }
         if (spans.empty()) continue;
         SweepPiece* last = plan.pieces.empty() ? nullptr : &plan.pieces.back();
@@ -334,41 +340,46 @@ bool tone_corner_distance_eighths(const ToneGrids& target, CornerMap& map, int32
         std::vector<int64_t> g2(width);
         std::vector<int32_t> s(width), t(width), d2(width);
         constexpr int64_t kTile = CornerMap::kTileColumns;
-        // Columns [from, to) of line i between the map and `row`.
-        const auto copy = [&](int64_t i, int32_t from, int32_t to, bool into_row) {
+        // Columns [from, to) of line i from the map into `row`, or from `row`
+        // (or zeros, without it) into the map.
+        const auto copy = [&](int64_t i, int64_t from, int64_t to, bool into_row, bool zeros) {
+            if (from >= to) return;
             for (int64_t tile = from / kTile * kTile; tile < to; tile += kTile) {
                 uint16_t* corners = map.tile_line(i, tile);
                 const int64_t begin = std::max<int64_t>(tile, from);
                 const int64_t stop = std::min<int64_t>(tile + kTile, to);
                 if (into_row)
                     std::copy(corners + (begin - tile), corners + (stop - tile), row.begin() + begin);
+                else if (zeros)
+                    std::fill(corners + (begin - tile), corners + (stop - tile), 0);
                 else
                     std::copy(row.begin() + begin, row.begin() + stop, corners + (begin - tile));
             }
         };
         for (int64_t i = first; i < end; ++i) {
             const auto k = static_cast<std::size_t>(i);
-            const int32_t written_from = plan.written_from[k];
-            const int32_t written_to = plan.written_to[k];
+            const std::vector<ColumnRun>& written = plan.written[k];
+            if (written.empty()) continue;  // no sweep wrote here: nothing asked, nothing to clear
             const auto [from, to] = asked(region, k, all);
-            if (written_from >= written_to) continue;  // no sweep wrote here: nothing asked, nothing to clear
-            std::fill(row.begin() + written_from, row.begin() + written_to, 0);
             if (from < to) {
                 const int64_t reach = region ? std::max(region->reach[k], 0) : int64_t{corner_lines} + all;
                 const auto window_from = static_cast<int32_t>(std::max<int64_t>(0, from - reach));
                 const auto window_to = static_cast<int32_t>(std::min<int64_t>(all, to + reach));
-                copy(i, window_from, window_to, true);
+                copy(i, window_from, window_to, true, false);
                 // Nothing is held where the line's box covers the whole grid.
                 const bool whole = from - reach <= 0 && to + reach >= all && i - reach <= 0 &&
                                    i + reach + 1 >= corner_lines;
                 const int64_t most = whole ? kFarSquare : std::min(reach * reach, kFarSquare);
                 envelope_line(row.data(), all, from, to, static_cast<int32_t>(std::min<int64_t>(reach, all)), most,
                               g2.data(), s.data(), t.data(), d2.data());
-                // The window's vertical distances outside [from, to) are cleared.
-                std::fill(row.begin() + window_from, row.begin() + from, 0);
-                std::fill(row.begin() + to, row.begin() + window_to, 0);
             }
-            copy(i, written_from, written_to, false);
+            // The line's own corners written back, every other corner the
+            // sweeps wrote cleared.
+            for (const ColumnRun& run : written) {
+                copy(i, run.first, std::min(run.end, from), false, true);
+                copy(i, std::max(run.first, from), std::min(run.end, to), false, false);
+                copy(i, std::max(run.first, to), run.end, false, true);
+            }
         }
     });
     return any || (region && holds_tone(target));

@@ -7,8 +7,11 @@
 // Only the channel has data: every pixel outside the columns a line holds
 // (elevations.hpp) is 0. The raster file is first given its whole size, which
 // reads as zeros (holes, on file systems that have them), and then only the
-// held columns are written, so a river across a large raster writes about its
-// own bytes. Where the file cannot be sized that way, every line is written.
+// stretches of the file that hold pixels other than 0 are written, with the
+// zeros between two of them when they lie close (kJoinedGap). A channel that
+// covers part of a large raster leaves the rest of it unwritten; one that
+// crosses every line is written from its first line to its last, in long
+// writes. Where the file cannot be sized that way, every line is written.
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,9 +88,15 @@ bool write_at(int fd, int32_t* pixels, int64_t count, int64_t offset) {
     return true;
 }
 
-// Pixels other than 0 this close in the file (a page apart at most) go out in
-// one write, the zeros between them written as they are.
-constexpr int64_t kJoinedGap = 1024;
+// Pixels other than 0 less than this far apart in the file (32 KiB) go out in
+// one write, the zeros between them written as they are. A stretch written
+// apart costs the file system a block of its own and an extent, about 60 us
+// from the pwrite to the end of the fsync on ext4 here, where writing and
+// syncing the zeros between takes about 2.4 ns a byte: 4096 separate
+// stretches 16 KiB apart (a river across every line of a 4096 x 4096 raster)
+// took 0.29 s, the whole 64 MiB file 0.16 s; 1024 stretches 64 KiB apart
+// took 0.06 s.
+constexpr int64_t kJoinedGap = 8192;
 
 // Writes the pixels other than 0 of a file that already reads as zeros, given
 // in the file's order, a joined piece at a time.
