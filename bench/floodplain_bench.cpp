@@ -258,7 +258,7 @@ void row(const char* label, const std::vector<Column>& columns, const std::funct
 void process_rows(const char* title, const std::vector<Column>& columns, RepeatedCost Column::*cost) {
     row(title, columns, [cost](const Column& c) {
         const RepeatedCost& p = c.*cost;
-        return p.failures > 0 ? cell("%.0f of %.0f runs FAILED", p.failures, p.runs)
+        return p.failures > 0 ? cell("%.0f of %.0f FAILED (status %.0f)", p.failures, p.runs, p.failed_status)
                               : cell("%.3f / %.3f s", p.min_wall, p.median_wall);
     });
     row("    processor user + system (median)", columns,

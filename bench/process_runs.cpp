@@ -66,6 +66,7 @@ RepeatedCost repeat_process(int runs, const std::string& input, const std::vecto
         ++out.runs;
         if (c.status < 0 || !check(c)) {
             ++out.failures;
+            out.failed_status = c.status;
             continue;
         }
         wall.push_back(c.wall);

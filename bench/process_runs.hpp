@@ -20,6 +20,7 @@ ProcessCost measure_process(const std::string& input, const std::vector<std::str
 
 struct RepeatedCost {
     int runs = 0, failures = 0;  // failures: not started, or `check` refused the run
+    int failed_status = 0;       // the exit status of the last failure (-1: not measured)
     double min_wall = 0, median_wall = 0, median_user = 0, median_system = 0;
     uint64_t peak_bytes = 0;  // the largest of the runs
 };
