@@ -4,14 +4,19 @@
 
 #include "lib/huge_pages.hpp"
 
-CornerMap CornerMap::make(int32_t lines, int32_t width) {
+CornerMap CornerMap::make(int32_t lines, int32_t width, Layout layout) {
     CornerMap map;
     if (lines <= 0 || width <= 0) return map;
     const auto tiles_per_line = (static_cast<std::size_t>(width) + kTileColumns - 1) / kTileColumns;
     const auto tile_lines = (static_cast<std::size_t>(lines) + kTileLines - 1) / kTileLines;
     if (tile_lines > std::numeric_limits<std::size_t>::max() / sizeof(uint16_t) / kTileCorners / tiles_per_line)
         return map;
-    map.pages_ = ZeroedPages::make(tile_lines * tiles_per_line * kTileCorners * sizeof(uint16_t));
+    map.tiled_ = layout == Layout::tiles;
+    // Held by lines, one more corner after the last one, which a square on
+    // the last line and column may read.
+    const std::size_t corners = map.tiled_ ? tile_lines * tiles_per_line * kTileCorners
+                                           : static_cast<std::size_t>(lines) * static_cast<std::size_t>(width) + 1;
+    map.pages_ = ZeroedPages::make(corners * sizeof(uint16_t));
     if (!map.pages_.made()) return map;
     map.data_ = static_cast<uint16_t*>(map.pages_.data());
     map.lines_ = lines;

@@ -1,11 +1,15 @@
 // The distances of a grid's pixel corners to a tone, in eighths of a pixel
-// (distance_transform.hpp), held in tiles of 32 corner lines by 64 corner
-// columns, a 4 KiB page each. A search reads the corners around its centre,
-// a few lines and columns apart, and a map measured along a river across a
-// large raster is written only near the river: tiles keep both within few
-// pages. The pages come from lib/zeroed_pages.hpp, so a tile takes memory
-// only once written, and every corner reads 0 until then (held line after
-// line, a map along a river would have a page or two of every line written).
+// (distance_transform.hpp), held one of two ways:
+// - in tiles of 32 corner lines by 64 corner columns, a 4 KiB page each, for
+//   a map measured along a river across a large raster: it is written only
+//   near the river, and the pages come from lib/zeroed_pages.hpp, so only the
+//   tiles near the river take memory (held line after line, such a map would
+//   have a page or two of every line written);
+// - line after line, for a map measured over most of the grid, which takes
+//   all its pages anyway: a search's clearance is then two reads of
+//   neighbouring lines, without the tiles' address arithmetic (the pass-1
+//   searches of the dense 4096 scenario took 13 % more processor in tiles).
+// Every corner reads 0 until written.
 #pragma once
 
 #include <algorithm>
@@ -18,11 +22,12 @@ class CornerMap {
 public:
     static constexpr int32_t kTileColumns = 64;
     static constexpr int32_t kTileLines = 32;
+    enum class Layout { tiles, lines };
 
     CornerMap() = default;
     // `lines` x `width` corners, all 0; not made() when the memory cannot be had.
-    static CornerMap make(int32_t lines, int32_t width);
-    // The bytes such a map takes (whole tiles), saturated at the largest uint64_t.
+    static CornerMap make(int32_t lines, int32_t width, Layout layout = Layout::tiles);
+    // The bytes a map takes at most (whole tiles), saturated at the largest uint64_t.
     static uint64_t bytes(int64_t lines, int64_t width);
 
     bool made() const { return data_ != nullptr; }
@@ -32,11 +37,15 @@ public:
     uint16_t at(int64_t line, int64_t column) const { return data_[index(line, column)]; }
     void set(int64_t line, int64_t column, uint16_t eighths) { data_[index(line, column)] = eighths; }
     // The corners of `line` from column `first`, a multiple of kTileColumns,
-    // to the end of its tile, one after the other.
+    // to the end of its tile (or further), one after the other.
     uint16_t* tile_line(int64_t line, int64_t first) { return data_ + index(line, first); }
     // The least of the four corners of the square of pixel (line, column).
     uint16_t square(int64_t line, int64_t column) const {
         const std::size_t here = index(line, column);
+        if (!tiled_) {
+            const std::size_t below = here + static_cast<std::size_t>(width_);
+            return std::min(std::min(data_[here], data_[here + 1]), std::min(data_[below], data_[below + 1]));
+        }
         if (((column & (kTileColumns - 1)) != kTileColumns - 1) & ((line & (kTileLines - 1)) != kTileLines - 1))
             return std::min(std::min(data_[here], data_[here + 1]),
                             std::min(data_[here + kTileColumns], data_[here + kTileColumns + 1]));
@@ -54,6 +63,7 @@ private:
     std::size_t index(int64_t line, int64_t column) const {
         const auto l = static_cast<std::size_t>(line);
         const auto c = static_cast<std::size_t>(column);
+        if (!tiled_) return l * static_cast<std::size_t>(width_) + c;
         return ((l / kTileLines) * tiles_per_line_ + c / kTileColumns) * kTileCorners +
                (l % kTileLines) * kTileColumns + c % kTileColumns;
     }
@@ -62,5 +72,6 @@ private:
     uint16_t* data_ = nullptr;
     int32_t lines_ = 0;
     int32_t width_ = 0;
+    bool tiled_ = true;
     std::size_t tiles_per_line_ = 0;
 };

@@ -31,19 +31,22 @@ RingSearch::RingSearch(const ToneGrids& target, int32_t raster_lines, int32_t ra
     if (target.empty()) return;
     const auto corner_lines = static_cast<std::size_t>(lines_) + 1;
     const auto width = static_cast<std::size_t>(columns_) + 1;
-    if (distances == Distances::measure) map_ = CornerMap::make(lines_ + 1, columns_ + 1);
+    // A map measured whole, or nearly, is read all over by the searches: it is
+    // held by lines, in huge pages that spare the searches most of their
+    // address translations. One measured around a river is held in tiles
+    // (corner_map.hpp), and a huge page would take 2 MiB for every few corners
+    // written.
+    std::size_t asked = corner_lines * width;
+    if (region) {
+        asked = 0;
+        for (std::size_t i = 0; i < region->from.size(); ++i)
+            asked += static_cast<std::size_t>(std::max(0, region->to[i] - region->from[i]));
+    }
+    const bool whole = asked * 2 >= corner_lines * width;
+    if (distances == Distances::measure)
+        map_ = CornerMap::make(lines_ + 1, columns_ + 1, whole ? CornerMap::Layout::lines : CornerMap::Layout::tiles);
     if (map_.made()) {
-        // A map measured whole, or nearly, is read all over by the searches:
-        // huge pages spare them most of their address translations. One
-        // measured around a river is not, and a huge page would take 2 MiB
-        // for every few corners written.
-        std::size_t asked = corner_lines * width;
-        if (region) {
-            asked = 0;
-            for (std::size_t i = 0; i < region->from.size(); ++i)
-                asked += static_cast<std::size_t>(std::max(0, region->to[i] - region->from[i]));
-        }
-        if (asked * 2 >= corner_lines * width) map_.prefer_huge_pages();
+        if (whole) map_.prefer_huge_pages();
         any_tone_ = tone_corner_distance_eighths(target, map_, threads, region);
         return;
     }

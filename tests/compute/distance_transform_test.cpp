@@ -42,26 +42,28 @@ uint16_t brute_eighths(const std::vector<std::pair<int32_t, int32_t>>& pixels, i
 }
 
 
-CornerMap corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any) {
-    CornerMap map = CornerMap::make(grid.lines() + 1, grid.columns() + 1);
+CornerMap corner_map(const Grid<unsigned char>& grid, int32_t tono, bool& any, CornerMap::Layout layout) {
+    CornerMap map = CornerMap::make(grid.lines() + 1, grid.columns() + 1, layout);
     any = tone_corner_distance_eighths(grid.view(), Tone(tono), map, 2);
     return map;
 }
 
 void expect_exact(const Grid<unsigned char>& grid, const std::string& label) {
-    bool any = false;
-    const CornerMap dist = corner_map(grid, 5, any);
-    EXPECT_EQ(any, holds(grid, 5)) << label;
-    bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
-    const CornerMap far = corner_map(grid, 256, beyond);
-    for (int32_t i = 0; i <= grid.lines(); ++i)
-        for (int32_t j = 0; j <= grid.columns(); ++j) ASSERT_EQ(far.at(i, j), kFarAway) << label;
-    EXPECT_FALSE(beyond) << label;
-    const auto pixels = marked_pixels(grid.lines(), grid.columns(), [&](int32_t m, int32_t n) { return grid[m][n] == 5; });
-    for (int32_t i = 0; i <= grid.lines(); ++i)
-        for (int32_t j = 0; j <= grid.columns(); ++j)
-            ASSERT_EQ(dist.at(i, j), brute_eighths(pixels, i, j))
-                << label << " at corner " << i << "," << j;
+    for (const auto layout : {CornerMap::Layout::tiles, CornerMap::Layout::lines}) {
+        bool any = false;
+        const CornerMap dist = corner_map(grid, 5, any, layout);
+        EXPECT_EQ(any, holds(grid, 5)) << label;
+        bool beyond = true;  // a tone no 8-bit pixel holds is far everywhere
+        const CornerMap far = corner_map(grid, 256, beyond, layout);
+        for (int32_t i = 0; i <= grid.lines(); ++i)
+            for (int32_t j = 0; j <= grid.columns(); ++j) ASSERT_EQ(far.at(i, j), kFarAway) << label;
+        EXPECT_FALSE(beyond) << label;
+        const auto pixels =
+            marked_pixels(grid.lines(), grid.columns(), [&](int32_t m, int32_t n) { return grid[m][n] == 5; });
+        for (int32_t i = 0; i <= grid.lines(); ++i)
+            for (int32_t j = 0; j <= grid.columns(); ++j)
+                ASSERT_EQ(dist.at(i, j), brute_eighths(pixels, i, j)) << label << " at corner " << i << "," << j;
+    }
 }
 
 TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
@@ -81,29 +83,32 @@ TEST(CornerDistance, ExactOnRandomGridsOfEveryShape) {
     expect_exact(wide, "3x2000, one pixel");
 }
 
-// The map in tiles: every corner reads back as written, and a square's
-// clearance is the least of its four corners, on a tile's inside, last line,
-// last column and last corner alike.
+// The map in tiles or by lines: every corner reads back as written, and a
+// square's clearance is the least of its four corners, on a tile's inside,
+// last line, last column and last corner alike.
 TEST(CornerMap, CornersReadBackAndASquareIsTheLeastOfItsFourCorners) {
     std::mt19937 random(64);
     const int32_t lines = 2 * CornerMap::kTileLines + 5;
     const int32_t width = 3 * CornerMap::kTileColumns + 1;
-    CornerMap map = CornerMap::make(lines, width);
-    ASSERT_TRUE(map.made());
-    std::vector<uint16_t> values(static_cast<std::size_t>(lines * width));
-    for (int32_t i = 0; i < lines; ++i)
-        for (int32_t j = 0; j < width; ++j) {
-            ASSERT_EQ(map.at(i, j), 0);
-            values[static_cast<std::size_t>(i * width + j)] = static_cast<uint16_t>(random() % 65536);
-            map.set(i, j, values[static_cast<std::size_t>(i * width + j)]);
-        }
-    const auto value = [&](int32_t i, int32_t j) { return values[static_cast<std::size_t>(i * width + j)]; };
-    for (int32_t i = 0; i + 1 < lines; ++i)
-        for (int32_t j = 0; j + 1 < width; ++j) {
-            ASSERT_EQ(map.at(i, j), value(i, j));
-            ASSERT_EQ(map.square(i, j), std::min({value(i, j), value(i, j + 1), value(i + 1, j), value(i + 1, j + 1)}))
-                << i << "," << j;
-        }
+    for (const auto layout : {CornerMap::Layout::tiles, CornerMap::Layout::lines}) {
+        CornerMap map = CornerMap::make(lines, width, layout);
+        ASSERT_TRUE(map.made());
+        std::vector<uint16_t> values(static_cast<std::size_t>(lines * width));
+        for (int32_t i = 0; i < lines; ++i)
+            for (int32_t j = 0; j < width; ++j) {
+                ASSERT_EQ(map.at(i, j), 0);
+                values[static_cast<std::size_t>(i * width + j)] = static_cast<uint16_t>(random() % 65536);
+                map.set(i, j, values[static_cast<std::size_t>(i * width + j)]);
+            }
+        const auto value = [&](int32_t i, int32_t j) { return values[static_cast<std::size_t>(i * width + j)]; };
+        for (int32_t i = 0; i + 1 < lines; ++i)
+            for (int32_t j = 0; j + 1 < width; ++j) {
+                ASSERT_EQ(map.at(i, j), value(i, j));
+                ASSERT_EQ(map.square(i, j),
+                          std::min({value(i, j), value(i, j + 1), value(i + 1, j), value(i + 1, j + 1)}))
+                    << i << "," << j;
+            }
+    }
 }
 
 // Measured on a region only, from a map of zeros: every corner outside it
@@ -130,7 +135,8 @@ TEST(CornerDistance, OnARegionALowerBoundEverywhereAndExactWithinReach) {
             region.to.push_back(i % 5 == 0 ? 0 : std::max(a, b));
             region.reach.push_back(std::uniform_int_distribution<int32_t>(0, g < 60 ? 12 : 90)(random));
         }
-        CornerMap dist = CornerMap::make(lines + 1, columns + 1);
+        CornerMap dist =
+            CornerMap::make(lines + 1, columns + 1, g % 4 < 2 ? CornerMap::Layout::tiles : CornerMap::Layout::lines);
         const ToneGrids target = two ? ToneGrids(grid.view(), Tone(5), other.view(), Tone(9)) : ToneGrids(grid.view(), Tone(5));
         const bool any = tone_corner_distance_eighths(target, dist, 2, &region);
         EXPECT_EQ(any, holds(grid, 5) || (two && holds(other, 9)));
