@@ -205,7 +205,9 @@ bool tone_corner_distance_eighths(GridView<const unsigned char> grid, Tone tone,
     const auto width = static_cast<std::size_t>(grid.columns()) + 1;
     std::atomic<bool> any{false};
     // A band of columns per thread.
-    const auto [column_first, column_end] = needed_columns(region, static_cast<std::size_t>(corner_lines), width);
+    const std::pair<int64_t, int64_t> needed = needed_columns(region, static_cast<std::size_t>(corner_lines), width);
+    const int64_t column_first = needed.first;
+    const int64_t column_end = needed.second;
     if (tone.marks_pixels()) {
         split_in_bands(column_end - column_first, threads, [&](int64_t first, int64_t end) {
             if (first == end) return;  // no column at all
