@@ -228,7 +228,7 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     const bool answered = values.count("--answers") != 0;
     if (answered) {
         std::ifstream answers(values["--answers"]);
-        if (!answers) throw TilesError("No hay Fila " + values["--answers"]);
+        if (!answers) throw input_error({.kind = InputProblem::Kind::missing, .path = values["--answers"]});
         read_answers(answers, job);
     }
     auto take = [&](const char* option, std::string& into) {
