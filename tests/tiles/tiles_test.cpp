@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -196,6 +198,15 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         std::vector<std::string> words;
         std::string message;
         std::function<void()> restore;
+        std::map<std::string, std::string> env = {};
+    };
+    // A call that fails on the result's files (tests/faults/shim).
+    const auto fault = [](const std::string& what) {
+        const char* asan = std::getenv("ASAN_OPTIONS");  // the shim comes before the sanitizer's runtime
+        return std::map<std::string, std::string>{
+            {"LD_PRELOAD", IO_FAULT_SHIM},
+            {"IO_FAULT", what},
+            {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
     };
     const std::string mask_descriptor = read_file(folder + "/bar.txt");
     AtomicOutputs other_run;
@@ -239,6 +250,10 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
              fs::remove(folder + "/resultado_m4.txt");
              fs::rename(folder + "/x", folder + "/resultado_m4.txt");
          }},
+        // The raster written but not made durable: nothing is put in place.
+        {[] {}, {"--answers", answers},
+         "No se pudo escribir completo el archivo " + folder + "/resultado_m4.raw: Input/output error \n", [] {},
+         fault("fsync:1:*resultado_m4.raw*")},
         {[] {}, {"--answers", write_answers(root, truncated, "short.txt")}, "las respuestas se acaban", [] {}},
         {[] {}, {"--answers", root / "nowhere.txt"}, "No hay Fila " + root / "nowhere.txt", [] {}},
         {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},
@@ -254,7 +269,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         c.prepare();
         std::vector<std::string> words = c.words;
         words.insert(words.end(), {"--images", root.path().string()});
-        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
+        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string(), "", c.env));
         c.restore();
         const std::string label = c.words.back();
         EXPECT_EQ(run.exit_status, 1) << label;
