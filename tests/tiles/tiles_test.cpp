@@ -16,13 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include "console/input_pair.hpp"
 #include "files/atomic_outputs.hpp"
 #include "tests/scenarios/floodplain.hpp"
 #include "tests/scenarios/scenario_files.hpp"
 #include "tests/scenarios/sparse_river.hpp"
+#include "tests/support/console_capture.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "tests/support/run_binary.hpp"
 #include "tests/tiles/tile_scenarios.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 
@@ -280,6 +283,24 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << label;
         EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << label;
     }
+}
+
+// Every problem of an input in the console program's words, on one line: its
+// text with the framing blanks and line ends dropped and an inner line end a blank.
+TEST(TilesRefuses, InTheConsoleProgramsWordsOnOneLine) {
+    using Kind = InputProblem::Kind;
+    for (const Kind kind : {Kind::missing, Kind::not_regular, Kind::unreadable, Kind::bad_descriptor,
+                            Kind::raw_too_short, Kind::size_differs})
+        for (const Role role : {Role::railing, Role::zone, Role::contour, Role::perimeter}) {
+            const InputProblem problem{kind, "/imagenes/rio1/bar.raw", role, 12, 4800};
+            ConsoleCapture io("");
+            say_problem(io.console, problem);
+            std::string line;
+            for (const char c : io.printed())
+                if ((c != ' ' && c != '\n') || (!line.empty() && line.back() != ' ')) line += c == '\n' ? ' ' : c;
+            while (!line.empty() && line.back() == ' ') line.pop_back();
+            EXPECT_EQ(input_error(problem).what(), line);
+        }
 }
 
 // A read that fails in the middle of the tiles (the slope model is a
