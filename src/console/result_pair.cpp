@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "console/answers.hpp"
 #include "files/atomic_outputs.hpp"
 #include "files/raster_pair.hpp"
 #include "console/run_files.hpp"
@@ -32,7 +31,7 @@ bool is_input_file(const Run& run, const std::string& path) {
 bool ask_result_name(Run& run, Console& console, const std::string& folder_prefix) {
     for (;;) {
         std::string nomfic1;
-        if (!ask_name(console, role_text(Role::result).prompt, nomfic1)) return false;
+        if (!console.answers().name(role_text(Role::result).prompt, nomfic1)) return false;
         const PairPaths paths = pair_paths(folder_prefix, nomfic1, PairKind::elevation);
         const auto input = [&](const std::string& path) { return is_input_file(run, path); };
         const auto special = [](const std::string& path) { return !replaceable(path); };

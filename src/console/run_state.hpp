@@ -13,12 +13,9 @@
 
 #include "compute/channel_inputs.hpp"
 #include "compute/elevations.hpp"
+#include "files/raster_role.hpp"
 #include "files/regular_file.hpp"
 #include "lib/grid.hpp"
-
-// The raster pairs of a run, in the order the dialog asks for them.
-enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
-inline constexpr std::size_t kRoleCount = 6;
 
 class AtomicOutputs;  // files/atomic_outputs.hpp
 

@@ -11,7 +11,6 @@
 
 #include "tests/support/console_capture.hpp"
 #include "tests/support/dialog_text.hpp"
-#include "console/answers.hpp"
 #include "tests/support/raster_files.hpp"
 #include "console/run_grids.hpp"
 #include "console/stages.hpp"

@@ -9,18 +9,23 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "console/input_pair.hpp"
 #include "files/atomic_outputs.hpp"
 #include "tests/scenarios/floodplain.hpp"
 #include "tests/scenarios/scenario_files.hpp"
 #include "tests/scenarios/sparse_river.hpp"
+#include "tests/support/console_capture.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "tests/support/run_binary.hpp"
 #include "tests/tiles/tile_scenarios.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 
@@ -196,6 +201,15 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         std::vector<std::string> words;
         std::string message;
         std::function<void()> restore;
+        std::map<std::string, std::string> env = {};
+    };
+    // A call that fails on the result's files (tests/faults/shim).
+    const auto fault = [](const std::string& what) {
+        const char* asan = std::getenv("ASAN_OPTIONS");  // the shim comes before the sanitizer's runtime
+        return std::map<std::string, std::string>{
+            {"LD_PRELOAD", IO_FAULT_SHIM},
+            {"IO_FAULT", what},
+            {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
     };
     const std::string mask_descriptor = read_file(folder + "/bar.txt");
     AtomicOutputs other_run;
@@ -239,6 +253,10 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
              fs::remove(folder + "/resultado_m4.txt");
              fs::rename(folder + "/x", folder + "/resultado_m4.txt");
          }},
+        // The raster written but not made durable: nothing is put in place.
+        {[] {}, {"--answers", answers},
+         "No se pudo escribir completo el archivo " + folder + "/resultado_m4.raw: Input/output error \n", [] {},
+         fault("fsync:1:*resultado_m4.raw*")},
         {[] {}, {"--answers", write_answers(root, truncated, "short.txt")}, "las respuestas se acaban", [] {}},
         {[] {}, {"--answers", root / "nowhere.txt"}, "No hay Fila " + root / "nowhere.txt", [] {}},
         {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},
@@ -254,7 +272,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         c.prepare();
         std::vector<std::string> words = c.words;
         words.insert(words.end(), {"--images", root.path().string()});
-        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
+        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string(), "", c.env));
         c.restore();
         const std::string label = c.words.back();
         EXPECT_EQ(run.exit_status, 1) << label;
@@ -265,6 +283,24 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << label;
         EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << label;
     }
+}
+
+// Every problem of an input in the console program's words, on one line: its
+// text with the framing blanks and line ends dropped and an inner line end a blank.
+TEST(TilesRefuses, InTheConsoleProgramsWordsOnOneLine) {
+    using Kind = InputProblem::Kind;
+    for (const Kind kind : {Kind::missing, Kind::not_regular, Kind::unreadable, Kind::bad_descriptor,
+                            Kind::raw_too_short, Kind::size_differs})
+        for (const Role role : {Role::railing, Role::zone, Role::contour, Role::perimeter}) {
+            const InputProblem problem{kind, "/imagenes/rio1/bar.raw", role, 12, 4800};
+            ConsoleCapture io("");
+            say_problem(io.console, problem);
+            std::string line;
+            for (const char c : io.printed())
+                if ((c != ' ' && c != '\n') || (!line.empty() && line.back() != ' ')) line += c == '\n' ? ' ' : c;
+            while (!line.empty() && line.back() == ' ') line.pop_back();
+            EXPECT_EQ(input_error(problem).what(), line);
+        }
 }
 
 // A read that fails in the middle of the tiles (the slope model is a

@@ -1,4 +1,4 @@
-// Loaded with LD_PRELOAD by the fault tests of lorvantide and of
+// Loaded with LD_PRELOAD by the fault tests of lorvantide, lorvantide-tiles and
 // lorvantide-raster: one kind of call fails, from a chosen call on, for the
 // files whose path matches a pattern.
 //
