@@ -213,7 +213,7 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
             [&](std::size_t k) { return static_cast<double>(rounded[k]) * unit_per_integer; }, *conditioned_file,
             options.format, writing, context.warnings);
     }
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 
     if (context.summary == nullptr) return;

@@ -84,6 +84,6 @@ void export_pair(const ExportOptions& options, CommandContext& context) {
     Dataset memory = band_in_memory(grid, type, values.data(), GDT_Float64, band);
     ProgressSpan span{context.progress, 0.1, 1.0};
     write_raster(static_cast<GDALDatasetH>(memory.get()), output, options.format, span, context.warnings, &band);
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

@@ -68,6 +68,6 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     write_elevation_pair(files, pair);
     write_output_bytes(sidecar,
                        sidecar_text(std::filesystem::path(files.raw.target).filename().string(), grid, units));
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

@@ -31,6 +31,6 @@ void import_mask(const ImportMaskOptions& options, CommandContext& context) {
         throw ToolError("ningun pixel de la rejilla de " + options.like + " recibe el tono: revise " +
                         source.unmarked_hint());
     write_mask_pair(files, mask);
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

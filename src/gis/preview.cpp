@@ -80,6 +80,6 @@ void preview(const PreviewOptions& options, CommandContext& context) {
     }
     ProgressSpan span{context.progress, 0.5, 1.0};
     write_raster(handle, output, options.format, span, context.warnings);
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

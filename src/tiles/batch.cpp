@@ -372,8 +372,11 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     bool committed = true;
     if (processes.first()) {
         const int32_t descriptor[6] = {open.lines, open.columns, 4, totals.min, totals.max, open.pix_size};
-        committed = attempt([&] { commit_result(*outputs, open.result, descriptor); });
+        std::vector<std::string> notices;
+        committed = attempt([&] { notices = commit_result(*outputs, open.result, descriptor); });
         if (committed) progress.update(1.0);
+        for (const std::string& notice : notices)
+            if (!quiet) std::fprintf(err, "\n %s \n", notice.c_str());
         if (committed && !quiet && (totals.contour_misses > 0 || totals.boundary_misses > 0)) {
             std::fprintf(err,
                          "\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"
