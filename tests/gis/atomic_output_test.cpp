@@ -130,7 +130,8 @@ TEST_F(ToolOutputs, EachFailingCallOfThePuttingInPlaceIsReportedWithWhatItLeft) 
         // The new file would not have the earlier one's permissions.
         {import, "chmod:1:*valle_m4.raw*", 1, message + "no se puede escribir " + raw + " \n", false},
         {import, "chown:1:*valle_m4.raw*", 0,
-         message + "aviso: no se puede conservar el dueno de " + raw + ": el archivo nuevo es de este usuario \n", true},
+         message + "aviso: no se puede conservar el dueno de " + raw + ": el archivo nuevo es de este usuario \n",
+         true},
         {import, "fsync:1:" + dir.path().string(), 1,
          message + "no se puede asegurar en el disco " + raw +
              ": las salidas estan en su sitio, pero una caida del sistema podria deshacerlo \n",
@@ -138,8 +139,8 @@ TEST_F(ToolOutputs, EachFailingCallOfThePuttingInPlaceIsReportedWithWhatItLeft) 
         // The new raster brings no auxiliary file: the earlier one goes with the raster it described.
         {again, "", 0, "", false, false},
         {again, "rename:1:" + aux, 1,
-         message + "no se puede escribir " + (dir / "out.tif") + " del todo: ya esta en su sitio, pero no se puede quitar " +
-             aux + ", que describe el archivo anterior \n",
+         message + "no se puede escribir " + (dir / "out.tif") +
+             " del todo: ya esta en su sitio, pero no se puede quitar " + aux + ", que describe el archivo anterior \n",
          false},
     };
     const char* const names[] = {"valle_m4.raw", "valle_m4.txt", "valle_m4.vrt", "out.tif"};
