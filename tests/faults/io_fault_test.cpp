@@ -48,7 +48,6 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
         int exit_status = 1;
     };
     const std::string computed = kWholeDialog + dt::computation(9, 7);
-    const std::string folder = folder_.substr(0, folder_.size() - 1);
     // The result's files match *resultado_m4.raw* and *resultado_m4.txt*
     // whatever their temporaries are called.
     const Case cases[] = {
@@ -75,7 +74,7 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
              "resultado_m4.raw: ahora es de este usuario \n",
          true, true, 0},
         // The renames may not survive a crash: both files are the new ones, and the run failed.
-        {"fsync:1:" + folder,
+        {"fsync:1:*/rio1",
          computed + "\n No se pudo asegurar en el disco el archivo " + folder_ +
              "resultado_m4.raw: el resultado esta en su sitio, pero una caida del sistema podria deshacerlo \n",
          true, true},

@@ -132,7 +132,7 @@ TEST_F(ToolOutputs, EachFailingCallOfThePuttingInPlaceIsReportedWithWhatItLeft) 
         {import, "chown:1:*valle_m4.raw*", 0,
          message + "aviso: no se puede conservar el dueno de " + raw + ": el archivo nuevo es de este usuario \n",
          true},
-        {import, "fsync:1:" + dir.path().string(), 1,
+        {import, "fsync:1:*/" + dir.path().filename().string(), 1,  // the folder, whatever leads to it
          message + "no se puede asegurar en el disco " + raw +
              ": las salidas estan en su sitio, pero una caida del sistema podria deshacerlo \n",
          true},

@@ -320,7 +320,7 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
         {"chown:1:*resultado_m4*", 0,
          "\n Aviso: no se pudo conservar el dueno del archivo " + folder +
              "/resultado_m4.raw: ahora es de este usuario \n"},
-        {"fsync:1:" + folder, 1,
+        {"fsync:1:*/rio", 1,
          "No se pudo asegurar en el disco el archivo " + folder + "/resultado_m4.raw: " + std::strerror(EIO) +
              " (el resultado esta en su sitio, pero una caida del sistema podria deshacerlo)"},
     };
