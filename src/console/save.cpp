@@ -2,7 +2,8 @@
 // written, then its descriptor, both into the temporaries of the result pair,
 // which then replace the pair's files (atomic_outputs.hpp). A result that could
 // not be written completely is reported and replaces nothing: it must never
-// look like a finished run.
+// look like a finished run. One whose renames could not be made sure to
+// reach the disk is in place, and reported as a failure too.
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
@@ -63,6 +64,9 @@ Outcome save(Run& run, Console& console) {
     if (!write_six_descriptor(pair->stream(1), descriptor)) return lost(run, console, result.descriptor_path);
     const AtomicOutputs::Result committed = pair->commit();
     run.result_writer.reset();
+    for (const std::size_t k : committed.owner_changed)
+        console.sayf("\n Aviso: no se pudo conservar el dueno del archivo %s: ahora es de este usuario \n",
+                     (k == 0 ? result.raw_path : result.descriptor_path).c_str());
     switch (committed.status) {
         case AtomicOutputs::Result::Status::done:
             return Outcome::go_on;
@@ -72,6 +76,12 @@ Outcome save(Run& run, Console& console) {
             if (committed.output == 0) return lost(run, console, result.raw_path);
             console.sayf("\n No se pudo reemplazar el archivo %s: el resultado no es valido \n",
                          result.descriptor_path.c_str());
+            return Outcome::failed;
+        case AtomicOutputs::Result::Status::unsynced:
+            // Both files are the new ones, but a crash could still bring the earlier ones back.
+            console.sayf("\n No se pudo asegurar en el disco el archivo %s: el resultado esta en su sitio, pero una "
+                         "caida del sistema podria deshacerlo \n",
+                         (committed.output == 0 ? result.raw_path : result.descriptor_path).c_str());
             return Outcome::failed;
     }
     return Outcome::failed;

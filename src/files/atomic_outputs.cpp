@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "files/signal_cleanup.hpp"
 
@@ -104,10 +105,12 @@ bool replaceable(const std::string& path) {
 
 AtomicOutputs::~AtomicOutputs() { abandon(); }
 
-AtomicOutputs::Claim AtomicOutputs::add(const std::string& target, Kind kind, bool replace_existing) {
+AtomicOutputs::Claim AtomicOutputs::add(const std::string& target, Kind kind, bool replace_existing,
+                                         std::vector<std::string> describing) {
     Output output;
     output.target = target;
     output.kind = kind;
+    output.describing = std::move(describing);
     if (!follow_links(target, output.resolved)) return Claim::failed;
     const std::string name = name_of(output.resolved);
     if (name.empty() || name == "." || name == "..") {
@@ -237,15 +240,51 @@ bool AtomicOutputs::reserve(std::size_t k, uint64_t bytes) {
     return status == 0;
 }
 
+bool AtomicOutputs::prepare(std::size_t k, std::vector<Move>& moves, Result& result) {
+    Output& output = outputs_[k];
+    const bool held_open = output.stream != nullptr || output.fd >= 0;
+    if (!finish_writing(output.stream, output.fd)) return false;
+    struct stat written {};
+    if (lstat(output.temporary.c_str(), &written) != 0 || !S_ISREG(written.st_mode)) {
+        errno = ENOENT;
+        return false;
+    }
+    if (output.existed) {
+        // The owner first: chown clears the set-user-ID and set-group-ID
+        // bits, which chmod then gives back.
+        if (chown(output.temporary.c_str(), output.owner, output.group) != 0) result.owner_changed.push_back(k);
+        if (chmod(output.temporary.c_str(), output.mode) != 0) return false;
+    }
+    if (!held_open && !sync_path(output.temporary)) return false;
+    const std::string beside = folder_of(output.resolved);
+    moves.push_back({output.temporary, output.resolved, k});
+    std::vector<std::string> names;
+    if (output.kind == Kind::dataset) {
+        // The driver's own files beside the main one go along with it.
+        if (!names_in(output.folder, names)) return false;
+        const std::string name = name_of(output.resolved);
+        for (const std::string& other : names) {
+            if (other == name) continue;
+            if (!sync_path(output.folder + "/" + other)) return false;
+            moves.push_back({output.folder + "/" + other, beside + other, k});
+        }
+    }
+    // A describing file of the file replaced described that one: unless the
+    // new version brings its own, it leaves with the renames.
+    for (const std::string& suffix : output.describing) {
+        const std::string name = name_of(output.resolved) + suffix;
+        struct stat earlier {};
+        if (!output.existed || std::find(names.begin(), names.end(), name) != names.end() ||
+            lstat((beside + name).c_str(), &earlier) != 0 || !S_ISREG(earlier.st_mode))
+            continue;
+        moves.push_back({beside + name, output.folder + "/" + name, k});
+    }
+    return true;
+}
+
 AtomicOutputs::Result AtomicOutputs::commit() {
-    struct Move {
-        std::string from;
-        std::string to;
-        std::size_t output;
-    };
     std::vector<Move> moves;
-    std::vector<std::string> stale;    // the .aux.xml files of the datasets replaced, when not rewritten
-    std::vector<std::string> folders;  // where the outputs go
+    std::vector<std::pair<std::string, std::size_t>> folders;  // where the outputs go, and the first going there
     Result result;
     const auto fail = [&](Result::Status status, std::size_t k, int error) {
         abandon();
@@ -256,38 +295,14 @@ AtomicOutputs::Result AtomicOutputs::commit() {
         return result;
     };
     for (std::size_t k = 0; k < outputs_.size(); ++k) {
-        Output& output = outputs_[k];
-        const bool held_open = output.stream != nullptr || output.fd >= 0;
-        if (!finish_writing(output.stream, output.fd)) return fail(Result::Status::unwritten, k, errno);
-        struct stat written {};
-        if (lstat(output.temporary.c_str(), &written) != 0 || !S_ISREG(written.st_mode))
-            return fail(Result::Status::unwritten, k, ENOENT);
-        if (output.existed) {
-            if (chown(output.temporary.c_str(), output.owner, output.group) != 0) {
-                // Only root, or the owner for a group it belongs to, may keep another owner.
-            }
-            chmod(output.temporary.c_str(), output.mode);
+        if (!prepare(k, moves, result)) {
+            result.owner_changed.clear();  // nothing was replaced
+            return fail(Result::Status::unwritten, k, errno);
         }
-        if (!held_open && !sync_path(output.temporary)) return fail(Result::Status::unwritten, k, errno);
-        const std::string beside = folder_of(output.resolved);
-        moves.push_back({output.temporary, output.resolved, k});
-        if (output.kind == Kind::dataset) {
-            // The driver's own files beside the main one go along with it.
-            std::vector<std::string> names;
-            if (!names_in(output.folder, names)) return fail(Result::Status::unwritten, k, errno);
-            const std::string name = name_of(output.resolved);
-            const std::string aux = name + ".aux.xml";
-            for (const std::string& other : names) {
-                if (other == name) continue;
-                if (!sync_path(output.folder + "/" + other)) return fail(Result::Status::unwritten, k, errno);
-                moves.push_back({output.folder + "/" + other, beside + other, k});
-            }
-            // The auxiliary file of the file replaced described that one.
-            if (output.existed && std::find(names.begin(), names.end(), aux) == names.end())
-                stale.push_back(output.resolved + ".aux.xml");
-        }
+        const std::string beside = folder_of(outputs_[k].resolved);
         const std::string where = beside.empty() ? "." : beside;
-        if (std::find(folders.begin(), folders.end(), where) == folders.end()) folders.push_back(where);
+        if (std::none_of(folders.begin(), folders.end(), [&](const auto& f) { return f.first == where; }))
+            folders.emplace_back(where, k);
     }
 
     std::size_t placed = 0;
@@ -301,12 +316,22 @@ AtomicOutputs::Result AtomicOutputs::commit() {
     }
     if (error != 0) {
         const std::size_t at = placed > 0 ? placed - 1 : 0;
+        const std::size_t k = moves.empty() ? 0 : moves[at].output;
         result.file = moves.empty() ? std::string() : moves[at].from;
-        return fail(Result::Status::unplaced, moves.empty() ? 0 : moves[at].output, error);
+        // Only the outputs before k were replaced.
+        std::erase_if(result.owner_changed, [k](std::size_t changed) { return changed >= k; });
+        return fail(Result::Status::unplaced, k, error);
     }
-    for (const std::string& aux : stale) unlink(aux.c_str());
     abandon();  // nothing left to remove but the folders and their locks
-    for (const std::string& folder : folders) sync_path(folder);
+    // Every folder is synced, the first that fails reported.
+    for (const auto& [folder, k] : folders) {
+        if (sync_path(folder) || result.status != Result::Status::done) continue;
+        result.status = Result::Status::unsynced;
+        result.output = k;
+        result.error = errno;
+        result.file = folder;
+    }
+    errno = result.error;
     return result;
 }
 

@@ -18,7 +18,24 @@
 // - commit() makes sure everything written reached the disk, gives each
 //   replaced file's permissions (and, where allowed, owner) to its new
 //   version, then renames the outputs over their files in the order they
-//   were added, as one step that no signal cuts (signal_cleanup.hpp).
+//   were added, as one step that no signal cuts (signal_cleanup.hpp), and
+//   makes sure the renames reached the disk too.
+// - What each failing call of commit() means (Result):
+//     a write, fsync or close of a temporary: nothing is replaced (unwritten);
+//     chmod: nothing is replaced (unwritten): the new version would carry a
+//       new file's permissions, which may let others read or change what the
+//       earlier file kept from them;
+//     chown: the output is replaced all the same, with the earlier file's
+//       permissions, and listed in owner_changed: only root may give a file
+//       to another user, so whoever may write someone else's file (through
+//       its group, say) leaves the new version owned by himself and his
+//       group. The programs tell the user; it is no failure;
+//     a rename: the outputs before it are replaced, the rest not (unplaced);
+//     the fsync of a folder the outputs were renamed into: every output is
+//       in place, but a crash of the system may still undo the renames
+//       (unsynced); the programs report it as a failure;
+//     the removal of a temporary folder once done: not reported; the next
+//       writer of that output takes the folder over and empties it.
 // - A set not committed removes its folders when abandoned or destroyed,
 //   and when SIGINT, SIGTERM or SIGHUP ends the process.
 #pragma once
@@ -61,7 +78,13 @@ public:
     AtomicOutputs& operator=(const AtomicOutputs&) = delete;
 
     // Declares the next output; it is numbered size() - 1 when ok.
-    Claim add(const std::string& target, Kind kind = Kind::file, bool replace_existing = true);
+    // `describing` are the suffixes of files that describe the output from
+    // beside it, named after it (the caller knows which): when it
+    // replaces a file and its new version brings no such file, the earlier
+    // one goes with the file it described (moved into the temporary folder
+    // with the renames, and removed with it).
+    Claim add(const std::string& target, Kind kind = Kind::file, bool replace_existing = true,
+              std::vector<std::string> describing = {});
 
     std::size_t size() const { return outputs_.size(); }
     const std::string& target(std::size_t k) const { return outputs_[k].target; }
@@ -83,12 +106,19 @@ public:
         enum class Status {
             done,       // every output replaced
             unwritten,  // nothing replaced: output k could not be completed (errno ENOENT: never written)
-            unplaced,   // output k could not be renamed; those before it were replaced
+            unplaced,   // output k could not be wholly put in place; those before it were replaced
+            unsynced,   // every output replaced, but the folder output k went into may not keep the rename
         };
         Status status = Status::done;
         std::size_t output = 0;
         int error = 0;
-        std::string file;  // for unplaced: the temporary that could not be renamed
+        // For unplaced: what could not be moved, the temporary of output k
+        // (or one of its driver's files) or an earlier describing file of
+        // it, beside it. For unsynced: the folder.
+        std::string file;
+        // Outputs replaced (done, unsynced, or before an unplaced one) whose
+        // earlier file's owner could not be kept: they are now this user's.
+        std::vector<std::size_t> owner_changed;
     };
     // Puts every output in place; whatever the result, the set is then done
     // (its temporaries and locks gone).
@@ -103,6 +133,7 @@ private:
         std::string folder;     // the temporary folder beside `resolved`
         std::string temporary;  // folder/name
         Kind kind = Kind::file;
+        std::vector<std::string> describing;
         bool existed = false;
         mode_t mode = 0;
         uid_t owner = 0;
@@ -112,7 +143,16 @@ private:
         int fd = -1;
         std::FILE* stream = nullptr;
     };
+    struct Move {
+        std::string from;
+        std::string to;
+        std::size_t output;
+    };
     Claim take(Output& output);
+    // Closes output k's temporary, gives it the earlier file's permissions
+    // and owner, and lists its renames; false with errno when it cannot
+    // replace its file.
+    bool prepare(std::size_t k, std::vector<Move>& moves, Result& result);
     void release(Output& output);
     std::vector<Output> outputs_;
 };

@@ -49,15 +49,16 @@ struct RawConversion {
 
 // Channel pixels on line `i`, as runs [first, end) of columns.
 template <typename Each>
-void channel_runs(int32_t i, int32_t columns, const std::function<bool(std::size_t)>& channel, Each each) {
+void channel_runs(int32_t i, const GeoGrid<int32_t>& channel, Each each) {
+    const int32_t columns = channel.georef.columns;
     const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(columns);
     for (int32_t j = 0; j < columns;) {
-        if (!channel(start + static_cast<std::size_t>(j))) {
+        if (!channel.holds_data(start + static_cast<std::size_t>(j))) {
             ++j;
             continue;
         }
         int32_t end = j + 1;
-        while (end < columns && channel(start + static_cast<std::size_t>(end))) ++end;
+        while (end < columns && channel.holds_data(start + static_cast<std::size_t>(end))) ++end;
         each(j, end);
         j = end;
     }
@@ -79,9 +80,9 @@ std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem) {
     return bytes;
 }
 
-void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::size_t)>& channel,
-                           const std::function<double(std::size_t)>& elevation, const OutputFile& output,
-                           const RasterFormat& format, ProgressSpan& progress, Warnings& warnings) {
+void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double unit_per_integer,
+                           const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
+                           Warnings& warnings) {
     ProgressSpan copying{progress.progress, progress.from, progress.from + (progress.to - progress.from) * 0.3};
     CPLErrorReset();
     Dataset copy(GDALCreateCopy(memory_driver(), "", dem.dataset(), FALSE, nullptr, ProgressSpan::gdal_callback,
@@ -109,10 +110,11 @@ void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::s
     const std::vector<uint8_t> valid(static_cast<std::size_t>(columns), 255);
     for (int32_t i = 0; i < lines; ++i) {
         const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(columns);
-        channel_runs(i, columns, channel, [&](int32_t first, int32_t end) {
+        channel_runs(i, channel, [&](int32_t first, int32_t end) {
             for (int32_t j = first; j < end; ++j) {
                 const std::size_t k = start + static_cast<std::size_t>(j);
-                values[static_cast<std::size_t>(j - first)] = raw(elevation(k), k, columns);
+                const double elevation = static_cast<double>(channel.values[k]) * unit_per_integer;
+                values[static_cast<std::size_t>(j - first)] = raw(elevation, k, columns);
             }
             CPLErrorReset();
             if (GDALRasterIO(band, GF_Write, first, i, end - first, 1, values.data(), end - first, 1, GDT_Float64, 0,

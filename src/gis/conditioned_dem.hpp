@@ -14,10 +14,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <vector>
 
 #include "gis/dem_source.hpp"
+#include "gis/geo_grid.hpp"
 #include "gis/output_files.hpp"
 #include "gis/progress.hpp"
 #include "gis/raster_writer.hpp"
@@ -29,9 +28,9 @@ void check_conditioned_type(const DemSource& dem);
 // The bytes per pixel a conditioned copy of the model holds in memory.
 std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem);
 
-// Writes the conditioned model into `output`. `channel` tells the channel
-// pixels (index line * columns + column of the model's grid), `elevation`
-// their elevation in the model's units.
-void write_conditioned_dem(const DemSource& dem, const std::function<bool(std::size_t)>& channel,
-                           const std::function<double(std::size_t)>& elevation, const OutputFile& output,
-                           const RasterFormat& format, ProgressSpan& progress, Warnings& warnings);
+// Writes the conditioned model into `output`. `channel` is on the model's
+// grid: its pixels with data are the channel's, each holding its elevation
+// in integers of `unit_per_integer` of the model's units.
+void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double unit_per_integer,
+                           const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
+                           Warnings& warnings);

@@ -37,28 +37,30 @@ std::vector<std::string> DemSource::files() const {
 ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
     require_memory(raster_bytes(grid_.lines, grid_.columns, 5), "importar " + path_);
     ScaledDem dem;
+    dem.grid.georef = grid_;
     const auto count = static_cast<std::size_t>(grid_.lines) * static_cast<std::size_t>(grid_.columns);
-    dem.values.assign(count, 0);
-    dem.valid.assign(count, 0);
+    dem.grid.values.assign(count, 0);
+    dem.grid.has_data.assign(count, 0);
     std::vector<double> values(static_cast<std::size_t>(grid_.columns));
     std::vector<uint8_t> valid(static_cast<std::size_t>(grid_.columns));
     dem.lowest = std::numeric_limits<int32_t>::max();
+    std::size_t holes = 0;
     for (int32_t i = 0; i < grid_.lines; ++i) {
         read_band_line(band_, i, values, valid, path_);
         const std::size_t start = static_cast<std::size_t>(i) * static_cast<std::size_t>(grid_.columns);
         for (int32_t j = 0; j < grid_.columns; ++j) {
             const auto k = static_cast<std::size_t>(j);
             if (valid[k] == 0) {
-                ++dem.holes;
+                ++holes;
                 continue;
             }
             const int32_t z = scaled_elevation(values[k] * units_.scale + units_.offset, scale, i, j);
-            dem.values[start + k] = z;
-            dem.valid[start + k] = 1;
+            dem.grid.values[start + k] = z;
+            dem.grid.has_data[start + k] = 1;
             dem.lowest = std::min(dem.lowest, z);
         }
         ProgressSpan::gdal_callback(static_cast<double>(i + 1) / grid_.lines, nullptr, &progress);
     }
-    if (dem.holes == count) throw ToolError(path_ + " no tiene ningun pixel con dato");
+    if (holes == count) throw ToolError(path_ + " no tiene ningun pixel con dato");
     return dem;
 }

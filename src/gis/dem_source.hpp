@@ -13,20 +13,16 @@
 
 #include "gis/dem_warp.hpp"
 #include "gis/gdal_env.hpp"
+#include "gis/geo_grid.hpp"
 #include "gis/georef.hpp"
 #include "gis/progress.hpp"
 
+// The model as the computation's integers on its grid; a pixel without
+// data (nodata, mask, NaN, outside a warp) is marked in grid.has_data and
+// holds 0.
 struct ScaledDem {
-    std::vector<int32_t> values;  // line by line; 0 where there is no data
-    std::vector<uint8_t> valid;   // 0 where the source has no data (nodata, mask, NaN, outside a warp)
-    std::size_t holes = 0;        // pixels without data
-    int32_t lowest = 0;           // the lowest valid value
-
-    // Every pixel without data given `fill`.
-    void fill_holes(int32_t fill) {
-        for (std::size_t k = 0; k < values.size(); ++k)
-            if (valid[k] == 0) values[k] = fill;
-    }
+    GeoGrid<int32_t> grid;
+    int32_t lowest = 0;  // the lowest value with data
 };
 
 class DemSource {

@@ -145,11 +145,13 @@ std::vector<std::string> GridSource::files() const {
     return dataset_files(static_cast<GDALDatasetH>(dataset_.get()));
 }
 
-std::vector<uint8_t> GridSource::burn(const Georef& grid, const std::string& grid_name, uint8_t tone,
-                                      ProgressSpan& progress, Warnings& warnings) const {
+GeoGrid<uint8_t> GridSource::burn(const Georef& grid, const std::string& grid_name, uint8_t tone,
+                                  ProgressSpan& progress, Warnings& warnings) const {
     require_memory(raster_bytes(grid.lines, grid.columns, 2), "la mascara de " + choice_.path);
-    return vector_ ? burn_vector(grid, grid_name, tone, progress, warnings)
-                   : burn_raster(grid, grid_name, tone, progress, warnings);
+    return {grid,
+            vector_ ? burn_vector(grid, grid_name, tone, progress, warnings)
+                    : burn_raster(grid, grid_name, tone, progress, warnings),
+            {}};
 }
 
 std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,

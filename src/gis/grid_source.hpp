@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gis/gdal_env.hpp"
+#include "gis/geo_grid.hpp"
 #include "gis/georef.hpp"
 #include "gis/progress.hpp"
 #include "gis/warnings.hpp"
@@ -55,10 +56,11 @@ public:
     // The files the source is made of.
     std::vector<std::string> files() const;
 
-    // `tone` on the pixels of `grid` that the feature covers, 0 elsewhere,
-    // line by line. `grid_name` names the elevation model in messages.
-    std::vector<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
-                              Warnings& warnings) const;
+    // The mask on `grid`: `tone` on the pixels that the feature covers, 0
+    // elsewhere (every pixel has data). `grid_name` names the elevation
+    // model in messages.
+    GeoGrid<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
+                          Warnings& warnings) const;
 
 private:
     std::vector<uint8_t> burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,

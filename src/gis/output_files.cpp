@@ -5,10 +5,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "gis/tool_error.hpp"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// GDAL's auxiliary file of a raster: what it learnt of it (statistics, metadata).
+constexpr const char* kGdalAuxiliarySuffix = ".aux.xml";
+
+}  // namespace
 
 void OutputSet::protect(const std::string& input) {
     struct stat status {};
@@ -20,9 +28,11 @@ void OutputSet::protect(const std::vector<std::string>& inputs) {
 }
 
 OutputFile OutputSet::add_file(const std::string& target) { return add(target, AtomicOutputs::Kind::file); }
-OutputFile OutputSet::add_dataset(const std::string& target) { return add(target, AtomicOutputs::Kind::dataset); }
+OutputFile OutputSet::add_dataset(const std::string& target) {
+    return add(target, AtomicOutputs::Kind::dataset, {kGdalAuxiliarySuffix});
+}
 
-OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind) {
+OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, std::vector<std::string> describing) {
     if (target.empty() || target.back() == '/') throw ToolError("falta el nombre de archivo de la salida " + target);
     std::string resolved;
     if (!follow_links(target, resolved)) throw ToolError("demasiados enlaces simbolicos en " + target);
@@ -38,7 +48,7 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind) {
     std::error_code error;
     if (!fs::is_directory(folder, error))
         throw ToolError("no se puede escribir " + target + ": no existe la carpeta " + folder.string());
-    switch (outputs_.add(target, kind, overwrite_)) {
+    switch (outputs_.add(target, kind, overwrite_, std::move(describing))) {
         case AtomicOutputs::Claim::ok:
             return {target, outputs_.temporary(outputs_.size() - 1)};
         case AtomicOutputs::Claim::exists:
@@ -58,16 +68,32 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind) {
     throw ToolError("no se puede escribir " + target + " (no se puede crear un temporal en " + folder.string() + ")");
 }
 
-void OutputSet::commit() {
+void OutputSet::commit(Warnings& warnings) {
     std::vector<OutputFile> files;  // the set is emptied by its commit
     for (std::size_t k = 0; k < outputs_.size(); ++k) files.push_back({outputs_.target(k), outputs_.temporary(k)});
     const AtomicOutputs::Result result = outputs_.commit();
-    if (result.status == AtomicOutputs::Result::Status::done) return;
-    const std::string failure = "no se puede escribir " + files[result.output].target;
-    if (result.status == AtomicOutputs::Result::Status::unwritten)
-        throw ToolError(result.error == ENOENT ? failure + " (no se escribio ningun archivo con ese nombre)" : failure);
-    if (result.file == files[result.output].temporary) throw ToolError(failure + " (no se puede poner en su sitio)");
-    throw ToolError(failure + " (no se puede poner en su sitio " + fs::path(result.file).filename().string() + ")");
+    for (const std::size_t k : result.owner_changed)
+        warnings.add("no se puede conservar el dueno de " + files[k].target + ": el archivo nuevo es de este usuario");
+    const OutputFile& output = files[result.output];
+    const std::string failure = "no se puede escribir " + output.target;
+    switch (result.status) {
+        case AtomicOutputs::Result::Status::done:
+            return;
+        case AtomicOutputs::Result::Status::unwritten:
+            throw ToolError(result.error == ENOENT ? failure + " (no se escribio ningun archivo con ese nombre)"
+                                                   : failure);
+        case AtomicOutputs::Result::Status::unplaced:
+            if (result.file == output.temporary) throw ToolError(failure + " (no se puede poner en su sitio)");
+            // An earlier file describing the one replaced, beside it, that could not go.
+            if (fs::path(result.file).parent_path() != fs::path(output.temporary).parent_path())
+                throw ToolError(failure + " del todo: ya esta en su sitio, pero no se puede quitar " + result.file +
+                                ", que describe el archivo anterior");
+            throw ToolError(failure + " (no se puede poner en su sitio " + fs::path(result.file).filename().string() +
+                            ")");
+        case AtomicOutputs::Result::Status::unsynced:
+            throw ToolError("no se puede asegurar en el disco " + output.target +
+                            ": las salidas estan en su sitio, pero una caida del sistema podria deshacerlo");
+    }
 }
 
 void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write) {

@@ -6,7 +6,7 @@
 
 #include "gis/memory_budget.hpp"
 #include "files/raster_pair.hpp"
-#include "console/run_state.hpp"
+#include "files/regular_file.hpp"
 #include "gis/tool_error.hpp"
 
 namespace {
@@ -152,14 +152,16 @@ void save_elevation_pair(const std::string& name, const ElevationPair& pair) {
     OutputSet outputs(true);
     const PairOutputs files = add_elevation_pair(outputs, name);
     write_elevation_pair(files, pair);
-    outputs.commit();
+    Warnings warnings(stderr, true);
+    outputs.commit(warnings);
 }
 
 void save_mask_pair(const std::string& name, const MaskPair& pair) {
     OutputSet outputs(true);
     const PairOutputs files = add_mask_pair(outputs, name);
     write_mask_pair(files, pair);
-    outputs.commit();
+    Warnings warnings(stderr, true);
+    outputs.commit(warnings);
 }
 
 void require_tone(const MaskPair& mask, int tone, const std::string& name) {

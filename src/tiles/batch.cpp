@@ -276,8 +276,11 @@ bool compute_tiles(Steps& steps, Processes& processes, const BatchOptions& optio
 bool commit(Steps& steps, const OpenJob& open, const CoreTotals& totals, AtomicOutputs& outputs, bool quiet,
             ProgressLine& progress, std::FILE* err) {
     const int32_t descriptor[6] = {open.lines, open.columns, 4, totals.min, totals.max, open.pix_size};
-    if (!steps.attempt([&] { commit_result(outputs, open.result, descriptor); })) return false;
+    std::vector<std::string> notices;
+    if (!steps.attempt([&] { notices = commit_result(outputs, open.result, descriptor); })) return false;
     progress.update(1.0);
+    for (const std::string& notice : notices)
+        if (!quiet) std::fprintf(err, "\n %s \n", notice.c_str());
     if (!quiet && (totals.contour_misses > 0 || totals.boundary_misses > 0)) {
         std::fprintf(err,
                      "\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"

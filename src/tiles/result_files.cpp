@@ -43,7 +43,7 @@ void close_joined_result(JoinedTemporary& raster, const PairPaths& result) {
         throw TilesError("No se pudo escribir completo el archivo " + result.raw + ": " + system_reason());
 }
 
-void commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_t descriptor[6]) {
+std::vector<std::string> commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_t descriptor[6]) {
     if (!write_six_descriptor(outputs.stream(1), descriptor)) {
         const std::string reason = system_reason();
         outputs.abandon();
@@ -53,14 +53,22 @@ void commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_
     const AtomicOutputs::Result committed = outputs.commit();
     errno = committed.error;
     const std::string& path = committed.output == 0 ? result.raw : result.descriptor;
+    std::vector<std::string> notices;
+    for (const std::size_t k : committed.owner_changed)
+        notices.push_back("Aviso: no se pudo conservar el dueno del archivo " + (k == 0 ? result.raw : result.descriptor) +
+                          ": ahora es de este usuario");
     switch (committed.status) {
         case AtomicOutputs::Result::Status::done:
-            return;
+            return notices;
         case AtomicOutputs::Result::Status::unwritten:
             throw TilesError("No se pudo escribir completo el archivo " + path + ": " + system_reason());
         case AtomicOutputs::Result::Status::unplaced:
             throw TilesError("no se pudo renombrar " + temporary[committed.output] + " a " + path + ": " +
                              system_reason() +
                              (committed.output == 0 ? "" : " (el raster " + result.raw + " ya es el nuevo)"));
+        case AtomicOutputs::Result::Status::unsynced:
+            throw TilesError("No se pudo asegurar en el disco el archivo " + path + ": " + system_reason() +
+                             " (el resultado esta en su sitio, pero una caida del sistema podria deshacerlo)");
     }
+    return notices;
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "files/atomic_outputs.hpp"
 #include "files/raster_pair.hpp"
@@ -23,5 +25,6 @@ void join_result(JoinedTemporary& raster, const std::string& temporary);
 // Makes sure what this process wrote into the raster reached the disk.
 void close_joined_result(JoinedTemporary& raster, const PairPaths& result);
 
-// Writes the six-integer descriptor and puts the pair in place.
-void commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_t descriptor[6]);
+// Writes the six-integer descriptor and puts the pair in place. Returns the
+// notices of a pair put in place: a replaced file whose owner could not be kept.
+std::vector<std::string> commit_result(AtomicOutputs& outputs, const PairPaths& result, const int32_t descriptor[6]);

@@ -1,6 +1,8 @@
 // The real program with one kind of call failing on one file (the preloaded
-// shim in shim/): a read error is not the end of a file, a write, open or
-// rename that fails replaces nothing (or says what it left), and a console
+// shim in shim/): a read error is not the end of a file, a write, open,
+// rename or chmod that fails replaces nothing (or says what it left), an
+// owner that cannot be kept is a notice, a folder that cannot be synced a
+// failure that says the result is in place, and a console
 // that cannot be written is reported. Each run's exit status says whether
 // the result was written.
 #include <gtest/gtest.h>
@@ -42,7 +44,10 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
         std::string fault;
         std::string out;
         bool raster_replaced;
+        bool descriptor_replaced = false;
+        int exit_status = 1;
     };
+    const std::string computed = kWholeDialog + dt::computation(9, 7);
     // The result's files match *resultado_m4.raw* and *resultado_m4.txt*
     // whatever their temporaries are called.
     const Case cases[] = {
@@ -61,19 +66,32 @@ TEST_F(IoFault, EachFailureIsNamedAndReplacesNothingUnlessItSaysSo) {
          kWholeDialog + dt::computation(9, 7) + "\n No se pudo reemplazar el archivo " + folder_ +
              "resultado_m4.txt: el resultado no es valido \n",
          true},
+        // The new raster would not have the earlier one's permissions: nothing is replaced.
+        {"chmod:1:*resultado_m4*", computed + lost("resultado_m4.raw"), false},
+        // Only root may keep another user's ownership: a notice, and the result is written.
+        {"chown:1:*resultado_m4*",
+         computed + "\n Aviso: no se pudo conservar el dueno del archivo " + folder_ +
+             "resultado_m4.raw: ahora es de este usuario \n",
+         true, true, 0},
+        // The renames may not survive a crash: both files are the new ones, and the run failed.
+        {"fsync:1:*/rio1",
+         computed + "\n No se pudo asegurar en el disco el archivo " + folder_ +
+             "resultado_m4.raw: el resultado esta en su sitio, pero una caida del sistema podria deshacerlo \n",
+         true, true},
     };
     write_scenario(images_, 9, 7);
     ASSERT_EQ(run(RunAnswers{}).exit_status, 0);
     const std::string raster = result_raw();
+    const std::string descriptor = result_txt();
     for (const Case& c : cases) {
         write_file(folder_ + "resultado_m4.raw", "earlier raster");
         write_file(folder_ + "resultado_m4.txt", "earlier descriptor");
         const BinaryRun r = run_with(c.fault);
         SCOPED_TRACE(c.fault);
-        EXPECT_EQ(r.exit_status, 1);
+        EXPECT_EQ(r.exit_status, c.exit_status);
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(result_raw(), c.raster_replaced ? raster : "earlier raster");
-        EXPECT_EQ(result_txt(), "earlier descriptor");
+        EXPECT_EQ(result_txt(), c.descriptor_replaced ? descriptor : "earlier descriptor");
         EXPECT_EQ(leftovers(), std::vector<std::string>{});
     }
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -97,6 +98,11 @@ TEST(AtomicOutputs, WhatMayNotBeReplacedIsRefusedAndAHeldOutputIsInUseUntilRelea
     EXPECT_EQ(first.size(), 0u);
 
     ASSERT_EQ(first.add(file), AtomicOutputs::Claim::ok);
+    // A file already where the temporary goes is not written into.
+    write_file(first.temporary(0), "planted");
+    EXPECT_LT(first.create(0), 0);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(read_file(first.temporary(0)), "planted");
     EXPECT_EQ(first.add(temp / "./file"), AtomicOutputs::Claim::in_use);  // the same file under another name
     EXPECT_EQ(first.add(file), AtomicOutputs::Claim::twice);
     AtomicOutputs second;
@@ -126,7 +132,7 @@ TEST(AtomicOutputs, ADatasetsOwnFilesMoveWithItAndAStaleAuxiliaryFileGoes) {
     const std::string image = temp / "out.img";
     const auto write_dataset = [&](bool aux) {
         AtomicOutputs outputs;
-        ASSERT_EQ(outputs.add(image, AtomicOutputs::Kind::dataset), AtomicOutputs::Claim::ok);
+        ASSERT_EQ(outputs.add(image, AtomicOutputs::Kind::dataset, true, {".aux.xml"}), AtomicOutputs::Claim::ok);
         const std::string written = outputs.temporary(0);
         EXPECT_EQ(fs::path(written).filename(), "out.img");
         write_file(written, aux ? "first image" : "second image");

@@ -39,7 +39,7 @@ protected:
         return run_child({"/bin/sh", words, ".", "", {}, 0});
     }
 
-    // The tool with a rename or fsync that fails, or brings `signal` (tests/faults/shim).
+    // The tool with a call that fails, or brings `signal` (tests/faults/shim).
     BinaryRun run_with_fault(const std::vector<std::string>& arguments, const std::string& fault, int signal = 0) {
         std::map<std::string, std::string> env = {{"LD_PRELOAD", IO_FAULT_SHIM}, {"IO_FAULT", fault}};
         if (signal != 0) env["IO_FAULT_SIGNAL"] = std::to_string(signal);
@@ -107,13 +107,54 @@ TEST_F(ToolOutputs, ASignalLeavesEveryEarlierFileOrEveryNewOneAndNoTemporary) {
     EXPECT_NE(placed, earlier);
     ASSERT_EQ(run_tool(import).exit_status, 0);
     EXPECT_EQ(files(), placed);
+}
 
-    const BinaryRun failed = run_with_fault(import, "rename:1:*");
-    EXPECT_EQ(failed.exit_status, 1);
-    EXPECT_EQ(failed.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.raw") +
-                              " (no se puede poner en su sitio) \n");
-    EXPECT_EQ(files(), placed);
-    EXPECT_EQ(temporaries_in(dir.path()), 0);
+TEST_F(ToolOutputs, EachFailingCallOfThePuttingInPlaceIsReportedWithWhatItLeft) {
+    const std::vector<std::string> import = {"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"};
+    const std::vector<std::string> again = {"export", dir / "valle", dir / "out.tif", "--like", dir / "valle",
+                                            "--overwrite"};
+    const std::string raw = dir / "valle_m4.raw";
+    const std::string aux = dir / "out.tif.aux.xml";  // what GDAL learnt of the earlier out.tif
+    const std::string message = "\n lorvantide-raster: ";
+    struct Case {
+        std::vector<std::string> command;
+        std::string fault;
+        int exit_status;
+        std::string err;
+        bool replaced;  // the files differ from the earlier ones
+        bool aux_left = true;
+    };
+    const Case cases[] = {
+        {import, "rename:1:*", 1, message + "no se puede escribir " + raw + " (no se puede poner en su sitio) \n",
+         false},
+        // The new file would not have the earlier one's permissions.
+        {import, "chmod:1:*valle_m4.raw*", 1, message + "no se puede escribir " + raw + " \n", false},
+        {import, "chown:1:*valle_m4.raw*", 0,
+         message + "aviso: no se puede conservar el dueno de " + raw + ": el archivo nuevo es de este usuario \n",
+         true},
+        {import, "fsync:1:*/" + dir.path().filename().string(), 1,  // the folder, whatever leads to it
+         message + "no se puede asegurar en el disco " + raw +
+             ": las salidas estan en su sitio, pero una caida del sistema podria deshacerlo \n",
+         true},
+        // The new raster brings no auxiliary file: the earlier one goes with the raster it described.
+        {again, "", 0, "", false, false},
+        {again, "rename:1:" + aux, 1,
+         message + "no se puede escribir " + (dir / "out.tif") +
+             " del todo: ya esta en su sitio, pero no se puede quitar " + aux + ", que describe el archivo anterior \n",
+         false},
+    };
+    const char* const names[] = {"valle_m4.raw", "valle_m4.txt", "valle_m4.vrt", "out.tif"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        for (std::size_t k = 0; k < earlier.size(); ++k) write_file(dir / names[k], earlier[k]);
+        write_file(aux, "<PAMDataset/>");
+        const BinaryRun run = run_with_fault(c.command, c.fault);
+        EXPECT_EQ(run.exit_status, c.exit_status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(files() != earlier, c.replaced);
+        EXPECT_EQ(std::filesystem::exists(aux), c.aux_left);
+        EXPECT_EQ(temporaries_in(dir.path()), 0);
+    }
 }
 
 TEST_F(ToolOutputs, NoOutputIsAnInputOfTheCommand) {

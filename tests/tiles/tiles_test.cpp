@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <cstdlib>
 #include <functional>
@@ -340,6 +343,37 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
     fs::rename(folder + "/valle.keep", folder + "/valle_m4.raw");
     EXPECT_EQ(names_in(folder), files);
     EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor");
+
+    // Putting the result in place (tests/faults/shim): an owner that cannot
+    // be kept is a notice; renames the disk may not keep are a failure that
+    // says the new result is in place.
+    struct Fault {
+        std::string fault;
+        int exit_status;
+        std::string message;
+    };
+    const Fault faults[] = {
+        {"chown:1:*resultado_m4*", 0,
+         "\n Aviso: no se pudo conservar el dueno del archivo " + folder +
+             "/resultado_m4.raw: ahora es de este usuario \n"},
+        {"fsync:1:*/rio", 1,
+         "No se pudo asegurar en el disco el archivo " + folder + "/resultado_m4.raw: " + std::strerror(EIO) +
+             " (el resultado esta en su sitio, pero una caida del sistema podria deshacerlo)"},
+    };
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    for (const Fault& f : faults) {
+        write_file(folder + "/resultado_m4.raw", "previous");
+        const std::map<std::string, std::string> env = {
+            {"LD_PRELOAD", IO_FAULT_SHIM},
+            {"IO_FAULT", f.fault},
+            {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
+        const std::vector<std::string> whole = {"--answers", answers, "--images", root.path().string()};
+        const BinaryRun faulty = run_child(child_request(tiles_binary(), whole, root.path().string(), "", env));
+        EXPECT_EQ(faulty.exit_status, f.exit_status) << f.fault;
+        EXPECT_NE(faulty.err.find(f.message), std::string::npos) << faulty.err;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.raw").size(), 4u * 1024u * 1024u) << f.fault;
+        EXPECT_EQ(names_in(folder), files) << f.fault;
+    }
 }
 
 // The resident set stays within --memory, plus a few tens of megabytes, on

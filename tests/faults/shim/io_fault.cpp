@@ -6,7 +6,9 @@
 //   IO_FAULT=read:N:PATTERN    from the Nth read of a matching file on, every read fails
 //   IO_FAULT=write:N:PATTERN   from the Nth write of a matching file on, every write fails (ENOSPC)
 //   IO_FAULT=rename:N:PATTERN  the Nth rename of a matching file fails (EIO)
-//   IO_FAULT=fsync:N:PATTERN   the Nth fsync of a matching file fails (EIO)
+//   IO_FAULT=fsync:N:PATTERN   the Nth fsync of a matching file or folder fails (EIO)
+//   IO_FAULT=chown:N:PATTERN   the Nth chown of a matching path fails (EPERM)
+//   IO_FAULT=chmod:N:PATTERN   the Nth chmod of a matching path fails (EIO)
 //   IO_FAULT_SIGNAL=S          the chosen call does not fail: the process gets
 //                              signal S, then the call runs
 //
@@ -20,6 +22,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -33,7 +36,7 @@
 
 namespace {
 
-enum class Kind { none, open, read, write, rename, fsync };
+enum class Kind { none, open, read, write, rename, fsync, chown, chmod };
 
 struct Fault {
     Kind kind = Kind::none;
@@ -51,7 +54,8 @@ const Fault& fault() {
         if (second == nullptr) return f;
         const std::string kind(setting, static_cast<std::size_t>(colon - setting));
         f.kind = kind == "open" ? Kind::open : kind == "read" ? Kind::read : kind == "write" ? Kind::write
-               : kind == "rename" ? Kind::rename : kind == "fsync" ? Kind::fsync : Kind::none;
+               : kind == "rename" ? Kind::rename : kind == "fsync" ? Kind::fsync : kind == "chown" ? Kind::chown
+               : kind == "chmod" ? Kind::chmod : Kind::none;
         f.nth = std::strtol(colon + 1, nullptr, 10);
         f.pattern = second + 1;
         return f;
@@ -190,6 +194,24 @@ int fsync(int fd) {
     }
     static const auto next = real<int (*)(int)>("fsync");
     return next(fd);
+}
+
+int chown(const char* path, uid_t owner, gid_t group) {
+    if (fails(Kind::chown, path)) {
+        errno = EPERM;
+        return -1;
+    }
+    static const auto next = real<int (*)(const char*, uid_t, gid_t)>("chown");
+    return next(path, owner, group);
+}
+
+int chmod(const char* path, mode_t mode) {
+    if (fails(Kind::chmod, path)) {
+        errno = EIO;
+        return -1;
+    }
+    static const auto next = real<int (*)(const char*, mode_t)>("chmod");
+    return next(path, mode);
 }
 
 }  // extern "C"
