@@ -15,9 +15,14 @@ public:
     // A sub-range of the whole, so a command of several steps prints one line.
     void update(double share, double from, double to) { update(from + (to - from) * share); }
     bool shown() const { return shown_; }
+    // Before another message goes to the same terminal: a line begun is
+    // ended, and drawn again from its start by the next update, so the
+    // message never lands inside it.
+    void interrupt();
 
 private:
     std::FILE* out_;
     bool shown_;
     int last_mark_ = -1;
+    bool redraw_ = false;
 };

@@ -1,18 +1,22 @@
 // Notices a command gives without failing (a CRS in degrees, pixels filled
 // with an elevation...): on standard error, in the form of the command's
-// errors, unless -q was given.
+// errors, unless -q was given. A progress line being drawn on the same
+// terminal is ended first, and drawn again after the notice.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "gis/progress.hpp"
+
 class Warnings {
 public:
-    Warnings(std::FILE* out, bool shown) : out_(out), shown_(shown) {}
+    Warnings(std::FILE* out, bool shown, Progress* line = nullptr) : out_(out), shown_(shown), line_(line) {}
     // "\n lorvantide-raster: aviso: TEXT \n"
     void add(const std::string& text);
 
 private:
     std::FILE* out_;
     bool shown_;
+    Progress* line_;
 };
