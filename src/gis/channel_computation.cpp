@@ -9,6 +9,7 @@
 
 #include "files/rounding.hpp"
 #include "gis/elevation_band.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/tool_error.hpp"
 #include "parallel/band_threads.hpp"
 
@@ -17,7 +18,7 @@ namespace {
 // A height in the model's units as the computation's integers.
 int32_t scaled_height(const std::string& option, double value, double scale, Warnings& warnings) {
     const double product = value * scale;
-    const double rounded = std::round(product);
+    const double rounded = rounded_decimal_product(value, scale);
     if (!(rounded >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
           rounded <= static_cast<double>(std::numeric_limits<int32_t>::max())))
         throw ToolError(option + " " + elevation_text(value) + " no cabe en 32 bits una vez multiplicado por --scale " +
