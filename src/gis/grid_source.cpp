@@ -6,7 +6,10 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
+#include "gis/burn_clip.hpp"
 #include "gis/grid_checks.hpp"
 #include "gis/memory_budget.hpp"
 #include "gis/number_text.hpp"
@@ -75,8 +78,11 @@ std::string source_crs(const std::string& own, const SourceChoice& choice, const
                     (code.empty() ? "SRC" : code));
 }
 
-// A gdalwarp line that puts a raster on the grid, for north-up grids.
-std::string warp_hint(const Georef& grid, const std::string& source) {
+// A gdalwarp line that puts a raster on the grid, for north-up grids. A CRS
+// the source does not state, but the user assumes, is given to gdalwarp as
+// the source's (-s_srs): without it gdalwarp would not know where the
+// source lies.
+std::string warp_hint(const Georef& grid, const std::string& source, const std::optional<std::string>& assumed) {
     const auto& t = grid.transform;
     if (!grid.has_transform || t[2] != 0.0 || t[4] != 0.0) return "";
     const double x0 = t[0];
@@ -86,7 +92,8 @@ std::string warp_hint(const Georef& grid, const std::string& source) {
     const std::string box = number_text(std::min(x0, x1), 15) + " " + number_text(std::min(y0, y1), 15) + " " +
                             number_text(std::max(x0, x1), 15) + " " + number_text(std::max(y0, y1), 15);
     const std::string code = crs_code(grid.crs_wkt);
-    return "; llevelo a esa rejilla con gdalwarp -r near" + (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
+    return "; llevelo a esa rejilla con gdalwarp -r near" + (assumed ? " -s_srs " + *assumed : "") +
+           (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
            " -ts " + std::to_string(grid.columns) + " " + std::to_string(grid.lines) + " " + source + " SALIDA.tif";
 }
 
@@ -113,9 +120,57 @@ OGRLayerH chosen_layer(GDALDatasetH source, const SourceChoice& choice) {
     return GDALDatasetGetLayer(source, 0);
 }
 
-bool is_point(OGRGeometryH geometry) {
-    const OGRwkbGeometryType type = wkbFlatten(OGR_G_GetGeometryType(geometry));
-    return type == wkbPoint || type == wkbMultiPoint;
+// The points and the polygons a geometry holds, however nested.
+void count_parts(const OGRGeometry& geometry, long long& points, long long& polygons) {
+    switch (wkbFlatten(geometry.getGeometryType())) {
+        case wkbPoint:
+            ++points;
+            return;
+        case wkbPolygon:
+        case wkbCurvePolygon:
+        case wkbTriangle:
+            ++polygons;
+            return;
+        case wkbMultiPoint:
+        case wkbMultiPolygon:
+        case wkbMultiSurface:
+        case wkbGeometryCollection: {
+            const auto& collection = static_cast<const OGRGeometryCollection&>(geometry);
+            for (int k = 0; k < collection.getNumGeometries(); ++k)
+                count_parts(*collection.getGeometryRef(k), points, polygons);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+// A geometry whose polygons are replaced by their outlines (the lines of
+// their rings); nothing else of it changes.
+std::unique_ptr<OGRGeometry> polygon_outlines(std::unique_ptr<OGRGeometry> geometry) {
+    long long points = 0;
+    long long polygons = 0;
+    count_parts(*geometry, points, polygons);
+    if (polygons == 0) return geometry;
+    const OGRwkbGeometryType type = wkbFlatten(geometry->getGeometryType());
+    if (type == wkbGeometryCollection || type == wkbMultiPolygon || type == wkbMultiSurface) {
+        auto* collection = static_cast<OGRGeometryCollection*>(geometry.get());
+        auto result = std::make_unique<OGRGeometryCollection>();
+        for (int k = 0; k < collection->getNumGeometries(); ++k)
+            result->addGeometryDirectly(
+                polygon_outlines(std::unique_ptr<OGRGeometry>(collection->getGeometryRef(k)->clone())).release());
+        return result;
+    }
+    if (geometry->hasCurveGeometry()) geometry.reset(geometry->getLinearGeometry());
+    const auto* polygon = geometry ? dynamic_cast<const OGRPolygon*>(geometry.get()) : nullptr;
+    if (polygon == nullptr) return geometry;
+    // Each ring as a line, its points as they are.
+    auto rings = std::make_unique<OGRMultiLineString>();
+    for (int k = -1; k < polygon->getNumInteriorRings(); ++k) {
+        const OGRLinearRing* ring = k < 0 ? polygon->getExteriorRing() : polygon->getInteriorRing(k);
+        if (ring != nullptr) rings->addGeometryDirectly(new OGRLineString(*ring));
+    }
+    return rings;
 }
 
 }  // namespace
@@ -164,7 +219,8 @@ std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::stri
         std::string text;
         for (const std::string& difference : differences) text += (text.empty() ? "" : "; ") + difference;
         throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " + text +
-                        warp_hint(grid, choice_.path));
+                        warp_hint(grid, choice_.path, georef_of(source).crs_wkt.empty() ? choice_.assume_crs
+                                                                                       : std::nullopt));
     }
     GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
 
@@ -213,9 +269,12 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
 
     // Features are burned a batch at a time, so a large layer never sits in memory whole.
+    CPLErrorReset();
     const GIntBig total = OGR_L_GetFeatureCount(layer, TRUE);
     GIntBig seen = 0;
     long long points = 0;
+    long long polygons = 0;
+    const BurnBox box = burn_box(grid);
     std::vector<Geometry> batch;
     const int band_list[1] = {1};
     auto burn_batch = [&] {
@@ -238,22 +297,37 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
         ++seen;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
         if (geometry == nullptr) continue;
-        if (is_point(geometry)) ++points;
-        Geometry copy(OGR_G_Clone(geometry));
-        if (to_grid && OGR_G_Transform(copy.get(),
-                                       to_grid.get()) != OGRERR_NONE)
-            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(
-                                                                   feature.get())) +
-                            " de " + choice_.path + " al SRC del MDE" + gdal_detail());
-        batch.push_back(std::move(copy));
+        long long feature_polygons = 0;
+        count_parts(*OGRGeometry::FromHandle(geometry), points, feature_polygons);
+        polygons += feature_polygons;
+        std::unique_ptr<OGRGeometry> copy(OGRGeometry::FromHandle(geometry)->clone());
+        if (to_grid && copy->transform(OGRCoordinateTransformation::FromHandle(to_grid.get())) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
+                            choice_.path + " al SRC del MDE" + gdal_detail());
+        if (choice_.polygon_outlines && feature_polygons > 0) copy = polygon_outlines(std::move(copy));
+        if (choice_.all_touched) {
+            copy = clipped_to_box(std::move(copy), box);
+            if (!copy) continue;
+        }
+        batch.push_back(Geometry(OGRGeometry::ToHandle(copy.release())));
         if (batch.size() == 4096) burn_batch();
     }
+    // A layer whose reading failed half-way (an SQL filter the driver
+    // refuses only now, a read error of the file) must not pass for one
+    // with fewer features.
+    if (CPLGetLastErrorType() == CE_Failure)
+        throw ToolError("no se pueden leer los objetos de la capa " + layer_name + " de " + choice_.path +
+                        (choice_.where ? " con el filtro " + choice_.option_prefix + "where " + *choice_.where : "") +
+                        gdal_detail());
     burn_batch();
     OGR_L_SetAttributeFilter(layer, nullptr);
     if (points > 0)
         warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
                      " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
                      "poligonos)");
+    if (choice_.polygon_outlines && polygons > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
+                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
 
     std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
     if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Read, 0, 0, grid.columns, grid.lines, mask.data(), grid.columns,

@@ -37,6 +37,9 @@ struct SourceChoice {
     // How the options that choose this source start, for messages: "--" for
     // import-mask's --layer, --where and --class, "--zone-" for --zone-layer...
     std::string option_prefix = "--";
+    // Polygons burned as their outlines, with a warning: the banks are
+    // lines, and a filled polygon would make every pixel inside a bank.
+    bool polygon_outlines = false;
     // all_touched and assume_crs were given once for several sources: they
     // apply to the sources they fit (vector layers; sources without a CRS)
     // and are never refused on the others.
