@@ -6,7 +6,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "gis/dem_warp.hpp"
 #include "gis/grid_source.hpp"
 #include "gis/raster_writer.hpp"
 
@@ -18,6 +20,8 @@ inline constexpr double kDefaultChannelScale = 100.0;
 
 struct ChannelOptions {
     std::string dem;
+    std::optional<int> band;  // of the model; needed when it has several
+    WarpRequest warp;         // the model put on another CRS or pixel size on the way in
     std::string output;
     std::optional<std::string> conditioned;
     SourceChoice banks;
@@ -31,4 +35,11 @@ struct ChannelOptions {
     bool unscale = false;
     std::optional<GDALDataType> type;
     RasterFormat format;
+    // The conditioned model's own creation options (--conditioned-co); -co's
+    // when none are given.
+    std::optional<std::vector<std::string>> conditioned_creation_options;
+
+    RasterFormat conditioned_format() const {
+        return {format.driver, conditioned_creation_options.value_or(format.creation_options)};
+    }
 };

@@ -31,6 +31,6 @@ void ChannelOutputs::write_channel(const ChannelResult& result, GDALDataType typ
 
 void ChannelOutputs::write_conditioned(const ChannelResult& result, ProgressSpan& progress, Warnings& warnings) {
     if (!conditioned_) return;
-    write_conditioned_dem(sources_.dem(), result.elevations, 1.0 / options_.scale, *conditioned_, options_.format,
-                          progress, warnings);
+    write_conditioned_dem(sources_.dem(), result.elevations, options_.scale, *conditioned_,
+                          options_.conditioned_format(), progress, warnings);
 }

@@ -8,10 +8,11 @@
 #include "gis/tool_error.hpp"
 
 ChannelSources::ChannelSources(const ChannelOptions& options, Warnings& warnings)
-    : dem_name_(options.dem), dem_(options.dem, 1, WarpRequest{}) {
+    : dem_name_(options.dem), dem_(options.dem, options.band, options.warp) {
     if (options.conditioned) {
         check_conditioned_type(dem_);
-        check_output_format(options.format, dem_.data_type());
+        check_conditioned_warp(dem_, options.warp);
+        check_output_format(options.conditioned_format(), dem_.data_type());
     }
     for (const std::string& warning : pixel_warnings(dem_.grid(), options.dem, false)) warnings.add(warning);
     masks_.push_back({"--banks", GridSource(options.banks)});

@@ -1,10 +1,13 @@
 #include "gis/conditioned_dem.hpp"
 
+#include <cpl_string.h>
+
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "gis/elevation_band.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/gdal_env.hpp"
 #include "gis/tool_error.hpp"
 
@@ -16,12 +19,14 @@ struct RawConversion {
     double scale;
     double offset;
     std::optional<double> nodata;
+    ExactAffine to_raw;  // from the computation's integers, for integer types
 
-    double operator()(double elevation, std::size_t k, int32_t columns) const {
+    double operator()(int32_t value, double elevation, std::size_t k, int32_t columns) const {
         double raw = (elevation - offset) / scale;
         bool fits = std::isfinite(raw);
         if (GDALDataTypeIsInteger(type)) {
-            raw = std::round(raw);
+            raw = to_raw.rounded(value);
+            fits = std::isfinite(raw);
             const int bits = GDALGetDataTypeSizeBits(type);
             const bool sign = GDALDataTypeIsSigned(type) != 0;
             const double low = sign ? -std::ldexp(1.0, bits - 1) : 0.0;
@@ -64,7 +69,29 @@ void channel_runs(int32_t i, const GeoGrid<int32_t>& channel, Each each) {
     }
 }
 
+// What GDAL computed of the band it was copied from (STATISTICS_MINIMUM and
+// the like) no longer holds once the channel is in: it goes, and a GIS
+// program computes it again.
+void drop_statistics(GDALRasterBandH band) {
+    char** items = CSLDuplicate(GDALGetMetadata(band, nullptr));
+    char** kept = nullptr;
+    for (char** item = items; item != nullptr && *item != nullptr; ++item)
+        if (std::string(*item).rfind("STATISTICS_", 0) != 0) kept = CSLAddString(kept, *item);
+    GDALSetMetadata(band, kept, nullptr);
+    CSLDestroy(kept);
+    CSLDestroy(items);
+}
+
 }  // namespace
+
+void check_conditioned_warp(const DemSource& dem, const WarpRequest& warp) {
+    int has_nodata = 0;
+    GDALGetRasterNoDataValue(GDALGetRasterBand(dem.dataset(), dem.band()), &has_nodata);
+    if (warp.wanted() && !has_nodata && !GDALDataTypeIsFloating(dem.data_type()))
+        throw ToolError("el MDE no declara valor sin dato: con -t_srs, -tr o -r los pixeles de --conditioned que "
+                        "el MDE no cubre quedarian con elevacion 0; declarelo antes (gdal_translate -a_nodata) o "
+                        "reproyecte el MDE con gdalwarp -dstnodata");
+}
 
 void check_conditioned_type(const DemSource& dem) {
     if (GDALDataTypeIsComplex(dem.data_type()))
@@ -80,7 +107,7 @@ std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem) {
     return bytes;
 }
 
-void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double unit_per_integer,
+void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double scale,
                            const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
                            Warnings& warnings) {
     ProgressSpan copying{progress.progress, progress.from, progress.from + (progress.to - progress.from) * 0.3};
@@ -97,6 +124,7 @@ void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel
         if (unit != nullptr && *unit != '\0') GDALSetRasterUnitType(GDALGetRasterBand(handle, b), unit);
     }
     GDALRasterBandH band = GDALGetRasterBand(handle, dem.band());
+    drop_statistics(band);
 
     // Holes marked by a mask band (not by the nodata value) are opened where the channel runs.
     const int flags = GDALGetMaskFlags(band);
@@ -105,7 +133,9 @@ void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel
                                : nullptr;
 
     const BandUnits& units = dem.units();
-    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata};
+    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata,
+                            ExactAffine::to_raw(scale, units.offset, units.scale)};
+    const double unit_per_integer = 1.0 / scale;
     std::vector<double> values(static_cast<std::size_t>(columns));
     const std::vector<uint8_t> valid(static_cast<std::size_t>(columns), 255);
     for (int32_t i = 0; i < lines; ++i) {
@@ -114,7 +144,7 @@ void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel
             for (int32_t j = first; j < end; ++j) {
                 const std::size_t k = start + static_cast<std::size_t>(j);
                 const double elevation = static_cast<double>(channel.values[k]) * unit_per_integer;
-                values[static_cast<std::size_t>(j - first)] = raw(elevation, k, columns);
+                values[static_cast<std::size_t>(j - first)] = raw(channel.values[k], elevation, k, columns);
             }
             CPLErrorReset();
             if (GDALRasterIO(band, GF_Write, first, i, end - first, 1, values.data(), end - first, 1, GDT_Float64, 0,

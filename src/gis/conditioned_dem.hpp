@@ -5,8 +5,9 @@
 //
 // A channel elevation in the model's units becomes the band's raw value
 // (elevation - offset) / scale: for integer pixel types rounded to the
-// nearest integer, halves away from zero (as import-dem rounds), for Float32
-// rounded to float. A raw value the type cannot hold is refused, never
+// nearest integer, halves away from zero (as import-dem rounds, exactly:
+// exact_scaling.hpp), for Float32 rounded to float. The band's statistics
+// (STATISTICS_*) no longer hold and are dropped. A raw value the type cannot hold is refused, never
 // clipped, and so is one equal to the band's nodata value (that pixel would
 // read as a hole). A channel pixel where the model had no data holds the
 // channel's elevation and is valid; when the model marks its holes with a
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 #include "gis/dem_source.hpp"
+#include "gis/dem_warp.hpp"
 #include "gis/geo_grid.hpp"
 #include "gis/output_files.hpp"
 #include "gis/progress.hpp"
@@ -24,13 +26,16 @@
 
 // Refused before any work: a model whose pixels are complex numbers.
 void check_conditioned_type(const DemSource& dem);
+// Refused before any work: a warped model of integers without a nodata
+// value, whose pixels beyond its reach would hold 0.
+void check_conditioned_warp(const DemSource& dem, const WarpRequest& warp);
 
 // The bytes per pixel a conditioned copy of the model holds in memory.
 std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem);
 
 // Writes the conditioned model into `output`. `channel` is on the model's
 // grid: its pixels with data are the channel's, each holding its elevation
-// in integers of `unit_per_integer` of the model's units.
-void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double unit_per_integer,
+// in integers of 1 / `scale` of the model's units.
+void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double scale,
                            const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
                            Warnings& warnings);
