@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
+#include "gis/companion_outputs.hpp"
 #include "gis/tool_error.hpp"
 
 namespace fs = std::filesystem;
@@ -71,6 +73,7 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, s
 void OutputSet::commit(Warnings& warnings) {
     std::vector<OutputFile> files;  // the set is emptied by its commit
     for (std::size_t k = 0; k < outputs_.size(); ++k) files.push_back({outputs_.target(k), outputs_.temporary(k)});
+    for (const OutputFile& file : files) refuse_companions_over_inputs(file.target, file.temporary, inputs_);
     const AtomicOutputs::Result result = outputs_.commit();
     for (const std::size_t k : result.owner_changed)
         warnings.add("no se puede conservar el dueno de " + files[k].target + ": el archivo nuevo es de este usuario");
@@ -97,11 +100,16 @@ void OutputSet::commit(Warnings& warnings) {
 }
 
 void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write) {
+    // The system's reason goes with the message ("No space left on device"), as the other programs give it.
     std::FILE* f = std::fopen(output.temporary.c_str(), mode);
-    if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
-    const bool written = write(f);
+    if (f == nullptr) throw ToolError("no se puede escribir " + output.target + ": " + std::strerror(errno));
+    errno = 0;
+    const bool written = write(f) && std::fflush(f) == 0;
+    const int write_error = errno;
     const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
+    const int error = !written ? write_error : errno;
+    if (!written || !closed)
+        throw ToolError("no se puede escribir " + output.target + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
 }
 
 void write_output_bytes(const OutputFile& output, const std::string& bytes) {

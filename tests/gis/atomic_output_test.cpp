@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "files/atomic_outputs.hpp"
+#include "gis/gdal_env.hpp"
 #include "tests/gis/gis_fixture.hpp"
 #include "tests/support/temp_folder.hpp"
 
@@ -82,7 +83,8 @@ TEST_F(ToolOutputs, AFailedWriteLeavesTheEarlierFilesAsTheyWere) {
     // The raw file and descriptor fit in 512 bytes, the georeferencing does not.
     const BinaryRun sidecar = run_with_small_files({"import-dem", dir / "dem2.tif", dir / "valle", "--overwrite"});
     EXPECT_EQ(sidecar.exit_status, 1);
-    EXPECT_EQ(sidecar.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.vrt") + " \n");
+    // With the system's reason, as the other programs give it.
+    EXPECT_EQ(sidecar.err, "\n lorvantide-raster: no se puede escribir " + (dir / "valle_m4.vrt") + ": File too large \n");
     // A tiled GeoTIFF holds a whole 256 x 256 tile.
     const BinaryRun tiff = run_with_small_files(
         {"export", dir / "valle", dir / "out.tif", "--like", dir / "valle", "--overwrite", "-co", "TILED=YES", "-q"});
@@ -171,6 +173,34 @@ TEST_F(ToolOutputs, NoOutputIsAnInputOfTheCommand) {
     refused({"preview", valle, valle + "_m4.vrt", "--overwrite"}, valle + "_m4.vrt", valle + "_m4.vrt");
     refused({"import-dem", valle + "_m4.vrt", valle, "--overwrite"}, valle + "_m4.raw", valle + "_m4.raw");
     EXPECT_EQ(files(), earlier);
+}
+
+TEST_F(ToolOutputs, NoFileADriverWritesBesideAnOutputIsAnInput) {
+    // ERS writes X.ers and its data in X: an output X.ers would replace an input X.
+    const std::string valle = dir / "valle";
+    const auto refused = [&](const std::vector<std::string>& arguments, const std::string& output,
+                             const std::string& input) {
+        expect_refused(arguments, "la salida " + output + " escribiria tambien " + input +
+                                      ", que es una entrada de la orden (" + input + "): elija otro nombre");
+    };
+    refused({"export", valle, valle + "_m4.raw.ers", "--like", valle, "-of", "ERS"}, valle + "_m4.raw.ers",
+            valle + "_m4.raw");
+    refused({"preview", valle, valle + "_m4.txt.ers", "-of", "ERS"}, valle + "_m4.txt.ers", valle + "_m4.txt");
+    // channel over a model in ENVI's format, `dem` beside its dem.hdr.
+    Dataset sample(GDALOpen(kSampleDem.c_str(), GA_ReadOnly));
+    Dataset envi(GDALCreateCopy(GDALGetDriverByName("ENVI"), (dir / "dem").c_str(),
+                                static_cast<GDALDatasetH>(sample.get()), FALSE, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(envi);
+    envi.reset();
+    const std::string model = read_file(dir / "dem");
+    refused(std::vector<std::string>{"channel", "--railing-height", "1", "--contour-altitude", "210", "-o",
+                                     dir / "dem.ers", "-of", "ERS"} +
+                sample_sources(dir / "dem"),
+            dir / "dem.ers", dir / "dem");
+    EXPECT_TRUE(read_file(dir / "dem") == model);
+    EXPECT_FALSE(std::filesystem::exists(dir / "dem.ers"));
+    EXPECT_EQ(files(), earlier);
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
 }
 
 }  // namespace
