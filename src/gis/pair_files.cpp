@@ -16,9 +16,16 @@ PairPaths paths_of(const std::string& name, bool elevation) {
 }
 
 File open_or_fail(const std::string& path, const char* mode) {
-    std::FILE* f = std::fopen(path.c_str(), mode);
-    if (f == nullptr) throw ToolError("no existe o no se puede leer el archivo " + path);
-    return File(f);
+    File file;
+    switch (open_regular_input(path, mode, file)) {
+        case InputOpen::ok:
+            return file;
+        case InputOpen::not_regular:
+            throw ToolError(path + " no es un archivo normal");
+        case InputOpen::missing:
+            break;
+    }
+    throw ToolError("no existe o no se puede leer el archivo " + path);
 }
 
 // The pixel count of a size already known to be positive, refused when the
