@@ -7,9 +7,10 @@ constexpr int kMarks = 40;  // 2.5 percent each
 }
 
 void ProgressLine::update(double share) {
-    if (!shown_) return;
     if (!(share >= 0.0)) share = 0.0;
     if (share > 1.0) share = 1.0;
+    if (listener_ != nullptr && !stopped_) stopped_ = !listener_->share_done(share);
+    if (!shown_) return;
     const int mark = static_cast<int>(std::floor(share * kMarks));
     if (mark <= last_mark_) return;
     while (last_mark_ < mark) {

@@ -31,6 +31,7 @@ std::atomic<int> phase{kIdle};
 
 struct sigaction previous[3];
 std::atomic<bool> installed{false};
+std::atomic<bool> host_handles{false};
 
 int index_of(int signal) {
     for (int k = 0; k < 3; ++k)
@@ -78,6 +79,8 @@ void install() {
     if (installed.exchange(true)) return;
     for (int k = 0; k < 3; ++k) {
         sigaction(kSignals[k], nullptr, &previous[k]);
+        const bool handled = (previous[k].sa_flags & SA_SIGINFO) != 0 || previous[k].sa_handler != SIG_DFL;
+        if (host_handles && handled) continue;
         if ((previous[k].sa_flags & SA_SIGINFO) == 0 && previous[k].sa_handler == SIG_IGN) continue;
         struct sigaction action {};
         action.sa_sigaction = remove_and_go_on;
@@ -108,6 +111,8 @@ int remove_on_signal(const std::string& path, bool folder) {
     errno = EMFILE;
     return -1;
 }
+
+void leave_handled_signals_to_host() { host_handles = true; }
 
 void forget_on_signal(int slot) {
     if (slot >= 0 && slot < kSlots) slots[slot].state.store(kFree, std::memory_order_release);

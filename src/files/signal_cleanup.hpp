@@ -31,6 +31,12 @@ int remove_on_signal(const std::string& path, bool folder);
 // Forgets a slot (-1 is ignored): the file was renamed or removed.
 void forget_on_signal(int slot);
 
+// For a host process that handles some of these signals itself and goes on
+// (Python turns SIGINT into a KeyboardInterrupt that stops the command, whose
+// outputs are then given up as on any failure): a signal that already has a
+// handler when the first path is registered is left to it. Call it before.
+void leave_handled_signals_to_host();
+
 // Empties the folder `path` and removes it, with system calls only. Its lock
 // file goes after every other entry, so that whoever holds it keeps the
 // folder to itself until it is empty. False when the folder is still there.

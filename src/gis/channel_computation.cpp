@@ -33,6 +33,7 @@ class ShareProgress final : public ChannelProgress {
 public:
     explicit ShareProgress(ProgressSpan& span) : span_(span) {}
     void share_done(double share) override { span_.progress.update(share, span_.from, span_.to); }
+    bool stop_requested() override { return span_.progress.stop_requested(); }
 
 private:
     ProgressSpan& span_;
@@ -84,6 +85,7 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     ShareProgress share(progress);
     ChannelResult result;
     result.report = compute_channel(inputs, parameters, window, elevations, share, threads_from_environment());
+    if (result.report.stopped) throw ToolError("el calculo del cauce se detuvo a peticion");
     if (!result.report.computed) throw ToolError("no hay memoria suficiente para calcular el cauce");
 
     // Each elevation rounded as the console program writes it; 0 outside the channel.

@@ -4,15 +4,20 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 
 class Warnings {
 public:
     Warnings(std::FILE* out, bool shown) : out_(out), shown_(shown) {}
+    // Each text handed to `keep` instead (the Python module reports them as Python warnings).
+    explicit Warnings(std::function<void(const std::string&)> keep) : keep_(std::move(keep)) {}
     // "\n lorvantide-raster: aviso: TEXT \n"
     void add(const std::string& text);
 
 private:
-    std::FILE* out_;
-    bool shown_;
+    std::FILE* out_ = nullptr;
+    bool shown_ = false;
+    std::function<void(const std::string&)> keep_;
 };
