@@ -1,5 +1,5 @@
 // lorvantide._channel: compute_channel on numpy arrays, behind
-// lorvantide.channel (lorvantide/grids.py checks every argument and says in
+// lorvantide.channel (lorvantide/_grids.py checks every argument and says in
 // English what is wrong; what memory safety rests on is checked here again).
 //
 // The arrays are read where they lie: a 2-D array whose columns are
@@ -140,5 +140,4 @@ PYBIND11_MODULE(_channel, module) {
     module.def("channel", &channel, py::arg("slope"), py::arg("railing"), py::arg("zone"), py::arg("contour"),
                py::arg("perimeter"), py::arg("parameters"), py::arg("threads"),
                "(elevations, channel pixels, minimum, maximum, contour misses, boundary misses)");
-    module.def("default_threads", &threads_from_environment);
 }

@@ -1,5 +1,5 @@
 // lorvantide._raster: the channel command of lorvantide-raster, in-process,
-// behind lorvantide.channel_files (lorvantide/gis.py turns its keywords into
+// behind lorvantide.channel_files (lorvantide/_gis.py turns its keywords into
 // the command's words and checks them first, in English).
 //
 // The command is run through its entry in the command table, from the very

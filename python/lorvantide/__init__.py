@@ -15,3 +15,6 @@ from ._gis import RasterCommandError, RasterWarning, channel_files
 from ._grids import ChannelReport, channel
 
 __all__ = ["channel", "ChannelReport", "channel_files", "RasterCommandError", "RasterWarning"]
+for _name in __all__:  # help() and tracebacks name them where they are used from
+    globals()[_name].__module__ = __name__
+del _name

@@ -77,9 +77,9 @@ def channel(slope, railing, zone, contour, *, railing_height, contour_altitude, 
     The arrays are read in place, never copied: each must be of its exact
     dtype with the pixels of a line side by side (C order; a view of some of
     the lines of a larger array will do). The computation runs without the
-    GIL; Ctrl-C (KeyboardInterrupt) stops it within a fraction of a second of
-    its work. Wrong arguments raise TypeError or ValueError; MemoryError when
-    the computation's own memory cannot be had.
+    GIL; Ctrl-C (KeyboardInterrupt) stops it between two steps of its work
+    (a block of 8192 searches at most). Wrong arguments raise TypeError or
+    ValueError; MemoryError when the computation's own memory cannot be had.
     """
     import numpy
 
