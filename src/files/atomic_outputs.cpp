@@ -415,7 +415,6 @@ AtomicOutputs::Result AtomicOutputs::place(const std::vector<Move>& moves, Resul
                 output.slot = -1;
             }
     }
-    const std::string journal_path = outputs_.empty() ? std::string() : outputs_.front().folder + "/" + kJournalName;
     if (error != 0) {
         const std::size_t k = moves.empty() ? 0 : moves[made].output;
         if (!undone) {
@@ -432,8 +431,9 @@ AtomicOutputs::Result AtomicOutputs::place(const std::vector<Move>& moves, Resul
             result.file = folder;
             return result;
         }
-        // The journal goes once the undoing is sure to stay done.
-        if (journaled && sync_moved_folders(journal.moves)) unlink(journal_path.c_str());
+        // The undoing made sure to reach the disk (as far as it lets) before
+        // the folders, journal included, go.
+        if (journaled) sync_moved_folders(journal.moves);
         result.file = moves.empty() ? std::string() : moves[made].from;
         return fail(Result::Status::unplaced, k, error);
     }
@@ -453,7 +453,8 @@ AtomicOutputs::Result AtomicOutputs::place(const std::vector<Move>& moves, Resul
         result.error = errno;
         result.file = folder;
     }
-    if (journaled && unlink(journal_path.c_str()) == 0) sync_path(outputs_.front().folder);
+    if (journaled && unlink((outputs_.front().folder + "/" + kJournalName).c_str()) == 0)
+        sync_path(outputs_.front().folder);
     abandon();  // nothing left to remove but the folders, their locks and the earlier files kept aside
     errno = result.error;
     return result;

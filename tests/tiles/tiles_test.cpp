@@ -272,6 +272,9 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
          [] {}, fault("open:1:*/valle_m4.raw")},
         {[] {}, {"--answers", answers}, "No se puede abrir el archivo " + folder + "/bar.txt: Input/output error",
          [] {}, errno_fault("open:1:*/bar.txt", EIO)},
+        // A read that fails in the middle of the tiles is no end of file.
+        {[] {}, {"--answers", answers}, "no se pudo leer el archivo " + folder + "/cauce.raw: Input/output error",
+         [] {}, fault("pread:3:*/cauce.raw")},
         // Result names the console refuses.
         {[] {}, {"--answers", answers, "--result", "a\nb"}, "nombre no valido para --result", [] {}},
         {[] {}, {"--answers", answers, "--result", "\x1b[2J"}, "nombre no valido para --result", [] {}},
