@@ -40,7 +40,8 @@ void print_summary(const ChannelOptions& options, const ChannelSources& sources,
     text += "Escrito " + options.output + (options.conditioned ? " y " + *options.conditioned : "") + "\n";
     std::fputs(text.c_str(), out);
     if (std::fflush(out) != 0 || std::ferror(out))
-        throw ToolError("no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
+        throw AfterOutputsError(
+            "no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
 }
 
 }  // namespace

@@ -119,6 +119,9 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
         CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out};
         command->run(line, context);
         return 0;
+    } catch (const AfterOutputsError& error) {
+        fail(err, error.what());
+        return 2;
     } catch (const ToolError& error) {
         fail(err, error.what());
     } catch (const std::bad_alloc&) {
