@@ -1,0 +1,117 @@
+// The conditioned model that drains: a DEM with a channel burned in, made fit
+// to route water (flow directions, accumulation, flood models, HAND).
+//
+// What it reads: the model (`terrain`, with a stand-in value in its holes),
+// the burned channel (`channel`, read in the zone), the channel zone, the
+// river (the banks, the railing) and the lakes, all on one grid. What it
+// writes: a value for every pixel; outside the zone it is the terrain,
+// untouched. Nothing else is read or written: no file, no GDAL, no global
+// state, so it runs on the whole raster or on any window given to it (on a
+// window, a river or a depression cut by the window's edge is conditioned as
+// far as the window sees it: give it a halo that holds them whole).
+//
+// The pass, in this order:
+//  1. Edge. The zone's pixels within `blend_width` pixels (D8 steps) of the
+//     terrain outside it move from the channel to the terrain linearly: the
+//     pixel next to the terrain takes the terrain's own value, the one
+//     blend_width away is the channel's. So no wall or step is made where the
+//     zone meets the terrain: the steps across the zone's edge are the
+//     terrain's own there (unless 2 or 3 below had to change an edge pixel).
+//  2. River. The river's pixels in the zone, with each lake as one node, form
+//     a network (8-connected); each connected piece of it drains to one
+//     outlet: the lowest of its pixels, in the terrain (a lake by its shore),
+//     where it leaves the zone (a pixel next to one outside the zone or the
+//     raster), the last such in line order among equally low ones; a piece
+//     that never leaves the zone drains to its lowest pixel. The terrain, not
+//     the channel, so that the outlet is where the model says the water goes. Every node then takes, along the shortest path (in
+//     D8 steps) to its outlet, a value strictly above the next node's
+//     downstream, at or below its target, the bed under the bank
+//     (terrain - railing_height), and never above min(terrain, channel):
+//       - ceiling U: the least of min(terrain, channel) over the node and
+//         everything upstream of it, one lattice step lower per node passed;
+//       - target T: the same over the bed values (carving, as r.carve does,
+//         where the bed rises downstream: the least change that keeps it at or
+//         below the bed);
+//       - exit E: where the outlet has terrain outside the zone beside it,
+//         one step above the lowest of it, and one step more per node
+//         upstream, so that the water leaves the zone there;
+//       - value: min(U, max(T, E)). Each of U, T, E falls strictly along the
+//         path to the outlet, so the value does too, and it never exceeds U.
+//     A lake is flat at its shore level (the lowest terrain of its pixels, or
+//     of the channel on it where that is lower), lowered as a whole only where
+//     a river that flows into it is lower.
+//  3. Banks of the trough. Every other zone pixel beside the river or a lake
+//     is raised, where it is lower, to one step above its highest river or
+//     lake neighbour: no flow leaves the river sideways.
+//  4. Depressions. The other zone pixels drain to the river, the lakes, the
+//     terrain outside the zone or the raster's edge. Each closed depression
+//     is found by a plain Priority-Flood fill (Barnes et al. 2014); it is
+//     breached along its least-cost path (Lindsay 2016: the cost of a path is
+//     how far its pixels stand above the pit) to a lower pixel that drains,
+//     when that lowers less in total than filling raises and keeps every
+//     pixel above its river neighbours; what is not breached is filled by
+//     Priority-Flood with a lattice step (Barnes et al. 2014, "+epsilon").
+//
+// What it guarantees, on the values written (value_lattice.hpp: every value
+// set is one the band holds, so rounding at writing keeps every order):
+//  - every river pixel of the zone is at or below the terrain and the
+//    channel, and strictly higher than the next node on its path to the
+//    outlet (step 2); lakes are flat;
+//  - every zone pixel beside the river is above it, so the steepest descent
+//    of a river pixel is along the river wherever the river's neighbours are
+//    in the zone (step 3 only raises; step 4 raises, or lowers a path only
+//    to values above the river neighbours of its pixels);
+//  - every other zone pixel has a strictly lower neighbour, on a path down to
+//    the river, a lake, the terrain outside or the raster's edge: no closed
+//    depression and no flat is left in the zone outside lakes (the last
+//    Priority-Flood+epsilon pass visits every such pixel from a lower one and
+//    sets it strictly above that one when it is not already);
+//  - outside the zone every value is the terrain's.
+// Given its own output as channel and blend_width 0, the pass gives the same
+// output again (the profile, the trough and the depressions are already so).
+// What it does not promise: that an outlet is above the terrain outside when
+// the river's ceiling is lower (counted in the report), and that a river
+// pixel's steepest descent stays on the river where terrain outside the zone
+// beside it is lower (nothing outside the zone is changed).
+//
+// Cost: O(n log n) in the zone's pixels, for the priority queues; a breach
+// search stops once its cost reaches the fill it would replace.
+#pragma once
+
+#include <cstdint>
+
+#include "hydrology/raster.hpp"
+#include "hydrology/value_lattice.hpp"
+
+struct DrainageInputs {
+    const Raster<double>& terrain;        // the model; in its holes a stand-in (see terrain_valid)
+    const Raster<uint8_t>& terrain_valid;  // 0 where the model has no data; empty: every pixel has data
+    const Raster<double>& channel;        // the burned channel; read in the zone only
+    const Raster<uint8_t>& zone;
+    const Raster<uint8_t>& river;
+    const Raster<uint8_t>& lakes;  // empty: no lakes
+};
+
+struct DrainageParameters {
+    double railing_height = 0.0;  // how far the bed lies below the banks, in the terrain's units
+    int32_t blend_width = 3;      // pixels; 0 blends nothing
+    ValueLattice lattice;         // the values the output can hold
+};
+
+struct DrainageReport {
+    int64_t river_pixels = 0;    // of the river in the zone, lakes aside
+    int64_t rivers = 0;          // connected pieces of the network, each with its outlet
+    int64_t lakes = 0;
+    int64_t lakes_lowered = 0;   // below their shore level by an inflowing river
+    int64_t outlets_shut = 0;    // outlets that could not be set above the terrain outside them
+    double deepest_cut = 0.0;    // the most a river pixel lies below its bed value
+    int64_t depressions = 0;     // closed depressions found in the zone (step 4)
+    int64_t breached = 0;        // ... of them breached
+    int64_t raised = 0;          // pixels raised by the last fill
+    double highest_raise = 0.0;  // the most one was raised
+};
+
+// The conditioned model. Every input raster has the terrain's size; the
+// masks mark with any value but 0.
+Raster<double> drained_dem(const DrainageInputs& inputs, const DrainageParameters& parameters,
+                           DrainageReport& report);
