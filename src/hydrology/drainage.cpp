@@ -65,7 +65,7 @@ Raster<double> drained_dem(const DrainageInputs& inputs, const DrainageParameter
     const ValueLattice& lattice = parameters.lattice;
     Raster<double> surface = blended_channel(inputs, parameters);
 
-    const RiverNetwork network(inputs);
+    const RiverNetwork network(inputs.terrain, inputs.zone, inputs.river, inputs.lakes);
     network.set_profile(inputs, parameters, surface, report);
 
     // Step 3, and the roles of step 4: a free pixel beside the river may not

@@ -18,28 +18,34 @@
 //     zone meets the terrain: the steps across the zone's edge are the
 //     terrain's own there (unless 2 or 3 below had to change an edge pixel).
 //  2. River. The river's pixels in the zone, with each lake as one node, form
-//     a network (8-connected); each connected piece of it drains to one
-//     outlet: the lowest of its pixels, in the terrain (a lake by its shore),
-//     where it leaves the zone (a pixel next to one outside the zone or the
-//     raster), the last such in line order among equally low ones; a piece
-//     that never leaves the zone drains to its lowest pixel. The terrain, not
-//     the channel, so that the outlet is where the model says the water goes. Every node then takes, along the shortest path (in
-//     D8 steps) to its outlet, a value strictly above the next node's
-//     downstream, at or below its target, the bed under the bank
+//     a network (8-connected). Each node drains along the network to an
+//     outlet where the river leaves the zone (beside a river or lake pixel
+//     outside the zone, or on the raster's edge): the way down is a
+//     Priority-Flood over the network from those pixels, the lowest terrain
+//     first (river_network.hpp), so a river leaves the zone where the terrain
+//     is lowest and enters where it is higher; a piece that never leaves
+//     drains to its lowest pixel. The terrain, not the channel, decides, so
+//     the outlet is where the model says the water goes. Every node then
+//     takes, along its way to its outlet, a value strictly above the next
+//     node's downstream, at or below its target, the bed under the bank
 //     (terrain - railing_height), and never above min(terrain, channel):
 //       - ceiling U: the least of min(terrain, channel) over the node and
 //         everything upstream of it, one lattice step lower per node passed;
 //       - target T: the same over the bed values (carving, as r.carve does,
 //         where the bed rises downstream: the least change that keeps it at or
-//         below the bed);
-//       - exit E: where the outlet has terrain outside the zone beside it,
-//         one step above the lowest of it, and one step more per node
-//         upstream, so that the water leaves the zone there;
-//       - value: min(U, max(T, E)). Each of U, T, E falls strictly along the
-//         path to the outlet, so the value does too, and it never exceeds U.
-//     A lake is flat at its shore level (the lowest terrain of its pixels, or
-//     of the channel on it where that is lower), lowered as a whole only where
-//     a river that flows into it is lower.
+//         below the bed); a lake's target is its ceiling, so the beds that run
+//         under its water upstream never lower it;
+//       - from each outlet up, value = min(U, max(T, L)), where L is one step
+//         above the node downstream (at an outlet with terrain outside the
+//         zone beside it, one step above the lowest of that terrain, so that
+//         the water leaves there). U falls strictly along the way, so
+//         U(node) >= one step above U(downstream) >= L: every node is
+//         strictly above the next, never above U, and at its target T
+//         wherever nothing downstream (a lake, an outlet) holds it higher.
+//     A lake is flat at its shore level (the lowest terrain of its pixels;
+//     the channel's where it has no terrain), lowered as a whole only where
+//     the ceiling of a river that flows into it is lower; the river above a
+//     lake rises, within its ceiling, to stay above the water.
 //  3. Banks of the trough. Every other zone pixel beside the river or a lake
 //     is raised, where it is lower, to one step above its highest river or
 //     lake neighbour: no flow leaves the river sideways.
@@ -100,7 +106,7 @@ struct DrainageParameters {
 
 struct DrainageReport {
     int64_t river_pixels = 0;    // of the river in the zone, lakes aside
-    int64_t rivers = 0;          // connected pieces of the network, each with its outlet
+    int64_t outlets = 0;         // nodes the network drains out of the zone from (or to, in a closed piece)
     int64_t lakes = 0;
     int64_t lakes_lowered = 0;   // below their shore level by an inflowing river
     int64_t outlets_shut = 0;    // outlets that could not be set above the terrain outside them

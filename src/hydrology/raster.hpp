@@ -45,18 +45,24 @@ inline constexpr std::array<Step, 8> kNeighbours{{{-1, 0, 1.0},
                                                   {1, 1, kDiagonal},
                                                   {1, -1, kDiagonal}}};
 
-// Calls each(neighbour index, step) for the neighbours of pixel k inside the raster.
-template <typename T, typename Each>
-void for_each_neighbour(const Raster<T>& raster, std::size_t k, Each each) {
-    const auto columns = static_cast<std::size_t>(raster.columns);
-    const auto i = static_cast<int32_t>(k / columns);
-    const auto j = static_cast<int32_t>(k % columns);
+// Calls each(neighbour index, step) for the neighbours of pixel k inside a
+// raster of lines x columns.
+template <typename Each>
+void for_each_neighbour(int32_t lines, int32_t columns, std::size_t k, Each each) {
+    const auto width = static_cast<std::size_t>(columns);
+    const auto i = static_cast<int32_t>(k / width);
+    const auto j = static_cast<int32_t>(k % width);
     for (const Step& step : kNeighbours) {
         const int32_t m = i + step.di;
         const int32_t n = j + step.dj;
-        if (m < 0 || n < 0 || m >= raster.lines || n >= raster.columns) continue;
-        each(raster.index(m, n), step);
+        if (m < 0 || n < 0 || m >= lines || n >= columns) continue;
+        each(static_cast<std::size_t>(m) * width + static_cast<std::size_t>(n), step);
     }
+}
+
+template <typename T, typename Each>
+void for_each_neighbour(const Raster<T>& raster, std::size_t k, Each each) {
+    for_each_neighbour(raster.lines, raster.columns, k, each);
 }
 
 // Whether pixel k lies on the raster's outer edge.

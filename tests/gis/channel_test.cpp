@@ -1,7 +1,7 @@
 // channel: the computation of the console program in one command. Its
 // values are those of the console route (import-dem, import-mask, the dialog,
-// export) pixel for pixel, and its conditioned model is the input model with
-// the channel's elevations in the channel's pixels.
+// export) pixel for pixel, and its conditioned model burned only is the input
+// model with the channel's elevations in the channel's pixels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -126,9 +126,9 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
 
     for (const std::string& dem : {kSampleDem, dir / "int16.tif"}) {
         SCOPED_TRACE(dem);
-        const BinaryRun run = channel(
-            {"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
-            dem);
+        const BinaryRun run = channel({"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--burn-only",
+                                       "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
+                                      dem);
         ASSERT_EQ(run.exit_status, 0) << run.err;
         const RasterRead input = read_raster(dem);
         const RasterRead cut = read_raster(dir / "cauce.tif");
