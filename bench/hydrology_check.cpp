@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
                                                           static_cast<double>(m.river_pixels)
                                                     : 0.0;
             const std::string name = path.substr(path.find_last_of('/') + 1);
-            std::printf("%-28s %6s%% of %-5lld %7lld %12lld %6lld %10s (%9s) %6lld of %-6lld\n", name.c_str(),
+            std::printf("%-28s %6s%% of %-5lld %7lld %12lld %6lld %10s (%9s) %6lld of %lld\n", name.c_str(),
                         figure(share).c_str(), static_cast<long long>(m.river_pixels),
                         static_cast<long long>(m.rises), static_cast<long long>(m.depressions),
                         static_cast<long long>(m.flats), figure(m.edge_step).c_str(),

@@ -1,5 +1,7 @@
 #include "gis/channel_command.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -30,18 +32,20 @@ void require_channel_memory(const ChannelOptions& options, const ChannelSources&
     require_memory(bytes, "calcular el cauce de " + options.dem);
 }
 
-// What the draining pass did, in the model's units.
-std::string drainage_text(const DrainageReport& report, const std::string& unit) {
-    const std::string suffix = unit.empty() ? "" : " " + unit;
+// What the draining pass did, in the model's units at the computation's resolution.
+std::string drainage_text(const DrainageReport& report, double scale, const std::string& unit) {
+    const auto figure = [&](double value) {
+        return scaled_text(static_cast<int32_t>(std::lround(std::min(value * scale, 2e9))), scale, unit);
+    };
     std::string text = "Drenaje: " + std::to_string(report.river_pixels) + " pixeles de rio con " +
                        std::to_string(report.outlets) + " salidas";
     if (report.lakes > 0)
         text += " y " + std::to_string(report.lakes) + " lagos (" + std::to_string(report.lakes_lowered) +
                 " rebajados)";
-    text += ", rebajado hasta " + elevation_text(report.deepest_cut) + suffix + " bajo su lecho; " +
+    text += ", rebajado hasta " + figure(report.deepest_cut) + " bajo su lecho; " +
             std::to_string(report.depressions) + " depresiones en la zona, " + std::to_string(report.breached) +
             " abiertas; " + std::to_string(report.raised) + " pixeles elevados hasta " +
-            elevation_text(report.highest_raise) + suffix + "\n";
+            figure(report.highest_raise) + "\n";
     if (report.outlets_shut > 0)
         text += "Aviso: " + std::to_string(report.outlets_shut) +
                 " salidas del rio quedan por debajo del MDE fuera de la zona\n";
@@ -58,7 +62,7 @@ void print_summary(const ChannelOptions& options, const ChannelSources& sources,
     text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
             " pixeles: " + std::to_string(result.report.contour_misses) + " de la curva de nivel, " +
             std::to_string(result.report.boundary_misses) + " del limite inferior\n";
-    if (drainage) text += drainage_text(*drainage, unit);
+    if (drainage) text += drainage_text(*drainage, options.scale, unit);
     text += "Escrito " + options.output + (options.conditioned ? " y " + *options.conditioned : "") + "\n";
     std::fputs(text.c_str(), out);
     if (std::fflush(out) != 0 || std::ferror(out))

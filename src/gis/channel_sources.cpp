@@ -88,9 +88,10 @@ ChannelGrids ChannelSources::read(double scale, ProgressSpan& progress, Warnings
 
 namespace {
 
-// The lowest, median and highest of `values` (not empty), as text at `scale`.
+// The lowest, highest and median of `values` (not empty), as text at `scale`.
 std::string spread_text(std::vector<int32_t> values, double scale, const std::string& unit) {
     std::sort(values.begin(), values.end());
+    if (values.front() == values.back()) return scaled_text(values.front(), scale, unit);
     return "de " + scaled_text(values.front(), scale, unit) + " a " + scaled_text(values.back(), scale, unit) +
            ", mediana " + scaled_text(values[values.size() / 2], scale, unit);
 }

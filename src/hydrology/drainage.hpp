@@ -106,7 +106,7 @@ struct DrainageParameters {
 
 struct DrainageReport {
     int64_t river_pixels = 0;    // of the river in the zone, lakes aside
-    int64_t outlets = 0;         // nodes the network drains out of the zone from (or to, in a closed piece)
+    int64_t outlets = 0;         // nodes where the river drains out of the zone (or to, in a closed piece)
     int64_t lakes = 0;
     int64_t lakes_lowered = 0;   // below their shore level by an inflowing river
     int64_t outlets_shut = 0;    // outlets that could not be set above the terrain outside them

@@ -159,6 +159,11 @@ void RiverNetwork::set_profile(const DrainageInputs& inputs, const DrainageParam
     }
     // From each outlet up: at the outlet one step above the terrain outside,
     // above it one step above the node downstream.
+    // An outlet is a node others drain to, or a piece alone; a way out that
+    // nothing reaches is just where the river enters.
+    std::vector<uint8_t> drained_to(count, 0);
+    for (std::size_t id = 0; id < count; ++id)
+        if (downstream_[id] >= 0) drained_to[static_cast<std::size_t>(downstream_[id])] = 1;
     std::vector<double> value(count);
     for (int32_t id : order_) {
         const auto u = static_cast<std::size_t>(id);
@@ -167,7 +172,7 @@ void RiverNetwork::set_profile(const DrainageInputs& inputs, const DrainageParam
         if (d >= 0) {
             lowest = lattice.above(value[static_cast<std::size_t>(d)]);
         } else {
-            ++report.outlets;
+            report.outlets += drained_to[u] || next_to_[u].empty();
             if (outside[u] != kInfinity) {
                 lowest = lattice.above(lattice.at_most(outside[u]));
                 report.outlets_shut += lowest > upper[u];
