@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hydrology/drainage.hpp"
+#include "hydrology/drainage_inputs.hpp"
 
 // What each pixel is to the step.
 enum class DrainRole : uint8_t {

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hydrology/drainage.hpp"
+#include "hydrology/drainage_inputs.hpp"
 
 class RiverNetwork {
 public:
