@@ -10,6 +10,7 @@
 #include <string>
 
 #include "hydrology/drainage.hpp"
+#include "hydrology/drainage_measures.hpp"
 
 namespace {
 
@@ -219,6 +220,65 @@ TEST(Drainage, TheZonesEdgeMeetsTheTerrain) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The lattice of values a band holds: every value it gives is one the band
+// stores exactly, and its steps are the smallest the band tells apart.
+TEST(ValueLattice, GivesOnlyValuesTheBandHoldsAndItsSmallestSteps) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> value(-500.0, 5000.0);
+    const ValueLattice lattices[] = {{ValueLattice::Raw::real32, 1.0, 0.0},
+                                     {ValueLattice::Raw::real32, 0.5, -20.0},
+                                     {ValueLattice::Raw::integer, 0.1, 100.0},
+                                     {ValueLattice::Raw::integer, -2.0, 0.0},
+                                     {ValueLattice::Raw::real64, 1.0, 0.0}};
+    for (const ValueLattice& lattice : lattices)
+        for (int n = 0; n < 2000; ++n) {
+            const double v = value(random);
+            const double held = lattice.at_most(v);
+            ASSERT_LE(held, v);
+            ASSERT_GT(lattice.above(held), v);
+            ASSERT_EQ(lattice.nearest(held), held);
+            ASSERT_LT(lattice.below(held), held);
+            ASSERT_EQ(lattice.below(lattice.above(held)), held);
+            ASSERT_EQ(lattice.nearest(lattice.above(held)), lattice.above(held));
+        }
+    // One float step, one integer step.
+    const ValueLattice single(ValueLattice::Raw::real32, 1.0, 0.0);
+    EXPECT_EQ(single.above(200.0), static_cast<double>(std::nextafter(200.0f, 1000.0f)));
+    EXPECT_DOUBLE_EQ(ValueLattice(ValueLattice::Raw::integer, 0.1, 100.0).above(200.0), 200.1);
+}
+
+// The figures of drainage_measures.hpp against the pass: no rise on the
+// drained models, and rises on the burned channels they came from, so the
+// figure can tell the two apart.
+TEST(DrainageMeasures, SeeNoRiseAfterThePassAndRisesBefore) {
+    std::mt19937 random(77);
+    int64_t rises_before = 0;
+    for (int n = 0; n < 150; ++n) {
+        const Model m = random_model(random, n % 4 == 3);
+        DrainageReport report;
+        const Raster<double> z = condition(m, report);
+        // The zone holds values where the terrain has none.
+        Raster<uint8_t> written = m.valid;
+        Raster<double> burned = m.terrain;
+        for (std::size_t k = 0; k < z.size(); ++k)
+            if (m.zone[k]) {
+                burned[k] = m.channel[k];
+                written[k] = 1;
+            }
+        const DrainageMeasures after = measure_drainage(z, written, m.terrain, m.valid, m.zone, m.river, m.lakes);
+        const DrainageMeasures before =
+            measure_drainage(burned, written, m.terrain, m.valid, m.zone, m.river, m.lakes);
+        EXPECT_EQ(after.rises, 0) << "model " << n;
+        EXPECT_EQ(after.river_pixels, report.river_pixels) << "model " << n;
+        rises_before += before.rises;
+    }
+    EXPECT_GT(rises_before, 100);
 }
 
 }  // namespace
