@@ -44,8 +44,8 @@ std::string drainage_text(const DrainageReport& report, double scale, const std:
                 " rebajados)";
     text += ", rebajado hasta " + figure(report.deepest_cut) + " bajo su lecho; " +
             std::to_string(report.depressions) + " depresiones en la zona, " + std::to_string(report.breached) +
-            " abiertas; " + std::to_string(report.raised) + " pixeles elevados hasta " +
-            figure(report.highest_raise) + "\n";
+            " abiertas; " + std::to_string(report.raised) + " pixeles elevados" +
+            (report.raised > 0 ? " hasta " + figure(report.highest_raise) : std::string()) + "\n";
     if (report.outlets_shut > 0)
         text += "Aviso: " + std::to_string(report.outlets_shut) +
                 " salidas del rio quedan por debajo del MDE fuera de la zona\n";
