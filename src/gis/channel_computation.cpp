@@ -50,7 +50,8 @@ ChannelHeights scaled_heights(const ChannelOptions& options, Warnings& warnings)
         throw ToolError("--scale debe ser un numero positivo");
     ChannelHeights heights;
     heights.railing_height = scaled_height("--railing-height", options.railing_height, options.scale, warnings);
-    heights.contour_altitude = scaled_height("--contour-altitude", options.contour_altitude, options.scale, warnings);
+    if (options.contour_altitude)
+        heights.contour_altitude = scaled_height("--contour-altitude", *options.contour_altitude, options.scale, warnings);
     return heights;
 }
 
@@ -67,11 +68,16 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     const auto contour_rows = grids.contour.rows();
     std::vector<const uint8_t*> lake_rows;
     if (grids.lakes) lake_rows = grids.lakes->rows();
+    std::vector<const int32_t*> altitude_rows;
+    if (grids.contour_altitudes) altitude_rows = grids.contour_altitudes->rows();
     const ChannelInputs inputs{{model_rows.data(), grid.lines, grid.columns},
                                view_of(bank_rows, grid),
                                view_of(zone_rows, grid),
                                view_of(contour_rows, grid),
-                               grids.lakes ? view_of(lake_rows, grid) : GridView<const unsigned char>()};
+                               grids.lakes ? view_of(lake_rows, grid) : GridView<const unsigned char>(),
+                               grids.contour_altitudes ? GridView<const int32_t>(altitude_rows.data(), grid.lines,
+                                                                                  grid.columns)
+                                                       : GridView<const int32_t>()};
     ChannelParameters parameters;
     parameters.zone_tone = kBurnTone;
     parameters.railing_tone = kBurnTone;
@@ -93,6 +99,7 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     result.elevations.georef = grid;
     result.elevations.values.assign(zone.size(), 0);
     grids.model = GeoGrid<int32_t>{};  // its memory goes to the outputs
+    grids.contour_altitudes.reset();
     result.low = std::numeric_limits<int32_t>::max();
     result.high = std::numeric_limits<int32_t>::min();
     for (int32_t i = 0; i < grid.lines; ++i) {

@@ -242,6 +242,40 @@ TEST(Channel, AStopEndsTheComputationAtTheAsk) {
     }
 }
 
+// Contour lines with their own altitudes: the computation given an altitude
+// per contour pixel against the reference given the same, bit for bit; and
+// with every pixel at the constant, exactly the constant's run.
+TEST(ChannelAgainstReference, AnAltitudePerContourPixel) {
+    std::mt19937 random(2718);
+    for (int n = 0; n < 120; ++n) {
+        const int32_t lines = std::uniform_int_distribution<int32_t>(1, 24)(random);
+        const int32_t columns = std::uniform_int_distribution<int32_t>(1, 24)(random);
+        ReferenceInput in = random_input(random, lines, columns);
+        const bool constant = n % 5 == 0;
+        std::uniform_int_distribution<int32_t> altitude(-100, 4000);
+        in.alti_curv.assign(static_cast<std::size_t>(lines), std::vector<int32_t>(static_cast<std::size_t>(columns)));
+        for (auto& row : in.alti_curv)
+            for (int32_t& a : row) a = constant ? in.alti_lim : altitude(random);
+        const ReferenceResult expected = reference_treatment(in);
+        if (constant) {
+            ReferenceInput plain = in;
+            plain.alti_curv.clear();
+            ASSERT_EQ(reference_treatment(plain).dtab, expected.dtab);
+        }
+        ::Run run;
+        load_run(run, in);
+        const Grid<int32_t> altitudes = grid_of(in.alti_curv, lines, columns);
+        ChannelInputs inputs = channel_inputs(run);
+        inputs.contour_altitudes = altitudes.view();
+        const ChannelWindow window = ChannelWindow::whole(lines, columns);
+        Elevations dtab = channel_elevations(inputs, in.tono_cauce, window);
+        SilentProgress silent;
+        ASSERT_TRUE(compute_channel(inputs, run.parameters, window, dtab, silent, 1 + n % 3).computed);
+        expect_same_elevations(dtab, 0, 0, [&](int32_t i, int32_t j) { return expected.dtab[i][j]; },
+                               {0, 0, lines, columns}, "run " + std::to_string(n));
+    }
+}
+
 TEST(Channel, MissingInputGridsStopTheStageWithAMessage) {
     ReferenceInput in = blank_input(3, 3);
     ::Run run;

@@ -1,7 +1,7 @@
 // channel: the computation of the console program in one command. Its
 // values are those of the console route (import-dem, import-mask, the dialog,
-// export) pixel for pixel, and its conditioned model is the input model with
-// the channel's elevations in the channel's pixels.
+// export) pixel for pixel, and its conditioned model burned only is the input
+// model with the channel's elevations in the channel's pixels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -126,9 +126,9 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
 
     for (const std::string& dem : {kSampleDem, dir / "int16.tif"}) {
         SCOPED_TRACE(dem);
-        const BinaryRun run = channel(
-            {"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
-            dem);
+        const BinaryRun run = channel({"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--burn-only",
+                                       "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
+                                      dem);
         ASSERT_EQ(run.exit_status, 0) << run.err;
         const RasterRead input = read_raster(dem);
         const RasterRead cut = read_raster(dir / "cauce.tif");
@@ -210,6 +210,9 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         {{"--zone-class", "1"}, (dir / "rio.gpkg") + " es una capa vectorial: --zone-class es para rasters de clases"},
         {{"--lakes-layer", "banks"}, "--lakes-layer necesita --lakes SRC"},
         {{"--scale", "0"}, "--scale debe ser un numero positivo: 0"},
+        {{"--burn-only"}, "--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE"},
+        {{"--contour-altitude-field", "nombre"},
+         "la capa contours de " + (dir / "rio.gpkg") + " no tiene el campo nombre"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words.front());
@@ -228,6 +231,50 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
 }
 
+// One altitude per contour pixel: from the layer's field, the sample's 210 m
+// line gives exactly the constant's channel; a given altitude that the field
+// or the DEM along the line does not hold is warned about with their figures;
+// every contour line at once (205 to 240 m) is one run.
+TEST(Channel, ContourAltitudesFromTheFieldOrTheDem) {
+    TempFolder dir;
+    ASSERT_EQ(channel({"-o", dir / "constant.tif", "-q"}).exit_status, 0);
+    auto run = [&](const std::vector<std::string>& words) {
+        return run_tool(std::vector<std::string>{"channel", "--railing-height", "1", "-o", dir / "c.tif", "--overwrite"} +
+                        sample_sources() + words);
+    };
+    BinaryRun field = run({"--contour-altitude-field", "elev"});
+    ASSERT_EQ(field.exit_status, 0) << field.err;
+    EXPECT_EQ(field.err, "");
+    EXPECT_TRUE(read_file(dir / "c.tif") == read_file(dir / "constant.tif"));
+
+    field = run({"--contour-altitude-field", "elev", "--contour-altitude", "220"});
+    EXPECT_EQ(field.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el campo elev a lo largo "
+                         "de la curva de nivel (210) \n");
+    const BinaryRun given = run({"--contour-altitude", "220"});
+    EXPECT_EQ(given.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el MDE a lo largo de la "
+                         "curva de nivel (de 208.69 a 211.33, mediana 210.07) \n");
+    const BinaryRun dem = run({"--contour-altitude", "dem", "-q"});
+    ASSERT_EQ(dem.exit_status, 0) << dem.err;
+    const RasterRead along_dem = read_raster(dir / "c.tif");
+
+    // Every contour line: the channel rises toward the nearest line's own altitude.
+    std::vector<std::string> words = {"channel", "--railing-height", "1", "-o", dir / "all.tif", "-q",
+                                      "--contour-altitude-field", "elev"};
+    const std::vector<std::string> sources = sample_sources();
+    for (std::size_t w = 0; w < sources.size(); w += 2)
+        if (sources[w] != "--contour-where") words.insert(words.end(), {sources[w], sources[w + 1]});
+    ASSERT_EQ(run_tool(words).exit_status, 0);
+    const RasterRead all = read_raster(dir / "all.tif");
+    const RasterRead constant = read_raster(dir / "constant.tif");
+    int lower = 0, differing_from_dem = 0;
+    for (std::size_t k = 0; k < all.values[0].size(); ++k) {
+        lower += all.values[0][k] < constant.values[0][k];
+        differing_from_dem += along_dem.values[0][k] != constant.values[0][k];
+    }
+    EXPECT_GT(lower, 100);  // where the 205 m line is nearer than the 210 m one
+    EXPECT_GT(differing_from_dem, 100);
+}
+
 // Conversions into the conditioned model that would lose the elevation are refused.
 TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     TempFolder dir;
@@ -235,14 +282,14 @@ TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     write_geotiff(dir / "dm.tif", tiff);
 
     // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
-    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif", "5000");
+    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif", "5000");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
 
     // A channel elevation that lands on the model's nodata value would become a hole.
     tiff.nodata = 1000.0;  // 200 m
     write_geotiff(dir / "dm.tif", tiff);
-    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif");
+    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
                            "dato"),
