@@ -1,7 +1,7 @@
 import os
 from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, Literal
 
 import numpy
 import numpy.typing
@@ -46,9 +46,11 @@ def channel_files(
     zone: _Path,
     contour: _Path,
     railing_height: float,
-    contour_altitude: float,
+    contour_altitude: float | Literal["dem"] | None = None,
     conditioned: _Path | None = None,
     lakes: _Path | None = None,
+    contour_altitude_field: str | None = None,
+    burn_only: bool = False,
     banks_layer: str | None = None,
     zone_layer: str | None = None,
     contour_layer: str | None = None,

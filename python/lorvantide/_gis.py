@@ -19,7 +19,8 @@ OPTIONS = {
     "banks_class": "--banks-class", "zone_class": "--zone-class",
     "contour_class": "--contour-class", "lakes_class": "--lakes-class",
     "all_touched": "--all-touched", "assume_crs": "--assume-crs",
-    "railing_height": "--railing-height", "contour_altitude": "--contour-altitude", "scale": "--scale",
+    "railing_height": "--railing-height", "contour_altitude": "--contour-altitude",
+    "contour_altitude_field": "--contour-altitude-field", "burn_only": "--burn-only", "scale": "--scale",
     "nodata": "--nodata", "unscale": "--unscale",
     "format": "-of", "creation_options": "-co", "output_type": "-ot",
     "overwrite": "--overwrite", "config": "--config",
@@ -94,7 +95,8 @@ def _words(given):
     return words
 
 
-def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_altitude, conditioned=None, lakes=None,
+def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_altitude=None, conditioned=None,
+                  lakes=None, contour_altitude_field=None, burn_only=False,
                   banks_layer=None, zone_layer=None, contour_layer=None, lakes_layer=None,
                   banks_where=None, zone_where=None, contour_where=None, lakes_where=None,
                   banks_class=None, zone_class=None, contour_class=None, lakes_class=None,
@@ -106,7 +108,11 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     '_' for '-': dem=--dem, out=-o, conditioned=--conditioned, banks=--banks,
     banks_layer=--banks-layer, banks_where=--banks-where,
     banks_class=--banks-class (and the same for zone, contour and lakes),
-    all_touched, assume_crs, railing_height, contour_altitude, scale (default
+    all_touched, assume_crs, railing_height, contour_altitude (a number, or
+    "dem" for the DEM's elevation along the contour line),
+    contour_altitude_field (each contour feature's own altitude, from that
+    field; contour_altitude is then optional), burn_only (the conditioned DEM
+    as a plain burn instead of one that drains), scale (default
     100: hundredths of the DEM's unit), nodata, unscale, format=-of,
     creation_options=-co (a list of "NAME=VALUE"), output_type=-ot,
     overwrite=--overwrite and config=--config (a dict of GDAL options, set for
@@ -116,7 +122,8 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     (vector layers, or class rasters on the DEM's grid) are burned onto its
     grid, the console program's computation runs on them, and `out` gets the
     channel's elevations (nodata outside the channel zone) and, when given,
-    `conditioned` the DEM with the channel burned in: the very files the
+    `conditioned` the DEM with the channel burned in, conditioned to drain
+    unless burn_only: the very files the
     command writes. Outputs are written whole or not at all.
 
     progress: None, or a callable given the share done (0 to 1) now and then;
@@ -133,7 +140,7 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
         from . import _raster
     except ImportError as error:
         raise ImportError(text.NO_GIS.format(reason=error)) from None
-    for name in INPUTS + OUTPUTS + ("assume_crs", "format", "output_type"):
+    for name in INPUTS + OUTPUTS + ("assume_crs", "format", "output_type", "contour_altitude_field"):
         if given[name] is not None:
             given[name] = check.path(name, given[name]) if name in INPUTS + OUTPUTS else check.words_text(name, given[name])
     for source in SOURCES:
@@ -144,10 +151,16 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
             if given[source] is None:
                 raise ValueError(text.NEEDS_SOURCE.format(name=name, source=source))
             given[name] = check.finite(name, given[name]) if part == "class" else check.words_text(name, given[name])
-    for name in ("all_touched", "unscale", "overwrite"):
+    for name in ("all_touched", "unscale", "overwrite", "burn_only"):
         check.flag(name, given[name])
     scale = check.positive("scale", scale)
-    for name in ("railing_height", "contour_altitude"):
+    heights = ["railing_height"]
+    if contour_altitude is None:
+        if contour_altitude_field is None:
+            raise ValueError(text.NO_CONTOUR_ALTITUDE)
+    elif not (isinstance(contour_altitude, str) and contour_altitude == "dem"):
+        heights.append("contour_altitude")
+    for name in heights:
         value = check.finite(name, given[name])
         if not -2147483648.5 < value * scale < 2147483647.5:
             raise ValueError(text.HEIGHT_OVERFLOW.format(name=name, value=value, scale=scale))

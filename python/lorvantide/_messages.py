@@ -29,6 +29,7 @@ THREADS_RANGE = "threads must be from 1 to 64, not {value}"
 NOT_NUMBER = "{name} must be a number, not {type}"
 NOT_FINITE = "{name} must be a finite number, not {value}"
 NOT_POSITIVE = "{name} must be a positive number, not {value}"
+NO_CONTOUR_ALTITUDE = "contour_altitude is needed (a number, or \"dem\") unless contour_altitude_field names the altitudes"
 HEIGHT_OVERFLOW = "{name} {value} does not fit in 32 bits once multiplied by scale {scale}"
 
 # Files and texts (channel_files)

@@ -2,7 +2,7 @@
 
 Both take the parameters of `lorvantide-raster channel`, named as its long
 options in upper case (DEM, BANKS, ZONE, CONTOUR, LAKES, BANKS_WHERE, ...,
-RAILING_HEIGHT, CONTOUR_ALTITUDE, SCALE, NODATA, UNSCALE, OUTPUT for -o and
+RAILING_HEIGHT, CONTOUR_ALTITUDE, CONTOUR_ALTITUDE_FIELD, BURN_ONLY, SCALE, NODATA, UNSCALE, OUTPUT for -o and
 CONDITIONED), with GDAL's Processing names where the option has no long form
 (DATA_TYPE for -ot, OPTIONS for -co), and write the same files: "Channel
 elevation" requires OUTPUT and may write CONDITIONED too, "Conditioned DEM"
@@ -56,9 +56,9 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
             QgsProcessingParameterNumber.Double, 1.0))
         self.addParameter(QgsProcessingParameterNumber(
             "CONTOUR_ALTITUDE", "Altitude of the limiting contour line (DEM units)",
-            QgsProcessingParameterNumber.Double))
+            QgsProcessingParameterNumber.Double, optional=True))
         self.addParameter(QgsProcessingParameterField(
-            "CONTOUR_FIELD", "Contour altitude field (keeps the lines at CONTOUR_ALTITUDE)", None, "CONTOUR",
+            "CONTOUR_ALTITUDE_FIELD", "Contour altitude field (each line at its own altitude)", None, "CONTOUR",
             QgsProcessingParameterField.Numeric, optional=True))
         advanced = []
         for name, label, _ in SOURCES:
@@ -66,6 +66,7 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
                 name + "_WHERE", "Attribute filter of " + label.split(" (")[0].lower() + " (OGR SQL)", optional=True))
         advanced += [
             QgsProcessingParameterBoolean("ALL_TOUCHED", "Burn every pixel a feature touches", False),
+            QgsProcessingParameterBoolean("BURN_ONLY", "Conditioned DEM as a plain burn (no drainage)", False),
             QgsProcessingParameterCrs("ASSUME_CRS", "CRS of sources that declare none", optional=True),
             QgsProcessingParameterNumber("SCALE", "Integer resolution of the computation (100: hundredths)",
                                          QgsProcessingParameterNumber.Double, 100.0),
@@ -96,12 +97,13 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
             where = self.parameterAsString(parameters, name + "_WHERE", context)
             if where:
                 keywords[name.lower() + "_where"] = where
-        field = self.parameterAsString(parameters, "CONTOUR_FIELD", context)
+        field = self.parameterAsString(parameters, "CONTOUR_ALTITUDE_FIELD", context)
         if field:
-            altitude = self.parameterAsDouble(parameters, "CONTOUR_ALTITUDE", context)
-            chosen = '"{}" = {!r}'.format(field.replace('"', '""'), altitude)
-            where = keywords.get("contour_where")
-            keywords["contour_where"] = "({}) AND {}".format(where, chosen) if where else chosen
+            keywords["contour_altitude_field"] = field
+        if parameters.get("CONTOUR_ALTITUDE") is not None:
+            keywords["contour_altitude"] = self.parameterAsDouble(parameters, "CONTOUR_ALTITUDE", context)
+        elif not field:
+            raise QgsProcessingException("CONTOUR_ALTITUDE or CONTOUR_ALTITUDE_FIELD is needed")
         return keywords
 
     def _outputs(self, parameters, context):
@@ -130,9 +132,9 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
             dem=self.parameterAsRasterLayer(parameters, "DEM", context).source(),
             out=outputs["OUTPUT"], conditioned=outputs.get("CONDITIONED"), overwrite=True, format=driver,
             railing_height=self.parameterAsDouble(parameters, "RAILING_HEIGHT", context),
-            contour_altitude=self.parameterAsDouble(parameters, "CONTOUR_ALTITUDE", context),
             scale=self.parameterAsDouble(parameters, "SCALE", context),
             all_touched=self.parameterAsBoolean(parameters, "ALL_TOUCHED", context),
+            burn_only=self.parameterAsBoolean(parameters, "BURN_ONLY", context),
             unscale=self.parameterAsBoolean(parameters, "UNSCALE", context))
         crs = self.parameterAsCrs(parameters, "ASSUME_CRS", context)
         if crs.isValid():

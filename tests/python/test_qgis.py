@@ -47,7 +47,8 @@ def test_both_algorithms_write_the_commands_files(tmp_path):
                                     "--conditioned", str(tmp_path / "cli_dem.tif")])
     qgis_process(tmp_path, "run", "lorvantide:channel", "--", *sample("channel")[0], "CONTOUR_WHERE=elev = 210",
                  f"OUTPUT={tmp_path / 'channel.tif'}", f"CONDITIONED={tmp_path / 'channel_dem.tif'}")
-    qgis_process(tmp_path, "run", "lorvantide:conditioned", "--", *sample("conditioned")[0], "CONTOUR_FIELD=elev",
+    qgis_process(tmp_path, "run", "lorvantide:conditioned", "--", *sample("conditioned")[0], "CONTOUR_WHERE=elev = 210",
+                 "CONTOUR_ALTITUDE_FIELD=elev",
                  f"CONDITIONED={tmp_path / 'conditioned.tif'}")
     for cli, made in (("cli.tif", "channel.tif"), ("cli_dem.tif", "channel_dem.tif"), ("cli_dem.tif", "conditioned.tif")):
         assert (tmp_path / cli).read_bytes() == (tmp_path / made).read_bytes(), made
