@@ -21,9 +21,10 @@ void ProgressLine::interrupt() {
 }
 
 void ProgressLine::update(double share) {
-    if (!shown_) return;
     if (!(share >= 0.0)) share = 0.0;
     if (share > 1.0) share = 1.0;
+    if (listener_ != nullptr && !stopped_) stopped_ = !listener_->share_done(share);
+    if (!shown_) return;
     const int mark = static_cast<int>(std::floor(share * kMarks));
     if (mark <= last_mark_) return;
     if (redraw_)

@@ -24,12 +24,19 @@ struct ChannelOptions {
     WarpRequest warp;         // the model put on another CRS or pixel size on the way in
     std::string output;
     std::optional<std::string> conditioned;
+    bool burn_only = false;  // the conditioned model as a plain burn of the channel, not drained
     SourceChoice banks;
     SourceChoice zone;
     SourceChoice contour;
     std::optional<SourceChoice> lakes;
     double railing_height = 0.0;    // in the model's units
-    double contour_altitude = 0.0;  // in the model's units
+    // The contour's altitude, in the model's units: one for the whole line,
+    // or one per contour pixel from a field of the layer or from the model
+    // along the line (then the one given, if any, is checked against them and
+    // serves the pixels whose searches meet nothing).
+    std::optional<double> contour_altitude;
+    std::optional<std::string> contour_altitude_field;
+    bool contour_altitude_from_dem = false;
     double scale = kDefaultChannelScale;
     std::optional<double> nodata;  // in the values written
     bool unscale = false;

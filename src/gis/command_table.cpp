@@ -124,9 +124,10 @@ const char* const kPreviewHelp =
 
 const char* const kChannelHelp =
     "Uso: lorvantide-raster channel --dem MDE -o SALIDA --banks SRC --zone SRC --contour SRC\n"
-    "                               --railing-height H --contour-altitude A [--lakes SRC]\n"
+    "                               --railing-height H --contour-altitude A|dem\n"
+    "                               [--contour-altitude-field CAMPO] [--lakes SRC] [--scale S]\n"
     "                               [--band B] [-t_srs SRC] [-tr XRES YRES] [-r METODO]\n"
-    "                               [--scale S] [--conditioned SALIDA_MDE] [--nodata V] [--unscale]\n"
+    "                               [--conditioned SALIDA_MDE [--burn-only]] [--nodata V] [--unscale]\n"
     "                               [-of FORMATO] [-co NOMBRE=VALOR]... [-ot TIPO]\n"
     "                               [--conditioned-co NOMBRE=VALOR]...\n"
     "\n"
@@ -143,10 +144,14 @@ const char* const kChannelHelp =
     "  -tr XRES YRES       tamano de pixel del MDE reproyectado\n"
     "  -r METODO           remuestreo del deformador (near por omision, bilinear...)\n"
     "  -o SALIDA           las elevaciones del cauce\n"
-    "  --conditioned SALIDA_MDE  ademas, el MDE con el cauce grabado: la misma rejilla,\n"
-    "                      tipo, valor sin dato, escala y georreferencia, y en cada\n"
-    "                      pixel del cauce su elevacion ((elevacion - desplazamiento) /\n"
-    "                      escala, redondeada al entero mas cercano si el tipo es entero)\n"
+    "  --conditioned SALIDA_MDE  ademas, el MDE con el cauce grabado y preparado para\n"
+    "                      que el agua corra: la misma rejilla, tipo, valor sin dato,\n"
+    "                      escala y georreferencia; en la zona del cauce, el cauce con el\n"
+    "                      rio descendiendo hasta su salida (por debajo del MDE), sin\n"
+    "                      depresiones cerradas y unido al MDE en el borde de la zona\n"
+    "  --burn-only         en SALIDA_MDE, el cauce grabado tal cual en cada pixel del\n"
+    "                      cauce ((elevacion - desplazamiento) / escala, redondeada al\n"
+    "                      entero mas cercano si el tipo es entero), sin acondicionar\n"
     "Fuentes (capas vectoriales o rasters de clases sobre la rejilla del MDE):\n"
     "  --banks SRC         las orillas del rio (el barandal)\n"
     "  --zone SRC          la zona del cauce: sus pixeles reciben una elevacion\n"
@@ -164,6 +169,13 @@ const char* const kChannelHelp =
     "Alturas, en las unidades del MDE:\n"
     "  --railing-height H  altura del barandal sobre el lecho\n"
     "  --contour-altitude A  altitud de la curva de nivel limite\n"
+    "  --contour-altitude dem, --contour-altitude-field CAMPO\n"
+    "                      varias curvas en una corrida: cada pixel de las curvas toma\n"
+    "                      la altitud del MDE, o la de ese campo de la capa de\n"
+    "                      --contour (con el campo, una A dada solo se comprueba y sirve\n"
+    "                      donde las busquedas no encuentran nada). Una A que no cae\n"
+    "                      entre las altitudes del MDE (o del campo) a lo largo de la\n"
+    "                      curva da un aviso\n"
     "  --scale S           resolucion entera del calculo: el MDE y las alturas se\n"
     "                      multiplican por S y se redondean como en import-dem (por\n"
     "                      omision 100: centesimas, centimetros para un MDE en metros)\n"
@@ -273,13 +285,35 @@ WarpRequest warp_request(const CommandLine& line) {
     return warp;
 }
 
+// --contour-altitude A, or an altitude per contour pixel: --contour-altitude dem, or
+// --contour-altitude-field NAME (with which a number given as well is only checked, and serves
+// the searches that meet nothing).
+void read_contour_altitude(const CommandLine& line, ChannelOptions& options) {
+    options.contour_altitude_field = line.value("--contour-altitude-field");
+    if (const auto altitude = line.value("--contour-altitude")) {
+        if (*altitude == "dem")
+            options.contour_altitude_from_dem = true;
+        else
+            options.contour_altitude = parse_number("--contour-altitude", *altitude);
+    }
+    if (options.contour_altitude_field && options.contour_altitude_from_dem)
+        throw ToolError("--contour-altitude dem y --contour-altitude-field se excluyen: elija de donde sale la altitud");
+    if (!options.contour_altitude && !options.contour_altitude_field && !options.contour_altitude_from_dem)
+        throw ToolError("channel necesita la opcion --contour-altitude (A, o dem) o --contour-altitude-field");
+}
+
 std::vector<OptionDef> channel_options() {
-    std::vector<OptionDef> options =
-        with_warp({{"--dem", 1}, {"--band", 1}, {"-o", 1}, {"--conditioned", 1}, {"--conditioned-co", 1, true}});
+    std::vector<OptionDef> options = with_warp({{"--dem", 1},
+                                                {"--band", 1},
+                                                {"-o", 1},
+                                                {"--conditioned", 1},
+                                                {"--burn-only"},
+                                                {"--conditioned-co", 1, true}});
     for (const char* name : {"--banks", "--zone", "--contour", "--lakes"})
         for (const char* part : {"", "-layer", "-where", "-class"}) options.push_back({std::string(name) + part, 1});
     options.insert(options.end(), {{"--railing-height", 1},
                                    {"--contour-altitude", 1},
+                                   {"--contour-altitude-field", 1},
                                    {"--scale", 1},
                                    {"--all-touched"},
                                    {"--assume-crs", 1}});
@@ -397,8 +431,10 @@ const std::vector<CommandDef>& command_table() {
              options.contour = needed("contour");
              options.lakes = channel_source(line, "lakes");
              options.railing_height = parse_number("--railing-height", required(line, "--railing-height", "channel"));
-             options.contour_altitude =
-                 parse_number("--contour-altitude", required(line, "--contour-altitude", "channel"));
+             read_contour_altitude(line, options);
+             options.burn_only = line.has("--burn-only");
+             if (options.burn_only && !options.conditioned)
+                 throw ToolError("--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE");
              if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
              read_elevation_output(line, options);
              channel_command(options, context);

@@ -136,6 +136,9 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
             return 1;
         }
         return run_named_command(*command, words, out, err, err_is_terminal);
+    } catch (const AfterOutputsError& error) {
+        fail(err, {error.what()});
+        return 2;
     } catch (const ToolError& error) {
         // GDAL's own failure to find memory shows as a read or write that failed.
         if (gdal_ran_out_of_memory())

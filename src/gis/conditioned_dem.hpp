@@ -1,7 +1,13 @@
 // The elevation model with a channel burned in: what a hydraulic model runs
 // on. A copy of the model as GDAL reads it (every band, the grid, pixel type,
 // nodata value, scale, offset, unit, georeferencing and metadata), in which
-// each channel pixel of the chosen band holds the channel's elevation.
+// each channel pixel of the chosen band holds the channel's elevation, as
+// burned (--burn-only) or conditioned to drain (hydrology/drainage.hpp: the
+// river descends to its outlet below the model, no closed depression is left
+// in the zone, and the zone meets the model at its edge). The draining pass
+// works on the band's own values (raw x scale + offset) and sets only values
+// the band holds; holes of the model on the river or a lake stand at the
+// nearest value with data along it, other holes at the model's lowest.
 //
 // A channel elevation in the model's units becomes the band's raw value
 // (elevation - offset) / scale: for integer pixel types rounded to the
@@ -15,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "gis/dem_source.hpp"
 #include "gis/dem_warp.hpp"
@@ -23,6 +30,15 @@
 #include "gis/progress.hpp"
 #include "gis/raster_writer.hpp"
 #include "gis/warnings.hpp"
+#include "hydrology/drainage.hpp"
+
+// What the draining pass reads beside the channel: the banks (the river) and
+// the lakes on the model's grid, and the railing height in the model's units.
+struct DrainingSources {
+    const GeoGrid<uint8_t>& banks;
+    const GeoGrid<uint8_t>* lakes;  // null without lakes
+    double railing_height;
+};
 
 // Refused before any work: a model whose pixels are complex numbers.
 void check_conditioned_type(const DemSource& dem);
@@ -30,12 +46,15 @@ void check_conditioned_type(const DemSource& dem);
 // value, whose pixels beyond its reach would hold 0.
 void check_conditioned_warp(const DemSource& dem, const WarpRequest& warp);
 
-// The bytes per pixel a conditioned copy of the model holds in memory.
-std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem);
+// The bytes per pixel a conditioned copy of the model holds in memory, with
+// the draining pass's own grids when it drains.
+std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem, bool draining);
 
 // Writes the conditioned model into `output`. `channel` is on the model's
 // grid: its pixels with data are the channel's, each holding its elevation
-// in integers of 1 / `scale` of the model's units.
-void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double scale,
-                           const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
-                           Warnings& warnings);
+// in integers of 1 / `scale` of the model's units. With `draining`,
+// the channel is drained first, and what the pass did is returned.
+std::optional<DrainageReport> write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel,
+                                                    double scale, const DrainingSources* draining,
+                                                    const OutputFile& output, const RasterFormat& format,
+                                                    ProgressSpan& progress, Warnings& warnings);

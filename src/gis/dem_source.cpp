@@ -21,15 +21,22 @@ int model_band(GDALDatasetH dataset, std::optional<int> chosen, const std::strin
     return 1;
 }
 
-}  // namespace
-
-int32_t scaled_elevation(double raw, const ExactAffine& to_integers, int32_t line, int32_t column) {
-    const double rounded = to_integers.rounded(raw);
+int32_t within_32_bits(double rounded, int32_t line, int32_t column) {
     if (!(rounded >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
           rounded <= static_cast<double>(std::numeric_limits<int32_t>::max())))
         throw ToolError("el valor de la linea " + std::to_string(line) + ", columna " + std::to_string(column) +
                         " no cabe en 32 bits una vez escalado");
     return static_cast<int32_t>(rounded);
+}
+
+}  // namespace
+
+int32_t scaled_elevation(double raw, const ExactAffine& to_integers, int32_t line, int32_t column) {
+    return within_32_bits(to_integers.rounded(raw), line, column);
+}
+
+int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column) {
+    return within_32_bits(rounded_decimal_product(value, scale), line, column);
 }
 
 DemSource::DemSource(const std::string& path, std::optional<int> chosen_band, const WarpRequest& warp)

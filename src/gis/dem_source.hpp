@@ -71,3 +71,6 @@ private:
 // halves away from zero); a result outside the signed 32-bit range is
 // refused, never wrapped.
 int32_t scaled_elevation(double raw, const ExactAffine& to_integers, int32_t line, int32_t column);
+// An altitude (typed, or a field's) times `scale`, both taken as decimals,
+// rounded and refused the same way.
+int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column);

@@ -74,7 +74,9 @@ void probe_source(const std::string& path) {
         case InputOpen::not_regular:
             throw ToolError(path + " no es un archivo normal");  // a FIFO would block the reading forever
         case InputOpen::missing:
-            if (errno == ENOENT) throw ToolError("no existe el archivo " + path);
+            throw ToolError("no existe el archivo " + path);
+        case InputOpen::denied:
+        case InputOpen::failed:
             throw ToolError("no se puede abrir " + path + ": " + std::strerror(errno));
     }
     char bytes[1024];

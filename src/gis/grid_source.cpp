@@ -6,6 +6,8 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -335,4 +337,79 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
         throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
     ProgressSpan::gdal_callback(1.0, nullptr, &progress);
     return mask;
+}
+
+GeoGrid<double> GridSource::burn_field(const Georef& grid, const std::string& grid_name, const std::string& field,
+                                       ProgressSpan& progress, Warnings& warnings) const {
+    if (!vector_)
+        throw ToolError(choice_.path + " es un raster: el campo " + field + " solo se lee de capas vectoriales");
+    require_memory(raster_bytes(grid.lines, grid.columns, 9), "las altitudes de " + choice_.path);
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    OGRLayerH layer = chosen_layer(source, choice_);
+    const std::string layer_name = OGR_L_GetName(layer);
+    const int index = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), field.c_str());
+    if (index < 0) throw ToolError("la capa " + layer_name + " de " + choice_.path + " no tiene el campo " + field);
+    const OGRFieldType type = OGR_Fld_GetType(OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(layer), index));
+    if (type != OFTInteger && type != OFTInteger64 && type != OFTReal)
+        throw ToolError("el campo " + field + " de la capa " + layer_name + " no es numerico");
+    if (choice_.where && OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+        throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " + layer_name + ": " +
+                        *choice_.where + gdal_detail());
+    const std::string crs = source_crs(wkt_of(OGR_L_GetSpatialRef(layer)), choice_, grid, grid_name, warnings);
+    Transformation to_grid;
+    if (!crs.empty() && !grid.crs_wkt.empty() && !same_crs(crs, grid.crs_wkt)) {
+        const Srs from = srs_in_gis_order(crs);
+        const Srs to = srs_in_gis_order(grid.crs_wkt);
+        to_grid.reset(OCTNewCoordinateTransformation(from.get(), to.get()));
+        if (!to_grid) throw ToolError("no se pueden llevar los objetos de " + choice_.path + " al SRC del MDE" + gdal_detail());
+    }
+    Dataset target = memory_raster(grid.columns, grid.lines, 1, GDT_Float64);
+    auto* handle = static_cast<GDALDatasetH>(target.get());
+    set_transform(handle, grid);
+    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
+    if (GDALFillRaster(band, std::numeric_limits<double>::quiet_NaN(), 0.0) != CE_None)
+        throw ToolError("no se puede preparar el raster en memoria" + gdal_detail());
+    StringList options;
+    if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
+
+    const int band_list[1] = {1};
+    std::vector<Geometry> batch;
+    std::vector<double> values;
+    auto burn_batch = [&] {
+        if (batch.empty()) return;
+        std::vector<OGRGeometryH> geometries;
+        for (const Geometry& g : batch) geometries.push_back(g.get());
+        CPLErrorReset();
+        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
+                                    nullptr, nullptr, values.data(), options.get(), nullptr, nullptr) != CE_None)
+            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
+        batch.clear();
+        values.clear();
+    };
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry == nullptr || !OGR_F_IsFieldSetAndNotNull(feature.get(), index)) continue;
+        Geometry copy(OGR_G_Clone(geometry));
+        if (to_grid && OGR_G_Transform(copy.get(), to_grid.get()) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
+                            choice_.path + " al SRC del MDE" + gdal_detail());
+        batch.push_back(std::move(copy));
+        values.push_back(OGR_F_GetFieldAsDouble(feature.get(), index));
+        if (batch.size() == 4096) burn_batch();
+    }
+    burn_batch();
+    OGR_L_SetAttributeFilter(layer, nullptr);
+
+    GeoGrid<double> burned{grid, std::vector<double>(static_cast<std::size_t>(grid.lines) *
+                                                     static_cast<std::size_t>(grid.columns)), {}};
+    if (GDALRasterIO(band, GF_Read, 0, 0, grid.columns, grid.lines, burned.values.data(), grid.columns, grid.lines,
+                     GDT_Float64, 0, 0) != CE_None)
+        throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
+    burned.has_data.resize(burned.values.size());
+    for (std::size_t k = 0; k < burned.values.size(); ++k) burned.has_data[k] = std::isnan(burned.values[k]) ? 0 : 1;
+    ProgressSpan::gdal_callback(1.0, nullptr, &progress);
+    return burned;
 }

@@ -65,6 +65,12 @@ public:
     GeoGrid<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
                           Warnings& warnings) const;
 
+    // The value of the numeric attribute `field` of each feature burned onto
+    // `grid` (a vector source only): pixels no feature covers, or covered by
+    // one whose field is empty, have no data.
+    GeoGrid<double> burn_field(const Georef& grid, const std::string& grid_name, const std::string& field,
+                               ProgressSpan& progress, Warnings& warnings) const;
+
 private:
     std::vector<uint8_t> burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,
                                      ProgressSpan& progress, Warnings& warnings) const;

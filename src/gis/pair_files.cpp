@@ -1,7 +1,9 @@
 #include "gis/pair_files.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "gis/memory_budget.hpp"
@@ -24,6 +26,9 @@ File open_or_fail(const std::string& path, const char* mode) {
             throw ToolError(path + " no es un archivo normal");
         case InputOpen::missing:
             break;
+        case InputOpen::denied:
+        case InputOpen::failed:
+            throw ToolError("no se puede leer el archivo " + path + ": " + std::strerror(errno));
     }
     throw ToolError("no existe o no se puede leer el archivo " + path);
 }

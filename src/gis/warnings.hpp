@@ -5,18 +5,23 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "gis/progress.hpp"
 
 class Warnings {
 public:
     Warnings(std::FILE* out, bool shown, Progress* line = nullptr) : out_(out), shown_(shown), line_(line) {}
+    // Each text handed to `keep` instead (the Python module reports them as Python warnings).
+    explicit Warnings(std::function<void(const std::string&)> keep) : keep_(std::move(keep)) {}
     // "\n lorvantide-raster: aviso: TEXT \n"
     void add(const std::string& text);
 
 private:
-    std::FILE* out_;
-    bool shown_;
-    Progress* line_;
+    std::FILE* out_ = nullptr;
+    bool shown_ = false;
+    Progress* line_ = nullptr;
+    std::function<void(const std::string&)> keep_;
 };

@@ -1,7 +1,7 @@
 // channel: the computation of the console program in one command. Its
 // values are those of the console route (import-dem, import-mask, the dialog,
-// export) pixel for pixel, and its conditioned model is the input model with
-// the channel's elevations in the channel's pixels.
+// export) pixel for pixel, and its conditioned model burned only is the input
+// model with the channel's elevations in the channel's pixels.
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
 
@@ -135,8 +135,8 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
         // fits the Float32 model only, never the Int32 channel.
         const std::string predictor = dem == kSampleDem ? "PREDICTOR=3" : "PREDICTOR=2";
         const BinaryRun run =
-            channel({"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co",
-                     "COMPRESS=DEFLATE", "--conditioned-co", "COMPRESS=LZW", "--conditioned-co", predictor},
+            channel({"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--burn-only", "--overwrite", "-q",
+                     "-co", "COMPRESS=DEFLATE", "--conditioned-co", "COMPRESS=LZW", "--conditioned-co", predictor},
                     dem);
         ASSERT_EQ(run.exit_status, 0) << run.err;
         const RasterRead input = read_raster(dem);
@@ -232,6 +232,9 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         {{"--zone-class", "1"}, (dir / "rio.gpkg") + " es una capa vectorial: --zone-class es para rasters de clases"},
         {{"--lakes-layer", "banks"}, "--lakes-layer necesita --lakes SRC"},
         {{"--scale", "0"}, "--scale debe ser un numero positivo: 0"},
+        {{"--burn-only"}, "--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE"},
+        {{"--contour-altitude-field", "nombre"},
+         "la capa contours de " + (dir / "rio.gpkg") + " no tiene el campo nombre"},
         // Band 1 of several is no safe guess.
         {{"--dem", dir / "two.tif"},
          (dir / "two.tif") + " tiene 2 bandas: diga cual es la del modelo de elevacion con --band B (de 1 a 2)"},
@@ -259,6 +262,50 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
 }
 
+// One altitude per contour pixel: from the layer's field, the sample's 210 m
+// line gives exactly the constant's channel; a given altitude that the field
+// or the DEM along the line does not hold is warned about with their figures;
+// every contour line at once (205 to 240 m) is one run.
+TEST(Channel, ContourAltitudesFromTheFieldOrTheDem) {
+    TempFolder dir;
+    ASSERT_EQ(channel({"-o", dir / "constant.tif", "-q"}).exit_status, 0);
+    auto run = [&](const std::vector<std::string>& words) {
+        return run_tool(std::vector<std::string>{"channel", "--railing-height", "1", "-o", dir / "c.tif", "--overwrite"} +
+                        sample_sources() + words);
+    };
+    BinaryRun field = run({"--contour-altitude-field", "elev"});
+    ASSERT_EQ(field.exit_status, 0) << field.err;
+    EXPECT_EQ(field.err, "");
+    EXPECT_TRUE(read_file(dir / "c.tif") == read_file(dir / "constant.tif"));
+
+    field = run({"--contour-altitude-field", "elev", "--contour-altitude", "220"});
+    EXPECT_EQ(field.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el campo elev a lo largo "
+                         "de la curva de nivel (210) \n");
+    const BinaryRun given = run({"--contour-altitude", "220"});
+    EXPECT_EQ(given.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el MDE a lo largo de la "
+                         "curva de nivel (de 208.69 a 211.33, mediana 210.07) \n");
+    const BinaryRun dem = run({"--contour-altitude", "dem", "-q"});
+    ASSERT_EQ(dem.exit_status, 0) << dem.err;
+    const RasterRead along_dem = read_raster(dir / "c.tif");
+
+    // Every contour line: the channel rises toward the nearest line's own altitude.
+    std::vector<std::string> words = {"channel", "--railing-height", "1", "-o", dir / "all.tif", "-q",
+                                      "--contour-altitude-field", "elev"};
+    const std::vector<std::string> sources = sample_sources();
+    for (std::size_t w = 0; w < sources.size(); w += 2)
+        if (sources[w] != "--contour-where") words.insert(words.end(), {sources[w], sources[w + 1]});
+    ASSERT_EQ(run_tool(words).exit_status, 0);
+    const RasterRead all = read_raster(dir / "all.tif");
+    const RasterRead constant = read_raster(dir / "constant.tif");
+    int lower = 0, differing_from_dem = 0;
+    for (std::size_t k = 0; k < all.values[0].size(); ++k) {
+        lower += all.values[0][k] < constant.values[0][k];
+        differing_from_dem += along_dem.values[0][k] != constant.values[0][k];
+    }
+    EXPECT_GT(lower, 100);  // where the 205 m line is nearer than the 210 m one
+    EXPECT_GT(differing_from_dem, 100);
+}
+
 // Conversions into the conditioned model that would lose the elevation are refused.
 TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     TempFolder dir;
@@ -266,14 +313,14 @@ TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     write_geotiff(dir / "dm.tif", tiff);
 
     // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
-    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif", "5000");
+    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif", "5000");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
 
     // A channel elevation that lands on the model's nodata value would become a hole.
     tiff.nodata = 1000.0;  // 200 m
     write_geotiff(dir / "dm.tif", tiff);
-    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif");
+    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
                            "dato"),
@@ -297,7 +344,7 @@ TEST(Channel, PolygonsInTheBanksAreBurnedAsTheirOutlinesWithAWarning) {
                                       {"contour", {{"LINESTRING (1075 1990, 1075 1930)", 0}}}});
     const auto with_banks = [&](const std::string& layer) {
         return run_tool({"channel", "--dem", dir / "dem.tif", "-o", dir / (layer + ".tif"), "--railing-height", "1",
-                         "--contour-altitude", "120", "--banks", dir / "v.gpkg", "--banks-layer", layer, "--zone",
+                         "--contour-altitude", "107", "--banks", dir / "v.gpkg", "--banks-layer", layer, "--zone",
                          dir / "v.gpkg", "--zone-layer", "zone", "--contour", dir / "v.gpkg", "--contour-layer",
                          "contour", "-q"});
     };
@@ -306,7 +353,7 @@ TEST(Channel, PolygonsInTheBanksAreBurnedAsTheirOutlinesWithAWarning) {
     ASSERT_EQ(with_banks("outline").exit_status, 0);
     EXPECT_EQ(read_raster(dir / "river.tif").values, read_raster(dir / "outline.tif").values);
     EXPECT_EQ(run_tool({"channel", "--dem", dir / "dem.tif", "-o", dir / "w.tif", "--railing-height", "1",
-                        "--contour-altitude", "120", "--banks", dir / "v.gpkg", "--banks-layer", "river", "--zone",
+                        "--contour-altitude", "107", "--banks", dir / "v.gpkg", "--banks-layer", "river", "--zone",
                         dir / "v.gpkg", "--zone-layer", "zone", "--contour", dir / "v.gpkg", "--contour-layer",
                         "contour"})
                   .err,
