@@ -10,7 +10,8 @@ from . import _messages as text
 # `lorvantide-raster channel --help`. -q has no keyword: the module prints
 # nothing, and its warnings are Python warnings (the warnings module silences them).
 OPTIONS = {
-    "dem": "--dem", "out": "-o", "conditioned": "--conditioned",
+    "dem": "--dem", "band": "--band", "t_srs": "-t_srs", "tr": "-tr", "resampling": "-r",
+    "out": "-o", "conditioned": "--conditioned",
     "banks": "--banks", "zone": "--zone", "contour": "--contour", "lakes": "--lakes",
     "banks_layer": "--banks-layer", "zone_layer": "--zone-layer",
     "contour_layer": "--contour-layer", "lakes_layer": "--lakes-layer",
@@ -22,7 +23,8 @@ OPTIONS = {
     "railing_height": "--railing-height", "contour_altitude": "--contour-altitude",
     "contour_altitude_field": "--contour-altitude-field", "burn_only": "--burn-only", "scale": "--scale",
     "nodata": "--nodata", "unscale": "--unscale",
-    "format": "-of", "creation_options": "-co", "output_type": "-ot",
+    "format": "-of", "creation_options": "-co", "conditioned_creation_options": "--conditioned-co",
+    "output_type": "-ot",
     "overwrite": "--overwrite", "config": "--config",
 }
 SOURCES = ("banks", "zone", "contour", "lakes")
@@ -87,9 +89,11 @@ def _words(given):
             continue
         if value is True:
             words.append(option)
-        elif keyword == "creation_options":
+        elif keyword in ("creation_options", "conditioned_creation_options"):
             for entry in value:
                 words += [option, entry]
+        elif keyword == "tr":
+            words += [option] + [check.number_word(size) for size in value]
         else:
             words += [option, value if isinstance(value, str) else check.number_word(value)]
     return words
@@ -101,7 +105,8 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
                   banks_where=None, zone_where=None, contour_where=None, lakes_where=None,
                   banks_class=None, zone_class=None, contour_class=None, lakes_class=None,
                   all_touched=False, assume_crs=None, scale=100.0, nodata=None, unscale=False,
-                  format=None, creation_options=(), output_type=None, overwrite=False, config=None, progress=None):
+                  format=None, creation_options=(), output_type=None, overwrite=False, config=None, progress=None,
+                  band=None, t_srs=None, tr=None, resampling=None, conditioned_creation_options=None):
     """lorvantide-raster channel, in-process: from GIS data to the channel's elevation model.
 
     The keywords are the command's options (`man lorvantide-raster`), with
@@ -116,7 +121,10 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     100: hundredths of the DEM's unit), nodata, unscale, format=-of,
     creation_options=-co (a list of "NAME=VALUE"), output_type=-ot,
     overwrite=--overwrite and config=--config (a dict of GDAL options, set for
-    this call only).
+    this call only); band=--band (needed when the DEM has several bands),
+    t_srs=-t_srs, tr=-tr (a pair of pixel sizes), resampling=-r (the DEM
+    warped on the way in) and conditioned_creation_options=--conditioned-co
+    (the conditioned DEM's own creation options; creation_options' when none).
 
     dem is read as lorvantide-raster's import-dem reads it, the sources
     (vector layers, or class rasters on the DEM's grid) are burned onto its
@@ -140,7 +148,8 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
         from . import _raster
     except ImportError as error:
         raise ImportError(text.NO_GIS.format(reason=error)) from None
-    for name in INPUTS + OUTPUTS + ("assume_crs", "format", "output_type", "contour_altitude_field"):
+    for name in INPUTS + OUTPUTS + ("assume_crs", "format", "output_type", "contour_altitude_field", "t_srs",
+                                    "resampling"):
         if given[name] is not None:
             given[name] = check.path(name, given[name]) if name in INPUTS + OUTPUTS else check.words_text(name, given[name])
     for source in SOURCES:
@@ -154,6 +163,12 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     for name in ("all_touched", "unscale", "overwrite", "burn_only"):
         check.flag(name, given[name])
     scale = check.positive("scale", scale)
+    if band is not None:
+        check.int32("band", band)
+    if tr is not None:
+        if isinstance(tr, (str, bytes)) or len(tr) != 2:
+            raise ValueError(text.PIXEL_SIZES.format(value=tr))
+        given["tr"] = [check.positive("tr", size) for size in tr]
     heights = ["railing_height"]
     if contour_altitude is None:
         if contour_altitude_field is None:
@@ -175,7 +190,12 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     if isinstance(creation_options, str):
         creation_options = [creation_options]
     given["creation_options"] = [check.words_text("creation_options", entry) for entry in creation_options]
-    for entry in given["creation_options"]:
+    if isinstance(conditioned_creation_options, str):
+        conditioned_creation_options = [conditioned_creation_options]
+    if conditioned_creation_options is not None:
+        given["conditioned_creation_options"] = [check.words_text("conditioned_creation_options", entry)
+                                                 for entry in conditioned_creation_options]
+    for entry in given["creation_options"] + (given["conditioned_creation_options"] or []):
         if "=" not in entry or entry.startswith("="):
             raise ValueError(text.CREATION_OPTION.format(option=entry))
     config = dict(config or {})

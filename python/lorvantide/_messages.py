@@ -51,6 +51,7 @@ FORMAT_MEM = "format MEM writes no file (it keeps the raster in memory)"
 FORMAT_VRT = ("format VRT keeps no pixels, it only refers to other rasters: write a GeoTIFF "
               "(and, for a VRT, make one over it with gdalbuildvrt)")
 CREATION_OPTION = "creation option {option!r} is not NAME=VALUE"
+PIXEL_SIZES = "tr must be two pixel sizes (x, y), not {value!r}"
 CONFIG_ENTRY = "config must map GDAL option names to values (str), not {key!r}: {value!r}"
 NOT_CALLABLE = "progress must be callable (it is called with the share done, 0 to 1), not {type}"
 NO_GIS = "channel_files needs the GIS part of the module, which was not built here (GDAL missing?): {reason}"
