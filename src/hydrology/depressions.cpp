@@ -35,7 +35,8 @@ std::vector<double> filled_levels(const Raster<double>& surface, const std::vect
     LowestFirst queue;
     push_drains(surface, roles, queue, visited);
     while (!queue.empty()) {
-        const auto [value, k] = queue.top();
+        const double value = queue.top().first;  // named, not bound: clang 14 cannot capture bindings
+        const std::size_t k = queue.top().second;
         queue.pop();
         for_each_neighbour(surface, k, [&](std::size_t n, const Step&) {
             if (visited[n] || roles[n] != DrainRole::free) return;
@@ -82,7 +83,8 @@ public:
         std::optional<std::size_t> end;
         std::size_t popped = 0;
         while (!queue.empty() && ++popped <= budget) {
-            const auto [cost, k] = queue.top();
+            const double cost = queue.top().first;  // named, not bound: clang 14 cannot capture bindings
+            const std::size_t k = queue.top().second;
             queue.pop();
             if (cost > cost_[k]) continue;
             if (cost > depression.fill_cost) break;
@@ -154,7 +156,8 @@ void fill_with_steps(Raster<double>& surface, const std::vector<DrainRole>& role
     LowestFirst queue;
     push_drains(surface, roles, queue, visited);
     while (!queue.empty()) {
-        const auto [value, k] = queue.top();
+        const double value = queue.top().first;  // named, not bound: clang 14 cannot capture bindings
+        const std::size_t k = queue.top().second;
         queue.pop();
         for_each_neighbour(surface, k, [&](std::size_t n, const Step&) {
             if (visited[n] || roles[n] != DrainRole::free) return;

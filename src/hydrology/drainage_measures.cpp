@@ -48,7 +48,8 @@ int64_t zone_depressions(const Judged& m) {
             queue.push({z[k], k});
         }
     while (!queue.empty()) {
-        const auto [value, k] = queue.top();
+        const double value = queue.top().first;  // named, not bound: clang 14 cannot capture bindings
+        const std::size_t k = queue.top().second;
         queue.pop();
         for_each_neighbour(z, k, [&](std::size_t n, const Step&) {
             if (visited[n] || !holds(m.valid, n)) return;
