@@ -4,14 +4,21 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "gis/commands.hpp"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    const int status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0);
+    int status = 1;
+    try {
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0);
+    } catch (const std::bad_alloc&) {
+        // Not even the words fit: the message takes no memory.
+        std::fputs("\n lorvantide-raster: no hay memoria suficiente \n", stderr);
+    }
     GDALDestroy();
     return status;
 }

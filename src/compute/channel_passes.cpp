@@ -146,6 +146,7 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
         std::size_t line = 0;  // the next lattice line
         int64_t a = a0;
         for (const int64_t end : block_ends) {
+            if (progress.stop_requested()) return;  // the helpers stop with `done`
             for (; a < end; a += 4, ++line) {
                 const std::size_t line_end = line_starts[line + 1];
                 if (!positions) {

@@ -38,10 +38,16 @@ void DistanceInterpolation::search(const SearchCentre* centres, std::size_t coun
     for (std::size_t k = 0; k < count; ++k) pairs[k] = {contour_.find(centres[k].i, centres[k].j), boundary_.find(centres[k].i, centres[k].j)};
 }
 
+double DistanceInterpolation::contour_altitude_of(const RingHit& line) const {
+    if (inputs_.contour_altitudes.empty() || !line.found()) return static_cast<double>(parameters_.contour_altitude);
+    return static_cast<double>(inputs_.contour_altitudes[int64_t{line.line} - window_.inputs.line]
+                                                        [int64_t{line.column} - window_.inputs.column]);
+}
+
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
-    const auto contour_altitude = static_cast<double>(parameters_.contour_altitude);
+    const double contour_altitude = contour_altitude_of(line);
     double& elevation = elevations_(i - window_.output.line, j - window_.output.column);
     const bool counted = counted_.holds(i, j);
     if (!line.found() && counted) ++contour_misses_;

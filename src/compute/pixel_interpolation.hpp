@@ -54,6 +54,10 @@ public:
     int64_t boundary_misses() const { return boundary_misses_; }
 
 private:
+    // The altitude toward which the pixel rises: the met contour pixel's own
+    // when the inputs give one per pixel, else the parameters' constant.
+    double contour_altitude_of(const RingHit& line) const;
+
     const ChannelInputs& inputs_;
     ChannelParameters parameters_;
     Tone railing_tone_;

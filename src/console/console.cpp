@@ -1,10 +1,7 @@
 #include "console/console.hpp"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <limits>
 #include <vector>
 
 namespace {
@@ -20,22 +17,6 @@ std::string vformat_text(const char* format, va_list args) {
     return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
-bool parse_decimal_int32(const std::string& word, int32_t& value) {
-    std::size_t k = 0;
-    if (k < word.size() && (word[k] == '+' || word[k] == '-')) ++k;
-    if (k == word.size()) return false;
-    for (std::size_t d = k; d < word.size(); ++d)
-        if (word[d] < '0' || word[d] > '9') return false;
-    errno = 0;
-    char* end = nullptr;
-    const long long parsed = std::strtoll(word.c_str(), &end, 10);
-    if (errno == ERANGE || parsed < std::numeric_limits<int32_t>::min() ||
-        parsed > std::numeric_limits<int32_t>::max())
-        return false;
-    value = static_cast<int32_t>(parsed);
-    return true;
-}
-
 }  // namespace
 
 void Console::say(std::string_view text) {
@@ -49,18 +30,6 @@ void Console::sayf(const char* format, ...) {
     va_start(args, format);
     say(vformat_text(format, args));
     va_end(args);
-}
-
-bool Console::read_word(std::string& word) {
-    show_pending_line();
-    out_.flush();
-    return static_cast<bool>(in_ >> word);
-}
-
-Console::IntAnswer Console::read_int(int32_t& value) {
-    std::string word;
-    if (!read_word(word)) return IntAnswer::end_of_input;
-    return parse_decimal_int32(word, value) ? IntAnswer::ok : IntAnswer::not_integer;
 }
 
 void Console::progress(std::string_view text) {

@@ -12,9 +12,19 @@
 #include <string>
 #include <string_view>
 
-class Console {
+#include "files/answers.hpp"
+
+// What the console says when the answers run out before the dialog is over,
+// and when a typed name holds a control character (then the question comes again).
+inline constexpr const char* kEndOfAnswers =
+    "\n Se acabaron las respuestas antes del final del dialogo: no se puede seguir \n";
+inline constexpr const char* kControlInName = "\n El nombre contiene caracteres de control: escriba otro nombre \n";
+
+class Console final : private DialogVoice {
 public:
-    Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+    Console(std::istream& in, std::ostream& out) : out_(out), answers_(in, *this) {}
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
 
     // Prompts and messages: written and flushed at once, so a person always
     // sees the question before the program waits.
@@ -22,13 +32,11 @@ public:
     // printf-style formatting of the system's own texts ("\n No hay Fila %s \n").
     void sayf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // One whitespace-delimited word; false at the end of the input.
-    bool read_word(std::string& word);
-
-    enum class IntAnswer { ok, not_integer, end_of_input };
-    // One word read as a decimal integer (optional sign, digits, within the
-    // signed 32-bit range). A word that is not one is consumed and reported.
-    IntAnswer read_int(int32_t& value);
+    // The dialog's answers, read with its rules (files/answers.hpp): the
+    // question is said before every try, so it is on the screen before the
+    // program waits; a refused name and the end of the answers are told
+    // (kControlInName, kEndOfAnswers).
+    AnswerReader& answers() { return answers_; }
 
     // Progress: headings, and lines (one or several at a time, each starting
     // with a tab) that end in a carriage return so that the next one
@@ -52,10 +60,13 @@ public:
     std::function<void()> wait_for_key = [] {};
 
 private:
+    void ask(std::string_view question) override { say(question); }
+    void name_refused() override { say(kControlInName); }
+    void answers_ended() override { say(kEndOfAnswers); }
     void show_pending_line();
 
-    std::istream& in_;
     std::ostream& out_;
+    AnswerReader answers_;
     bool throttled_ = false;
     std::chrono::steady_clock::duration interval_{};
     std::optional<std::chrono::steady_clock::time_point> last_shown_;  // none yet: show the first at once

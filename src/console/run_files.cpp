@@ -7,19 +7,13 @@ namespace {
 constexpr std::array<RoleText, kRoleCount> kRoles = {{
     {PairKind::elevation,
      "\n\n Nombre del archivo de la pendiente del rio (sin extension _m4.raw) "
-     "\n que corresponde a un MDE proveniente del uso del programa Quenlatra.exe ?\n ",
-     nullptr},
-    {PairKind::mask, "\n\n Nombre del archivo del barandal del rio (sin ninguna extension) ? ",
-     "\n la imagen del barandal no tiene el mismo tamano que la imagen de la pendiente del rio "},
-    {PairKind::mask, "\n\n Nombre del archivo de la mascara de la zona del cauce (sin ninguna extension) ?\n ",
-     "\n la imagen de la mascara del cauce no tiene el mismo tamano que la imagen de la pendiente del rio "},
-    {PairKind::mask, "\n\n Nombre del archivo de la curva de nivel que limita el cauce \n (sin ninguna extension) ? ",
-     "\n la imagen de la mascara de la curva limite no tiene el mismo tamano que la imagen de la pendiente del rio "},
+     "\n que corresponde a un MDE proveniente del uso del programa Quenlatra.exe ?\n "},
+    {PairKind::mask, "\n\n Nombre del archivo del barandal del rio (sin ninguna extension) ? "},
+    {PairKind::mask, "\n\n Nombre del archivo de la mascara de la zona del cauce (sin ninguna extension) ?\n "},
+    {PairKind::mask, "\n\n Nombre del archivo de la curva de nivel que limita el cauce \n (sin ninguna extension) ? "},
     {PairKind::mask,
-     "\n\n Nombre de la imagen que contiene el perimetro de los cuerpos de agua\n (sin ninguna extension) ? ",
-     "\n la imagen del perimetro de los cuerpos de agua no tiene\n el mismo tamano que la imagen de la pendiente del "
-     "rio "},
-    {PairKind::elevation, "\n\n Nombre del MDE del cauce del rio resultante (sin ninguna extension) ? ", nullptr},
+     "\n\n Nombre de la imagen que contiene el perimetro de los cuerpos de agua\n (sin ninguna extension) ? "},
+    {PairKind::elevation, "\n\n Nombre del MDE del cauce del rio resultante (sin ninguna extension) ? "},
 }};
 
 }  // namespace

@@ -1,6 +1,6 @@
-// What each raster pair of a run is: its kind, the question that names it and,
-// for a mask, the message when its size is not the slope model's. The dialog,
-// the loader, the writer and the clash checks all go through this one table.
+// What each raster pair of a run is: its kind and the question that names it.
+// The dialog, the loader, the writer and the clash checks all go through this
+// one table.
 #pragma once
 
 #include <span>
@@ -10,8 +10,7 @@
 
 struct RoleText {
     PairKind kind;
-    const char* prompt;        // printed before the name is read (the result's is asked by result_pair.cpp)
-    const char* size_message;  // masks only: printed when the size differs from the slope model's
+    const char* prompt;  // printed before the name is read (the result's is asked by result_pair.cpp)
 };
 
 const RoleText& role_text(Role role);

@@ -14,11 +14,8 @@
 #include "compute/channel_inputs.hpp"
 #include "compute/elevations.hpp"
 #include "files/input_raster.hpp"
+#include "files/raster_role.hpp"
 #include "files/regular_file.hpp"
-
-// The raster pairs of a run, in the order the dialog asks for them.
-enum class Role : std::size_t { slope, railing, zone, contour, perimeter, result };
-inline constexpr std::size_t kRoleCount = 6;
 
 class AtomicOutputs;  // files/atomic_outputs.hpp
 
@@ -31,6 +28,11 @@ struct FilePair {
     File raw;
     File descriptor;
 };
+
+// What became of the result pair: not written (the earlier pair, if any, is
+// whole), in place, or mixed until the next run that writes it makes it
+// whole (files/atomic_outputs.hpp).
+enum class ResultState { not_written, in_place, mixed };
 
 struct Run {
     // From the slope model's descriptor: the raster size of the run and the
@@ -62,6 +64,7 @@ struct Run {
     // temporaries beside its files, put in their place by the writer only
     // once complete, and removed if the run ends any other way.
     std::shared_ptr<AtomicOutputs> result_writer;
+    ResultState result_state = ResultState::not_written;
 
     // Threads the stages may use (at least 1); results never depend on it.
     int32_t threads = 1;

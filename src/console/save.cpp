@@ -2,7 +2,8 @@
 // written, then its descriptor, both into the temporaries of the result pair,
 // which then replace the pair's files (atomic_outputs.hpp). A result that could
 // not be written completely is reported and replaces nothing: it must never
-// look like a finished run.
+// look like a finished run. One whose renames could not be made sure to
+// reach the disk is in place, and reported as a failure too.
 //
 // Only the channel has data: every pixel outside the columns a line holds
 // (elevations.hpp) is 0. The raster file is first given its whole size, which
@@ -207,15 +208,35 @@ Outcome save(Run& run, Console& console) {
     if (!write_six_descriptor(pair->stream(1), descriptor)) return lost(run, console, result.descriptor_path);
     const AtomicOutputs::Result committed = pair->commit();
     run.result_writer.reset();
+    for (const std::size_t k : committed.owner_changed)
+        console.sayf("\n Aviso: no se pudo conservar el dueno del archivo %s: ahora es de este usuario \n",
+                     (k == 0 ? result.raw_path : result.descriptor_path).c_str());
+    const std::string& failed_path = committed.output == 0 ? result.raw_path : result.descriptor_path;
+    if (committed.status == AtomicOutputs::Result::Status::done ||
+        committed.status == AtomicOutputs::Result::Status::unsynced)
+        run.result_state = ResultState::in_place;
     switch (committed.status) {
         case AtomicOutputs::Result::Status::done:
             return Outcome::go_on;
         case AtomicOutputs::Result::Status::unwritten:
-            return lost(run, console, committed.output == 0 ? result.raw_path : result.descriptor_path);
+            return lost(run, console, failed_path);
         case AtomicOutputs::Result::Status::unplaced:
-            if (committed.output == 0) return lost(run, console, result.raw_path);
-            console.sayf("\n No se pudo reemplazar el archivo %s: el resultado no es valido \n",
-                         result.descriptor_path.c_str());
+            // The renames made were undone: the earlier pair is whole.
+            console.sayf("\n No se pudo poner en su sitio el archivo %s: no se escribio ningun resultado y el "
+                         "anterior queda como estaba \n",
+                         failed_path.c_str());
+            return Outcome::failed;
+        case AtomicOutputs::Result::Status::mixed:
+            run.result_state = ResultState::mixed;
+            console.sayf("\n No se pudo poner en su sitio el archivo %s ni volver al resultado anterior: la "
+                         "proxima ejecucion que lo escriba lo dejara entero (%s) \n",
+                         failed_path.c_str(), committed.file.c_str());
+            return Outcome::failed;
+        case AtomicOutputs::Result::Status::unsynced:
+            // Both files are the new ones, but a crash could still bring the earlier ones back.
+            console.sayf("\n No se pudo asegurar en el disco el archivo %s: el resultado esta en su sitio, pero una "
+                         "caida del sistema podria deshacerlo \n",
+                         (committed.output == 0 ? result.raw_path : result.descriptor_path).c_str());
             return Outcome::failed;
     }
     return Outcome::failed;

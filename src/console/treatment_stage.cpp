@@ -29,7 +29,7 @@ bool inputs_missing(const Run& run) {
 
 ChannelInputs channel_inputs(const Run& run) {
     return {run.itab_in.view(),  run.tab_bar.view(),       run.tab_in.view(), run.tab_curv.view(),
-            run.tab_perim.view(), run.itab_in.pixels()};
+            run.tab_perim.view(), {}, run.itab_in.pixels()};  // the contour's altitude is the constant
 }
 
 

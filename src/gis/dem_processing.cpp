@@ -55,13 +55,17 @@ std::vector<uint8_t> hillshade(const ElevationPair& relief, double z_factor) {
     return bytes;
 }
 
-std::vector<Rgb> colour_relief(const std::vector<double>& values, int columns, int lines, double low, double high) {
+std::vector<Rgb> colour_relief(std::vector<double> values, const std::vector<uint8_t>& with_colour, int columns,
+                               int lines, double low, double high) {
     Dataset memory = memory_raster(columns, lines, 1, GDT_Float64);
     auto* handle = static_cast<GDALDatasetH>(memory.get());
     GDALRasterBandH band = GDALGetRasterBand(handle, 1);
-    GDALSetRasterNoDataValue(band, std::numeric_limits<double>::quiet_NaN());
-    if (GDALRasterIO(band, GF_Write, 0, 0, columns, lines, const_cast<double*>(values.data()), columns, lines,
-                     GDT_Float64, 0, 0) != CE_None)
+    // gdaldem leaves the band's nodata value without colour: NaN, which no elevation is.
+    constexpr double kNoColour = std::numeric_limits<double>::quiet_NaN();
+    GDALSetRasterNoDataValue(band, kNoColour);
+    for (std::size_t k = 0; k < with_colour.size(); ++k)
+        if (with_colour[k] == 0) values[k] = kNoColour;
+    if (GDALRasterIO(band, GF_Write, 0, 0, columns, lines, values.data(), columns, lines, GDT_Float64, 0, 0) != CE_None)
         throw ToolError("no se pueden preparar las elevaciones en memoria" + gdal_detail());
 
     // The ramp as gdaldem's colour file, in GDAL's memory file system.

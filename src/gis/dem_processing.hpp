@@ -15,7 +15,9 @@
 // pixel-size units (0.1 for decimetres over metre pixels).
 std::vector<uint8_t> hillshade(const ElevationPair& relief, double z_factor);
 
-// GDAL's colour relief of `values` (`columns` per line, NaN for pixels left
-// without colour, which come back black) on a blue, cyan, green, yellow, red
-// ramp spread evenly from `low` to `high`.
-std::vector<Rgb> colour_relief(const std::vector<double>& values, int columns, int lines, double low, double high);
+// GDAL's colour relief of `values` (`columns` per line) on a blue, cyan,
+// green, yellow, red ramp spread evenly from `low` to `high`. The pixels
+// `with_colour` marks 0 are left without colour and come back black (an empty
+// `with_colour` colours every pixel).
+std::vector<Rgb> colour_relief(std::vector<double> values, const std::vector<uint8_t>& with_colour, int columns,
+                               int lines, double low, double high);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "gis/free_value.hpp"
@@ -25,6 +26,10 @@ double stored(double value, GDALDataType type) {
 
 std::string elevation_text(double value) { return number_text(value, 9); }
 
+std::string scaled_text(int32_t value, double scale, const std::string& unit) {
+    return elevation_text(static_cast<double>(value) * (1.0 / scale)) + (unit.empty() ? "" : " " + unit);
+}
+
 GDALDataType elevation_type(const std::optional<GDALDataType>& chosen, bool unscale, const std::string& command) {
     const GDALDataType type = chosen.value_or(unscale ? GDT_Float32 : GDT_Int32);
     const bool fits = unscale ? (type == GDT_Float32 || type == GDT_Float64)
@@ -36,44 +41,41 @@ GDALDataType elevation_type(const std::optional<GDALDataType>& chosen, bool unsc
     return type;
 }
 
-std::vector<double> elevation_values(const std::vector<int32_t>& pixels, int32_t columns, double scale, double offset,
-                                     GDALDataType type, const std::function<bool(std::size_t)>& in_channel) {
+std::vector<double> elevation_values(const GeoGrid<int32_t>& grid, double scale, double offset, GDALDataType type) {
     const TypeRange range = range_of(type);
-    const auto width = static_cast<std::size_t>(columns);
-    std::vector<double> values(pixels.size());
+    std::vector<double> values(grid.values.size());
     for (std::size_t k = 0; k < values.size(); ++k) {
-        values[k] = stored(pixels[k] * scale + offset, type);
-        if (in_channel(k) && !(values[k] >= range.low && values[k] <= range.high))
-            throw ToolError("el valor " + elevation_text(values[k]) + " de la linea " + std::to_string(k / width) +
-                            ", columna " + std::to_string(k % width) + " no cabe en pixeles " + type_name(type) +
-                            ": use -ot Int32");
+        values[k] = stored(grid.values[k] * scale + offset, type);
+        if (grid.holds_data(k) && !(values[k] >= range.low && values[k] <= range.high))
+            throw ToolError("el valor " + elevation_text(values[k]) + " de la linea " +
+                            std::to_string(grid.line_of(k)) + ", columna " + std::to_string(grid.column_of(k)) +
+                            " no cabe en pixeles " + type_name(type) + ": use -ot Int32");
     }
     return values;
 }
 
-double set_nodata_outside(std::vector<double>& values, int32_t columns, double nodata, GDALDataType type,
-                          const std::function<bool(std::size_t)>& in_channel, const std::string& option) {
+double set_nodata_in_holes(std::vector<double>& values, const GeoGrid<int32_t>& grid, double nodata,
+                           GDALDataType type, const std::string& option) {
     const TypeRange range = range_of(type);
     nodata = stored(nodata, type);
     const bool integer = type != GDT_Float32 && type != GDT_Float64;
     if (!(nodata >= range.low && nodata <= range.high) || (integer && nodata != std::trunc(nodata)))
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " no cabe en pixeles " + type_name(type));
-    const auto width = static_cast<std::size_t>(columns);
-    std::size_t first_holder = values.size();
+    std::optional<std::size_t> first_holder;
     for (std::size_t k = 0; k < values.size(); ++k) {
-        if (!in_channel(k))
+        if (!grid.holds_data(k))
             values[k] = nodata;
-        else if (values[k] == nodata && first_holder == values.size())
+        else if (values[k] == nodata && !first_holder)
             first_holder = k;
     }
-    if (first_holder != values.size()) {
-        // The channel's values, gathered only to name a free one.
+    if (first_holder) {
+        // The values with data, gathered only to name a free one.
         std::vector<double> held;
         for (std::size_t k = 0; k < values.size(); ++k)
-            if (in_channel(k)) held.push_back(values[k]);
+            if (grid.holds_data(k)) held.push_back(values[k]);
         throw ToolError("el valor sin dato " + elevation_text(nodata) + " lo tiene un pixel del cauce (linea " +
-                        std::to_string(first_holder / width) + ", columna " + std::to_string(first_holder % width) +
-                        "); elija otro con " + option + ", p. ej. " +
+                        std::to_string(grid.line_of(*first_holder)) + ", columna " +
+                        std::to_string(grid.column_of(*first_holder)) + "); elija otro con " + option + ", p. ej. " +
                         elevation_text(free_value(std::move(held), kDefaultNodata, range.low, range.high)));
     }
     return nodata;

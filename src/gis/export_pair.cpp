@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <utility>
 #include <vector>
 
 #include "gis/elevation_band.hpp"
-#include "gis/georef.hpp"
+#include "gis/sidecar.hpp"
 #include "gis/grid_checks.hpp"
 #include "gis/memory_budget.hpp"
 #include "gis/output_files.hpp"
@@ -19,6 +20,57 @@ bool same_file(const std::string& a, const std::string& b) {
     struct stat second {};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
+}
+
+// The pair on the model's ground; with a zone, the pixels outside it have no data.
+GeoGrid<int32_t> read_exported(const ExportOptions& options, const Georef& grid) {
+    ElevationPair pair = read_elevation_pair(options.name);
+    if (pair.lines != grid.lines || pair.columns != grid.columns)
+        throw ToolError("el par " + options.name + " tiene " + std::to_string(pair.columns) + " columnas x " +
+                        std::to_string(pair.lines) + " lineas y el MDE " + options.like + " " + describe_grid(grid));
+    GeoGrid<int32_t> exported{grid, std::move(pair.pixels), {}};
+    if (options.mask) {
+        MaskPair zone = read_mask_pair(*options.mask);
+        require_same_size(zone, *options.mask, pair, options.name);
+        require_tone(zone, options.tone, *options.mask);
+        for (uint8_t& pixel : zone.pixels) pixel = pixel == options.tone ? 1 : 0;
+        exported.has_data = std::move(zone.pixels);
+    }
+    return exported;
+}
+
+struct Band {
+    std::vector<double> values;
+    BandUnits units;
+};
+
+// The values as the output stores them, and what the band declares.
+Band exported_band(const ExportOptions& options, const BandUnits& model, const GeoGrid<int32_t>& exported,
+                   GDALDataType type, Warnings& warnings) {
+    const double scale = options.unscale ? model.scale : 1.0;
+    const double offset = options.unscale ? model.offset : 0.0;
+    Band band{elevation_values(exported, scale, offset, type), {}};
+    band.units.unit = model.unit;
+    if (!options.unscale) {
+        band.units.scale = model.scale;
+        band.units.offset = model.offset;
+    }
+    if (options.mask) {
+        std::size_t outside = 0;
+        for (std::size_t k = 0; k < exported.values.size(); ++k)
+            if (!exported.holds_data(k) && exported.values[k] != 0) ++outside;
+        band.units.nodata =
+            set_nodata_in_holes(band.values, exported, options.nodata.value_or(kDefaultNodata), type, "--nodata");
+        if (outside > 0)
+            warnings.add(std::to_string(outside) + " pixeles de " + options.name + " fuera de la zona de " +
+                         *options.mask + " (tono " + std::to_string(options.tone) +
+                         ") no valen 0 y quedan sin dato: si es un resultado, esa no es la zona que uso la corrida");
+    } else if (model.nodata && same_file(elevation_raw_path(options.name), elevation_raw_path(options.like))) {
+        // The model itself, written as it is: its holes hold the fill its
+        // import declared, which the band declares in turn.
+        band.units.nodata = stored(*model.nodata * scale + offset, type);
+    }
+    return band;
 }
 
 }  // namespace
@@ -37,53 +89,16 @@ void export_pair(const ExportOptions& options, CommandContext& context) {
     if (options.mask) outputs.protect(mask_pair_files(*options.mask));
     const OutputFile output = outputs.add_dataset(options.output);
 
-    const Georef& grid = dem.grid;
-    require_memory(raster_bytes(grid.lines, grid.columns, 4 + 1 + 8 + 8), "exportar " + options.name);
-    const ElevationPair pair = read_elevation_pair(options.name);
-    if (pair.lines != grid.lines || pair.columns != grid.columns)
-        throw ToolError("el par " + options.name + " tiene " + std::to_string(pair.columns) + " columnas x " +
-                        std::to_string(pair.lines) + " lineas y el MDE " + options.like + " " + describe_grid(grid));
-    MaskPair zone;
-    if (options.mask) {
-        zone = read_mask_pair(*options.mask);
-        require_same_size(zone, *options.mask, pair, options.name);
-        require_tone(zone, options.tone, *options.mask);
-    }
+    require_memory(raster_bytes(dem.grid.lines, dem.grid.columns, 4 + 1 + 8 + 8), "exportar " + options.name);
+    const GeoGrid<int32_t> exported = read_exported(options, dem.grid);
     context.progress.update(0.0);
-
-    // The values as the output stores them.
-    const double scale = options.unscale ? dem.units.scale : 1.0;
-    const double offset = options.unscale ? dem.units.offset : 0.0;
-    auto in_channel = [&](std::size_t k) { return !options.mask || zone.pixels[k] == options.tone; };
-    std::vector<double> values = elevation_values(pair.pixels, pair.columns, scale, offset, type, in_channel);
-
-    BandUnits band;
-    band.unit = dem.units.unit;
-    if (!options.unscale) {
-        band.scale = dem.units.scale;
-        band.offset = dem.units.offset;
-    }
-    if (options.mask) {
-        std::size_t outside = 0;
-        for (std::size_t k = 0; k < values.size(); ++k)
-            if (!in_channel(k) && pair.pixels[k] != 0) ++outside;
-        band.nodata = set_nodata_outside(values, pair.columns, options.nodata.value_or(kDefaultNodata), type,
-                                         in_channel, "--nodata");
-        if (outside > 0)
-            context.warnings.add(std::to_string(outside) + " pixeles de " + options.name + " fuera de la zona de " +
-                                 *options.mask + " (tono " + std::to_string(options.tone) +
-                                 ") no valen 0 y quedan sin dato: si es un resultado, esa no es la zona que uso "
-                                 "la corrida");
-    } else if (dem.units.nodata &&
-               same_file(elevation_raw_path(options.name), elevation_raw_path(options.like))) {
-        // The model itself: its fill is what its import declared as nodata.
-        band.nodata = stored(*dem.units.nodata * scale + offset, type);
-    }
+    const Band band = exported_band(options, dem.units, exported, type, context.warnings);
     context.progress.update(0.1);
 
-    Dataset memory = band_in_memory(grid, type, values.data(), GDT_Float64, band);
+    Dataset memory = band_in_memory(exported.georef, type, band.values.data(), GDT_Float64, band.units);
     ProgressSpan span{context.progress, 0.1, 1.0};
-    write_raster(static_cast<GDALDatasetH>(memory.get()), output, options.format, span, context.warnings, &band);
-    outputs.commit();
+    write_raster(static_cast<GDALDatasetH>(memory.get()), output, options.format, span, context.warnings,
+                 &band.units);
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

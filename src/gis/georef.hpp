@@ -1,9 +1,8 @@
-// The grid of an imported elevation pair on the ground, and what its values
-// mean. The raw pairs cannot hold either, so import keeps them beside the
-// pair in DIR/NAME_m4.vrt, a GDAL virtual raster over the raw file: export and
-// import-mask read it back, and any GDAL program opens the pair through it
-// with its georeferencing, its nodata value and the scale that turns the
-// stored integers back into the source's units.
+// Where a grid lies on the ground: its size, the geotransform from pixel to
+// ground coordinates and its CRS, as GDAL states them. Every grid the GIS
+// commands hold carries one (geo_grid.hpp), so that what is made from a
+// grid is written back where it was read; and what the values of a band
+// mean (BandUnits).
 #pragma once
 
 #include <gdal.h>
@@ -22,9 +21,10 @@ struct Georef {
     std::string axis_mapping;  // GDAL's data axis to CRS axis mapping, "1,2" when empty
 };
 
-// What the integers of an elevation pair stand for: value * scale + offset
-// in `unit` (the source's unit type, possibly empty); `nodata` the fill of
-// pixels without data, when the import was told one.
+// What the values of a band stand for: value * scale + offset in `unit`
+// (the source's unit type, possibly empty); `nodata` the value by which the
+// band marks pixels without data, when it declares one (how a file says it:
+// in memory the GIS commands mark them otherwise, geo_grid.hpp).
 struct BandUnits {
     double scale = 1.0;
     double offset = 0.0;
@@ -36,26 +36,6 @@ struct BandUnits {
 // "" and none when the band states none).
 BandUnits band_units(GDALRasterBandH band);
 
-struct Sidecar {
-    Georef grid;
-    BandUnits units;
-};
-
 Georef georef_of(GDALDatasetH dataset);
 // Gives `dataset` the grid's geotransform, when it has one.
 void set_transform(GDALDatasetH dataset, const Georef& grid);
-
-std::string sidecar_path(const std::string& dem_name);
-
-// The sidecar's XML: a virtual raster over `raw_file_name`, a file beside it.
-std::string sidecar_text(const std::string& raw_file_name, const Georef& georef, const BandUnits& units);
-
-// The grid and units of an imported elevation pair, refused when the
-// sidecar is missing or no longer matches the pair's descriptor.
-Sidecar read_sidecar(const std::string& dem_name);
-
-// The descriptor's integer pixel size: the pixel width of the geotransform,
-// rounded to the nearest integer (halves away from zero); 1 without a
-// geotransform. A pixel narrower than half a unit gives 0, as a descriptor
-// cannot state it.
-int32_t pixel_size_field(const Georef& georef);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gis/gdal_env.hpp"
+#include "gis/geo_grid.hpp"
 #include "gis/georef.hpp"
 #include "gis/progress.hpp"
 #include "gis/warnings.hpp"
@@ -36,6 +37,9 @@ struct SourceChoice {
     // How the options that choose this source start, for messages: "--" for
     // import-mask's --layer, --where and --class, "--zone-" for --zone-layer...
     std::string option_prefix = "--";
+    // Polygons burned as their outlines, with a warning: the banks are
+    // lines, and a filled polygon would make every pixel inside a bank.
+    bool polygon_outlines = false;
     // all_touched and assume_crs were given once for several sources: they
     // apply to the sources they fit (vector layers; sources without a CRS)
     // and are never refused on the others.
@@ -55,10 +59,17 @@ public:
     // The files the source is made of.
     std::vector<std::string> files() const;
 
-    // `tone` on the pixels of `grid` that the feature covers, 0 elsewhere,
-    // line by line. `grid_name` names the elevation model in messages.
-    std::vector<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
-                              Warnings& warnings) const;
+    // The mask on `grid`: `tone` on the pixels that the feature covers, 0
+    // elsewhere (every pixel has data). `grid_name` names the elevation
+    // model in messages.
+    GeoGrid<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
+                          Warnings& warnings) const;
+
+    // The value of the numeric attribute `field` of each feature burned onto
+    // `grid` (a vector source only): pixels no feature covers, or covered by
+    // one whose field is empty, have no data.
+    GeoGrid<double> burn_field(const Georef& grid, const std::string& grid_name, const std::string& field,
+                               ProgressSpan& progress, Warnings& warnings) const;
 
 private:
     std::vector<uint8_t> burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,

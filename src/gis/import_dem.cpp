@@ -3,16 +3,33 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "gis/dem_source.hpp"
 #include "gis/free_value.hpp"
-#include "gis/georef.hpp"
+#include "gis/sidecar.hpp"
 #include "gis/grid_checks.hpp"
 #include "gis/output_files.hpp"
 #include "gis/pair_files.hpp"
 #include "gis/tool_error.hpp"
+
+namespace {
+
+// A fill that a pixel with data holds would turn that pixel into nodata.
+void refuse_held_fill(const GeoGrid<int32_t>& dem, int32_t fill, const std::string& source) {
+    const std::optional<std::size_t> held = dem.first_holding(fill);
+    if (!held) return;
+    const double free = free_value(dem.data_values(), kDefaultNodata, std::numeric_limits<int32_t>::min(),
+                                   std::numeric_limits<int32_t>::max());
+    throw ToolError("el valor sin dato " + std::to_string(fill) + " lo tiene tambien un pixel con dato de " + source +
+                    " (linea " + std::to_string(dem.line_of(*held)) + ", columna " +
+                    std::to_string(dem.column_of(*held)) + "); elija otro con --nodata, p. ej. " +
+                    std::to_string(static_cast<long long>(free)));
+}
+
+}  // namespace
 
 void import_dem(const ImportDemOptions& options, CommandContext& context) {
     if (!(options.scale > 0.0) || !std::isfinite(options.scale))
@@ -29,30 +46,12 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     context.progress.update(0.0);
     ProgressSpan reading{context.progress, 0.0, 0.9};
     ScaledDem dem = source.read(options.scale, reading);
-    const auto columns = static_cast<std::size_t>(grid.columns);
-    if (options.nodata) {
-        // A fill that a pixel with data holds would turn that pixel into nodata.
-        std::size_t first = dem.values.size();
-        for (std::size_t k = 0; k < dem.values.size() && first == dem.values.size(); ++k)
-            if (dem.valid[k] != 0 && dem.values[k] == *options.nodata) first = k;
-        if (first != dem.values.size()) {
-            // The values with data, gathered only to name a free one.
-            std::vector<double> held;
-            for (std::size_t k = 0; k < dem.values.size(); ++k)
-                if (dem.valid[k] != 0) held.push_back(dem.values[k]);
-            throw ToolError("el valor sin dato " + std::to_string(*options.nodata) +
-                            " lo tiene tambien un pixel con dato de " + options.source + " (linea " +
-                            std::to_string(first / columns) + ", columna " + std::to_string(first % columns) +
-                            "); elija otro con --nodata, p. ej. " +
-                            std::to_string(static_cast<long long>(free_value(
-                                std::move(held), -9999.0, std::numeric_limits<int32_t>::min(),
-                                std::numeric_limits<int32_t>::max()))));
-        }
-    }
-
-    dem.fill_holes(options.nodata.value_or(dem.lowest));
-    if (dem.holes > 0 && !options.nodata)
-        context.warnings.add(std::to_string(dem.holes) + " pixeles sin dato de " + options.source +
+    if (options.nodata) refuse_held_fill(dem.grid, *options.nodata, options.source);
+    const std::size_t holes = dem.grid.holes();
+    // The pair has no room for a mask: its holes hold the fill.
+    dem.grid.fill_holes(options.nodata.value_or(dem.lowest));
+    if (holes > 0 && !options.nodata)
+        context.warnings.add(std::to_string(holes) + " pixeles sin dato de " + options.source +
                              " reciben la elevacion mas baja (" + std::to_string(dem.lowest) +
                              "); con --nodata V quedan marcados como sin dato");
 
@@ -60,7 +59,7 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     pair.lines = grid.lines;
     pair.columns = grid.columns;
     pair.pixel_size = pixel_size_field(grid);
-    pair.pixels = std::move(dem.values);
+    pair.pixels = std::move(dem.grid.values);
     BandUnits units;
     units.scale = 1.0 / options.scale;
     units.unit = source.units().unit;
@@ -68,6 +67,6 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     write_elevation_pair(files, pair);
     write_output_bytes(sidecar,
                        sidecar_text(std::filesystem::path(files.raw.target).filename().string(), grid, units));
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

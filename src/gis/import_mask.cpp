@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "gis/georef.hpp"
+#include "gis/sidecar.hpp"
 #include "gis/output_files.hpp"
 #include "gis/pair_files.hpp"
 #include "gis/tool_error.hpp"
@@ -24,13 +24,13 @@ void import_mask(const ImportMaskOptions& options, CommandContext& context) {
     MaskPair mask;
     mask.lines = grid.lines;
     mask.columns = grid.columns;
-    mask.pixels = source.burn(grid, options.like, static_cast<uint8_t>(options.tone), span, context.warnings);
+    mask.pixels = source.burn(grid, options.like, static_cast<uint8_t>(options.tone), span, context.warnings).values;
     // An empty mask is nearly always a wrong layer, filter or class; the
     // console run would go on without its railing or channel.
     if (std::none_of(mask.pixels.begin(), mask.pixels.end(), [](uint8_t v) { return v != 0; }))
         throw ToolError("ningun pixel de la rejilla de " + options.like + " recibe el tono: revise " +
                         source.unmarked_hint());
     write_mask_pair(files, mask);
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

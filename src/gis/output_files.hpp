@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "files/atomic_outputs.hpp"
+#include "gis/warnings.hpp"
 
 struct OutputFile {
     std::string target;     // as the user named it, for messages
@@ -43,15 +44,20 @@ public:
     // An output this program writes itself, byte by byte.
     OutputFile add_file(const std::string& target);
     // An output a GDAL driver writes: it may put files of its own beside it
-    // (out.img.aux.xml, out.hdr), which move with it.
+    // (out.img.aux.xml, out.hdr), which move with it. GDAL keeps what it
+    // learns of a raster (statistics, metadata) in NAME.aux.xml beside it:
+    // the one of a replaced raster goes with it unless the new one has its
+    // own, lest it describe the new raster with the old one's facts.
     OutputFile add_dataset(const std::string& target);
 
     // Renames every output over its target, in the order declared. Throws a
-    // ToolError naming the output that could not be put in place.
-    void commit();
+    // ToolError naming the output that could not be put in place, or whose
+    // renaming could not be made sure to reach the disk (it is in place
+    // then). A replaced file whose owner could not be kept is a warning.
+    void commit(Warnings& warnings);
 
 private:
-    OutputFile add(const std::string& target, AtomicOutputs::Kind kind);
+    OutputFile add(const std::string& target, AtomicOutputs::Kind kind, std::vector<std::string> describing = {});
 
     bool overwrite_;
     std::vector<std::pair<std::string, std::pair<dev_t, ino_t>>> inputs_;

@@ -1,7 +1,6 @@
 #include "gis/preview.hpp"
 
 #include <algorithm>
-#include <limits>
 
 #include "gis/dem_processing.hpp"
 #include "gis/gdal_env.hpp"
@@ -48,10 +47,8 @@ void preview(const PreviewOptions& options, CommandContext& context) {
     }
     context.progress.update(0.0);
 
-    std::vector<double> tints(values.pixels.size(), std::numeric_limits<double>::quiet_NaN());
-    for (std::size_t k = 0; k < tints.size(); ++k) {
+    for (std::size_t k = 0; k < values.pixels.size(); ++k) {
         if (layers.tinted[k] == 0) continue;
-        tints[k] = values.pixels[k];
         if (!layers.range) layers.range = {values.pixels[k], values.pixels[k]};
         layers.range->first = std::min(layers.range->first, values.pixels[k]);
         layers.range->second = std::max(layers.range->second, values.pixels[k]);
@@ -59,12 +56,13 @@ void preview(const PreviewOptions& options, CommandContext& context) {
     const double low = layers.range ? layers.range->first : 0.0;
     const double high = layers.range ? layers.range->second : 1.0;
     layers.shade = hillshade(options.relief ? relief_pair : values, options.z_factor);
-    layers.colours = colour_relief(tints, values.columns, values.lines, low, high);
+    layers.colours = colour_relief(std::vector<double>(values.pixels.begin(), values.pixels.end()), layers.tinted,
+                                   values.columns, values.lines, low, high);
     // The legend bar: the same ramp, lowest on the left.
     const int bar = preview_width(values.columns) - 2 * kLegendMargin;
     std::vector<double> ramp(static_cast<std::size_t>(bar));
     for (int x = 0; x < bar; ++x) ramp[static_cast<std::size_t>(x)] = low + (high - low) * x / std::max(bar - 1, 1);
-    layers.ramp = colour_relief(ramp, bar, 1, low, high);
+    layers.ramp = colour_relief(ramp, {}, bar, 1, low, high);
     const RgbImage image = compose_preview(layers);
     context.progress.update(0.5);
 
@@ -80,6 +78,6 @@ void preview(const PreviewOptions& options, CommandContext& context) {
     }
     ProgressSpan span{context.progress, 0.5, 1.0};
     write_raster(handle, output, options.format, span, context.warnings);
-    outputs.commit();
+    outputs.commit(context.warnings);
     context.progress.update(1.0);
 }

@@ -8,9 +8,13 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <memory>
+#include <new>
+#include <optional>
 #include <thread>
 
 #include "parallel/band_threads.hpp"
+#include "files/answers.hpp"
 #include "files/progress_line.hpp"
 #include "tiles/result_files.hpp"
 #include "tiles/tile_loop.hpp"
@@ -108,15 +112,49 @@ void print_failure(std::FILE* err, const Processes& processes, const std::string
     std::fflush(err);
 }
 
-// Every process learns whether all of them went well. A failure is printed
-// once: by rank 0 when it failed, otherwise by each process that did.
-bool settle(Processes& processes, const std::string* failure, std::FILE* err) {
-    const bool ok = failure == nullptr;
-    if (processes.all(ok)) return true;
-    const bool first_ok = processes.first_says(ok);
-    if (failure != nullptr && (processes.first() || first_ok)) print_failure(err, processes, *failure);
-    return false;
-}
+// The steps of a run, on every process: a step's TilesError, or memory
+// running out, is its failure, and after each step every process learns
+// whether all of them went well, so that all stop together.
+class Steps {
+public:
+    Steps(Processes& processes, std::FILE* err) : processes_(processes), err_(err) {}
+
+    // Runs `step` on this process; false, keeping its message, when it failed.
+    template <typename Step>
+    bool attempt(Step step) {
+        try {
+            step();
+            return true;
+        } catch (const TilesError& error) {
+            failure_ = error.what();
+        } catch (const std::bad_alloc&) {
+            failure_ = "No hay memoria";
+        }
+        return false;
+    }
+    // A failure met otherwise (the tile loop's).
+    void failed(const std::string& message) { failure_ = message; }
+
+    // True when `ok` on every process. A failure is printed once: by rank 0
+    // when it failed, otherwise by each process that did.
+    bool settle(bool ok) {
+        if (processes_.all(ok)) return true;
+        const bool first_ok = processes_.first_says(ok);
+        if (!ok && (processes_.first() || first_ok)) print_failure(err_, processes_, failure_);
+        return false;
+    }
+
+    // attempt, then settle.
+    template <typename Step>
+    bool run(Step step) {
+        return settle(attempt(step));
+    }
+
+private:
+    Processes& processes_;
+    std::FILE* err_;
+    std::string failure_;
+};
 
 // Threads of each process: --threads, else LORVANTIDE_THREADS, else the
 // processors shared among the processes of this machine.
@@ -174,6 +212,106 @@ void print_plan(std::FILE* out, const TilePlan& plan, bool water, int32_t thread
                  static_cast<unsigned long long>(kResidentBase));
 }
 
+// What was printed on standard output reached it; a message otherwise.
+bool output_written(std::FILE* out, std::FILE* err, const Processes& processes) {
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) return true;
+    print_failure(err, processes, "no se puede escribir en la salida estandar: " + system_reason());
+    return false;
+}
+
+// The tile plan of rank 0's choice, on every process; none when it failed.
+std::optional<TilePlan> agree_on_plan(Steps& steps, Processes& processes, const BatchOptions& options,
+                                      const OpenJob& open, int32_t tiles_at_once, int32_t threads) {
+    std::string core;  // "lines columns"
+    const bool planned = steps.run([&] {
+        if (!processes.first()) return;
+        const TilePlan chosen = choose_plan(options, open, processes, tiles_at_once, threads);
+        core = std::to_string(chosen.core_lines()) + " " + std::to_string(chosen.core_columns());
+    });
+    if (!planned) return std::nullopt;
+    core = processes.from_first(core);
+    const std::size_t blank = core.find(' ');
+    return TilePlan(open.lines, open.columns, std::stoi(core.substr(0, blank)), std::stoi(core.substr(blank + 1)));
+}
+
+// The result's raster as the processes write it: rank 0 holds the pair's
+// temporaries, the others open the raster's by its path.
+struct ResultRaster {
+    std::unique_ptr<AtomicOutputs> outputs;  // rank 0's
+    JoinedTemporary joined;                  // the other processes'
+
+    int fd(const Processes& processes) const { return processes.first() ? outputs->fd(0) : joined.fd(); }
+};
+
+bool open_result(Steps& steps, Processes& processes, const OpenJob& open, ResultRaster& raster, std::FILE* err) {
+    const uint64_t raw_bytes = 4 * static_cast<uint64_t>(open.lines) * static_cast<uint64_t>(open.columns);
+    // A result a killed run left half in place, made whole first: told even when the run cannot go on.
+    std::vector<std::string> notices;
+    const auto tell = [&] {
+        for (const std::string& notice : notices) std::fprintf(err, "\n %s \n", notice.c_str());
+        std::fflush(err);
+    };
+    if (!steps.run([&] {
+            if (!processes.first()) return;
+            try {
+                raster.outputs = start_result(open.result, raw_bytes, notices);
+            } catch (...) {
+                tell();
+                throw;
+            }
+            tell();
+        }))
+        return false;
+    const std::string temporary = processes.from_first(processes.first() ? raster.outputs->temporary(0) : "");
+    return steps.run([&] {
+        if (!processes.first()) join_result(raster.joined, temporary);
+    });
+}
+
+// Every process computes its share of the tiles into the result's raster
+// and makes sure it reached the disk; true when all did.
+bool compute_tiles(Steps& steps, Processes& processes, const BatchOptions& options, const OpenJob& open,
+                   const TilePlan& plan, ResultRaster& raster, int32_t threads, int32_t tiles_at_once,
+                   ProgressLine& progress, CoreTotals& totals) {
+    const ChannelParameters& parameters = options.job.parameters;
+    const TileSources sources{open.lines, open.columns, &open.slope, &open.railing, &open.zone, &open.contour,
+                              parameters.water_bodies ? &open.perimeter : nullptr};
+    const int result_fd = raster.fd(processes);
+    const int32_t compute_threads = std::max(1, threads / tiles_at_once);
+    const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
+        return run_tile(sources, parameters, plan.tile(k), result_fd, open.result.raw, compute_threads, share,
+                        scratch);
+    };
+    const LoopResult loop = share_tiles(processes, plan.count(), tiles_at_once, work, progress);
+    steps.failed(loop.error);
+    totals = loop.totals;
+    bool written = loop.ok;
+    if (written) written = steps.attempt([&] {
+        if (!processes.first()) close_joined_result(raster.joined, open.result);
+    });
+    return steps.settle(written);
+}
+
+// Rank 0: the descriptor written from the totals and the pair put in place;
+// then the misses told. True when the pair is in place.
+bool commit(Steps& steps, const OpenJob& open, const CoreTotals& totals, AtomicOutputs& outputs, bool quiet,
+            ProgressLine& progress, std::FILE* err) {
+    const int32_t descriptor[6] = {open.lines, open.columns, 4, totals.min, totals.max, open.pix_size};
+    std::vector<std::string> notices;
+    if (!steps.attempt([&] { notices = commit_result(outputs, open.result, descriptor); })) return false;
+    progress.update(1.0);
+    for (const std::string& notice : notices)
+        if (!quiet) std::fprintf(err, "\n %s \n", notice.c_str());
+    if (!quiet && (totals.contour_misses > 0 || totals.boundary_misses > 0)) {
+        std::fprintf(err,
+                     "\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"
+                     " a menos de 1500 pixeles \n",
+                     static_cast<long long>(totals.contour_misses), static_cast<long long>(totals.boundary_misses));
+        std::fflush(err);
+    }
+    return true;
+}
+
 }  // namespace
 
 uint64_t parse_bytes(const std::string& option, const std::string& text) {
@@ -228,12 +366,24 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     const bool answered = values.count("--answers") != 0;
     if (answered) {
         std::ifstream answers(values["--answers"]);
-        if (!answers) throw TilesError("No hay Fila " + values["--answers"]);
+        if (!answers) {
+            const int error = errno;
+            InputProblem problem{.kind = InputProblem::Kind::unopenable, .path = values["--answers"]};
+            if (error == ENOENT || error == ENOTDIR) problem.kind = InputProblem::Kind::missing;
+            if (error == EACCES || error == EPERM) problem.kind = InputProblem::Kind::denied;
+            problem.error = error;
+            throw input_error(problem);
+        }
         read_answers(answers, job);
     }
     auto take = [&](const char* option, std::string& into) {
         if (const auto found = values.find(option); found != values.end()) into = found->second;
         else if (!answered) throw TilesError(std::string("falta la opcion ") + option + " (o --answers)");
+        else return;
+        // The names the dialog would take, and no other (files/answers.hpp).
+        if (!name_is_acceptable(into))
+            throw TilesError(std::string("nombre no valido para ") + option +
+                             ": vacio, o con espacios o caracteres de control");
     };
     take("--folder", job.folder);
     take("--slope", job.slope);
@@ -244,6 +394,8 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     bool perimeter_tone = answered && job.parameters.water_bodies;  // the answers gave one
     if (const auto found = values.find("--perimeter"); found != values.end()) {
         job.perimeter = found->second;
+        if (!name_is_acceptable(job.perimeter))
+            throw TilesError("nombre no valido para --perimeter: vacio, o con espacios o caracteres de control");
         job.parameters.water_bodies = true;
     }
     ChannelParameters& p = job.parameters;
@@ -286,63 +438,31 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
 
 int run_batch(const std::vector<std::string>& words, Processes& processes, std::FILE* out, std::FILE* err,
               bool err_is_terminal) {
-    std::string failure;
-    auto attempt = [&](auto step) {
-        try {
-            step();
-            return true;
-        } catch (const TilesError& error) {
-            failure = error.what();
-        } catch (const std::bad_alloc&) {
-            failure = "No hay memoria";
-        }
-        return false;
-    };
-    auto settled = [&](bool ok) { return settle(processes, ok ? nullptr : &failure, err); };
-
+    Steps steps(processes, err);
     BatchOptions options;
-    if (!settled(attempt([&] { options = parse_batch_options(words); }))) return 1;
+    if (!steps.run([&] { options = parse_batch_options(words); })) return 1;
     if (options.help || options.version) {
-        if (processes.first()) std::fputs(options.help ? kTilesUsage : "lorvantide-tiles " LORVANTIDE_VERSION "\n", out);
-        return 0;
+        if (!processes.first()) return 0;
+        std::fputs(options.help ? kTilesUsage : "lorvantide-tiles " LORVANTIDE_VERSION "\n", out);
+        return output_written(out, err, processes) ? 0 : 1;
     }
     OpenJob open;
-    if (!settled(attempt([&] { open = open_job(options.job); }))) return 1;
+    if (!steps.run([&] { open = open_job(options.job); })) return 1;
 
     // One tile at a time, on all the threads: the memory goes to one window,
     // whose halo then costs least, and compute_channel uses the threads itself.
     const int32_t threads = thread_count(options, processes);
     const int32_t tiles_at_once = 1;
-    TilePlan plan;
-    std::string core;
-    const bool planned = attempt([&] {
-        if (processes.first()) {
-            const TilePlan chosen = choose_plan(options, open, processes, tiles_at_once, threads);
-            core = std::to_string(chosen.core_lines()) + " " + std::to_string(chosen.core_columns());
-        }
-    });
-    if (!settled(planned)) return 1;
-    core = processes.from_first(core);
-    const std::size_t blank = core.find(' ');
-    plan = TilePlan(open.lines, open.columns, std::stoi(core.substr(0, blank)), std::stoi(core.substr(blank + 1)));
+    const std::optional<TilePlan> plan = agree_on_plan(steps, processes, options, open, tiles_at_once, threads);
+    if (!plan) return 1;
     if (options.plan) {
-        if (processes.first()) print_plan(out, plan, options.job.parameters.water_bodies, threads);
-        return 0;
+        if (!processes.first()) return 0;
+        print_plan(out, *plan, options.job.parameters.water_bodies, threads);
+        return output_written(out, err, processes) ? 0 : 1;
     }
 
-    std::unique_ptr<AtomicOutputs> outputs;  // rank 0's
-    JoinedTemporary joined;                  // the other processes'
-    const uint64_t raw_bytes = 4 * static_cast<uint64_t>(open.lines) * static_cast<uint64_t>(open.columns);
-    if (!settled(attempt([&] {
-            if (processes.first()) outputs = start_result(open.result, raw_bytes);
-        })))
-        return 1;
-    const std::string temporary = processes.from_first(processes.first() ? outputs->temporary(0) : "");
-    if (!settled(attempt([&] {
-            if (!processes.first()) join_result(joined, temporary);
-        })))
-        return 1;
-
+    ResultRaster raster;
+    if (!open_result(steps, processes, open, raster, err)) return 1;
     const bool quiet = options.quiet;
     if (processes.first() && !quiet) {
         for (const std::string& warning : open.warnings) std::fprintf(err, "\n %s \n", warning.c_str());
@@ -350,37 +470,11 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     }
     ProgressLine progress(err, processes.first() && (err_is_terminal || options.progress) && !quiet);
     progress.update(0.0);
+    CoreTotals mine;
+    if (!compute_tiles(steps, processes, options, open, *plan, raster, threads, tiles_at_once, progress, mine))
+        return 1;
 
-    const TileSources sources{open.lines,  open.columns, &open.slope,    &open.railing,
-                              &open.zone, &open.contour, options.job.parameters.water_bodies ? &open.perimeter : nullptr};
-    const int result_fd = processes.first() ? outputs->fd(0) : joined.fd();
-    const std::string& result_path = open.result.raw;
-    const ChannelParameters& parameters = options.job.parameters;
-    const int32_t compute_threads = std::max(1, threads / tiles_at_once);
-    const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
-        return run_tile(sources, parameters, plan.tile(k), result_fd, result_path, compute_threads, share, scratch);
-    };
-    const LoopResult loop = share_tiles(processes, plan.count(), tiles_at_once, work, progress);
-    failure = loop.error;
-    bool written = loop.ok;
-    if (written) written = attempt([&] {
-        if (!processes.first()) close_joined_result(joined, open.result);
-    });
-    if (!settled(written)) return 1;
-
-    const CoreTotals totals = processes.gather(loop.totals);
-    bool committed = true;
-    if (processes.first()) {
-        const int32_t descriptor[6] = {open.lines, open.columns, 4, totals.min, totals.max, open.pix_size};
-        committed = attempt([&] { commit_result(*outputs, open.result, descriptor); });
-        if (committed) progress.update(1.0);
-        if (committed && !quiet && (totals.contour_misses > 0 || totals.boundary_misses > 0)) {
-            std::fprintf(err,
-                         "\n Aviso: %lld pixeles del cauce sin curva de nivel y %lld sin limite inferior"
-                         " a menos de 1500 pixeles \n",
-                         static_cast<long long>(totals.contour_misses), static_cast<long long>(totals.boundary_misses));
-            std::fflush(err);
-        }
-    }
-    return settled(committed) ? 0 : 1;
+    const CoreTotals totals = processes.gather(mine);
+    const bool committed = !processes.first() || commit(steps, open, totals, *raster.outputs, quiet, progress, err);
+    return steps.settle(committed) ? 0 : 1;
 }

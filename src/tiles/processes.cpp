@@ -13,7 +13,7 @@ namespace {
 
 #ifdef LORVANTIDE_WITH_MPI
 constexpr int kToFirst = 1;  // tag of the messages to rank 0
-constexpr int kGrant = 2;    // tag of rank 0's answers
+constexpr int kAnswer = 2;   // tag of rank 0's answers
 
 // Launchers tell their processes so in the environment; a program started
 // on its own stays a single process and never loads MPI's run-time machinery.
@@ -43,9 +43,9 @@ void Backoff::pause() {
 
 struct Processes::Pending {
     MPI_Request incoming = MPI_REQUEST_NULL;  // rank 0: the next message to it
-    int64_t message[3] = {};
-    MPI_Request answer = MPI_REQUEST_NULL;  // other ranks: the grant awaited
-    int64_t tile = -1;
+    Message message{};
+    MPI_Request answer = MPI_REQUEST_NULL;  // other ranks: the answer awaited
+    int64_t value = 0;
 };
 
 Processes::Processes(int& argc, char**& argv) {
@@ -131,32 +131,33 @@ void Processes::wait_for_all() {
     finish(request);
 }
 
-void Processes::send_to_first(const int64_t message[3]) {
-    MPI_Send(message, 3, MPI_INT64_T, 0, kToFirst, MPI_COMM_WORLD);
+void Processes::send_to_first(const Message& message) {
+    MPI_Send(message.data(), static_cast<int>(message.size()), MPI_INT64_T, 0, kToFirst, MPI_COMM_WORLD);
 }
 
-bool Processes::received(int64_t message[3], int& from) {
+bool Processes::received(Message& message, int& from) {
     if (pending_->incoming == MPI_REQUEST_NULL)
-        MPI_Irecv(pending_->message, 3, MPI_INT64_T, MPI_ANY_SOURCE, kToFirst, MPI_COMM_WORLD, &pending_->incoming);
+        MPI_Irecv(pending_->message.data(), static_cast<int>(pending_->message.size()), MPI_INT64_T, MPI_ANY_SOURCE,
+                  kToFirst, MPI_COMM_WORLD, &pending_->incoming);
     int done = 0;
     MPI_Status status;
     MPI_Test(&pending_->incoming, &done, &status);
     if (!done) return false;
-    for (int k = 0; k < 3; ++k) message[k] = pending_->message[k];
+    message = pending_->message;
     from = status.MPI_SOURCE;
     return true;  // MPI_Test has set the request to MPI_REQUEST_NULL: the next call posts another
 }
 
-void Processes::grant(int to, int64_t tile) { MPI_Send(&tile, 1, MPI_INT64_T, to, kGrant, MPI_COMM_WORLD); }
+void Processes::answer(int to, int64_t value) { MPI_Send(&value, 1, MPI_INT64_T, to, kAnswer, MPI_COMM_WORLD); }
 
-void Processes::await_grant() {
-    MPI_Irecv(&pending_->tile, 1, MPI_INT64_T, 0, kGrant, MPI_COMM_WORLD, &pending_->answer);
+void Processes::await_answer() {
+    MPI_Irecv(&pending_->value, 1, MPI_INT64_T, 0, kAnswer, MPI_COMM_WORLD, &pending_->answer);
 }
 
-bool Processes::granted(int64_t& tile) {
+bool Processes::answered(int64_t& value) {
     int done = 0;
     MPI_Test(&pending_->answer, &done, MPI_STATUS_IGNORE);
-    if (done) tile = pending_->tile;
+    if (done) value = pending_->value;
     return done != 0;
 }
 
@@ -177,11 +178,11 @@ bool Processes::first_says(bool ok) { return ok; }
 std::string Processes::from_first(const std::string& text) { return text; }
 CoreTotals Processes::gather(const CoreTotals& mine) { return mine; }
 void Processes::wait_for_all() {}
-void Processes::send_to_first(const int64_t*) {}
-bool Processes::received(int64_t*, int&) { return false; }
-void Processes::grant(int, int64_t) {}
-void Processes::await_grant() {}
-bool Processes::granted(int64_t&) { return false; }
+void Processes::send_to_first(const Message&) {}
+bool Processes::received(Message&, int&) { return false; }
+void Processes::answer(int, int64_t) {}
+void Processes::await_answer() {}
+bool Processes::answered(int64_t&) { return false; }
 void Processes::stop_listening() {}
 
 #endif

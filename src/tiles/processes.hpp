@@ -4,6 +4,7 @@
 // so a process that waits leaves its processor to those that compute.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -30,14 +31,16 @@ public:
     CoreTotals gather(const CoreTotals& mine);          // the fold of all, on rank 0
     void wait_for_all();                                // a barrier
 
-    // Messages of the tile loop (tile_loop.cpp). A message is three integers.
-    void send_to_first(const int64_t message[3]);
+    // Point-to-point messages, for the tile loop's protocol (tile_protocol.hpp
+    // says what they mean): two integers to rank 0, one integer back.
+    using Message = std::array<int64_t, 2>;
+    void send_to_first(const Message& message);
     // Rank 0: a message from another process, if one has come; its sender in `from`.
-    bool received(int64_t message[3], int& from);
-    void grant(int to, int64_t tile);
-    // Other ranks: asks for a grant, then polls for it.
-    void await_grant();
-    bool granted(int64_t& tile);
+    bool received(Message& message, int& from);
+    void answer(int to, int64_t value);
+    // Other ranks: posts the receive of rank 0's answer, then polls for it.
+    void await_answer();
+    bool answered(int64_t& value);
     // Rank 0: stops listening (every other process has said its last word).
     void stop_listening();
 

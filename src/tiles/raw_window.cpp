@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "files/input_checks.hpp"
 #include "files/raster_pair.hpp"
-#include "files/regular_file.hpp"
 #include "tiles/tiles_error.hpp"
 
 namespace {
@@ -45,25 +45,14 @@ void read_rows(const RawFile& file, const RasterRect& rect, int32_t raster_colum
 
 }  // namespace
 
-std::string system_reason() { return std::strerror(errno); }
-
 File open_input_file(const std::string& path, const char* mode) {
     File file;
-    switch (open_regular_input(path, mode, file)) {
-        case InputOpen::ok:
-            break;
-        case InputOpen::missing:
-            throw TilesError("No hay Fila " + path);
-        case InputOpen::not_regular:
-            throw TilesError("El archivo " + path + " no es un archivo regular: no se puede leer");
-    }
+    require(open_input(path, mode, file));
     return file;
 }
 
-RawFile::RawFile(std::string path) {
-    pair_.raw_path = std::move(path);
-    pair_.raw = open_input_file(pair_.raw_path, "rb");
-    size_ = file_bytes(pair_.raw.get());
+RawFile::RawFile(std::string path) : path_(std::move(path)), file_(open_input_file(path_, "rb")) {
+    size_ = file_bytes(file_.get());
 }
 
 int32_t complete_lines(uint64_t file_size, int32_t lines, uint64_t line_bytes) {

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "compute/channel.hpp"
+#include "files/regular_file.hpp"
 #include "lib/grid.hpp"
-#include "console/run_state.hpp"
 
 // Opens an input file with the stdio `mode` only when it is a regular file,
-// as the console dialog does (regular_file.hpp); TilesError naming it otherwise.
+// as the console dialog does (files/input_checks.hpp); TilesError naming it otherwise.
 File open_input_file(const std::string& path, const char* mode);
 
 // An input raw file, open for reading (its stream only holds the file
@@ -22,14 +22,13 @@ public:
     // Opens `path` read-only with open_input_file.
     explicit RawFile(std::string path);
 
-    int fd() const { return pair_.raw ? fileno(pair_.raw.get()) : -1; }
-    const std::string& path() const { return pair_.raw_path; }
+    int fd() const { return file_ ? fileno(file_.get()) : -1; }
+    const std::string& path() const { return path_; }
     uint64_t size() const { return size_; }
-    // The file as the console run holds a pair's raw file, for its checks.
-    const FilePair& pair() const { return pair_; }
 
 private:
-    FilePair pair_;  // the raw file only
+    std::string path_;
+    File file_;
     uint64_t size_ = 0;
 };
 

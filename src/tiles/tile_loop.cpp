@@ -10,11 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "tiles/tiles_error.hpp"
+#include "tiles/tile_protocol.hpp"
 
 namespace {
-
-enum Kind : int64_t { kWant, kFinishedTiles, kFailed, kDone };
 
 // A tile's share done, as its computation reports it.
 class ShareProgress final : public ChannelProgress {
@@ -29,17 +27,19 @@ private:
 
 // Where this process's threads take their tiles.
 struct Dispenser {
-    int64_t count = 0;
-    bool local = true;                // rank 0 (or a lone process): the counter is here
-    std::atomic<int64_t> next{0};     // rank 0: the next tile to hand out
-    std::atomic<bool> stopped{false}; // a failure: hand out nothing more
+    Dispenser(int64_t tiles, bool holds_counter) : count(tiles), local(holds_counter) {}
+
+    const int64_t count;
+    const bool local;                  // rank 0 (or a lone process): the counter is here
+    std::atomic<int64_t> next{0};      // rank 0: the next tile to hand out
+    std::atomic<bool> stopped{false};  // a failure: hand out nothing more
 
     // Other ranks: tiles granted by rank 0, waiting for a thread.
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<int64_t> granted;
-    int wanting = 0;          // threads waiting for a tile
-    bool exhausted = false;   // rank 0 has no more
+    int wanting = 0;         // threads waiting for a tile
+    bool exhausted = false;  // rank 0 has no more
 
     // Rank 0: the next tile, to its own threads or to another process; none
     // once all are handed out or after a failure.
@@ -61,134 +61,146 @@ struct Dispenser {
         granted.pop_front();
         return k;
     }
+
+    void stop() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopped = true;
+        changed.notify_all();
+    }
+
+    // Other ranks, under the mutex: rank 0's grant to the waiting threads.
+    void receive(int64_t tile) {
+        if (tile == kNoTile) exhausted = true;
+        else granted.push_back(tile);
+        changed.notify_all();
+    }
+    // Other ranks, under the mutex: more threads wait than tiles are granted.
+    bool wants_more() const {
+        return !exhausted && !stopped.load() && wanting > static_cast<int>(granted.size());
+    }
 };
 
-}  // namespace
+// The threads of this process: each takes tiles from the dispenser and
+// computes them until none is left. The first failure stops the handing out.
+class Workers {
+public:
+    Workers(int32_t count, Dispenser& dispenser, const TileWork& work)
+        : dispenser_(dispenser), work_(work), running_(count) {
+        for (int32_t w = 0; w < count; ++w) shares_.push_back(std::make_unique<ShareProgress>());
+        for (const auto& share : shares_) threads_.emplace_back([this, &share] { run(*share); });
+    }
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+    ~Workers() { join(); }
 
-LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, const TileWork& work,
-                       ProgressLine& progress) {
-    LoopResult result;
-    Dispenser dispenser;
-    dispenser.count = count;
-    dispenser.local = processes.first();
-    std::atomic<int64_t> finished{0};
-    std::atomic<int32_t> running{workers};
-    std::mutex results;
-    std::vector<std::unique_ptr<ShareProgress>> shares;
-    for (int32_t w = 0; w < workers; ++w) shares.push_back(std::make_unique<ShareProgress>());
+    bool done() const { return running_.load() == 0; }
+    int64_t finished() const { return finished_.load(); }
+    // `tiles` plus the shares done of the tiles under way.
+    double plus_shares(double tiles) const {
+        for (const auto& share : shares_) tiles += share->share();
+        return tiles;
+    }
+    // Waits for the threads; what this process's tiles gave.
+    const LoopResult& join() {
+        for (std::thread& thread : threads_)
+            if (thread.joinable()) thread.join();
+        return result_;
+    }
 
-    auto fail = [&](const std::string& message) {
-        {
-            const std::lock_guard<std::mutex> lock(results);
-            if (result.ok) result.error = message;
-            result.ok = false;
-        }
-        const std::lock_guard<std::mutex> lock(dispenser.mutex);
-        dispenser.stopped = true;
-        dispenser.changed.notify_all();
-    };
-    auto worker = [&](int32_t w) {
-        ShareProgress& share = *shares[static_cast<std::size_t>(w)];
+private:
+    void run(ShareProgress& share) {
         TileScratch scratch;  // given back when the thread has no more tiles
-        while (const std::optional<int64_t> k = dispenser.take()) {
+        while (const std::optional<int64_t> k = dispenser_.take()) {
             share.start();
             try {
-                const CoreTotals totals = work(*k, share, scratch);
-                const std::lock_guard<std::mutex> lock(results);
-                result.totals.fold(totals);
+                const CoreTotals totals = work_(*k, share, scratch);
+                const std::lock_guard<std::mutex> lock(results_);
+                result_.totals.fold(totals);
             } catch (const std::bad_alloc&) {
                 fail("No hay memoria para la ventana de la tesela " + std::to_string(*k));
             } catch (const std::exception& error) {
                 fail(error.what());
             }
             share.start();
-            ++finished;
+            ++finished_;
         }
-        --running;
-    };
-    std::vector<std::thread> threads;
-    for (int32_t w = 0; w < workers; ++w) threads.emplace_back(worker, w);
+        --running_;
+    }
 
-    // This thread serves the messages of the loop and draws the progress.
-    const int others = processes.size() - 1;
-    std::vector<int64_t> finished_by(static_cast<std::size_t>(processes.size()), 0);
-    int others_done = 0;
-    bool asking = false;
-    int64_t reported = 0;
-    bool failure_told = false;
-    Backoff backoff;
-    auto draw = [&] {
-        if (!processes.first() || count == 0) return;
-        double done = static_cast<double>(finished.load());
-        for (const int64_t n : finished_by) done += static_cast<double>(n);
-        for (const auto& share : shares) done += share->share();
-        progress.update(done / static_cast<double>(count) * 0.999);  // 100 only once the result is in place
-    };
-    for (;;) {
-        const bool workers_done = running.load() == 0;
-        bool busy = false;
-        if (processes.first()) {
-            int64_t message[3];
-            int from = 0;
-            while (others_done < others && processes.received(message, from)) {
-                busy = true;
-                finished_by[static_cast<std::size_t>(from)] = message[1];
-                if (message[0] == kWant) {
-                    processes.grant(from, dispenser.hand_out().value_or(-1));
-                } else if (message[0] == kFailed) {
-                    dispenser.stopped = true;
-                } else if (message[0] == kDone) {
-                    ++others_done;
-                }
-            }
-            if (workers_done && others_done == others) break;
-        } else {
-            std::unique_lock<std::mutex> lock(dispenser.mutex);
-            if (asking) {
-                int64_t k = -1;
-                if (processes.granted(k)) {
-                    busy = true;
-                    asking = false;
-                    if (k < 0) dispenser.exhausted = true;
-                    else dispenser.granted.push_back(k);
-                    dispenser.changed.notify_all();
-                }
-            }
-            const bool want = !asking && !dispenser.exhausted && !dispenser.stopped.load() &&
-                              dispenser.wanting > static_cast<int>(dispenser.granted.size());
-            lock.unlock();
-            const int64_t now = finished.load();
-            if (dispenser.stopped.load() && !failure_told) {
-                const int64_t message[3] = {kFailed, now, 0};
-                processes.send_to_first(message);
-                failure_told = true;
-                busy = true;
-            }
-            if (want) {
-                const int64_t message[3] = {kWant, now, 0};
-                processes.send_to_first(message);
-                processes.await_grant();
-                asking = true;
-                reported = now;
-                busy = true;
-            } else if (now != reported) {
-                const int64_t message[3] = {kFinishedTiles, now, 0};
-                processes.send_to_first(message);
-                reported = now;
-                busy = true;
-            }
-            if (workers_done && !asking) {
-                const int64_t message[3] = {kDone, finished.load(), 0};
-                processes.send_to_first(message);
-                break;
-            }
+    void fail(const std::string& message) {
+        {
+            const std::lock_guard<std::mutex> lock(results_);
+            if (result_.ok) result_.error = message;
+            result_.ok = false;
         }
+        dispenser_.stop();
+    }
+
+    Dispenser& dispenser_;
+    const TileWork& work_;
+    std::vector<std::unique_ptr<ShareProgress>> shares_;
+    std::atomic<int64_t> finished_{0};
+    std::atomic<int32_t> running_;
+    std::mutex results_;
+    LoopResult result_;
+    std::vector<std::thread> threads_;
+};
+
+// Rank 0 (or a lone process): serves the other processes' reports and draws
+// the progress until its threads have ended and every other process has said
+// done.
+LoopResult serve_tiles(Processes& processes, Dispenser& dispenser, Workers& workers, ProgressLine& progress) {
+    TileDesk desk(processes);
+    const auto draw = [&] {
+        if (dispenser.count == 0) return;
+        const double done = workers.plus_shares(static_cast<double>(workers.finished()) +
+                                                static_cast<double>(desk.finished_elsewhere()));
+        progress.update(done / static_cast<double>(dispenser.count) * 0.999);  // 100 only once the result is in place
+    };
+    Backoff backoff;
+    for (;;) {
+        const bool workers_done = workers.done();
+        const bool busy = desk.serve([&] { return dispenser.hand_out(); }, [&] { dispenser.stopped = true; });
+        if (workers_done && desk.all_done()) break;
         draw();
         if (busy) backoff.reset();
         else backoff.pause();
     }
-    for (std::thread& thread : threads) thread.join();
-    if (processes.first()) processes.stop_listening();
+    const LoopResult result = workers.join();
+    processes.stop_listening();
     draw();
     return result;
+}
+
+// Another process: asks rank 0 for the tiles its threads want, hands them the
+// grants and reports its finished tiles, until its threads have ended.
+LoopResult request_tiles(Processes& processes, Dispenser& dispenser, Workers& workers) {
+    TileRequester requester(processes);
+    Backoff backoff;
+    for (;;) {
+        const bool workers_done = workers.done();
+        std::unique_lock<std::mutex> lock(dispenser.mutex);
+        const std::optional<int64_t> grant = requester.grant();
+        if (grant) dispenser.receive(*grant);
+        const bool want = dispenser.wants_more();
+        lock.unlock();
+        const bool sent = requester.report(dispenser.stopped.load(), want, workers.finished());
+        if (workers_done && !requester.asking()) {
+            requester.done(workers.finished());
+            break;
+        }
+        if (grant || sent) backoff.reset();
+        else backoff.pause();
+    }
+    return workers.join();
+}
+
+}  // namespace
+
+LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, const TileWork& work,
+                       ProgressLine& progress) {
+    Dispenser dispenser(count, processes.first());
+    Workers threads(workers, dispenser, work);
+    return processes.first() ? serve_tiles(processes, dispenser, threads, progress)
+                             : request_tiles(processes, dispenser, threads);
 }

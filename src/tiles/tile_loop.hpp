@@ -5,6 +5,7 @@
 // simply asks less often), and shows the progress: tiles finished, plus the
 // share done of those its own threads are computing. A failure anywhere
 // stops the handing out; the tiles under way finish, and the run fails.
+// tile_protocol.hpp tells the messages between the processes.
 #pragma once
 
 #include <cstdint>

@@ -72,22 +72,6 @@ int32_t largest_window(int32_t size, int32_t core, int32_t reach) {
     return static_cast<int32_t>(largest);
 }
 
-// The bytes of one tile whose input window is wl x wc and output window ol x oc.
-uint64_t window_bytes(uint64_t wl, uint64_t wc, uint64_t ol, uint64_t oc, uint64_t core_columns, bool water_bodies,
-                      int32_t compute_threads) {
-    const uint64_t masks = water_bodies ? 4 : 3;
-    uint64_t bytes = grid_bytes(wl, 4 * wc);             // slope model
-    bytes += (masks + 1) * grid_bytes(wl, wc);           // masks and the lower boundary
-    bytes += 2 * 2 * (wl + 1) * (wc + 1);                // the two distance maps
-    bytes += grid_bytes(ol, 8 * oc);                     // elevations
-    bytes += 4 * core_columns;                           // one rounded line of the core
-    // Each computing thread's scratch lines of the distance maps, and the
-    // blocks of pass-1 centres and their searches.
-    bytes += 24 * (wc + 1) * static_cast<uint64_t>(std::max(compute_threads, 1));
-    bytes += uint64_t{1} << 20;
-    return bytes;
-}
-
 // The sum, over the rows (or columns) of tiles, of their input windows' lines
 // (or columns): the distance maps' work grows with it.
 int64_t window_sum(int32_t size, int32_t core) {
@@ -100,17 +84,35 @@ int64_t window_sum(int32_t size, int32_t core) {
 
 }  // namespace
 
+uint64_t tile_bytes(const Tile& tile, bool water_bodies, int32_t compute_threads) {
+    const auto wl = static_cast<uint64_t>(tile.inputs.lines);
+    const auto wc = static_cast<uint64_t>(tile.inputs.columns);
+    const uint64_t masks = water_bodies ? 4 : 3;
+    uint64_t bytes = grid_bytes(wl, 4 * wc);    // slope model
+    bytes += (masks + 1) * grid_bytes(wl, wc);  // masks and the lower boundary
+    bytes += 2 * 2 * (wl + 1) * (wc + 1);       // the two distance maps
+    bytes += grid_bytes(static_cast<uint64_t>(tile.output.lines), 8 * static_cast<uint64_t>(tile.output.columns));
+    bytes += 4 * static_cast<uint64_t>(tile.core.columns);  // one rounded line of the core
+    // Each computing thread's scratch lines of the distance maps, and the
+    // blocks of pass-1 centres and their searches.
+    bytes += 24 * (wc + 1) * static_cast<uint64_t>(std::max(compute_threads, 1));
+    bytes += uint64_t{1} << 20;
+    return bytes;
+}
+
 uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
                     bool water_bodies, int32_t compute_threads) {
     const int32_t lines = std::max(raster_lines, 1);
     const int32_t columns = std::max(raster_columns, 1);
     const int32_t cl = std::clamp(core_lines, 1, lines);
     const int32_t cc = std::clamp(core_columns, 1, columns);
-    return window_bytes(static_cast<uint64_t>(largest_window(lines, cl, kChannelReach)),
-                        static_cast<uint64_t>(largest_window(columns, cc, kChannelReach)),
-                        static_cast<uint64_t>(largest_window(lines, cl, kFillReach)),
-                        static_cast<uint64_t>(largest_window(columns, cc, kFillReach)), static_cast<uint64_t>(cc),
-                        water_bodies, compute_threads);
+    // The largest windows and a whole core: with a few rows and columns of
+    // tiles, one tile has them all.
+    Tile largest;
+    largest.core = {0, 0, cl, cc};
+    largest.inputs = {0, 0, largest_window(lines, cl, kChannelReach), largest_window(columns, cc, kChannelReach)};
+    largest.output = {0, 0, largest_window(lines, cl, kFillReach), largest_window(columns, cc, kFillReach)};
+    return tile_bytes(largest, water_bodies, compute_threads);
 }
 
 std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies,

@@ -49,12 +49,18 @@ private:
 // rest is the cost of the halo).
 uint64_t window_area(const TilePlan& plan);
 
-// Bytes that the largest tile of a plan with cores of core_lines x
-// core_columns keeps while it is computed, at most: its input grids (4 bytes of slope model and
-// 1 per mask), the lower-boundary grid (1), the two distance maps (2 bytes per
-// pixel corner each), the elevations of its output (8), the rows' tables and
-// allocation overheads, the result line, the pass-1 search blocks and the
-// scratch lines of each of the `compute_threads` threads that compute it.
+// Bytes that `tile` keeps while it is computed, at most: its input grids (4
+// bytes of slope model and 1 per mask), the lower-boundary grid (1), the two
+// distance maps (2 bytes per pixel corner each), the elevations of its output
+// (8), the rows' tables and allocation overheads, the result line, the pass-1
+// search blocks and the scratch lines of each of the `compute_threads`
+// threads that compute it.
+uint64_t tile_bytes(const Tile& tile, bool water_bodies, int32_t compute_threads);
+
+// The bytes of the largest tile of a plan with cores of core_lines x
+// core_columns: exactly those of its largest tile when it has at most 64 rows
+// and 64 columns of tiles, otherwise a bound for its windows (a core grown by
+// both reaches) that may exceed them by a few pixels.
 uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_lines, int32_t core_columns,
                     bool water_bodies, int32_t compute_threads);
 
@@ -64,7 +70,7 @@ uint64_t tile_bytes(int32_t raster_lines, int32_t raster_columns, int32_t core_l
 // tried, each with the fewest columns of tiles that fit; cores evened out so
 // that no row or column of tiles is a sliver). Square cores, as large as fit,
 // when even 256 rows of tiles are too large. None when not even a core of one
-// pixel fits. tile_bytes measures a plan's largest tile exactly.
+// pixel fits.
 std::optional<TilePlan> plan_for_memory(int32_t raster_lines, int32_t raster_columns, bool water_bodies,
                                         uint64_t memory, int32_t tiles_at_once, int32_t compute_threads);
 

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <vector>
 
 #include "console/console.hpp"
 
@@ -24,26 +25,16 @@ protected:
 
 }  // namespace
 
-TEST(Console, ReadsDecimalIntegersOfThe32BitRangeOnly) {
+TEST(Console, TakesDecimalIntegersOfThe32BitRangeOnlyAndAsksAgainAfterAnyOtherWord) {
     std::istringstream in("7 +5 -0 2147483647 -2147483648 2147483648 -2147483649 5x 0x10 1e3 + - 3.0 12");
     std::ostringstream out;
     Console console(in, out);
-    const Console::IntAnswer ok = Console::IntAnswer::ok;
-    const Console::IntAnswer bad = Console::IntAnswer::not_integer;
-    const std::pair<Console::IntAnswer, int32_t> expected[] = {
-        {ok, 7},    {ok, 5},    {ok, 0},    {ok, 2147483647}, {ok, -2147483647 - 1},
-        {bad, 0},   {bad, 0},   {bad, 0},   {bad, 0},         {bad, 0},
-        {bad, 0},   {bad, 0},   {bad, 0},   {ok, 12},
-    };
-    for (auto [answer, value] : expected) {
-        int32_t got = 0;
-        ASSERT_EQ(console.read_int(got), answer);
-        if (answer == ok) {
-            EXPECT_EQ(got, value);
-        }
-    }
-    int32_t got = 0;
-    EXPECT_EQ(console.read_int(got), Console::IntAnswer::end_of_input);
+    std::vector<int32_t> taken;
+    int32_t value = 0;
+    while (console.answers().integer("?", value)) taken.push_back(value);
+    EXPECT_EQ(taken, (std::vector<int32_t>{7, 5, 0, 2147483647, -2147483647 - 1, 12}));
+    // Fourteen words, each after its question, then the question and the end.
+    EXPECT_EQ(out.str(), std::string(15, '?') + kEndOfAnswers);
 }
 
 TEST(Console, APromptIsOnScreenBeforeEveryRead) {
@@ -58,10 +49,10 @@ TEST(Console, APromptIsOnScreenBeforeEveryRead) {
     // Progress may wait in the buffer, but not past the next read.
     console.progress("\tLinea 1\r");
     std::string word;
-    EXPECT_TRUE(console.read_word(word));
+    EXPECT_TRUE(console.answers().name("", word));
     EXPECT_EQ(screen.flushed, "\n Nombre ? \n Valor 3 \tLinea 1\r");
     console.progressf("\tLinea %d\r", 2);
     int32_t value = 0;
-    EXPECT_EQ(console.read_int(value), Console::IntAnswer::ok);
+    EXPECT_TRUE(console.answers().integer("", value));
     EXPECT_EQ(screen.flushed, "\n Nombre ? \n Valor 3 \tLinea 1\r\tLinea 2\r");
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -97,6 +98,11 @@ TEST(AtomicOutputs, WhatMayNotBeReplacedIsRefusedAndAHeldOutputIsInUseUntilRelea
     EXPECT_EQ(first.size(), 0u);
 
     ASSERT_EQ(first.add(file), AtomicOutputs::Claim::ok);
+    // A file already where the temporary goes is not written into.
+    write_file(first.temporary(0), "planted");
+    EXPECT_LT(first.create(0), 0);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(read_file(first.temporary(0)), "planted");
     EXPECT_EQ(first.add(temp / "./file"), AtomicOutputs::Claim::in_use);  // the same file under another name
     EXPECT_EQ(first.add(file), AtomicOutputs::Claim::twice);
     AtomicOutputs second;
@@ -104,6 +110,24 @@ TEST(AtomicOutputs, WhatMayNotBeReplacedIsRefusedAndAHeldOutputIsInUseUntilRelea
     first.abandon();
     EXPECT_EQ(read_file(file), "earlier");
     EXPECT_EQ(second.add(file), AtomicOutputs::Claim::ok);
+    second.abandon();
+
+    // A temporary folder another user left is his: refused, and named.
+    if (geteuid() == 0) {  // only root may make one
+        const std::string foreign = temp / ".file.lorvantide-tmp";
+        fs::create_directory(foreign);
+        ASSERT_EQ(chown(foreign.c_str(), 1234, 1234), 0);
+        EXPECT_EQ(second.add(file), AtomicOutputs::Claim::foreign);
+        EXPECT_EQ(second.refused_folder(), foreign);
+    }
+}
+
+TEST(AtomicOutputs, NamesAsLongAsTheSystemTakesAreWritten) {
+    TempFolder temp;
+    // Up to 239 bytes the folder is .NAME.lorvantide-tmp; beyond, a hash stands for the name's end.
+    for (const std::size_t length : {232, 239, 240, 248, 255}) replace(temp / std::string(length, 'n'), "new");
+    for (const std::size_t length : {232, 239, 240, 248, 255}) EXPECT_EQ(read_file(temp / std::string(length, 'n')), "new");
+    EXPECT_EQ(hidden_names(temp.path().string()), std::vector<std::string>{});
 }
 
 TEST(AtomicOutputs, AKilledWritersFolderIsTakenOverAndEmptied) {
@@ -126,7 +150,7 @@ TEST(AtomicOutputs, ADatasetsOwnFilesMoveWithItAndAStaleAuxiliaryFileGoes) {
     const std::string image = temp / "out.img";
     const auto write_dataset = [&](bool aux) {
         AtomicOutputs outputs;
-        ASSERT_EQ(outputs.add(image, AtomicOutputs::Kind::dataset), AtomicOutputs::Claim::ok);
+        ASSERT_EQ(outputs.add(image, AtomicOutputs::Kind::dataset, true, {".aux.xml"}), AtomicOutputs::Claim::ok);
         const std::string written = outputs.temporary(0);
         EXPECT_EQ(fs::path(written).filename(), "out.img");
         write_file(written, aux ? "first image" : "second image");

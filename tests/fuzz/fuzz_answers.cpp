@@ -9,9 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "console/answers.hpp"
-#include "tests/support/console_capture.hpp"
+#include "console/console.hpp"
 #include "console/stages.hpp"
+#include "files/answers.hpp"
+#include "tests/support/console_capture.hpp"
 
 namespace {
 
@@ -35,25 +36,19 @@ std::size_t words_in(const std::string& text) {
 }
 
 void integers(const std::string& text) {
-    std::istringstream in(text);
     std::istringstream words(text);
-    std::ostringstream out;
-    Console console(in, out);
-    for (;;) {
+    std::string word;
+    while (words >> word) {
         int32_t value = 12345;
-        const Console::IntAnswer answer = console.read_int(value);
-        std::string word;
-        const bool more = static_cast<bool>(words >> word);
-        check(more == (answer != Console::IntAnswer::end_of_input));
-        if (!more) break;
+        const bool taken = parse_decimal_int32(word, value);
         // The word is a decimal integer: an optional sign, digits, nothing else, within range.
         const char* begin = word.data() + (word[0] == '+' ? 1 : 0);
         int32_t parsed = 0;
         const auto [end, error] = std::from_chars(begin, word.data() + word.size(), parsed);
         const bool decimal = error == std::errc() && end == word.data() + word.size() &&
                              !(word[0] == '+' && word.size() > 1 && word[1] == '-');
-        check(decimal == (answer == Console::IntAnswer::ok));
-        if (decimal) check(value == parsed);
+        check(decimal == taken);
+        check(value == (decimal ? parsed : 12345));
     }
 }
 
@@ -62,7 +57,7 @@ void names(const std::string& text) {
     const std::string prompt = "\n Nombre ? ";
     std::string name;
     std::size_t taken = 0;
-    while (ask_name(io.console, prompt, name)) {
+    while (io.console.answers().name(prompt, name)) {
         check(name_is_printable(name) && !name.empty());
         ++taken;
     }

@@ -8,10 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
-#include "console/input_pair.hpp"
+#include "files/input_checks.hpp"
 #include "files/raster_pair.hpp"
 
 namespace {
@@ -66,20 +65,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         check(count == plain_reading(bytes, expected, wanted));
         check(std::memcmp(read, expected, sizeof read) == 0);
     }
-    // The dialog's reading: accepted only with two sizes that are not negative.
-    FilePair pair;
-    pair.descriptor_path = "fuzz.txt";
-    pair.descriptor.reset(open_bytes(bytes));
-    if (!pair.descriptor) return 0;
-    std::istringstream in;
-    std::ostringstream out;
-    Console console(in, out);
-    int32_t values[6] = {};
-    if (read_descriptor_size(console, pair, values, 6)) {
-        check(values[0] >= 0 && values[1] >= 0);
-        check(out.str().empty());
+    // The dialogs' check: accepted only with two sizes that are not negative,
+    // and then with the values read; refused, every value as it was.
+    std::FILE* f = open_bytes(bytes);
+    if (f == nullptr) return 0;
+    int32_t values[6] = {7, 7, 7, 7, 7, 7};
+    const InputCheck refused = read_descriptor_size(f, "fuzz.txt", values, 6);
+    std::fclose(f);
+    int32_t expected[6] = {7, 7, 7, 7, 7, 7};
+    const int count = plain_reading(bytes, expected, 6);
+    if (!refused) {
+        check(count >= 2 && values[0] >= 0 && values[1] >= 0);
+        check(std::memcmp(values, expected, sizeof values) == 0);
     } else {
-        check(!out.str().empty());
+        check(refused->kind == InputProblem::Kind::bad_descriptor && refused->path == "fuzz.txt");
+        check(count < 2 || expected[0] < 0 || expected[1] < 0);
+        check(values[0] == 7 && values[5] == 7);
     }
     return 0;
 }

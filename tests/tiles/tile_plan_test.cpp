@@ -51,6 +51,7 @@ TEST(TilePlan, CoresCoverTheRasterOnceAndTheTilesFitTheMemory) {
             << label;
         // The cores, row by row of tiles, tile the raster exactly.
         int64_t area = 0;
+        uint64_t largest = 0;
         int32_t line = 0, column = 0;
         for (int64_t k = 0; k < plan->count(); ++k) {
             const Tile t = plan->tile(k);
@@ -61,6 +62,7 @@ TEST(TilePlan, CoresCoverTheRasterOnceAndTheTilesFitTheMemory) {
             ASSERT_TRUE(same(t.inputs, grown(t.core, kChannelReach, lines, columns))) << label;
             ASSERT_TRUE(same(t.output, grown(t.core, kFillReach, lines, columns))) << label;
             area += int64_t{t.core.lines} * t.core.columns;
+            largest = std::max(largest, tile_bytes(t, water, threads));
             column += t.core.columns;
             if (column == columns) {
                 column = 0;
@@ -69,11 +71,34 @@ TEST(TilePlan, CoresCoverTheRasterOnceAndTheTilesFitTheMemory) {
         }
         EXPECT_EQ(line, lines) << label;
         EXPECT_EQ(area, int64_t{lines} * columns) << label;
+        // The plan's measure is its largest tile's, exactly with a few rows and columns of tiles.
+        const uint64_t measured = tile_bytes(lines, columns, plan->core_lines(), plan->core_columns(), water, threads);
+        const bool few = (lines - 1) / plan->core_lines() < 64 && (columns - 1) / plan->core_columns() < 64;
+        if (few) EXPECT_EQ(measured, largest) << label;
+        else EXPECT_GE(measured, largest) << label;
         // Evened out: the last row and column of tiles are no slivers.
         const Tile last = plan->tile(plan->count() - 1);
         EXPECT_GT(2 * last.core.lines, plan->core_lines() - 2) << label;
         EXPECT_GT(2 * last.core.columns, plan->core_columns() - 2) << label;
     }
+}
+
+// Every cut of rasters about two search reaches wide, where clipping makes
+// the windows differ: the plan's measure is its largest tile's, exactly up to
+// 64 rows (or columns) of tiles, and a bound beyond.
+TEST(TilePlan, TheMeasureOfAPlanIsItsLargestTile) {
+    for (int32_t size = 3000; size <= 3100; size += 7)
+        for (int32_t core = 1; core <= size; ++core)
+            for (const bool down : {true, false}) {
+                const TilePlan plan = down ? TilePlan(size, 1, core, 1) : TilePlan(1, size, 1, core);
+                uint64_t largest = 0;
+                for (int64_t k = 0; k < plan.count(); ++k)
+                    largest = std::max(largest, tile_bytes(plan.tile(k), false, 1));
+                const uint64_t measured = tile_bytes(plan.raster_lines(), plan.raster_columns(), plan.core_lines(),
+                                                     plan.core_columns(), false, 1);
+                if (plan.count() <= 64) ASSERT_EQ(measured, largest) << size << " by " << core;
+                else ASSERT_GE(measured, largest) << size << " by " << core;
+            }
 }
 
 TEST(TilePlan, MemoryWithSuffixes) {

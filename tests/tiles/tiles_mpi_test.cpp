@@ -19,9 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // mpirun -np `processes` lorvantide-tiles `words`, or, with `second`, rank 0
-// running `words` and the other ranks `second` (MPI's multiple-program form).
+// running `words` and the other ranks `second` (MPI's multiple-program form);
+// `env` added to the environment of all.
 BinaryRun mpirun(int processes, const std::vector<std::string>& words, const std::string& work_dir,
-                const std::vector<std::string>& second = {}) {
+                const std::vector<std::string>& second = {}, std::map<std::string, std::string> env = {}) {
     std::vector<std::string> arguments = {"--oversubscribe", "--allow-run-as-root", "-np",
                                           second.empty() ? std::to_string(processes) : "1", tiles_binary()};
     arguments.insert(arguments.end(), words.begin(), words.end());
@@ -29,7 +30,6 @@ BinaryRun mpirun(int processes, const std::vector<std::string>& words, const std
         arguments.insert(arguments.end(), {":", "-np", std::to_string(processes - 1), tiles_binary()});
         arguments.insert(arguments.end(), second.begin(), second.end());
     }
-    std::map<std::string, std::string> env;
 #if defined(__SANITIZE_ADDRESS__)
     // Open MPI's run-time does not give back all it allocates (strings of
     // its components, unloaded at MPI_Finalize): under AddressSanitizer the
@@ -37,6 +37,8 @@ BinaryRun mpirun(int processes, const std::vector<std::string>& words, const std
     const char* options = std::getenv("ASAN_OPTIONS");
     env["ASAN_OPTIONS"] = std::string(options != nullptr ? options : "") + ":detect_leaks=0";
 #endif
+    // A preloaded library (the fault shim) comes before the sanitizer's runtime.
+    if (env.count("LD_PRELOAD") != 0) env["ASAN_OPTIONS"] += ":verify_asan_link_order=0";
     return run_child(child_request(LORVANTIDE_MPIEXEC, arguments, work_dir, "", env));
 }
 
@@ -85,7 +87,8 @@ TEST(TilesMpi, SameResultOnOneTwoAndThreeProcesses) {
 }
 
 // The other processes see a slope model that is not a file (a directory) or
-// none at all: they fail, and so does the whole run, on rank 0's side too.
+// none at all, or cannot make what they wrote into the result reach the disk
+// (its fsync fails): they fail, and so does the whole run, on rank 0's side too.
 TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
     TempFolder root;
     const TileScenario s = make_scenario(43, 300, 300, Flavour::blobs, true);
@@ -104,16 +107,20 @@ TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
     struct Case {
         std::string images;  // the other processes' image root
         std::string message;
+        std::map<std::string, std::string> env = {};
     };
     const Case cases[] = {
         {root / "broken", "El archivo " + broken + "/valle_m4.raw no es un archivo regular"},
         {root / "nowhere", "No hay Fila " + root / "nowhere/rio1/valle_m4.raw"},
+        {root.path().string(),
+         "No se pudo escribir completo el archivo " + folder + "/resultado_m4.raw: Input/output error",
+         {{"LD_PRELOAD", IO_FAULT_SHIM}, {"IO_FAULT", "fsync:1:*resultado_m4.raw*"}}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> first = words, others = words;
         first.insert(first.end(), {"--images", root.path().string()});
         others.insert(others.end(), {"--images", c.images});
-        const BinaryRun run = mpirun(3, first, root.path().string(), others);
+        const BinaryRun run = mpirun(3, first, root.path().string(), others, c.env);
         EXPECT_NE(run.exit_status, 0) << c.images;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("lorvantide-tiles (proceso "), std::string::npos) << run.err;

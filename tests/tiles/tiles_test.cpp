@@ -7,20 +7,29 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "console/input_pair.hpp"
 #include "files/atomic_outputs.hpp"
 #include "tests/scenarios/floodplain.hpp"
 #include "tests/scenarios/scenario_files.hpp"
 #include "tests/scenarios/sparse_river.hpp"
+#include "tests/support/console_capture.hpp"
+#include "tests/support/fault_sweep.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "tests/support/run_binary.hpp"
 #include "tests/tiles/tile_scenarios.hpp"
+#include "tiles/tiles_error.hpp"
 
 namespace {
 
@@ -196,6 +205,20 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         std::vector<std::string> words;
         std::string message;
         std::function<void()> restore;
+        std::map<std::string, std::string> env = {};
+    };
+    // A call that fails on the result's files (tests/faults/shim).
+    const auto fault = [](const std::string& what) {
+        const char* asan = std::getenv("ASAN_OPTIONS");  // the shim comes before the sanitizer's runtime
+        return std::map<std::string, std::string>{
+            {"LD_PRELOAD", IO_FAULT_SHIM},
+            {"IO_FAULT", what},
+            {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
+    };
+    const auto errno_fault = [&](const std::string& what, int error) {
+        std::map<std::string, std::string> env = fault(what);
+        env["IO_FAULT_ERRNO"] = std::to_string(error);
+        return env;
     };
     const std::string mask_descriptor = read_file(folder + "/bar.txt");
     AtomicOutputs other_run;
@@ -239,6 +262,28 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
              fs::remove(folder + "/resultado_m4.txt");
              fs::rename(folder + "/x", folder + "/resultado_m4.txt");
          }},
+        // The descriptor's rename fails after the raster's: that one is undone.
+        {[] {}, {"--answers", answers},
+         "no se pudo renombrar " + folder + "/.resultado_m4.txt.lorvantide-tmp/resultado_m4.txt a " + folder +
+             "/resultado_m4.txt: Input/output error: no se escribio ningun resultado y el anterior queda como estaba",
+         [] {}, fault("rename:1:*tmp/resultado_m4.txt")},
+        // An input that may not be read, or that the disk fails to open, is not said to be missing.
+        {[] {}, {"--answers", answers}, "No se puede leer el archivo " + folder + "/valle_m4.raw: no tiene permiso",
+         [] {}, fault("open:1:*/valle_m4.raw")},
+        {[] {}, {"--answers", answers}, "No se puede abrir el archivo " + folder + "/bar.txt: Input/output error",
+         [] {}, errno_fault("open:1:*/bar.txt", EIO)},
+        // A read that fails in the middle of the tiles is no end of file.
+        {[] {}, {"--answers", answers}, "no se pudo leer el archivo " + folder + "/cauce.raw: Input/output error",
+         [] {}, fault("pread:3:*/cauce.raw")},
+        // Result names the console refuses.
+        {[] {}, {"--answers", answers, "--result", "a\nb"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", "\x1b[2J"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", "\x01"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", ""}, "nombre no valido para --result", [] {}},
+        // The raster written but not made durable: nothing is put in place.
+        {[] {}, {"--answers", answers},
+         "No se pudo escribir completo el archivo " + folder + "/resultado_m4.raw: Input/output error \n", [] {},
+         fault("fsync:1:*resultado_m4.raw*")},
         {[] {}, {"--answers", write_answers(root, truncated, "short.txt")}, "las respuestas se acaban", [] {}},
         {[] {}, {"--answers", root / "nowhere.txt"}, "No hay Fila " + root / "nowhere.txt", [] {}},
         {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},
@@ -254,7 +299,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         c.prepare();
         std::vector<std::string> words = c.words;
         words.insert(words.end(), {"--images", root.path().string()});
-        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string()));
+        const BinaryRun run = run_child(child_request(tiles_binary(), words, root.path().string(), "", c.env));
         c.restore();
         const std::string label = c.words.back();
         EXPECT_EQ(run.exit_status, 1) << label;
@@ -265,6 +310,97 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << label;
         EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << label;
     }
+}
+
+// --plan, --help and --version with a standard output that cannot be
+// written: a message, and status 1.
+TEST(TilesRefuses, AStandardOutputThatCannotBeWritten) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(31, 12, 15, Flavour::blobs, false);
+    scenario.write(root.path().string());
+    const std::string answers = write_answers(root, scenario.answers.text());
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--plan", "--answers", answers, "--images", root.path().string()},
+          std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"}}) {
+        std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" > /dev/full", tiles_binary()};
+        shell.insert(shell.end(), words.begin(), words.end());
+        const BinaryRun run = run_child(child_request("/bin/sh", shell, root.path().string()));
+        EXPECT_EQ(run.exit_status, 1) << words[0];
+        EXPECT_EQ(run.err, "\n lorvantide-tiles: no se puede escribir en la salida estandar: No space left on device \n");
+    }
+}
+
+// Every rename, link, unlink, fsync, fallocate, pwrite... of a run failed in
+// turn, then every rename, link, unlink and fsync killed in turn: the whole
+// earlier pair or the whole new one is on disk, and after a kill the next run
+// makes the pair whole before it starts, and says so.
+TEST(TilesResult, NoFailingOrKilledCallLeavesAMixedPair) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(7, 12, 15, Flavour::blobs, false);
+    scenario.write(root.path().string());
+    const std::string answers = write_answers(root, scenario.answers.text());
+    const std::string folder = root / "rio1";
+    const std::vector<std::string> words = {"--answers", answers, "--images", root.path().string(), "--tile", "5"};
+    const auto run = [&](const std::map<std::string, std::string>& env) {
+        return run_child(child_request(tiles_binary(), words, root.path().string(), "", env));
+    };
+    ASSERT_EQ(run({}).exit_status, 0);
+    const std::string raster = read_file(folder + "/resultado_m4.raw");
+    const std::string descriptor = read_file(folder + "/resultado_m4.txt");
+    const auto start = [&] {
+        write_file(folder + "/resultado_m4.raw", "previous");
+        write_file(folder + "/resultado_m4.txt", "previous descriptor");
+    };
+    const auto whole = [&](bool& fresh) {
+        const std::string got[2] = {read_file(folder + "/resultado_m4.raw"), read_file(folder + "/resultado_m4.txt")};
+        fresh = got[0] == raster && got[1] == descriptor;
+        return fresh || (got[0] == "previous" && got[1] == "previous descriptor");
+    };
+    for (const std::string kind : {"rename", "link", "unlink", "fsync", "fallocate", "pwrite", "close", "mkdir", "flock"}) {
+        const int calls = sweep_calls(IO_FAULT_SHIM, kind, "*", 0, [&](const std::string& what, const Environment& env) {
+            start();
+            const BinaryRun faulty = run(env);
+            bool fresh = false;
+            EXPECT_TRUE(whole(fresh)) << what;
+            EXPECT_EQ(faulty.exit_status == 0, fresh && faulty.err.empty()) << what << faulty.err;
+        });
+        EXPECT_GE(calls, kind == "rename" ? 4 : 1) << kind;
+    }
+    for (const std::string kind : {"rename", "link", "unlink", "fsync"}) {
+        sweep_calls(IO_FAULT_SHIM, kind, "*", SIGKILL, [&](const std::string& what, const Environment& env) {
+            start();
+            run(env);
+            bool fresh = false;
+            const bool mixed_before = !whole(fresh);
+            // The next run stops at its first tile, its pair claimed (and made whole).
+            const BinaryRun next = run(fault_environment(IO_FAULT_SHIM, "pwrite:1:*"));
+            EXPECT_EQ(next.exit_status, 1) << what;
+            EXPECT_EQ(next.err.find("dejado a medias " + folder + "/resultado_m4.raw y " + folder +
+                                    "/resultado_m4.txt: se restauraron los archivos anteriores") != std::string::npos,
+                      mixed_before)
+                << what << next.err;
+            EXPECT_TRUE(whole(fresh)) << what;
+            EXPECT_EQ(hidden_names(folder), std::vector<std::string>{}) << what;
+        });
+    }
+}
+
+// Every problem of an input in the console program's words, on one line: its
+// text with the framing blanks and line ends dropped and an inner line end a blank.
+TEST(TilesRefuses, InTheConsoleProgramsWordsOnOneLine) {
+    using Kind = InputProblem::Kind;
+    for (const Kind kind : {Kind::missing, Kind::not_regular, Kind::denied, Kind::unopenable, Kind::unreadable,
+                            Kind::bad_descriptor, Kind::raw_too_short, Kind::size_differs})
+        for (const Role role : {Role::railing, Role::zone, Role::contour, Role::perimeter}) {
+            const InputProblem problem{kind, "/imagenes/rio1/bar.raw", role, 12, 4800, EIO};
+            ConsoleCapture io("");
+            say_problem(io.console, problem);
+            std::string line;
+            for (const char c : io.printed())
+                if ((c != ' ' && c != '\n') || (!line.empty() && line.back() != ' ')) line += c == '\n' ? ' ' : c;
+            while (!line.empty() && line.back() == ' ') line.pop_back();
+            EXPECT_EQ(input_error(problem).what(), line);
+        }
 }
 
 // A read that fails in the middle of the tiles (the slope model is a
@@ -304,6 +440,37 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
     fs::rename(folder + "/valle.keep", folder + "/valle_m4.raw");
     EXPECT_EQ(names_in(folder), files);
     EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor");
+
+    // Putting the result in place (tests/faults/shim): an owner that cannot
+    // be kept is a notice; renames the disk may not keep are a failure that
+    // says the new result is in place.
+    struct Fault {
+        std::string fault;
+        int exit_status;
+        std::string message;
+    };
+    const Fault faults[] = {
+        {"chown:1:*resultado_m4*", 0,
+         "\n Aviso: no se pudo conservar el dueno del archivo " + folder +
+             "/resultado_m4.raw: ahora es de este usuario \n"},
+        {"fsync:1:*/rio", 1,
+         "No se pudo asegurar en el disco el archivo " + folder + "/resultado_m4.raw: " + std::strerror(EIO) +
+             " (el resultado esta en su sitio, pero una caida del sistema podria deshacerlo)"},
+    };
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    for (const Fault& f : faults) {
+        write_file(folder + "/resultado_m4.raw", "previous");
+        const std::map<std::string, std::string> env = {
+            {"LD_PRELOAD", IO_FAULT_SHIM},
+            {"IO_FAULT", f.fault},
+            {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
+        const std::vector<std::string> whole = {"--answers", answers, "--images", root.path().string()};
+        const BinaryRun faulty = run_child(child_request(tiles_binary(), whole, root.path().string(), "", env));
+        EXPECT_EQ(faulty.exit_status, f.exit_status) << f.fault;
+        EXPECT_NE(faulty.err.find(f.message), std::string::npos) << faulty.err;
+        EXPECT_EQ(read_file(folder + "/resultado_m4.raw").size(), 4u * 1024u * 1024u) << f.fault;
+        EXPECT_EQ(names_in(folder), files) << f.fault;
+    }
 }
 
 // The resident set stays within --memory, plus a few tens of megabytes, on
