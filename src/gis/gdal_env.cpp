@@ -118,6 +118,13 @@ std::string gdal_detail() {
     return " (GDAL: " + text + ")";
 }
 
+std::string gdal_write_detail() {
+    const int error = errno;
+    std::string text = gdal_detail();
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG || error == EIO) text += std::string(": ") + std::strerror(error);
+    return text;
+}
+
 Dataset open_source(const std::string& path, unsigned flags) {
     std::error_code ignored;
     if (!is_virtual_path(path)) {

@@ -38,6 +38,10 @@ bool gdal_ran_out_of_memory();
 
 // " (GDAL: last error text)" or "" when GDAL said nothing; clears it.
 std::string gdal_detail();
+// The same for a write that failed, with the system's reason when the last
+// system call left one that GDAL's message does not give (a full device, a
+// quota, an input/output error): GDAL says only "Write error at scanline".
+std::string gdal_write_detail();
 
 // A GDAL or OGR handle given back with `Release` when it goes out of scope.
 template <typename Handle, auto Release>

@@ -1,5 +1,6 @@
 #include "gis/raster_writer.hpp"
 
+#include <cerrno>
 #include <cpl_error.h>
 #include <cpl_string.h>
 
@@ -85,6 +86,7 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
     StringList options(format.creation_options);
     prepare_gdal_memory("escribir " + output.target);
     CPLErrorReset();
+    errno = 0;
     GDALDatasetH written = GDALCreateCopy(driver, output.temporary.c_str(), source, FALSE, options.get(),
                                           ProgressSpan::gdal_callback, &progress);
     bool failed = written == nullptr;
@@ -92,7 +94,7 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
         GDALClose(written);
         failed = CPLGetLastErrorType() == CE_Failure;
     }
-    if (failed) throw ToolError("no se puede escribir " + output.target + gdal_detail());
+    if (failed) throw ToolError("no se puede escribir " + output.target + gdal_write_detail());
     if (band == nullptr) return;
 
     // What a program reading the file will see.
