@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tiles/batch.hpp"
-#include "tiles/tile_plan.hpp"
+#include "windows/tile_plan.hpp"
 #include "tiles/tiles_error.hpp"
 
 namespace {

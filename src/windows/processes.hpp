@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tiles/tiled_run.hpp"
+#include "windows/window_io.hpp"
 
 class Processes {
 public:

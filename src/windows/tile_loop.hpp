@@ -13,9 +13,9 @@
 #include <string>
 
 #include "compute/channel.hpp"
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 #include "files/progress_line.hpp"
-#include "tiles/tiled_run.hpp"
+#include "windows/windowed_run.hpp"
 
 // Computes tile k, reporting its progress to `progress`, in the grids of the
 // thread's `scratch`; TilesError on failure.

@@ -1,4 +1,4 @@
-#include "tiles/tile_loop.hpp"
+#include "windows/tile_loop.hpp"
 
 #include <atomic>
 #include <condition_variable>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tiles/tile_protocol.hpp"
+#include "windows/tile_protocol.hpp"
 
 namespace {
 
