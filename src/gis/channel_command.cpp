@@ -4,27 +4,113 @@
 #include <string>
 #include <utility>
 
+#include <unistd.h>
+
+#include <gdal.h>
+
 #include "gis/channel_computation.hpp"
 #include "gis/channel_outputs.hpp"
 #include "gis/channel_sources.hpp"
 #include "gis/conditioned_dem.hpp"
 #include "gis/elevation_band.hpp"
+#include "gis/gdal_windows.hpp"
 #include "gis/memory_budget.hpp"
 #include "gis/tool_error.hpp"
+#include "parallel/band_threads.hpp"
+#include "windows/processes.hpp"
+#include "windows/reach_map.hpp"
+#include "windows/tile_loop.hpp"
+#include "windows/tile_plan.hpp"
+#include "windows/windowed_run.hpp"
 
 namespace {
 
-// Refused before any work: the memory of the whole command. The model as
-// integers and its mask, four masks, the rounded elevations, the band's
-// values and the band in memory; the computation's own work grids; the
-// conditioned copy of the model.
-void require_channel_memory(const ChannelOptions& options, const ChannelSources& sources) {
+// The memory of the whole route. The model as integers and its mask, four
+// masks, the rounded elevations, the band's values and the band in memory;
+// the computation's own work grids; the conditioned copy of the model.
+uint64_t whole_route_bytes(const ChannelOptions& options, const ChannelSources& sources) {
     const Georef& grid = sources.dem().grid();
     uint64_t bytes = raster_bytes(grid.lines, grid.columns, 5 + 4 + 4 + 8 + 8);
     bytes += channel_computation_bytes(grid);
     if (options.conditioned)
         bytes += raster_bytes(grid.lines, grid.columns, conditioned_bytes_per_pixel(sources.dem()));
-    require_memory(bytes, "calcular el cauce de " + options.dem);
+    return bytes;
+}
+
+// Half the machine's memory, as lorvantide-tiles takes by default.
+uint64_t default_memory() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGE_SIZE);
+    const uint64_t physical = pages > 0 && page_size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size)
+                                                         : uint64_t{4} << 30;
+    return physical / 2;
+}
+
+// The windowed route: the model scanned for its lowest elevation, the masks
+// measured for the reach map, then the tiles on this process's threads, each
+// core written into the outputs as soon as it is computed (gdal_windows.hpp).
+ChannelResult channel_by_windows(const ChannelOptions& options, const ChannelHeights& heights,
+                                 const ChannelSources& sources, ChannelOutputs& outputs, GDALDataType type,
+                                 CommandContext& context) {
+    GDALSetCacheMax64(static_cast<GIntBig>(kGdalCacheBytes));
+    const int32_t threads = options.threads ? *options.threads : threads_from_environment();
+    GdalWindowSource source(sources, options.dem, options.scale, context.warnings);
+    ProgressSpan scanning{context.progress, 0.0, 0.05};
+    source.scan_model(scanning);
+
+    ChannelParameters parameters;
+    parameters.zone_tone = kBurnTone;
+    parameters.railing_tone = kBurnTone;
+    parameters.contour_tone = kBurnTone;
+    parameters.perimeter_tone = kBurnTone;
+    parameters.railing_height = heights.railing_height;
+    parameters.contour_altitude = heights.contour_altitude;
+    parameters.water_bodies = source.water_bodies();
+    const ReachMap reaches = ReachMap::measure(source, parameters, threads, [&context](double share) {
+        context.progress.update(share, 0.05, 0.15);
+    });
+    source.check_masks(context.warnings);
+
+    const int32_t lines = source.lines();
+    const int32_t columns = source.columns();
+    const uint64_t memory = options.memory.value_or(default_memory());
+    const uint64_t fixed = kGdalCacheBytes + resident_bytes(reaches.largest()) +
+                           ReachMap::measure_bytes(lines, columns, parameters.water_bodies);
+    TilePlan plan;
+    uint64_t budget = memory > fixed ? memory - fixed : 0;
+    if (options.tile) {
+        plan = TilePlan(lines, columns, *options.tile, *options.tile);
+        budget = std::max(budget, largest_tile_bytes(plan, reaches, parameters.water_bodies, threads));
+    } else {
+        const std::optional<TilePlan> chosen = plan_for_reaches(reaches, lines, columns, parameters.water_bodies,
+                                                                memory > kGdalCacheBytes ? memory - kGdalCacheBytes : 0,
+                                                                1, threads);
+        if (!chosen)
+            throw ToolError("con --memory " + std::to_string(memory) +
+                            " bytes no cabe ni una tesela del calculo por ventanas");
+        plan = *chosen;
+    }
+
+    ProgressSpan copying{context.progress, 0.15, options.conditioned ? 0.25 : 0.15};
+    GdalWindowSink sink(options, sources, type, outputs.channel_file(), outputs.conditioned_file(), copying);
+    const WindowedJob job{source, sink, parameters, plan, reaches, budget, true};
+    const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
+        return run_window_tile(job, k, threads, share, scratch);
+    };
+    Processes alone;
+    const LoopResult loop = share_tiles(alone, plan.count(), 1, work, context.progress, copying.to, 0.95);
+    if (!loop.ok) throw ToolError(loop.error);
+    ProgressSpan closing{context.progress, 0.95, 1.0};
+    sink.finish(closing, context.warnings);
+
+    ChannelResult result;
+    result.report.computed = true;
+    result.report.contour_misses = loop.totals.contour_misses;
+    result.report.boundary_misses = loop.totals.boundary_misses;
+    result.pixels = loop.totals.channel_pixels;
+    result.low = loop.totals.channel_low;
+    result.high = loop.totals.channel_high;
+    return result;
 }
 
 void print_summary(const ChannelOptions& options, const ChannelSources& sources, const ChannelResult& result,
@@ -51,7 +137,16 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
     check_output_format(options.format, type);
     const ChannelSources sources(options, context.warnings);
     ChannelOutputs outputs(options, sources, context.overwrite);
-    require_channel_memory(options, sources);
+    const uint64_t whole = whole_route_bytes(options, sources);
+    if (options.tile || whole > options.memory.value_or(default_memory())) {
+        context.progress.update(0.0);
+        const ChannelResult result = channel_by_windows(options, heights, sources, outputs, type, context);
+        outputs.commit(context.warnings);
+        context.progress.update(1.0);
+        print_summary(options, sources, result, context.summary);
+        return;
+    }
+    require_memory(whole, "calcular el cauce de " + options.dem);
 
     context.progress.update(0.0);
     ProgressSpan reading{context.progress, 0.0, 0.2};

@@ -4,6 +4,7 @@
 
 #include <gdal.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,4 +32,10 @@ struct ChannelOptions {
     bool unscale = false;
     std::optional<GDALDataType> type;
     RasterFormat format;
+    // The windowed route (channel_command.hpp): the memory the command may
+    // take (--memory; by default half the machine's), cores of tile x tile
+    // pixels even when the whole route would fit (--tile), and threads.
+    std::optional<uint64_t> memory;
+    std::optional<int32_t> tile;
+    std::optional<int32_t> threads;
 };

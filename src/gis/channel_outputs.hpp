@@ -29,6 +29,9 @@ public:
     void write_channel(const ChannelResult& result, GDALDataType type, ProgressSpan& progress, Warnings& warnings);
     // The conditioned model, when asked.
     void write_conditioned(const ChannelResult& result, ProgressSpan& progress, Warnings& warnings);
+    // Where each output is written, for the windowed route, which writes them itself.
+    const OutputFile& channel_file() const { return channel_; }
+    const std::optional<OutputFile>& conditioned_file() const { return conditioned_; }
     // Puts every output in place.
     void commit(Warnings& warnings) { outputs_.commit(warnings); }
 

@@ -49,6 +49,12 @@ public:
     // warned about.
     ChannelGrids read(double scale, ProgressSpan& progress, Warnings& warnings) const;
 
+    // The masks' sources in the order above, with the option that names each
+    // ("--banks"), for the windowed route (gdal_windows.hpp).
+    std::size_t mask_count() const { return masks_.size(); }
+    const GridSource& mask_source(std::size_t k) const { return masks_[k].source; }
+    const std::string& mask_option(std::size_t k) const { return masks_[k].option; }
+
 private:
     struct Mask {
         std::string option;  // "--banks"

@@ -129,3 +129,10 @@ void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel
     ProgressSpan writing{progress.progress, copying.to, progress.to};
     write_raster(handle, output, format, writing, warnings, &units);
 }
+
+double conditioned_raw_value(const DemSource& dem, double elevation, int32_t line, int32_t column, int32_t columns) {
+    const BandUnits& units = dem.units();
+    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata};
+    return raw(elevation, static_cast<std::size_t>(line) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(column),
+               columns);
+}

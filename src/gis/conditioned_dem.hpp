@@ -34,3 +34,9 @@ std::uint64_t conditioned_bytes_per_pixel(const DemSource& dem);
 void write_conditioned_dem(const DemSource& dem, const GeoGrid<int32_t>& channel, double unit_per_integer,
                            const OutputFile& output, const RasterFormat& format, ProgressSpan& progress,
                            Warnings& warnings);
+
+// The raw value the conditioned model's band holds for a channel elevation in
+// the model's units, by the rules above (refused as above); `line` and
+// `column` name the pixel in the message. For the windowed route, which
+// writes the model's copy core by core (gis/gdal_windows.hpp).
+double conditioned_raw_value(const DemSource& dem, double elevation, int32_t line, int32_t column, int32_t columns);

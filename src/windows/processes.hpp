@@ -14,6 +14,8 @@ class Processes {
 public:
     // Joins MPI when the program was started by an MPI launcher.
     Processes(int& argc, char**& argv);
+    // This process alone, whatever launched it.
+    Processes() = default;
     ~Processes();
     Processes(const Processes&) = delete;
     Processes& operator=(const Processes&) = delete;

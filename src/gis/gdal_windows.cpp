@@ -1,0 +1,305 @@
+#include "gis/gdal_windows.hpp"
+
+#include <cpl_string.h>
+#include <cpl_vsi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "gis/conditioned_dem.hpp"
+#include "gis/dem_source.hpp"
+#include "gis/elevation_band.hpp"
+#include "gis/free_value.hpp"
+#include "gis/raster_writer.hpp"
+#include "gis/tool_error.hpp"
+
+namespace {
+
+// The model's values and validity on a rectangle, line by line, as
+// read_band_line reads a line (NaN is never valid).
+void read_model(GDALRasterBandH band, const RasterRect& rect, std::vector<double>& values, std::vector<uint8_t>& valid,
+                const std::string& source) {
+    const auto count = static_cast<std::size_t>(rect.lines) * static_cast<std::size_t>(rect.columns);
+    values.resize(count);
+    valid.resize(count);
+    if (GDALRasterIO(band, GF_Read, rect.column, rect.line, rect.columns, rect.lines, values.data(), rect.columns,
+                     rect.lines, GDT_Float64, 0, 0) != CE_None ||
+        GDALRasterIO(GDALGetMaskBand(band), GF_Read, rect.column, rect.line, rect.columns, rect.lines, valid.data(),
+                     rect.columns, rect.lines, GDT_Byte, 0, 0) != CE_None)
+        throw ToolError("no se puede leer la ventana de las lineas " + std::to_string(rect.line) + " a " +
+                        std::to_string(rect.line + rect.lines - 1) + " de " + source + gdal_detail());
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::isnan(values[k])) valid[k] = 0;
+}
+
+bool has_option(const std::vector<std::string>& options, const std::string& name) {
+    for (const std::string& option : options)
+        if (EQUALN(option.c_str(), (name + "=").c_str(), name.size() + 1)) return true;
+    return false;
+}
+
+// The creation options of a tiled GeoTIFF: the user's, when the output is a
+// GeoTIFF, and tiles and BigTIFF unless the user chose otherwise.
+StringList tiled_options(const RasterFormat& format) {
+    std::vector<std::string> options;
+    if (EQUAL(format.driver.c_str(), "GTiff")) options = format.creation_options;
+    if (!has_option(options, "TILED")) options.push_back("TILED=YES");
+    if (!has_option(options, "BIGTIFF")) options.push_back("BIGTIFF=IF_SAFER");
+    return StringList(options);
+}
+
+std::string tiled_path(const OutputFile& file, const RasterFormat& format) {
+    return EQUAL(format.driver.c_str(), "GTiff") ? file.temporary : file.temporary + ".teselas.tif";
+}
+
+GDALDriverH gtiff() {
+    GDALDriverH driver = GDALGetDriverByName("GTiff");
+    if (driver == nullptr) throw ToolError("GDAL no tiene el controlador GTiff");
+    return driver;
+}
+
+}  // namespace
+
+GdalWindowSource::GdalWindowSource(const ChannelSources& sources, const std::string& dem_name, double scale,
+                                   Warnings& warnings)
+    : sources_(sources), dem_name_(dem_name), scale_(scale), warnings_(warnings), silent_(nullptr, false) {}
+
+void GdalWindowSource::scan_model(ProgressSpan& progress) {
+    const DemSource& dem = sources_.dem();
+    const Georef& grid = dem.grid();
+    GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
+    const BandUnits& units = dem.units();
+    std::vector<double> values;
+    std::vector<uint8_t> valid;
+    int32_t lowest = std::numeric_limits<int32_t>::max();
+    bool any = false;
+    constexpr int32_t kBand = 64;
+    for (int32_t first = 0; first < grid.lines; first += kBand) {
+        const RasterRect rect{first, 0, std::min(kBand, grid.lines - first), grid.columns};
+        read_model(band, rect, values, valid, dem_name_);
+        for (int32_t a = 0; a < rect.lines; ++a)
+            for (int32_t j = 0; j < grid.columns; ++j) {
+                const std::size_t k = static_cast<std::size_t>(a) * static_cast<std::size_t>(grid.columns) +
+                                      static_cast<std::size_t>(j);
+                if (valid[k] == 0) continue;
+                lowest = std::min(lowest, scaled_elevation(values[k] * units.scale + units.offset, scale_, first + a, j));
+                any = true;
+            }
+        ProgressSpan::gdal_callback(static_cast<double>(rect.line + rect.lines) / grid.lines, nullptr, &progress);
+    }
+    if (!any) throw ToolError(dem_name_ + " no tiene ningun pixel con dato");
+    lowest_ = lowest;
+}
+
+void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
+    const std::lock_guard<std::mutex> lock(reading_);
+    const DemSource& dem = sources_.dem();
+    const Georef& grid = dem.grid();
+    GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
+    std::vector<double> values;
+    std::vector<uint8_t> valid;
+    if (rows.slope != nullptr || rows.railing != nullptr || rows.perimeter != nullptr)
+        read_model(band, rect, values, valid, dem_name_);
+    const auto width = static_cast<std::size_t>(rect.columns);
+    if (rows.slope != nullptr) {
+        const BandUnits& units = dem.units();
+        for (int32_t a = 0; a < rect.lines; ++a)
+            for (int32_t b = 0; b < rect.columns; ++b) {
+                const std::size_t k = static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b);
+                rows.slope[a][b] = valid[k] == 0 ? lowest_
+                                                 : scaled_elevation(values[k] * units.scale + units.offset, scale_,
+                                                                    rect.line + a, rect.column + b);
+            }
+    }
+    unsigned char* const* targets[4] = {rows.railing, rows.zone, rows.contour, rows.perimeter};
+    Warnings& warnings = first_window_ ? warnings_ : silent_;
+    for (std::size_t m = 0; m < sources_.mask_count() && m < 4; ++m)
+        if (targets[m] != nullptr)
+            sources_.mask_source(m).burn_window(grid, dem_name_, kBurnTone, rect.line, rect.column, rect.lines,
+                                                rect.columns, targets[m], warnings);
+    first_window_ = false;
+    if (rows.slope != nullptr) return;
+    // The reach map's pass (every line once, no model wanted): what each mask
+    // marked, and the boundary pixels in the model's holes.
+    for (std::size_t m = 0; m < 4; ++m) {
+        if (targets[m] == nullptr) continue;
+        for (int32_t a = 0; a < rect.lines; ++a)
+            marked_[m] += std::count_if(targets[m][a], targets[m][a] + rect.columns,
+                                        [](unsigned char pixel) { return pixel != 0; });
+    }
+    if (valid.empty()) return;
+    for (int32_t a = 0; a < rect.lines; ++a)
+        for (int32_t b = 0; b < rect.columns; ++b)
+            if (valid[static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b)] == 0 &&
+                ((rows.railing != nullptr && rows.railing[a][b] != 0) ||
+                 (rows.perimeter != nullptr && rows.perimeter[a][b] != 0)))
+                ++boundary_holes_;
+}
+
+void GdalWindowSource::check_masks(Warnings& warnings) const {
+    for (std::size_t m = 0; m < sources_.mask_count() && m < 4; ++m)
+        if (marked_[m] == 0)
+            throw ToolError(sources_.mask_option(m) + ": ningun pixel de la rejilla de " + dem_name_ +
+                            " queda marcado: revise " + sources_.mask_source(m).unmarked_hint());
+    if (boundary_holes_ > 0)
+        warnings.add(std::to_string(boundary_holes_) + " pixeles de las orillas" +
+                     (water_bodies() ? " o de los lagos" : "") + " caen en pixeles sin dato de " + dem_name_ +
+                     ": toman la elevacion mas baja del MDE (" +
+                     scaled_text(lowest_, scale_, sources_.dem().units().unit) + ")");
+}
+
+GdalWindowSink::GdalWindowSink(const ChannelOptions& options, const ChannelSources& sources, GDALDataType type,
+                               const OutputFile& channel, const std::optional<OutputFile>& conditioned,
+                               ProgressSpan& copying)
+    : options_(options), sources_(sources), type_(type) {
+    const DemSource& dem = sources.dem();
+    const Georef& grid = dem.grid();
+    const double unit_per_integer = 1.0 / options.scale;
+    band_.unit = dem.units().unit;
+    if (!options.unscale) band_.scale = unit_per_integer;
+    band_.nodata = stored(options.nodata.value_or(kDefaultNodata), type);
+    const TypeRange range = range_of(type);
+    if (!(*band_.nodata >= range.low && *band_.nodata <= range.high))
+        throw ToolError("--nodata " + elevation_text(*band_.nodata) + " no cabe en pixeles " + type_name(type));
+
+    channel_.file = channel;
+    channel_.tiled = tiled_path(channel, options.format);
+    {
+        const StringList creation = tiled_options(options.format);
+        CPLErrorReset();
+        channel_.dataset.reset(GDALCreate(gtiff(), channel_.tiled.c_str(), grid.columns, grid.lines, 1, type,
+                                          creation.get()));
+    }
+    if (!channel_.dataset) throw ToolError("no se puede crear " + channel.target + gdal_detail());
+    auto* handle = static_cast<GDALDatasetH>(channel_.dataset.get());
+    GDALRasterBandH out = GDALGetRasterBand(handle, 1);
+    GDALSetRasterNoDataValue(out, *band_.nodata);
+    if (band_.scale != 1.0 || band_.offset != 0.0) {
+        GDALSetRasterScale(out, band_.scale);
+        GDALSetRasterOffset(out, band_.offset);
+    }
+    if (!band_.unit.empty()) GDALSetRasterUnitType(out, band_.unit.c_str());
+    set_transform(handle, grid);
+    if (!grid.crs_wkt.empty()) GDALSetProjection(handle, grid.crs_wkt.c_str());
+
+    if (!conditioned) return;
+    conditioned_.emplace();
+    conditioned_->file = *conditioned;
+    conditioned_->tiled = tiled_path(*conditioned, options.format);
+    {
+        const StringList creation = tiled_options(options.format);
+        CPLErrorReset();
+        Dataset copy(GDALCreateCopy(gtiff(), conditioned_->tiled.c_str(), dem.dataset(), FALSE, creation.get(),
+                                    ProgressSpan::gdal_callback, &copying));
+        if (!copy) throw ToolError("no se puede copiar el MDE en " + conditioned->target + gdal_detail());
+    }
+    conditioned_->dataset.reset(GDALOpen(conditioned_->tiled.c_str(), GA_Update));
+    if (!conditioned_->dataset) throw ToolError("no se puede abrir la copia del MDE" + gdal_detail());
+    auto* copy = static_cast<GDALDatasetH>(conditioned_->dataset.get());
+    for (int b = 1; b <= GDALGetRasterCount(copy); ++b) {
+        const char* unit = GDALGetRasterUnitType(GDALGetRasterBand(dem.dataset(), b));
+        if (unit != nullptr && *unit != '\0') GDALSetRasterUnitType(GDALGetRasterBand(copy, b), unit);
+    }
+    GDALRasterBandH model = GDALGetRasterBand(dem.dataset(), dem.band());
+    const int flags = GDALGetMaskFlags(model);
+    if ((flags & GMF_PER_DATASET) != 0 && (flags & (GMF_ALL_VALID | GMF_NODATA)) == 0)
+        conditioned_mask_ = GDALGetMaskBand(GDALGetRasterBand(copy, dem.band()));
+}
+
+GdalWindowSink::~GdalWindowSink() {
+    for (Output* output : {&channel_, conditioned_ ? &*conditioned_ : nullptr}) {
+        if (output == nullptr) continue;
+        output->dataset.reset();
+        if (output->tiled != output->file.temporary) VSIUnlink(output->tiled.c_str());
+    }
+}
+
+void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values) {
+    const auto count = static_cast<std::size_t>(core.lines) * static_cast<std::size_t>(core.columns);
+    const double factor = options_.unscale ? 1.0 / options_.scale : 1.0;
+    const TypeRange range = range_of(type_);
+    std::vector<double> band(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (values.channel[k] == 0) {
+            band[k] = *band_.nodata;
+            continue;
+        }
+        band[k] = stored(values.rounded[k] * factor, type_);
+        const std::string where = " de la linea " + std::to_string(core.line + static_cast<int64_t>(k) / core.columns) +
+                                  ", columna " + std::to_string(core.column + static_cast<int64_t>(k) % core.columns);
+        if (!(band[k] >= range.low && band[k] <= range.high))
+            throw ToolError("el valor " + elevation_text(band[k]) + where + " no cabe en pixeles " + type_name(type_) +
+                            ": use -ot Int32");
+        if (band[k] == *band_.nodata)
+            throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " lo tiene el pixel del cauce" +
+                            where + ": elija otro con --nodata");
+    }
+    const DemSource& dem = sources_.dem();
+    const double unit_per_integer = 1.0 / options_.scale;
+    const int32_t columns = dem.grid().columns;
+    std::vector<double> raw;
+    if (conditioned_)
+        for (std::size_t k = 0; k < count; ++k)
+            raw.push_back(values.channel[k] == 0
+                              ? 0.0
+                              : conditioned_raw_value(dem, static_cast<double>(values.rounded[k]) * unit_per_integer,
+                                                      core.line + static_cast<int32_t>(static_cast<int64_t>(k) / core.columns),
+                                                      core.column + static_cast<int32_t>(static_cast<int64_t>(k) % core.columns),
+                                                      columns));
+
+    const std::lock_guard<std::mutex> lock(writing_);
+    CPLErrorReset();
+    auto* handle = static_cast<GDALDatasetH>(channel_.dataset.get());
+    if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Write, core.column, core.line, core.columns, core.lines,
+                     band.data(), core.columns, core.lines, GDT_Float64, 0, 0) != CE_None)
+        throw ToolError("no se puede escribir " + channel_.file.target + gdal_detail());
+    if (!conditioned_) return;
+    GDALRasterBandH model = GDALGetRasterBand(static_cast<GDALDatasetH>(conditioned_->dataset.get()), dem.band());
+    const std::vector<uint8_t> valid(static_cast<std::size_t>(core.columns), 255);
+    for (int32_t a = 0; a < core.lines; ++a) {
+        const std::size_t start = static_cast<std::size_t>(a) * static_cast<std::size_t>(core.columns);
+        for (int32_t first = 0; first < core.columns;) {
+            if (values.channel[start + static_cast<std::size_t>(first)] == 0) {
+                ++first;
+                continue;
+            }
+            int32_t end = first + 1;
+            while (end < core.columns && values.channel[start + static_cast<std::size_t>(end)] != 0) ++end;
+            if (GDALRasterIO(model, GF_Write, core.column + first, core.line + a, end - first, 1,
+                             raw.data() + start + static_cast<std::size_t>(first), end - first, 1, GDT_Float64, 0,
+                             0) != CE_None ||
+                (conditioned_mask_ != nullptr &&
+                 GDALRasterIO(conditioned_mask_, GF_Write, core.column + first, core.line + a, end - first, 1,
+                              const_cast<uint8_t*>(valid.data()), end - first, 1, GDT_Byte, 0, 0) != CE_None))
+                throw ToolError("no se puede poner el cauce en la copia del MDE" + gdal_detail());
+            first = end;
+        }
+    }
+}
+
+void GdalWindowSink::finish(ProgressSpan& progress, Warnings& warnings) {
+    const double middle = progress.from + (progress.to - progress.from) / 2.0;
+    ProgressSpan spans[2] = {{progress.progress, progress.from, conditioned_ ? middle : progress.to},
+                             {progress.progress, middle, progress.to}};
+    int step = 0;
+    for (Output* output : {&channel_, conditioned_ ? &*conditioned_ : nullptr}) {
+        if (output == nullptr) continue;
+        ProgressSpan& span = spans[step++];
+        CPLErrorReset();
+        if (GDALFlushCache(static_cast<GDALDatasetH>(output->dataset.get())) != CE_None)
+            throw ToolError("no se puede escribir " + output->file.target + gdal_detail());
+        output->dataset.reset();
+        if (CPLGetLastErrorType() == CE_Failure) throw ToolError("no se puede escribir " + output->file.target + gdal_detail());
+        if (output->tiled == output->file.temporary) continue;
+        // Another format, written from the tiled GeoTIFF.
+        Dataset tiled(GDALOpen(output->tiled.c_str(), GA_ReadOnly));
+        if (!tiled) throw ToolError("no se puede leer " + output->tiled + gdal_detail());
+        write_raster(static_cast<GDALDatasetH>(tiled.get()), output->file, options_.format, span, warnings,
+                     output == &channel_ ? &band_ : &sources_.dem().units());
+        tiled.reset();
+        VSIUnlink(output->tiled.c_str());
+        output->tiled = output->file.temporary;
+    }
+}

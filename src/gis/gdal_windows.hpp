@@ -1,0 +1,110 @@
+// The window source and sink of channel's windowed route
+// (windows/window_io.hpp): any GDAL raster read a window at a time, and the
+// outputs written a core at a time, so that no whole raster is ever held.
+//
+// Source. The elevation model's window is read with RasterIO (a GeoTIFF, a
+// VRT mosaic, a COG, a /vsicurl/ or /vsizip/ path: whatever GDAL opens) and
+// scaled as import-dem scales it; its holes get the model's lowest elevation,
+// found beforehand by one streaming pass over the model (scan_model), as the
+// whole route finds it. Each mask is burned into the window only
+// (GridSource::burn_window: a spatial filter on the window's extent, the
+// whole grid's pixel positions), so every window holds exactly the pixels of
+// the whole-grid burn. GDAL datasets are not safe from two threads, so reads
+// are serialised here; the computation, which takes most of the time, is not.
+//
+// Sink. Each output is a tiled GeoTIFF (BigTIFF when it could pass 4 GB),
+// created before the tiles and written core by core with RasterIO, under a
+// lock; GDAL's block cache is held small, so partly written blocks cost
+// little memory. The channel's band gets the values, nodata, scale and unit of
+// the whole route; the conditioned model is first copied from the model block
+// by block (GDAL's CreateCopy streams), then each core's channel pixels are
+// written into it. Another format (-of COG...) is written from the tiled
+// GeoTIFF, kept as a temporary beside the output, once every core is in.
+//
+// Processes. Two processes must never write one GDAL dataset: each keeps its
+// own block cache and tile index, and whichever closes last would overwrite
+// the other's blocks and directory. So the windowed route runs its tiles on
+// the threads of one process, which alone holds the datasets.
+#pragma once
+
+#include <gdal.h>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "gis/channel_options.hpp"
+#include "gis/channel_sources.hpp"
+#include "gis/gdal_env.hpp"
+#include "gis/output_files.hpp"
+#include "gis/progress.hpp"
+#include "gis/warnings.hpp"
+#include "windows/window_io.hpp"
+
+class GdalWindowSource final : public WindowSource {
+public:
+    GdalWindowSource(const ChannelSources& sources, const std::string& dem_name, double scale, Warnings& warnings);
+
+    int32_t lines() const override { return sources_.dem().grid().lines; }
+    int32_t columns() const override { return sources_.dem().grid().columns; }
+    bool water_bodies() const override { return sources_.mask_count() > 3; }
+    void read(const RasterRect& rect, const WindowRows& rows) override;
+
+    // The streaming pass over the model: its lowest elevation with data (the
+    // holes' value), refusing what DemSource::read refuses. Before any read.
+    void scan_model(ProgressSpan& progress);
+    int32_t lowest() const { return lowest_; }
+
+    // After the reach map's pass (which reads every line of every mask once,
+    // without the model): a mask that marked no pixel is refused as the whole
+    // route refuses it, and boundary pixels in the model's holes are warned about.
+    void check_masks(Warnings& warnings) const;
+
+private:
+    const ChannelSources& sources_;
+    std::string dem_name_;
+    double scale_;
+    Warnings& warnings_;
+    Warnings silent_;  // for the repeated notices of every window after the first
+    bool first_window_ = true;
+    int32_t lowest_ = 0;
+    std::mutex reading_;
+    int64_t marked_[4] = {};   // pixels each mask marked in the pass without the model
+    int64_t boundary_holes_ = 0;
+};
+
+class GdalWindowSink final : public WindowSink {
+public:
+    // Creates the outputs' tiled GeoTIFFs (the conditioned one copied from
+    // the model, `copying` its progress).
+    GdalWindowSink(const ChannelOptions& options, const ChannelSources& sources, GDALDataType type,
+                   const OutputFile& channel, const std::optional<OutputFile>& conditioned, ProgressSpan& copying);
+    ~GdalWindowSink() override;
+    GdalWindowSink(const GdalWindowSink&) = delete;
+    GdalWindowSink& operator=(const GdalWindowSink&) = delete;
+
+    void write_core(const RasterRect& core, const CoreValues& values) override;
+
+    // Closes the GeoTIFFs (and writes another format from them).
+    void finish(ProgressSpan& progress, Warnings& warnings);
+
+private:
+    struct Output {
+        OutputFile file;
+        std::string tiled;  // the tiled GeoTIFF written core by core
+        Dataset dataset;
+    };
+    const ChannelOptions& options_;
+    const ChannelSources& sources_;
+    GDALDataType type_;
+    BandUnits band_;
+    Output channel_;
+    std::optional<Output> conditioned_;
+    GDALRasterBandH conditioned_mask_ = nullptr;  // the model's holes marked by a mask band
+    std::mutex writing_;
+};
+
+// The cache GDAL keeps for the windowed route's blocks, in bytes: the outputs'
+// partly written blocks and the sources' blocks read.
+inline constexpr uint64_t kGdalCacheBytes = uint64_t{64} << 20;
