@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "gis/commands.hpp"
+#include "windows/processes.hpp"
 
 int main(int argc, char** argv) {
+    Processes processes(argc, argv);  // every rank of an MPI run, or this process alone
     const std::vector<std::string> words(argv + 1, argv + argc);
-    const int status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0);
+    const int status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0, processes);
     GDALDestroy();
     return status;
 }

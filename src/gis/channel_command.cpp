@@ -1,6 +1,8 @@
 #include "gis/channel_command.hpp"
 
 #include <cstdio>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -17,6 +19,7 @@
 #include "gis/memory_budget.hpp"
 #include "gis/tool_error.hpp"
 #include "parallel/band_threads.hpp"
+#include "windows/core_files.hpp"
 #include "windows/processes.hpp"
 #include "windows/reach_map.hpp"
 #include "windows/tile_loop.hpp"
@@ -24,6 +27,22 @@
 #include "windows/windowed_run.hpp"
 
 namespace {
+
+void print_summary(const ChannelOptions& options, const ChannelSources& sources, const ChannelResult& result,
+                   std::FILE* out) {
+    if (out == nullptr) return;
+    const std::string& unit = sources.dem().units().unit;
+    std::string text = "Cauce: " + std::to_string(result.pixels) + " pixeles, elevacion de " +
+                       scaled_text(result.low, options.scale, unit) + " a " +
+                       scaled_text(result.high, options.scale, unit) + "\n";
+    text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
+            " pixeles: " + std::to_string(result.report.contour_misses) + " de la curva de nivel, " +
+            std::to_string(result.report.boundary_misses) + " del limite inferior\n";
+    text += "Escrito " + options.output + (options.conditioned ? " y " + *options.conditioned : "") + "\n";
+    std::fputs(text.c_str(), out);
+    if (std::fflush(out) != 0 || std::ferror(out))
+        throw ToolError("no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
+}
 
 // The memory of the whole route. The model as integers and its mask, four
 // masks, the rounded elevations, the band's values and the band in memory;
@@ -46,6 +65,53 @@ uint64_t default_memory() {
     return physical / 2;
 }
 
+// The tile plan of the windowed route: cores of --tile, or as large as
+// --memory (or half the machine's) allows; `budget` the bytes of one tile.
+TilePlan choose_plan(const ChannelOptions& options, const ReachMap& reaches, const GdalWindowSource& source,
+                     int32_t threads, uint64_t& budget) {
+    const bool water = source.water_bodies();
+    const int32_t lines = source.lines();
+    const int32_t columns = source.columns();
+    const uint64_t memory = options.memory.value_or(default_memory());
+    const uint64_t fixed = kGdalCacheBytes + resident_bytes(reaches.largest()) +
+                           ReachMap::measure_bytes(lines, columns, water);
+    budget = memory > fixed ? memory - fixed : 0;
+    if (options.tile) {
+        const TilePlan plan(lines, columns, *options.tile, *options.tile);
+        budget = std::max(budget, largest_tile_bytes(plan, reaches, water, threads));
+        return plan;
+    }
+    const std::optional<TilePlan> chosen =
+        plan_for_reaches(reaches, lines, columns, water, memory > kGdalCacheBytes ? memory - kGdalCacheBytes : 0, 1,
+                         threads);
+    if (!chosen)
+        throw ToolError("con --memory " + std::to_string(memory) + " bytes no cabe ni una tesela del calculo por ventanas");
+    return *chosen;
+}
+
+ChannelParameters burned_parameters(const ChannelHeights& heights, bool water_bodies) {
+    ChannelParameters parameters;
+    parameters.zone_tone = kBurnTone;
+    parameters.railing_tone = kBurnTone;
+    parameters.contour_tone = kBurnTone;
+    parameters.perimeter_tone = kBurnTone;
+    parameters.railing_height = heights.railing_height;
+    parameters.contour_altitude = heights.contour_altitude;
+    parameters.water_bodies = water_bodies;
+    return parameters;
+}
+
+ChannelResult result_of(const CoreTotals& totals) {
+    ChannelResult result;
+    result.report.computed = true;
+    result.report.contour_misses = totals.contour_misses;
+    result.report.boundary_misses = totals.boundary_misses;
+    result.pixels = totals.channel_pixels;
+    result.low = totals.channel_low;
+    result.high = totals.channel_high;
+    return result;
+}
+
 // The windowed route: the model scanned for its lowest elevation, the masks
 // measured for the reach map, then the tiles on this process's threads, each
 // core written into the outputs as soon as it is computed (gdal_windows.hpp).
@@ -58,38 +124,14 @@ ChannelResult channel_by_windows(const ChannelOptions& options, const ChannelHei
     ProgressSpan scanning{context.progress, 0.0, 0.05};
     source.scan_model(scanning);
 
-    ChannelParameters parameters;
-    parameters.zone_tone = kBurnTone;
-    parameters.railing_tone = kBurnTone;
-    parameters.contour_tone = kBurnTone;
-    parameters.perimeter_tone = kBurnTone;
-    parameters.railing_height = heights.railing_height;
-    parameters.contour_altitude = heights.contour_altitude;
-    parameters.water_bodies = source.water_bodies();
+    const ChannelParameters parameters = burned_parameters(heights, source.water_bodies());
     const ReachMap reaches = ReachMap::measure(source, parameters, threads, [&context](double share) {
         context.progress.update(share, 0.05, 0.15);
     });
     source.check_masks(context.warnings);
 
-    const int32_t lines = source.lines();
-    const int32_t columns = source.columns();
-    const uint64_t memory = options.memory.value_or(default_memory());
-    const uint64_t fixed = kGdalCacheBytes + resident_bytes(reaches.largest()) +
-                           ReachMap::measure_bytes(lines, columns, parameters.water_bodies);
-    TilePlan plan;
-    uint64_t budget = memory > fixed ? memory - fixed : 0;
-    if (options.tile) {
-        plan = TilePlan(lines, columns, *options.tile, *options.tile);
-        budget = std::max(budget, largest_tile_bytes(plan, reaches, parameters.water_bodies, threads));
-    } else {
-        const std::optional<TilePlan> chosen = plan_for_reaches(reaches, lines, columns, parameters.water_bodies,
-                                                                memory > kGdalCacheBytes ? memory - kGdalCacheBytes : 0,
-                                                                1, threads);
-        if (!chosen)
-            throw ToolError("con --memory " + std::to_string(memory) +
-                            " bytes no cabe ni una tesela del calculo por ventanas");
-        plan = *chosen;
-    }
+    uint64_t budget = 0;
+    const TilePlan plan = choose_plan(options, reaches, source, threads, budget);
 
     ProgressSpan copying{context.progress, 0.15, options.conditioned ? 0.25 : 0.15};
     GdalWindowSink sink(options, sources, type, outputs.channel_file(), outputs.conditioned_file(), copying);
@@ -103,35 +145,142 @@ ChannelResult channel_by_windows(const ChannelOptions& options, const ChannelHei
     ProgressSpan closing{context.progress, 0.95, 1.0};
     sink.finish(closing, context.warnings);
 
-    ChannelResult result;
-    result.report.computed = true;
-    result.report.contour_misses = loop.totals.contour_misses;
-    result.report.boundary_misses = loop.totals.boundary_misses;
-    result.pixels = loop.totals.channel_pixels;
-    result.low = loop.totals.channel_low;
-    result.high = loop.totals.channel_high;
-    return result;
+    return result_of(loop.totals);
 }
 
-void print_summary(const ChannelOptions& options, const ChannelSources& sources, const ChannelResult& result,
-                   std::FILE* out) {
-    if (out == nullptr) return;
-    const std::string& unit = sources.dem().units().unit;
-    std::string text = "Cauce: " + std::to_string(result.pixels) + " pixeles, elevacion de " +
-                       scaled_text(result.low, options.scale, unit) + " a " +
-                       scaled_text(result.high, options.scale, unit) + "\n";
-    text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
-            " pixeles: " + std::to_string(result.report.contour_misses) + " de la curva de nivel, " +
-            std::to_string(result.report.boundary_misses) + " del limite inferior\n";
-    text += "Escrito " + options.output + (options.conditioned ? " y " + *options.conditioned : "") + "\n";
-    std::fputs(text.c_str(), out);
-    if (std::fflush(out) != 0 || std::ferror(out))
-        throw ToolError("no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
+// A step every process of an MPI run takes: a failure on any of them fails
+// them all (the one that failed tells why).
+template <typename Step>
+void together(Processes& processes, Step step) {
+    std::string message;
+    bool ok = true;
+    try {
+        step();
+    } catch (const ToolError& error) {
+        ok = false;
+        message = error.what();
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        message = "no hay memoria suficiente para channel";
+    } catch (const std::exception& error) {
+        ok = false;
+        message = std::string("channel no pudo terminar: ") + error.what();
+    }
+    if (processes.all(ok)) return;
+    if (!ok) throw ToolError(message);
+    throw PeerFailure();
+}
+
+// The windowed route on the processes of an MPI run (gdal_windows.hpp says
+// why only rank 0 writes the outputs): rank 0 scans, measures and plans, and
+// every process computes the tiles rank 0 hands it into the core files; then
+// rank 0 alone writes the outputs from them.
+void channel_on_processes(const ChannelOptions& options, CommandContext& context, Processes& processes) {
+    ChannelHeights heights;
+    GDALDataType type = GDT_Int32;
+    std::optional<ChannelSources> sources;
+    std::optional<ChannelOutputs> outputs;
+    together(processes, [&] {
+        heights = scaled_heights(options, context.warnings);
+        type = elevation_type(options.type, options.unscale, "channel");
+        check_output_format(options.format, type);
+        sources.emplace(options, context.warnings);
+        if (processes.first()) outputs.emplace(options, *sources, context.overwrite);
+    });
+    GDALSetCacheMax64(static_cast<GIntBig>(kGdalCacheBytes));
+    const int32_t threads = options.threads ? *options.threads : threads_from_environment();
+    GdalWindowSource source(*sources, options.dem, options.scale, context.warnings);
+    const ChannelParameters parameters = burned_parameters(heights, source.water_bodies());
+    ReachMap reaches;
+    TilePlan plan;
+    uint64_t budget = 0;
+    CoreFiles cores;
+    struct Removal {
+        CoreFiles& files;
+        ~Removal() { files.remove(); }
+    } removal{cores};
+    std::string shared;
+    together(processes, [&] {
+        if (!processes.first()) return;
+        context.progress.update(0.0);
+        ProgressSpan scanning{context.progress, 0.0, 0.05};
+        source.scan_model(scanning);
+        reaches = ReachMap::measure(source, parameters, threads,
+                                    [&context](double share) { context.progress.update(share, 0.05, 0.15); });
+        source.check_masks(context.warnings);
+        plan = choose_plan(options, reaches, source, threads, budget);
+        const std::string prefix = outputs->channel_file().temporary + ".nucleos";
+        cores.create(prefix, source.lines(), source.columns());
+        shared = std::to_string(source.lowest()) + " " + std::to_string(plan.core_lines()) + " " +
+                 std::to_string(plan.core_columns()) + " " + std::to_string(budget) + " " + prefix;
+    });
+    shared = processes.from_first(shared);
+    const std::string map = processes.from_first(processes.first() ? reaches.to_bytes() : std::string());
+    together(processes, [&] {
+        if (processes.first()) return;
+        std::istringstream words(shared);
+        int32_t lowest = 0, core_lines = 1, core_columns = 1;
+        std::string prefix;
+        words >> lowest >> core_lines >> core_columns >> budget;
+        std::getline(words >> std::ws, prefix);
+        source.set_lowest(lowest);
+        reaches = ReachMap::from_bytes(map);
+        plan = TilePlan(source.lines(), source.columns(), core_lines, core_columns);
+        cores.join(prefix, source.lines(), source.columns());
+    });
+
+    const WindowedJob job{source, cores, parameters, plan, reaches, budget, true};
+    const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
+        return run_window_tile(job, k, threads, share, scratch);
+    };
+    const LoopResult loop = share_tiles(processes, plan.count(), 1, work, context.progress, 0.15, 0.8);
+    together(processes, [&] {
+        if (!loop.ok) throw ToolError(loop.error);
+        cores.flush();
+    });
+    const CoreTotals totals = processes.gather(loop.totals);
+
+    std::string message;
+    bool ok = true;
+    if (processes.first()) {
+        try {
+            ProgressSpan copying{context.progress, 0.8, options.conditioned ? 0.85 : 0.8};
+            GdalWindowSink sink(options, *sources, type, outputs->channel_file(), outputs->conditioned_file(), copying);
+            std::vector<int32_t> rounded;
+            std::vector<unsigned char> channel;
+            for (int64_t k = 0; k < plan.count(); ++k) {
+                const RasterRect core = plan.tile(k).core;
+                const auto pixels = static_cast<std::size_t>(core.lines) * static_cast<std::size_t>(core.columns);
+                rounded.resize(pixels);
+                channel.resize(pixels);
+                cores.read_core(core, rounded.data(), channel.data());
+                sink.write_core(core, {rounded.data(), channel.data()});
+                context.progress.update(static_cast<double>(k + 1) / static_cast<double>(plan.count()), copying.to, 0.95);
+            }
+            ProgressSpan closing{context.progress, 0.95, 1.0};
+            sink.finish(closing, context.warnings);
+            cores.remove();
+            outputs->commit(context.warnings);
+            context.progress.update(1.0);
+        } catch (const std::exception& error) {
+            ok = false;
+            message = error.what();
+        }
+    }
+    if (!processes.first_says(ok)) {
+        if (processes.first()) throw ToolError(message);
+        throw PeerFailure();
+    }
+    if (processes.first()) print_summary(options, *sources, result_of(totals), context.summary);
 }
 
 }  // namespace
 
 void channel_command(const ChannelOptions& options, CommandContext& context) {
+    if (context.processes != nullptr && context.processes->size() > 1) {
+        channel_on_processes(options, context, *context.processes);
+        return;
+    }
     const ChannelHeights heights = scaled_heights(options, context.warnings);
     const GDALDataType type = elevation_type(options.type, options.unscale, "channel");
     check_output_format(options.format, type);

@@ -86,6 +86,16 @@ std::string command_names() {
 }  // namespace
 
 int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal) {
+    Processes alone;
+    return run_command(words, out, err, err_is_terminal, alone);
+}
+
+int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal,
+                Processes& processes) {
+    if (processes.size() > 1 && (words.empty() || words[0] != "channel" || asks_for(words, {"--help", "-h", "--version"}))) {
+        if (processes.first()) fail(err, "bajo mpirun solo la orden channel reparte su trabajo entre los procesos");
+        return 1;
+    }
     const CommandDef* command = words.empty() ? nullptr : find_command(words[0]);
     if (command != nullptr && asks_for(words, {"--help", "-h"}))
         return print(out, err, std::string(command->help) + kCommonOptionsHelp);
@@ -112,15 +122,21 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
                             " (se dieron " + std::to_string(line.positional.size()) + " argumentos)");
         }
         for (const auto& pair : line.occurrences("--config")) CPLSetConfigOption(pair[0].c_str(), pair[1].c_str());
-        const bool quiet = line.has("-q");
+        const bool quiet = line.has("-q") || !processes.first();
         start_gdal(quiet);
         Progress progress(err, err_is_terminal && !quiet);
         Warnings warnings(err, !quiet);
-        CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out};
+        CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out, &processes};
         command->run(line, context);
         return 0;
+    } catch (const PeerFailure&) {
+        return 1;  // told by the process that failed
     } catch (const ToolError& error) {
-        fail(err, error.what());
+        if (processes.size() > 1 && !processes.first())
+            fail(err, "(proceso " + std::to_string(processes.rank()) + " de " + std::to_string(processes.size()) +
+                          ") " + error.what());
+        else
+            fail(err, error.what());
     } catch (const std::bad_alloc&) {
         fail(err, "no hay memoria suficiente para " + command->name);
     } catch (const std::exception& error) {

@@ -288,8 +288,7 @@ void GdalWindowSink::finish(ProgressSpan& progress, Warnings& warnings) {
         if (output == nullptr) continue;
         ProgressSpan& span = spans[step++];
         CPLErrorReset();
-        if (GDALFlushCache(static_cast<GDALDatasetH>(output->dataset.get())) != CE_None)
-            throw ToolError("no se puede escribir " + output->file.target + gdal_detail());
+        GDALFlushCache(static_cast<GDALDatasetH>(output->dataset.get()));
         output->dataset.reset();
         if (CPLGetLastErrorType() == CE_Failure) throw ToolError("no se puede escribir " + output->file.target + gdal_detail());
         if (output->tiled == output->file.temporary) continue;

@@ -22,9 +22,15 @@
 // GeoTIFF, kept as a temporary beside the output, once every core is in.
 //
 // Processes. Two processes must never write one GDAL dataset: each keeps its
-// own block cache and tile index, and whichever closes last would overwrite
-// the other's blocks and directory. So the windowed route runs its tiles on
-// the threads of one process, which alone holds the datasets.
+// own block cache, its own idea of the file's length and its own directory of
+// tiles, so blocks appended by two of them land on the same bytes and
+// whichever closes last writes a directory that misses the other's blocks.
+// So under mpirun only rank 0 ever holds the outputs: every process writes
+// the rounded cores of its tiles into two raw files (windows/core_files.hpp,
+// positioned writes of disjoint bytes, which is safe), and once every tile is
+// done rank 0 alone reads them back core by core into this sink. The cost is
+// one write and one read of 5 bytes a pixel; a single process skips it and
+// writes its cores straight into the sink.
 #pragma once
 
 #include <gdal.h>
@@ -55,6 +61,8 @@ public:
     // holes' value), refusing what DemSource::read refuses. Before any read.
     void scan_model(ProgressSpan& progress);
     int32_t lowest() const { return lowest_; }
+    // The lowest elevation another process scanned (an MPI run).
+    void set_lowest(int32_t lowest) { lowest_ = lowest; }
 
     // After the reach map's pass (which reads every line of every mask once,
     // without the model): a mask that marked no pixel is refused as the whole

@@ -9,3 +9,9 @@
 struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// A failure that another process of an MPI run met and told itself: this
+// process ends with status 1 and says nothing.
+struct PeerFailure : ToolError {
+    PeerFailure() : ToolError("otro proceso fallo") {}
+};

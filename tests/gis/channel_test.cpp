@@ -274,6 +274,7 @@ void cut(const std::string& source, const std::string& piece, int column, int li
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
+    GDALAllRegister();
     GDALTranslateOptions* options = GDALTranslateOptionsNew(argv.data(), nullptr);
     GDALDatasetH in = GDALOpen(source.c_str(), GA_ReadOnly);
     ASSERT_NE(in, nullptr);
@@ -349,7 +350,7 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
         GDALClose(vrt);
     }
     std::filesystem::create_directories(dir / "served");
-    cut(kSampleDem, dir / "served/valle.tif", 0, 0, 160, 200, {"-of", "COG", "-co", "BLOCKSIZE=64"});
+    cut(kSampleDem, dir / "served/valle.tif", 0, 0, 160, 200, {"-of", "COG", "-co", "BLOCKSIZE=128"});
     const LoopbackServer server(dir / "served");
 
     struct Case {
@@ -413,10 +414,47 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
                                       "--contour-layer", "contours", "-o", dir / "long_cauce.tif", "--overwrite"};
     const BinaryRun whole = run_tool(words);
     ASSERT_EQ(whole.exit_status, 0) << whole.err;
-    EXPECT_NE(whole.out.find("pixeles: 600 de la curva de nivel"), std::string::npos) << whole.out;
+    EXPECT_EQ(whole.out.find("pixeles: 0 de la curva de nivel"), std::string::npos) << whole.out;
     const RasterRead want = read_raster(dir / "long_cauce.tif");
     const BinaryRun windowed = run_tool(words + std::vector<std::string>{"--tile", "100", "--threads", "2"});
     ASSERT_EQ(windowed.exit_status, 0) << windowed.err;
     EXPECT_EQ(windowed.out, whole.out);
     EXPECT_EQ(read_raster(dir / "long_cauce.tif").values, want.values);
 }
+
+#ifdef LORVANTIDE_MPIEXEC
+// Under mpirun, on one to three processes, the windowed route gives the very
+// outputs of the whole route (only rank 0 writes them); any other command is
+// refused on more than one process.
+TEST(Channel, WindowsUnderMpirunGiveTheWholeRoutesValues) {
+    TempFolder dir;
+    std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--overwrite",
+                                      "--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where",
+                                      "elev = 205"};
+    const BinaryRun whole = channel(words);
+    ASSERT_EQ(whole.exit_status, 0) << whole.err;
+    const RasterRead channel_whole = read_raster(dir / "cauce.tif");
+    const RasterRead model_whole = read_raster(dir / "mde.tif");
+    const std::vector<std::string> command = std::vector<std::string>{"channel", "--railing-height", "1",
+                                                                       "--contour-altitude", "210"} +
+                                             words + sample_sources();
+    for (const int processes : {1, 2, 3}) {
+        SCOPED_TRACE(std::to_string(processes) + " processes");
+        std::vector<std::string> arguments = {"--oversubscribe", "--allow-run-as-root", "-np",
+                                              std::to_string(processes), raster_tool_binary()};
+        arguments = arguments + command + std::vector<std::string>{"--tile", processes == 2 ? "23" : "41", "--threads", "1"};
+        const BinaryRun run = run_child({LORVANTIDE_MPIEXEC, arguments, dir.path().string(), "", {}, 0, 300});
+        ASSERT_EQ(run.exit_status, 0) << run.err;
+        EXPECT_EQ(run.out, whole.out);
+        EXPECT_EQ(read_raster(dir / "cauce.tif").values, channel_whole.values);
+        EXPECT_EQ(read_raster(dir / "mde.tif").values, model_whole.values);
+        EXPECT_EQ(temporaries_in(dir.path()), 0);
+    }
+    const BinaryRun other = run_child({LORVANTIDE_MPIEXEC,
+                                       {"--oversubscribe", "--allow-run-as-root", "-np", "2", raster_tool_binary(),
+                                        "import-dem", kSampleDem, dir / "valle"},
+                                       dir.path().string(), "", {}, 0, 300});
+    EXPECT_EQ(other.exit_status, 1);
+    EXPECT_NE(other.err.find("solo la orden channel"), std::string::npos) << other.err;
+}
+#endif
