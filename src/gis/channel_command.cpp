@@ -73,7 +73,7 @@ TilePlan choose_plan(const ChannelOptions& options, const ReachMap& reaches, con
     const int32_t lines = source.lines();
     const int32_t columns = source.columns();
     const uint64_t memory = options.memory.value_or(default_memory());
-    const uint64_t fixed = kGdalCacheBytes + resident_bytes(reaches.largest()) +
+    const uint64_t fixed = kGdalCacheBytes + kGdalLibraryBytes + resident_bytes(reaches.largest()) +
                            ReachMap::measure_bytes(lines, columns, water);
     budget = memory > fixed ? memory - fixed : 0;
     if (options.tile) {
@@ -82,8 +82,9 @@ TilePlan choose_plan(const ChannelOptions& options, const ReachMap& reaches, con
         return plan;
     }
     const std::optional<TilePlan> chosen =
-        plan_for_reaches(reaches, lines, columns, water, memory > kGdalCacheBytes ? memory - kGdalCacheBytes : 0, 1,
-                         threads);
+        plan_for_reaches(reaches, lines, columns, water,
+                         memory > kGdalCacheBytes + kGdalLibraryBytes ? memory - kGdalCacheBytes - kGdalLibraryBytes : 0,
+                         1, threads);
     if (!chosen)
         throw ToolError("con --memory " + std::to_string(memory) + " bytes no cabe ni una tesela del calculo por ventanas");
     return *chosen;
@@ -121,6 +122,11 @@ ChannelResult channel_by_windows(const ChannelOptions& options, const ChannelHei
     GDALSetCacheMax64(static_cast<GIntBig>(kGdalCacheBytes));
     const int32_t threads = options.threads ? *options.threads : threads_from_environment();
     GdalWindowSource source(sources, options.dem, options.scale, context.warnings);
+    struct Removal {
+        GdalWindowSource& source;
+        ~Removal() { source.remove_masks(); }
+    } removal{source};
+    source.keep_masks(outputs.channel_file().temporary + ".mascaras", false);
     ProgressSpan scanning{context.progress, 0.0, 0.05};
     source.scan_model(scanning);
 
@@ -197,12 +203,17 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
     CoreFiles cores;
     struct Removal {
         CoreFiles& files;
-        ~Removal() { files.remove(); }
-    } removal{cores};
+        GdalWindowSource& source;
+        ~Removal() {
+            files.remove();
+            source.remove_masks();
+        }
+    } removal{cores, source};
     std::string shared;
     together(processes, [&] {
         if (!processes.first()) return;
         context.progress.update(0.0);
+        source.keep_masks(outputs->channel_file().temporary + ".mascaras", false);
         ProgressSpan scanning{context.progress, 0.0, 0.05};
         source.scan_model(scanning);
         reaches = ReachMap::measure(source, parameters, threads,
@@ -212,7 +223,8 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
         const std::string prefix = outputs->channel_file().temporary + ".nucleos";
         cores.create(prefix, source.lines(), source.columns());
         shared = std::to_string(source.lowest()) + " " + std::to_string(plan.core_lines()) + " " +
-                 std::to_string(plan.core_columns()) + " " + std::to_string(budget) + " " + prefix;
+                 std::to_string(plan.core_columns()) + " " + std::to_string(budget) + " " + prefix + "\n" +
+                 source.masks_path();
     });
     shared = processes.from_first(shared);
     const std::string map = processes.from_first(processes.first() ? reaches.to_bytes() : std::string());
@@ -220,10 +232,12 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
         if (processes.first()) return;
         std::istringstream words(shared);
         int32_t lowest = 0, core_lines = 1, core_columns = 1;
-        std::string prefix;
+        std::string prefix, masks;
         words >> lowest >> core_lines >> core_columns >> budget;
         std::getline(words >> std::ws, prefix);
+        std::getline(words, masks);
         source.set_lowest(lowest);
+        source.keep_masks(masks, true);
         reaches = ReachMap::from_bytes(map);
         plan = TilePlan(source.lines(), source.columns(), core_lines, core_columns);
         cores.join(prefix, source.lines(), source.columns());

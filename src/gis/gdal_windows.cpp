@@ -2,8 +2,12 @@
 
 #include <cpl_string.h>
 #include <cpl_vsi.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -60,7 +64,43 @@ GDALDriverH gtiff() {
     return driver;
 }
 
+// Positioned reads or writes of the whole count; false with errno otherwise.
+bool positioned(int fd, unsigned char* bytes, std::size_t count, uint64_t offset, bool writing) {
+    while (count > 0) {
+        const ssize_t done = writing ? pwrite(fd, bytes, count, static_cast<off_t>(offset))
+                                     : pread(fd, bytes, count, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) {
+            if (done == 0) errno = EIO;
+            return false;
+        }
+        bytes += done;
+        count -= static_cast<std::size_t>(done);
+        offset += static_cast<uint64_t>(done);
+    }
+    return true;
+}
+
 }  // namespace
+
+void GdalWindowSource::keep_masks(const std::string& path, bool join) {
+    masks_path_ = path;
+    masks_fd_ = ::open(path.c_str(), join ? O_RDONLY | O_CLOEXEC : O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (masks_fd_ < 0) throw ToolError("no se pudo abrir el archivo temporal " + path + ": " + std::strerror(errno));
+    masks_created_ = !join;
+    masks_complete_ = join;
+    if (join) return;
+    const auto bytes = static_cast<off_t>(4 * static_cast<uint64_t>(lines()) * static_cast<uint64_t>(columns()));
+    const int error = bytes > 0 ? posix_fallocate(masks_fd_, 0, bytes) : 0;
+    if (error != 0)
+        throw ToolError("no cabe en el disco el archivo temporal " + path + ": " + std::strerror(error));
+}
+
+void GdalWindowSource::remove_masks() {
+    if (masks_fd_ >= 0) ::close(masks_fd_), masks_fd_ = -1;
+    if (masks_created_) unlink(masks_path_.c_str());
+    masks_created_ = false;
+}
 
 GdalWindowSource::GdalWindowSource(const ChannelSources& sources, const std::string& dem_name, double scale,
                                    Warnings& warnings)
@@ -100,8 +140,7 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
     GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
     std::vector<double> values;
     std::vector<uint8_t> valid;
-    if (rows.slope != nullptr || rows.railing != nullptr || rows.perimeter != nullptr)
-        read_model(band, rect, values, valid, dem_name_);
+    if (rows.slope != nullptr) read_model(band, rect, values, valid, dem_name_);
     const auto width = static_cast<std::size_t>(rect.columns);
     if (rows.slope != nullptr) {
         const BandUnits& units = dem.units();
@@ -114,13 +153,43 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
             }
     }
     unsigned char* const* targets[4] = {rows.railing, rows.zone, rows.contour, rows.perimeter};
+    const std::size_t masks = std::min<std::size_t>(sources_.mask_count(), 4);
+    const auto raster_columns = static_cast<uint64_t>(grid.columns);
+    if (masks_complete_) {  // the tiles read what the reach map's pass burned
+        std::vector<unsigned char> line(4 * width);
+        for (int32_t a = 0; a < rect.lines; ++a) {
+            const uint64_t offset = 4 * (static_cast<uint64_t>(rect.line + a) * raster_columns + static_cast<uint64_t>(rect.column));
+            if (!positioned(masks_fd_, line.data(), line.size(), offset, false))
+                throw ToolError("no se pudo leer el archivo temporal " + masks_path_ + ": " + std::strerror(errno));
+            for (std::size_t m = 0; m < masks; ++m)
+                if (targets[m] != nullptr)
+                    for (std::size_t b = 0; b < width; ++b) targets[m][a][b] = line[4 * b + m];
+        }
+        return;
+    }
     Warnings& warnings = first_window_ ? warnings_ : silent_;
-    for (std::size_t m = 0; m < sources_.mask_count() && m < 4; ++m)
+    for (std::size_t m = 0; m < masks; ++m)
         if (targets[m] != nullptr)
             sources_.mask_source(m).burn_window(grid, dem_name_, kBurnTone, rect.line, rect.column, rect.lines,
                                                 rect.columns, targets[m], warnings);
     first_window_ = false;
     if (rows.slope != nullptr) return;
+    if (masks_fd_ >= 0 && rect.column == 0 && rect.columns == grid.columns) {  // the pass: kept for the tiles
+        std::vector<unsigned char> line(4 * width, 0);
+        for (int32_t a = 0; a < rect.lines; ++a) {
+            for (std::size_t m = 0; m < masks; ++m)
+                if (targets[m] != nullptr)
+                    for (std::size_t b = 0; b < width; ++b) line[4 * b + m] = targets[m][a][b];
+            if (!positioned(masks_fd_, line.data(), line.size(), 4 * static_cast<uint64_t>(rect.line + a) * raster_columns,
+                            true))
+                throw ToolError("no se pudo escribir el archivo temporal " + masks_path_ + ": " + std::strerror(errno));
+        }
+        if (rect.line + rect.lines == grid.lines) {
+            if (fsync(masks_fd_) != 0)  // for the processes of other machines
+                throw ToolError("no se pudo escribir el archivo temporal " + masks_path_ + ": " + std::strerror(errno));
+            masks_complete_ = true;
+        }
+    }
     // The reach map's pass (every line once, no model wanted): what each mask
     // marked, and the boundary pixels in the model's holes.
     for (std::size_t m = 0; m < 4; ++m) {
@@ -129,16 +198,19 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
             marked_[m] += std::count_if(targets[m][a], targets[m][a] + rect.columns,
                                         [](unsigned char pixel) { return pixel != 0; });
     }
-    if (valid.empty()) return;
-    for (int32_t a = 0; a < rect.lines; ++a)
+    if (rows.railing == nullptr && rows.perimeter == nullptr) return;
+    for (int32_t a = 0; a < rect.lines; ++a) {  // the model's validity, a line at a time
+        read_model(band, {rect.line + a, rect.column, 1, rect.columns}, values, valid, dem_name_);
         for (int32_t b = 0; b < rect.columns; ++b)
-            if (valid[static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b)] == 0 &&
+            if (valid[static_cast<std::size_t>(b)] == 0 &&
                 ((rows.railing != nullptr && rows.railing[a][b] != 0) ||
                  (rows.perimeter != nullptr && rows.perimeter[a][b] != 0)))
                 ++boundary_holes_;
+    }
 }
 
 void GdalWindowSource::check_masks(Warnings& warnings) const {
+    for (std::size_t m = 0; m < sources_.mask_count(); ++m) sources_.mask_source(m).warn_points(warnings);
     for (std::size_t m = 0; m < sources_.mask_count() && m < 4; ++m)
         if (marked_[m] == 0)
             throw ToolError(sources_.mask_option(m) + ": ningun pixel de la rejilla de " + dem_name_ +
@@ -227,14 +299,15 @@ void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values
             continue;
         }
         band[k] = stored(values.rounded[k] * factor, type_);
+        const bool fits = band[k] >= range.low && band[k] <= range.high;
+        if (fits && band[k] != *band_.nodata) continue;
         const std::string where = " de la linea " + std::to_string(core.line + static_cast<int64_t>(k) / core.columns) +
                                   ", columna " + std::to_string(core.column + static_cast<int64_t>(k) % core.columns);
-        if (!(band[k] >= range.low && band[k] <= range.high))
+        if (!fits)
             throw ToolError("el valor " + elevation_text(band[k]) + where + " no cabe en pixeles " + type_name(type_) +
                             ": use -ot Int32");
-        if (band[k] == *band_.nodata)
-            throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " lo tiene el pixel del cauce" +
-                            where + ": elija otro con --nodata");
+        throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " lo tiene el pixel del cauce" + where +
+                        ": elija otro con --nodata");
     }
     const DemSource& dem = sources_.dem();
     const double unit_per_integer = 1.0 / options_.scale;

@@ -6,10 +6,16 @@
 // VRT mosaic, a COG, a /vsicurl/ or /vsizip/ path: whatever GDAL opens) and
 // scaled as import-dem scales it; its holes get the model's lowest elevation,
 // found beforehand by one streaming pass over the model (scan_model), as the
-// whole route finds it. Each mask is burned into the window only
+// whole route finds it. Each mask is burned into a window only
 // (GridSource::burn_window: a spatial filter on the window's extent, the
 // whole grid's pixel positions), so every window holds exactly the pixels of
-// the whole-grid burn. GDAL datasets are not safe from two threads, so reads
+// the whole-grid burn. The reach map's pass burns every line once, in bands
+// as wide as the raster; with a mask cache (keep_masks), those bands are also
+// written into a raw file of one byte per mask and pixel, from which the
+// tiles then read their windows instead of burning again: GDAL's rasterizer
+// visits every edge of a polygon on each line it fills, so a polygon of
+// many vertices would otherwise cost once per window line, and the tiles'
+// windows overlap. GDAL datasets are not safe from two threads, so reads
 // are serialised here; the computation, which takes most of the time, is not.
 //
 // Sink. Each output is a tiled GeoTIFF (BigTIFF when it could pass 4 GB),
@@ -64,6 +70,12 @@ public:
     // The lowest elevation another process scanned (an MPI run).
     void set_lowest(int32_t lowest) { lowest_ = lowest; }
 
+    // The masks burned by the reach map's pass kept in `path` (created here,
+    // or, with `join`, made by another process) for the tiles to read.
+    void keep_masks(const std::string& path, bool join);
+    const std::string& masks_path() const { return masks_path_; }
+    void remove_masks();
+
     // After the reach map's pass (which reads every line of every mask once,
     // without the model): a mask that marked no pixel is refused as the whole
     // route refuses it, and boundary pixels in the model's holes are warned about.
@@ -80,6 +92,10 @@ private:
     std::mutex reading_;
     int64_t marked_[4] = {};   // pixels each mask marked in the pass without the model
     int64_t boundary_holes_ = 0;
+    std::string masks_path_;  // the mask cache: four bytes a pixel, one per mask (banks, zone, contour, lakes)
+    int masks_fd_ = -1;
+    bool masks_created_ = false;
+    bool masks_complete_ = false;
 };
 
 class GdalWindowSink final : public WindowSink {
@@ -115,4 +131,7 @@ private:
 
 // The cache GDAL keeps for the windowed route's blocks, in bytes: the outputs'
 // partly written blocks and the sources' blocks read.
-inline constexpr uint64_t kGdalCacheBytes = uint64_t{64} << 20;
+inline constexpr uint64_t kGdalCacheBytes = uint64_t{32} << 20;
+// GDAL's libraries and drivers, resident beside the program's own (about 35
+// MB for lorvantide-raster against 5 MB for lorvantide-tiles, measured).
+inline constexpr uint64_t kGdalLibraryBytes = uint64_t{32} << 20;

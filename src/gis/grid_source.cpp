@@ -417,3 +417,25 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
         if (GDALRasterIO(band, GF_Read, 0, a, columns, 1, rows[a], columns, 1, GDT_Byte, 0, 0) != CE_None)
             throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
 }
+
+void GridSource::warn_points(Warnings& warnings) const {
+    if (!vector_) return;
+    OGRLayerH layer = chosen_layer(static_cast<GDALDatasetH>(dataset_.get()), choice_);
+    if (choice_.where && OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+        throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " +
+                        OGR_L_GetName(layer) + ": " + *choice_.where + gdal_detail());
+    long long points = 0;
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry != nullptr && is_point(geometry)) ++points;
+    }
+    OGR_L_SetAttributeFilter(layer, nullptr);
+    if (points > 0)
+        warnings.add("la capa " + std::string(OGR_L_GetName(layer)) + " de " + choice_.path + " tiene " +
+                     std::to_string(points) +
+                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
+                     "poligonos)");
+}

@@ -71,6 +71,10 @@ public:
     void burn_window(const Georef& grid, const std::string& grid_name, uint8_t tone, int32_t line, int32_t column,
                      int32_t lines, int32_t columns, unsigned char* const* rows, Warnings& warnings) const;
 
+    // The notice burn() gives about a vector layer's points, given once for
+    // the windowed route, whose windows would each count their own.
+    void warn_points(Warnings& warnings) const;
+
 private:
     std::vector<uint8_t> burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,
                                      ProgressSpan& progress, Warnings& warnings) const;

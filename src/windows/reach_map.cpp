@@ -25,6 +25,12 @@ int32_t reach_of(uint16_t eighths, bool tone_present) {
 
 }  // namespace
 
+int32_t reach_band_lines(int32_t columns, bool water_bodies) {
+    const uint64_t line = static_cast<uint64_t>(std::max(columns, 1)) * (water_bodies ? 4 : 3);
+    const uint64_t blocks = kReachBandBytes / line / kReachBlock;
+    return static_cast<int32_t>(std::clamp<uint64_t>(blocks, 1, 1024)) * kReachBlock;
+}
+
 ReachMap ReachMap::full(int32_t lines, int32_t columns) {
     ReachMap map;
     map.block_lines_ = blocks_of(std::max(lines, 0));
@@ -37,7 +43,8 @@ ReachMap ReachMap::full(int32_t lines, int32_t columns) {
 }
 
 uint64_t ReachMap::measure_bytes(int32_t lines, int32_t columns, bool water_bodies) {
-    const auto band = static_cast<uint64_t>(kReachBlock) * static_cast<uint64_t>(std::max(columns, 1)) *
+    const int32_t band_lines = std::min(reach_band_lines(columns, water_bodies), blocks_of(std::max(lines, 1)) * kReachBlock);
+    const auto band = static_cast<uint64_t>(band_lines) * static_cast<uint64_t>(std::max(columns, 1)) *
                       (water_bodies ? 4 : 3);
     const auto blocks = static_cast<uint64_t>(blocks_of(std::max(lines, 1)) + 1) *
                         static_cast<uint64_t>(blocks_of(std::max(columns, 1)) + 1);
@@ -60,46 +67,56 @@ ReachMap ReachMap::measure(WindowSource& source, const ChannelParameters& parame
     std::vector<unsigned char> channel(count, 0), contour(count, 0), boundary(count, 0);
 
     const bool water = parameters.water_bodies;
-    Grid<unsigned char> zone = Grid<unsigned char>::make(kReachBlock, columns);
-    Grid<unsigned char> railing = Grid<unsigned char>::make(kReachBlock, columns);
-    Grid<unsigned char> line = Grid<unsigned char>::make(kReachBlock, columns);
-    Grid<unsigned char> perimeter = water ? Grid<unsigned char>::make(kReachBlock, columns) : Grid<unsigned char>();
+    const int32_t band_lines = std::min(reach_band_lines(columns, water), map.block_lines_ * kReachBlock);
+    const int32_t blocks_per_band = band_lines / kReachBlock;
+    Grid<unsigned char> zone = Grid<unsigned char>::make(band_lines, columns);
+    Grid<unsigned char> railing = Grid<unsigned char>::make(band_lines, columns);
+    Grid<unsigned char> line = Grid<unsigned char>::make(band_lines, columns);
+    Grid<unsigned char> perimeter = water ? Grid<unsigned char>::make(band_lines, columns) : Grid<unsigned char>();
     if (!zone.made() || !railing.made() || !line.made() || (water && !perimeter.made())) throw std::bad_alloc();
     std::atomic<int64_t> channel_pixels{0};
-    for (int32_t p = 0; p < map.block_lines_; ++p) {
-        const RasterRect band{p * kReachBlock, 0, std::min(kReachBlock, lines - p * kReachBlock), columns};
+    for (int32_t first_block = 0; first_block < map.block_lines_; first_block += blocks_per_band) {
+        const int32_t first_line = first_block * kReachBlock;
+        const RasterRect band{first_line, 0, std::min(band_lines, lines - first_line), columns};
         WindowRows rows;
         rows.zone = zone.rows();
         rows.railing = railing.rows();
         rows.contour = line.rows();
         if (water) rows.perimeter = perimeter.rows();
         source.read(band, rows);
-        const std::size_t first = static_cast<std::size_t>(p) * width;
-        split_in_bands(map.block_columns_, threads, [&](int64_t from, int64_t end) {
-            int64_t pixels = 0;
-            for (int64_t q = from; q < end; ++q) {
-                const int64_t left = q * kReachBlock;
-                const int64_t right = std::min<int64_t>(columns, left + kReachBlock);
-                bool holds_channel = false, holds_contour = false, holds_boundary = false;
-                for (int32_t a = 0; a < band.lines; ++a) {
-                    for (int64_t j = left; j < right; ++j) {
-                        if (tones.zone.marks(zone[a][j])) {
-                            holds_channel = true;
-                            ++pixels;
+        const int32_t band_blocks = (band.lines + kReachBlock - 1) / kReachBlock;
+        // Each block line of the band, its block columns shared among the threads.
+        for (int32_t b = 0; b < band_blocks; ++b) {
+            const int32_t p = first_block + b;
+            const int32_t top = b * kReachBlock;
+            const int32_t height = std::min(kReachBlock, band.lines - top);
+            const std::size_t first = static_cast<std::size_t>(p) * width;
+            split_in_bands(map.block_columns_, threads, [&](int64_t from, int64_t end) {
+                int64_t pixels = 0;
+                for (int64_t q = from; q < end; ++q) {
+                    const int64_t left = q * kReachBlock;
+                    const int64_t right = std::min<int64_t>(columns, left + kReachBlock);
+                    bool holds_channel = false, holds_contour = false, holds_boundary = false;
+                    for (int32_t a = top; a < top + height; ++a) {
+                        for (int64_t j = left; j < right; ++j) {
+                            if (tones.zone.marks(zone[a][j])) {
+                                holds_channel = true;
+                                ++pixels;
+                            }
+                            holds_contour = holds_contour || tones.contour.marks(line[a][j]);
+                            holds_boundary = holds_boundary || tones.railing.marks(railing[a][j]) ||
+                                             (water && tones.perimeter.marks(perimeter[a][j]));
                         }
-                        holds_contour = holds_contour || tones.contour.marks(line[a][j]);
-                        holds_boundary = holds_boundary || tones.railing.marks(railing[a][j]) ||
-                                         (water && tones.perimeter.marks(perimeter[a][j]));
                     }
+                    const std::size_t k = first + static_cast<std::size_t>(q);
+                    channel[k] = holds_channel;
+                    contour[k] = holds_contour;
+                    boundary[k] = holds_boundary;
                 }
-                const std::size_t k = first + static_cast<std::size_t>(q);
-                channel[k] = holds_channel;
-                contour[k] = holds_contour;
-                boundary[k] = holds_boundary;
-            }
-            channel_pixels += pixels;
-        });
-        if (band_done) band_done(static_cast<double>(p + 1) / map.block_lines_);
+                channel_pixels += pixels;
+            });
+        }
+        if (band_done) band_done(static_cast<double>(first_block + band_blocks) / map.block_lines_);
     }
     map.channel_pixels_ = channel_pixels.load();
 

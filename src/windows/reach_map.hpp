@@ -4,8 +4,9 @@
 // largest ring's 1500 pixels everywhere.
 //
 // The raster is cut into blocks of kReachBlock x kReachBlock pixels. The pass
-// reads the masks a band of kReachBlock lines at a time (never the slope
-// model, never more than one band) and marks the blocks that hold a channel
+// reads the masks a band of lines at a time (a whole number of blocks, as
+// many as kReachBandBytes of masks hold, so that a source that burns vector
+// layers burns them a few times only; never the slope model) and marks the blocks that hold a channel
 // pixel, a pixel of the contour line and a pixel of the lower boundary
 // (railing or water-body perimeter). The exact Euclidean distance transform
 // of the marked blocks (distance_transform.hpp, on 256 times fewer points
@@ -37,6 +38,10 @@
 
 inline constexpr int32_t kReachBlock = 16;
 inline constexpr int32_t kReachSlack = 16;
+inline constexpr uint64_t kReachBandBytes = uint64_t{64} << 20;
+
+// The lines of one band of the pass over a raster of `columns` columns.
+int32_t reach_band_lines(int32_t columns, bool water_bodies);
 
 class ReachMap {
 public:
