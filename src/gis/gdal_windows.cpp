@@ -233,8 +233,10 @@ GdalWindowSink::GdalWindowSink(const ChannelOptions& options, const ChannelSourc
     if (!options.unscale) band_.scale = unit_per_integer;
     band_.nodata = stored(options.nodata.value_or(kDefaultNodata), type);
     const TypeRange range = range_of(type);
-    if (!(*band_.nodata >= range.low && *band_.nodata <= range.high))
-        throw ToolError("--nodata " + elevation_text(*band_.nodata) + " no cabe en pixeles " + type_name(type));
+    const bool integer = type != GDT_Float32 && type != GDT_Float64;
+    if (!(*band_.nodata >= range.low && *band_.nodata <= range.high) ||
+        (integer && *band_.nodata != std::trunc(*band_.nodata)))
+        throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " no cabe en pixeles " + type_name(type));
 
     channel_.file = channel;
     channel_.tiled = tiled_path(channel, options.format);
@@ -293,21 +295,38 @@ void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values
     const double factor = options_.unscale ? 1.0 / options_.scale : 1.0;
     const TypeRange range = range_of(type_);
     std::vector<double> band(count);
+    double low = 0.0, high = 0.0;
+    bool any = false;
+    int64_t holder = -1;
+    const auto raster_columns = static_cast<int64_t>(sources_.dem().grid().columns);
     for (std::size_t k = 0; k < count; ++k) {
         if (values.channel[k] == 0) {
             band[k] = *band_.nodata;
             continue;
         }
         band[k] = stored(values.rounded[k] * factor, type_);
-        const bool fits = band[k] >= range.low && band[k] <= range.high;
-        if (fits && band[k] != *band_.nodata) continue;
-        const std::string where = " de la linea " + std::to_string(core.line + static_cast<int64_t>(k) / core.columns) +
-                                  ", columna " + std::to_string(core.column + static_cast<int64_t>(k) % core.columns);
-        if (!fits)
-            throw ToolError("el valor " + elevation_text(band[k]) + where + " no cabe en pixeles " + type_name(type_) +
-                            ": use -ot Int32");
-        throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " lo tiene el pixel del cauce" + where +
-                        ": elija otro con --nodata");
+        low = any ? std::min(low, band[k]) : band[k];
+        high = any ? std::max(high, band[k]) : band[k];
+        any = true;
+        if (band[k] >= range.low && band[k] <= range.high) {
+            if (band[k] == *band_.nodata && holder < 0)
+                holder = (core.line + static_cast<int64_t>(k) / core.columns) * raster_columns + core.column +
+                         static_cast<int64_t>(k) % core.columns;
+            continue;
+        }
+        throw ToolError("el valor " + elevation_text(band[k]) + " de la linea " +
+                        std::to_string(core.line + static_cast<int64_t>(k) / core.columns) + ", columna " +
+                        std::to_string(core.column + static_cast<int64_t>(k) % core.columns) + " no cabe en pixeles " +
+                        type_name(type_) + ": use -ot Int32");
+    }
+    {
+        const std::lock_guard<std::mutex> lock(writing_);
+        if (any) {
+            held_low_ = any_held_ ? std::min(held_low_, low) : low;
+            held_high_ = any_held_ ? std::max(held_high_, high) : high;
+            any_held_ = true;
+        }
+        if (holder >= 0 && (first_nodata_holder_ < 0 || holder < first_nodata_holder_)) first_nodata_holder_ = holder;
     }
     const DemSource& dem = sources_.dem();
     const double unit_per_integer = 1.0 / options_.scale;
@@ -353,6 +372,14 @@ void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values
 }
 
 void GdalWindowSink::finish(ProgressSpan& progress, Warnings& warnings) {
+    if (first_nodata_holder_ >= 0) {
+        const int64_t columns = sources_.dem().grid().columns;
+        const TypeRange range = range_of(type_);
+        throw ToolError("el valor sin dato " + elevation_text(*band_.nodata) + " lo tiene un pixel del cauce (linea " +
+                        std::to_string(first_nodata_holder_ / columns) + ", columna " +
+                        std::to_string(first_nodata_holder_ % columns) + "); elija otro con --nodata, p. ej. " +
+                        elevation_text(free_value({held_low_, held_high_}, kDefaultNodata, range.low, range.high)));
+    }
     const double middle = progress.from + (progress.to - progress.from) / 2.0;
     ProgressSpan spans[2] = {{progress.progress, progress.from, conditioned_ ? middle : progress.to},
                              {progress.progress, middle, progress.to}};

@@ -127,6 +127,12 @@ private:
     std::optional<Output> conditioned_;
     GDALRasterBandH conditioned_mask_ = nullptr;  // the model's holes marked by a mask band
     std::mutex writing_;
+    // A channel pixel that holds the nodata value: the first in the order of
+    // the lines, refused by finish() with the whole route's words, which
+    // name a free value from the channel's extremes.
+    int64_t first_nodata_holder_ = -1;
+    double held_low_ = 0.0, held_high_ = 0.0;
+    bool any_held_ = false;
 };
 
 // The cache GDAL keeps for the windowed route's blocks, in bytes: the outputs'

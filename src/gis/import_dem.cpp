@@ -1,5 +1,7 @@
 #include "gis/import_dem.hpp"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -52,6 +54,16 @@ void import_dem(const ImportDemOptions& options, CommandContext& context) {
     outputs.protect(source.files());
     const PairOutputs files = add_elevation_pair(outputs, options.name);
     const OutputFile sidecar = outputs.add_file(sidecar_path(options.name));
+
+    // The raw file must fit the disk: known now, not after a pass over the model.
+    const uint64_t raw_bytes = 4 * static_cast<uint64_t>(grid.lines) * static_cast<uint64_t>(grid.columns);
+    struct statvfs disk {};
+    const std::string folder = std::filesystem::path(files.raw.temporary).parent_path().string();
+    if (statvfs(folder.c_str(), &disk) == 0 &&
+        raw_bytes > static_cast<uint64_t>(disk.f_bavail) * static_cast<uint64_t>(disk.f_frsize))
+        throw ToolError("no hay espacio en el disco para importar " + options.source + ": hacen falta " +
+                        std::to_string((raw_bytes + (1u << 20) - 1) >> 20) + " MiB y hay " +
+                        std::to_string((static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize) >> 20) + " MiB libres");
 
     // Two passes a band of lines at a time, never the whole raster: the
     // model's lowest elevation and holes, then the pair written line by line.

@@ -219,6 +219,7 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         {{"--lakes-layer", "banks"}, "--lakes-layer necesita --lakes SRC"},
         {{"--scale", "0"}, "--scale debe ser un numero positivo: 0"},
     };
+    const auto files = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words.front());
         // Later options of the case replace the sample's (a repeated option is refused).
@@ -228,9 +229,13 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
                                               [&](const std::string& word) { return sources[w].rfind(word, 0) == 0; });
             if (!replaced) words.insert(words.end(), {sources[w], sources[w + 1]});
         }
-        expect_refused(words + heights + c.words, c.message);
-        EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
-        EXPECT_EQ(temporaries_in(dir.path()), 0);
+        // The whole-raster route, then the windowed one: the same refusals in the same words.
+        for (const std::vector<std::string>& route : {std::vector<std::string>{}, {"--tile", "37"}}) {
+            expect_refused(words + heights + c.words + route, c.message);
+            EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
+            EXPECT_EQ(temporaries_in(dir.path()), 0);
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), files);  // nothing left
+        }
     }
     EXPECT_TRUE(read_file(dir / "valle.tif") == read_file(kSampleDem));
     EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
