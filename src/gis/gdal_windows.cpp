@@ -140,17 +140,22 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
     GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
     std::vector<double> values;
     std::vector<uint8_t> valid;
-    if (rows.slope != nullptr) read_model(band, rect, values, valid, dem_name_);
     const auto width = static_cast<std::size_t>(rect.columns);
-    if (rows.slope != nullptr) {
+    if (rows.slope != nullptr) {  // the model a few lines at a time: its doubles never take a window's memory
         const BandUnits& units = dem.units();
-        for (int32_t a = 0; a < rect.lines; ++a)
-            for (int32_t b = 0; b < rect.columns; ++b) {
-                const std::size_t k = static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b);
-                rows.slope[a][b] = valid[k] == 0 ? lowest_
-                                                 : scaled_elevation(values[k] * units.scale + units.offset, scale_,
-                                                                    rect.line + a, rect.column + b);
-            }
+        constexpr int32_t kLines = 16;
+        for (int32_t top = 0; top < rect.lines; top += kLines) {
+            const int32_t lines = std::min(kLines, rect.lines - top);
+            read_model(band, {rect.line + top, rect.column, lines, rect.columns}, values, valid, dem_name_);
+            for (int32_t a = 0; a < lines; ++a)
+                for (int32_t b = 0; b < rect.columns; ++b) {
+                    const std::size_t k = static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b);
+                    rows.slope[top + a][b] =
+                        valid[k] == 0 ? lowest_
+                                      : scaled_elevation(values[k] * units.scale + units.offset, scale_,
+                                                         rect.line + top + a, rect.column + b);
+                }
+        }
     }
     unsigned char* const* targets[4] = {rows.railing, rows.zone, rows.contour, rows.perimeter};
     const std::size_t masks = std::min<std::size_t>(sources_.mask_count(), 4);
@@ -291,77 +296,65 @@ GdalWindowSink::~GdalWindowSink() {
 }
 
 void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values) {
-    const auto count = static_cast<std::size_t>(core.lines) * static_cast<std::size_t>(core.columns);
     const double factor = options_.unscale ? 1.0 / options_.scale : 1.0;
     const TypeRange range = range_of(type_);
-    std::vector<double> band(count);
+    const auto width = static_cast<std::size_t>(core.columns);
+    const DemSource& dem = sources_.dem();
+    const double unit_per_integer = 1.0 / options_.scale;
+    const int32_t raster_columns = dem.grid().columns;
+    // The values of the core's lines, checked before any is written.
     double low = 0.0, high = 0.0;
     bool any = false;
     int64_t holder = -1;
-    const auto raster_columns = static_cast<int64_t>(sources_.dem().grid().columns);
-    for (std::size_t k = 0; k < count; ++k) {
-        if (values.channel[k] == 0) {
-            band[k] = *band_.nodata;
-            continue;
-        }
-        band[k] = stored(values.rounded[k] * factor, type_);
-        low = any ? std::min(low, band[k]) : band[k];
-        high = any ? std::max(high, band[k]) : band[k];
+    for (std::size_t k = 0; k < width * static_cast<std::size_t>(core.lines); ++k) {
+        if (values.channel[k] == 0) continue;
+        const double value = stored(values.rounded[k] * factor, type_);
+        low = any ? std::min(low, value) : value;
+        high = any ? std::max(high, value) : value;
         any = true;
-        if (band[k] >= range.low && band[k] <= range.high) {
-            if (band[k] == *band_.nodata && holder < 0)
-                holder = (core.line + static_cast<int64_t>(k) / core.columns) * raster_columns + core.column +
-                         static_cast<int64_t>(k) % core.columns;
-            continue;
-        }
-        throw ToolError("el valor " + elevation_text(band[k]) + " de la linea " +
-                        std::to_string(core.line + static_cast<int64_t>(k) / core.columns) + ", columna " +
-                        std::to_string(core.column + static_cast<int64_t>(k) % core.columns) + " no cabe en pixeles " +
-                        type_name(type_) + ": use -ot Int32");
+        const int64_t line = core.line + static_cast<int64_t>(k / width);
+        const int64_t column = core.column + static_cast<int64_t>(k % width);
+        if (!(value >= range.low && value <= range.high))
+            throw ToolError("el valor " + elevation_text(value) + " de la linea " + std::to_string(line) + ", columna " +
+                            std::to_string(column) + " no cabe en pixeles " + type_name(type_) + ": use -ot Int32");
+        if (value == *band_.nodata && holder < 0) holder = line * raster_columns + column;
     }
-    {
-        const std::lock_guard<std::mutex> lock(writing_);
-        if (any) {
-            held_low_ = any_held_ ? std::min(held_low_, low) : low;
-            held_high_ = any_held_ ? std::max(held_high_, high) : high;
-            any_held_ = true;
-        }
-        if (holder >= 0 && (first_nodata_holder_ < 0 || holder < first_nodata_holder_)) first_nodata_holder_ = holder;
-    }
-    const DemSource& dem = sources_.dem();
-    const double unit_per_integer = 1.0 / options_.scale;
-    const int32_t columns = dem.grid().columns;
-    std::vector<double> raw;
-    if (conditioned_)
-        for (std::size_t k = 0; k < count; ++k)
-            raw.push_back(values.channel[k] == 0
-                              ? 0.0
-                              : conditioned_raw_value(dem, static_cast<double>(values.rounded[k]) * unit_per_integer,
-                                                      core.line + static_cast<int32_t>(static_cast<int64_t>(k) / core.columns),
-                                                      core.column + static_cast<int32_t>(static_cast<int64_t>(k) % core.columns),
-                                                      columns));
 
+    std::vector<double> band(width);
+    std::vector<double> raw(width);
+    const std::vector<uint8_t> valid(width, 255);
     const std::lock_guard<std::mutex> lock(writing_);
-    CPLErrorReset();
-    auto* handle = static_cast<GDALDatasetH>(channel_.dataset.get());
-    if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Write, core.column, core.line, core.columns, core.lines,
-                     band.data(), core.columns, core.lines, GDT_Float64, 0, 0) != CE_None)
-        throw ToolError("no se puede escribir " + channel_.file.target + gdal_detail());
-    if (!conditioned_) return;
-    GDALRasterBandH model = GDALGetRasterBand(static_cast<GDALDatasetH>(conditioned_->dataset.get()), dem.band());
-    const std::vector<uint8_t> valid(static_cast<std::size_t>(core.columns), 255);
+    if (any) {
+        held_low_ = any_held_ ? std::min(held_low_, low) : low;
+        held_high_ = any_held_ ? std::max(held_high_, high) : high;
+        any_held_ = true;
+    }
+    if (holder >= 0 && (first_nodata_holder_ < 0 || holder < first_nodata_holder_)) first_nodata_holder_ = holder;
+    GDALRasterBandH channel = GDALGetRasterBand(static_cast<GDALDatasetH>(channel_.dataset.get()), 1);
+    GDALRasterBandH model =
+        conditioned_ ? GDALGetRasterBand(static_cast<GDALDatasetH>(conditioned_->dataset.get()), dem.band()) : nullptr;
     for (int32_t a = 0; a < core.lines; ++a) {
-        const std::size_t start = static_cast<std::size_t>(a) * static_cast<std::size_t>(core.columns);
+        const std::size_t start = static_cast<std::size_t>(a) * width;
+        for (std::size_t b = 0; b < width; ++b)
+            band[b] = values.channel[start + b] == 0 ? *band_.nodata : stored(values.rounded[start + b] * factor, type_);
+        CPLErrorReset();
+        if (GDALRasterIO(channel, GF_Write, core.column, core.line + a, core.columns, 1, band.data(), core.columns, 1,
+                         GDT_Float64, 0, 0) != CE_None)
+            throw ToolError("no se puede escribir " + channel_.file.target + gdal_detail());
+        if (model == nullptr) continue;
+        // The conditioned model: the channel's runs of this line.
         for (int32_t first = 0; first < core.columns;) {
             if (values.channel[start + static_cast<std::size_t>(first)] == 0) {
                 ++first;
                 continue;
             }
-            int32_t end = first + 1;
-            while (end < core.columns && values.channel[start + static_cast<std::size_t>(end)] != 0) ++end;
+            int32_t end = first;
+            for (; end < core.columns && values.channel[start + static_cast<std::size_t>(end)] != 0; ++end)
+                raw[static_cast<std::size_t>(end)] = conditioned_raw_value(
+                    dem, static_cast<double>(values.rounded[start + static_cast<std::size_t>(end)]) * unit_per_integer,
+                    core.line + a, core.column + end, raster_columns);
             if (GDALRasterIO(model, GF_Write, core.column + first, core.line + a, end - first, 1,
-                             raw.data() + start + static_cast<std::size_t>(first), end - first, 1, GDT_Float64, 0,
-                             0) != CE_None ||
+                             raw.data() + first, end - first, 1, GDT_Float64, 0, 0) != CE_None ||
                 (conditioned_mask_ != nullptr &&
                  GDALRasterIO(conditioned_mask_, GF_Write, core.column + first, core.line + a, end - first, 1,
                               const_cast<uint8_t*>(valid.data()), end - first, 1, GDT_Byte, 0, 0) != CE_None))

@@ -75,6 +75,12 @@ ReachMap ReachMap::measure(WindowSource& source, const ChannelParameters& parame
     Grid<unsigned char> perimeter = water ? Grid<unsigned char>::make(band_lines, columns) : Grid<unsigned char>();
     if (!zone.made() || !railing.made() || !line.made() || (water && !perimeter.made())) throw std::bad_alloc();
     std::atomic<int64_t> channel_pixels{0};
+    // Each tone's byte, or -1 for a tone that marks no pixel (tone.hpp),
+    // which no byte equals.
+    const int zone_value = tones.zone.marks_pixels() ? tones.zone.value() : -1;
+    const int contour_value = tones.contour.marks_pixels() ? tones.contour.value() : -1;
+    const int railing_value = tones.railing.marks_pixels() ? tones.railing.value() : -1;
+    const int perimeter_value = water && tones.perimeter.marks_pixels() ? tones.perimeter.value() : -1;
     for (int32_t first_block = 0; first_block < map.block_lines_; first_block += blocks_per_band) {
         const int32_t first_line = first_block * kReachBlock;
         const RasterRect band{first_line, 0, std::min(band_lines, lines - first_line), columns};
@@ -96,22 +102,27 @@ ReachMap ReachMap::measure(WindowSource& source, const ChannelParameters& parame
                 for (int64_t q = from; q < end; ++q) {
                     const int64_t left = q * kReachBlock;
                     const int64_t right = std::min<int64_t>(columns, left + kReachBlock);
-                    bool holds_channel = false, holds_contour = false, holds_boundary = false;
+                    // Plain byte comparisons folded with bitwise operations, which the
+                    // compiler turns into vector instructions.
+                    unsigned holds_channel = 0, holds_contour = 0, holds_boundary = 0;
                     for (int32_t a = top; a < top + height; ++a) {
+                        const unsigned char* z = zone[a];
+                        const unsigned char* c = line[a];
+                        const unsigned char* r = railing[a];
                         for (int64_t j = left; j < right; ++j) {
-                            if (tones.zone.marks(zone[a][j])) {
-                                holds_channel = true;
-                                ++pixels;
-                            }
-                            holds_contour = holds_contour || tones.contour.marks(line[a][j]);
-                            holds_boundary = holds_boundary || tones.railing.marks(railing[a][j]) ||
-                                             (water && tones.perimeter.marks(perimeter[a][j]));
+                            const unsigned in = z[j] == zone_value;
+                            pixels += in;
+                            holds_channel |= in;
+                            holds_contour |= c[j] == contour_value;
+                            holds_boundary |= r[j] == railing_value;
                         }
+                        if (water)
+                            for (int64_t j = left; j < right; ++j) holds_boundary |= perimeter[a][j] == perimeter_value;
                     }
                     const std::size_t k = first + static_cast<std::size_t>(q);
-                    channel[k] = holds_channel;
-                    contour[k] = holds_contour;
-                    boundary[k] = holds_boundary;
+                    channel[k] = static_cast<unsigned char>(holds_channel);
+                    contour[k] = static_cast<unsigned char>(holds_contour);
+                    boundary[k] = static_cast<unsigned char>(holds_boundary);
                 }
                 channel_pixels += pixels;
             });
