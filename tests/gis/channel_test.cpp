@@ -362,15 +362,17 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
         std::string dem;
         std::vector<std::string> tiles;  // --tile, with 1, 2, 3 threads in turn
         bool lakes;
+        std::vector<std::string> format;
     };
     const Case cases[] = {
-        {kSampleDem, {"3", "17", "64", "500"}, true},
-        {dir / "mosaic.vrt", {"23", "70"}, false},
-        {"/vsicurl/" + server.url() + "valle.tif", {"50"}, true},
+        {kSampleDem, {"3", "17", "64", "500"}, true, {}},
+        {dir / "mosaic.vrt", {"23", "70"}, false, {"-of", "COG", "-co", "COMPRESS=DEFLATE"}},
+        {"/vsicurl/" + server.url() + "valle.tif", {"50"}, true, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dem);
         std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--overwrite"};
+        words = words + c.format;
         if (c.lakes) words = words + std::vector<std::string>{"--lakes", kSampleLayers, "--lakes-layer", "contours",
                                                               "--lakes-where", "elev = 205"};
         const BinaryRun whole = channel(words, c.dem);
@@ -392,7 +394,10 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
             const RasterRead model_windowed = read_raster(dir / "mde.tif");
             expect_same_raster_description(model_windowed, model_whole);
             EXPECT_EQ(model_windowed.values, model_whole.values);
-            EXPECT_EQ(metadata_item(dir / "cauce.tif", "INTERLEAVE", "IMAGE_STRUCTURE"), "BAND");
+            // A COG is written from the tiled GeoTIFF, with the options given; nothing else is left.
+            EXPECT_EQ(metadata_item(dir / "cauce.tif", "LAYOUT", "IMAGE_STRUCTURE"), c.format.empty() ? "" : "COG");
+            EXPECT_EQ(metadata_item(dir / "mde.tif", "COMPRESSION", "IMAGE_STRUCTURE"), c.format.empty() ? "" : "DEFLATE");
+            EXPECT_EQ(temporaries_in(dir.path()), 0);
             threads = threads % 3 + 1;
         }
     }
@@ -455,6 +460,18 @@ TEST(Channel, WindowsUnderMpirunGiveTheWholeRoutesValues) {
         EXPECT_EQ(read_raster(dir / "mde.tif").values, model_whole.values);
         EXPECT_EQ(temporaries_in(dir.path()), 0);
     }
+    // A failure on rank 0 (an output that exists, without --overwrite) fails every process, told once.
+    std::vector<std::string> kept = {"--oversubscribe", "--allow-run-as-root", "-np", "2", raster_tool_binary()};
+    for (const std::string& word : command)
+        if (word != "--overwrite") kept.push_back(word);
+    const BinaryRun refused = run_child({LORVANTIDE_MPIEXEC, kept + std::vector<std::string>{"--tile", "41"},
+                                         dir.path().string(), "", {}, 0, 300});
+    EXPECT_NE(refused.exit_status, 0);
+    const std::string told = "ya existe " + (dir / "cauce.tif") + "; use --overwrite para reemplazarlo";
+    EXPECT_NE(refused.err.find(told), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find(told), refused.err.rfind(told)) << refused.err;
+    EXPECT_EQ(read_raster(dir / "cauce.tif").values, channel_whole.values);
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
     const BinaryRun other = run_child({LORVANTIDE_MPIEXEC,
                                        {"--oversubscribe", "--allow-run-as-root", "-np", "2", raster_tool_binary(),
                                         "import-dem", kSampleDem, dir / "valle"},
