@@ -31,6 +31,7 @@ int run_console() {
     OutputBuffer output(STDOUT_FILENO, std::size_t{1} << 18);
     std::streambuf* const standard = std::cout.rdbuf(&output);
     int status = 1;
+    ResultState result = ResultState::not_written;
     try {
         Console console(std::cin, std::cout);
         console.wait_for_key = wait_for_terminal_key;
@@ -38,6 +39,7 @@ int run_console() {
         Run run;
         run.threads = threads_from_environment();
         status = run_program(run, console, kConsoleStages);
+        result = run.result_state;
     } catch (const std::bad_alloc&) {
         // Outside every stage (the driver catches theirs): the run record is
         // gone, and its temporaries with it.
@@ -48,6 +50,15 @@ int run_console() {
     std::cout.rdbuf(standard);  // the buffer ends with main; the standard stream outlives it
     if (!console_written) {
         std::fputs("\n No se pudo escribir en la salida estandar: el dialogo no se mostro completo \n", stderr);
+        // The dialog's own message of a failure may be what was lost: what
+        // became of the result is said here too.
+        if (status != 0 && result == ResultState::not_written)
+            std::fputs("\n No se escribio ningun resultado \n", stderr);
+        if (status != 0 && result == ResultState::mixed)
+            std::fputs("\n El resultado quedo a medias: la proxima ejecucion que lo escriba lo dejara entero \n",
+                       stderr);
+        if (status != 0 && result == ResultState::in_place)
+            std::fputs("\n El resultado esta en su sitio, pero no se pudo asegurar en el disco \n", stderr);
         if (status == 0) status = 2;
     }
     return status;

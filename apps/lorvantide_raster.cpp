@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,14 @@
 
 int main(int argc, char** argv) {
     Processes processes(argc, argv);  // every rank of an MPI run, or this process alone
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    const int status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0, processes);
+    int status = 1;
+    try {
+        const std::vector<std::string> words(argv + 1, argv + argc);
+        status = run_command(words, stdout, stderr, isatty(fileno(stderr)) != 0, processes);
+    } catch (const std::bad_alloc&) {
+        // Not even the words fit: the message takes no memory.
+        std::fputs("\n lorvantide-raster: no hay memoria suficiente \n", stderr);
+    }
     GDALDestroy();
     return status;
 }

@@ -78,6 +78,8 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
                               int32_t threads) {
     ChannelReport report;
     const ChannelTones tones(parameters);
+    // Asked between steps: a stop leaves the elevations as they stand.
+    const auto stop = [&progress, &report] { return report.stopped = progress.stop_requested(); };
     try {
         Grid<unsigned char> lower_boundary;
         if (!window.inputs.empty()) {
@@ -86,16 +88,20 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
         }
         mark_lower_boundary(inputs, tones, lower_boundary.view(), threads);
         progress.step_done(ChannelStep::boundary_marked);
+        if (stop()) return report;
 
         DistanceInterpolation interpolation(inputs, parameters, tones, lower_boundary.view(), window, elevations,
                                             threads);
         progress.step_done(ChannelStep::distances_measured);
+        if (stop()) return report;
         const PassGrids grids{inputs.zone, elevations, window, tones.zone};
         coarse_pass(grids, progress, interpolation, CoarseBlocks{8192, threads});
+        if (stop()) return report;
         progress.step_done(ChannelStep::first_pass);
         const PixelInterpolation interpolate = [&interpolation](int32_t i, int32_t j) { interpolation.apply(i, j); };
         double share = kFirstPassShare;
         for (const FillPass& pass : kFillPasses) {
+            if (stop()) return report;
             fill_pass(grids, progress, pass, interpolate, threads);
             share += kFillPassShare;
             progress.share_done(share);

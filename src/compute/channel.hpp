@@ -36,7 +36,8 @@
 #include "compute/raster_window.hpp"
 
 struct ChannelReport {
-    bool computed = false;        // false: the computation's own memory could not be had
+    bool computed = false;        // false: the computation's own memory could not be had, or it stopped
+    bool stopped = false;         // the progress asked it to stop: the elevations are unfinished
     int64_t contour_misses = 0;   // interpolated pixels (of window.kept) without a contour line within 1500 pixels
     int64_t boundary_misses = 0;  // ... and without a lower boundary
     // The farthest ring any search of the window reached (its hit's ring, or
@@ -61,7 +62,8 @@ Elevations channel_elevations(const ChannelInputs& inputs, int32_t zone_tone, co
 // nothing within the largest ring gives the value the interpolation tends to:
 // the base elevation without a contour line, the contour altitude without a
 // lower boundary. Runs on up to `threads` threads (at least 1); the results
-// and the progress events do not depend on their number.
+// and the progress events do not depend on their number. A progress that asks
+// to stop (ChannelProgress::stop_requested) ends it early, reported stopped.
 ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParameters& parameters,
                               const ChannelWindow& window, Elevations& elevations, ChannelProgress& progress,
                               int32_t threads);

@@ -20,13 +20,19 @@ struct ChannelParameters {
 };
 
 // The input rasters, each of the size of ChannelWindow::inputs; `perimeter`
-// is read (and needed) only with water bodies.
+// is read (and needed) only with water bodies. `contour_altitudes`, when
+// given, holds an altitude for each contour pixel (in the slope model's
+// scale): the interpolation then takes the altitude of the contour pixel that
+// its search met instead of parameters.contour_altitude, which still serves a
+// pixel whose searches met neither the contour nor the lower boundary. Left
+// empty (the console program's case), nothing changes.
 struct ChannelInputs {
     GridView<const int32_t> slope;            // the slope model: elevations
     GridView<const unsigned char> railing;    // the river banks
     GridView<const unsigned char> zone;       // the channel zone
     GridView<const unsigned char> contour;    // the limiting contour line
     GridView<const unsigned char> perimeter;  // the water bodies' shores
+    GridView<const int32_t> contour_altitudes = {};  // read only at contour pixels
 };
 
 // The parameters' tones, each taken once through the one rule of tone.hpp;

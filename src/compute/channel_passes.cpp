@@ -101,7 +101,7 @@ void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInte
     // their results are applied afterwards in the pass's own order, with the
     // progress lines between them, so nothing printed or stored depends on
     // the blocks. Blocks bound the memory the results take.
-    for (int64_t first = a0; first < out.lines;) {
+    for (int64_t first = a0; first < out.lines && !progress.stop_requested();) {
         centres.clear();
         int64_t end = first;
         while (end < out.lines && static_cast<int64_t>(centres.size()) < blocks.centres_per_block) {

@@ -61,6 +61,7 @@ struct CoarseBlocks {
 // interpolation of every channel pixel it visits. The elevations, the
 // progress events and the interpolation's miss counters end as if each pixel
 // had been searched and interpolated in turn, whatever the blocks and threads.
+// A stop requested by the progress ends it before the next block.
 void coarse_pass(const PassGrids& grids, ChannelProgress& progress, DistanceInterpolation& interpolation,
                  CoarseBlocks blocks);
 

@@ -2,7 +2,8 @@
 // lattice position, a later pass reaches a line, a share of the work is done.
 // The computation formats nothing: the console program turns the events into
 // its pass headings and progress lines, the batch and GIS programs into a
-// percentage.
+// percentage. A sink may also ask the computation to stop (a user's
+// interrupt in the Python module).
 #pragma once
 
 #include <cstdint>
@@ -39,6 +40,10 @@ public:
     virtual void share_done(double /*share*/) {}
     // Each step as it ends (a benchmark times them).
     virtual void step_done(ChannelStep /*step*/) {}
+    // True asks the computation to stop where it stands: it is asked after
+    // each step, each block of pass 1 and each later pass, and compute_channel
+    // then returns at once (ChannelReport::stopped). Once true, stays true.
+    virtual bool stop_requested() { return false; }
 };
 
 // Wants nothing.

@@ -59,10 +59,16 @@ std::vector<SearchPair> DistanceInterpolation::search(const std::vector<SearchCe
     return pairs;
 }
 
+double DistanceInterpolation::contour_altitude_of(const RingHit& line) const {
+    if (inputs_.contour_altitudes.empty() || !line.found()) return static_cast<double>(parameters_.contour_altitude);
+    return static_cast<double>(inputs_.contour_altitudes[int64_t{line.line} - window_.inputs.line]
+                                                        [int64_t{line.column} - window_.inputs.column]);
+}
+
 void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) {
     const RingHit& line = pair.contour;
     const RingHit& base = pair.boundary;
-    const auto contour_altitude = static_cast<double>(parameters_.contour_altitude);
+    const double contour_altitude = contour_altitude_of(line);
     double& elevation = elevations_(i - window_.output.line, j - window_.output.column);
     const bool counted = counted_.holds(i, j);
     for (const RingHit* hit : {&line, &base})

@@ -56,6 +56,10 @@ public:
     int32_t farthest_ring() const { return farthest_ring_; }
 
 private:
+    // The altitude toward which the pixel rises: the met contour pixel's own
+    // when the inputs give one per pixel, else the parameters' constant.
+    double contour_altitude_of(const RingHit& line) const;
+
     const ChannelInputs& inputs_;
     ChannelParameters parameters_;
     Tone railing_tone_;

@@ -1,5 +1,7 @@
 #include "console/input_pair.hpp"
 
+#include <cstring>
+
 #include "console/run_files.hpp"
 #include "files/raster_pair.hpp"
 
@@ -36,6 +38,12 @@ void say_problem(Console& console, const InputProblem& problem) {
             return;
         case InputProblem::Kind::not_regular:
             console.sayf("\n El archivo %s no es un archivo regular: no se puede leer \n", path);
+            return;
+        case InputProblem::Kind::denied:
+            console.sayf("\n No se puede leer el archivo %s: no tiene permiso \n", path);
+            return;
+        case InputProblem::Kind::unopenable:
+            console.sayf("\n No se puede abrir el archivo %s: %s \n", path, std::strerror(problem.error));
             return;
         case InputProblem::Kind::unreadable:
             console.sayf(kReadError, path);

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "files/atomic_outputs.hpp"
 #include "files/raster_pair.hpp"
 #include "console/run_files.hpp"
@@ -12,6 +15,47 @@ namespace {
 template <typename Test>
 const std::string* first_path(const PairPaths& paths, Test holds) {
     return holds(paths.raw) ? &paths.raw : holds(paths.descriptor) ? &paths.descriptor : nullptr;
+}
+
+// "a, b y c".
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == names.size() ? " y " : ", ") + names[k];
+    return text;
+}
+
+// What the claim of `path` found: sets a killed run left half in place made
+// whole (notices, from the `told`th on), or why the result cannot be written
+// there.
+bool claimed(Console& console, const AtomicOutputs& writer, AtomicOutputs::Claim claim, const std::string& path,
+             std::size_t told) {
+    const int error = errno;
+    for (std::size_t k = told; k < writer.recoveries().size(); ++k)
+        console.sayf(writer.recoveries()[k].completed ? "\n Aviso: una ejecucion interrumpida habia dejado %s en su sitio sin terminar: "
+                                     "se conservan los archivos nuevos \n"
+                                   : "\n Aviso: una ejecucion interrumpida habia dejado a medias %s: se restauraron "
+                                     "los archivos anteriores \n",
+                     listed(writer.recoveries()[k].outputs).c_str());
+    switch (claim) {
+        case AtomicOutputs::Claim::ok:
+            return true;
+        case AtomicOutputs::Claim::in_use:
+            console.sayf("\n El archivo %s esta en uso por otra ejecucion del programa \n", path.c_str());
+            return false;
+        case AtomicOutputs::Claim::foreign:
+            console.sayf("\n No se puede crear el archivo %s: la carpeta temporal %s es de otro usuario \n",
+                         path.c_str(), writer.refused_folder().c_str());
+            return false;
+        case AtomicOutputs::Claim::unrecovered:
+            console.sayf("\n No se puede crear el archivo %s: una ejecucion interrumpida lo dejo a medias y no se pudo "
+                         "restaurar (%s, en %s) \n",
+                         path.c_str(), std::strerror(error), writer.refused_folder().c_str());
+            return false;
+        default:
+            console.sayf("\n No se puede crear el archivo %s \n", path.c_str());
+            return false;
+    }
 }
 
 }  // namespace
@@ -56,15 +100,9 @@ bool create_result_pair(Run& run, Console& console) {
     auto writer = std::make_shared<AtomicOutputs>();
     const std::string* const paths[2] = {&result.raw_path, &result.descriptor_path};
     for (std::size_t k = 0; k < 2; ++k) {
+        const std::size_t told = writer->recoveries().size();
         const AtomicOutputs::Claim claim = writer->add(*paths[k]);
-        if (claim == AtomicOutputs::Claim::in_use) {
-            console.sayf("\n El archivo %s esta en uso por otra ejecucion del programa \n", paths[k]->c_str());
-            return false;
-        }
-        if (claim != AtomicOutputs::Claim::ok) {
-            console.sayf("\n No se puede crear el archivo %s \n", paths[k]->c_str());
-            return false;
-        }
+        if (!claimed(console, *writer, claim, *paths[k], told)) return false;
     }
     for (std::size_t k = 0; k < 2; ++k) {
         if (writer->create_stream(k, k == 0 ? "wb" : "w") == nullptr) {

@@ -29,6 +29,11 @@ struct FilePair {
     File descriptor;
 };
 
+// What became of the result pair: not written (the earlier pair, if any, is
+// whole), in place, or mixed until the next run that writes it makes it
+// whole (files/atomic_outputs.hpp).
+enum class ResultState { not_written, in_place, mixed };
+
 struct Run {
     // From the slope model's descriptor: the raster size of the run and the
     // pixel size carried into the result (its other fields are not kept).
@@ -58,6 +63,7 @@ struct Run {
     // temporaries beside its files, put in their place by the writer only
     // once complete, and removed if the run ends any other way.
     std::shared_ptr<AtomicOutputs> result_writer;
+    ResultState result_state = ResultState::not_written;
 
     // Threads the stages may use (at least 1); results never depend on it.
     int32_t threads = 1;

@@ -67,15 +67,26 @@ Outcome save(Run& run, Console& console) {
     for (const std::size_t k : committed.owner_changed)
         console.sayf("\n Aviso: no se pudo conservar el dueno del archivo %s: ahora es de este usuario \n",
                      (k == 0 ? result.raw_path : result.descriptor_path).c_str());
+    const std::string& failed_path = committed.output == 0 ? result.raw_path : result.descriptor_path;
+    if (committed.status == AtomicOutputs::Result::Status::done ||
+        committed.status == AtomicOutputs::Result::Status::unsynced)
+        run.result_state = ResultState::in_place;
     switch (committed.status) {
         case AtomicOutputs::Result::Status::done:
             return Outcome::go_on;
         case AtomicOutputs::Result::Status::unwritten:
-            return lost(run, console, committed.output == 0 ? result.raw_path : result.descriptor_path);
+            return lost(run, console, failed_path);
         case AtomicOutputs::Result::Status::unplaced:
-            if (committed.output == 0) return lost(run, console, result.raw_path);
-            console.sayf("\n No se pudo reemplazar el archivo %s: el resultado no es valido \n",
-                         result.descriptor_path.c_str());
+            // The renames made were undone: the earlier pair is whole.
+            console.sayf("\n No se pudo poner en su sitio el archivo %s: no se escribio ningun resultado y el "
+                         "anterior queda como estaba \n",
+                         failed_path.c_str());
+            return Outcome::failed;
+        case AtomicOutputs::Result::Status::mixed:
+            run.result_state = ResultState::mixed;
+            console.sayf("\n No se pudo poner en su sitio el archivo %s ni volver al resultado anterior: la "
+                         "proxima ejecucion que lo escriba lo dejara entero (%s) \n",
+                         failed_path.c_str(), committed.file.c_str());
             return Outcome::failed;
         case AtomicOutputs::Result::Status::unsynced:
             // Both files are the new ones, but a crash could still bring the earlier ones back.

@@ -28,6 +28,10 @@ bool name_is_printable(std::string_view name) {
     return true;
 }
 
+bool name_is_acceptable(std::string_view name) {
+    return !name.empty() && name_is_printable(name) && name.find(' ') == std::string_view::npos;
+}
+
 bool AnswerReader::next_word(std::string_view question, std::string& word) {
     voice_.ask(question);
     if (in_ >> word) return true;
@@ -38,7 +42,7 @@ bool AnswerReader::next_word(std::string_view question, std::string& word) {
 bool AnswerReader::name(std::string_view question, std::string& name) {
     for (;;) {
         if (!next_word(question, name)) return false;
-        if (name_is_printable(name)) return true;
+        if (name_is_acceptable(name)) return true;
         voice_.name_refused();
     }
 }

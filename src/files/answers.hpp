@@ -73,3 +73,10 @@ bool parse_decimal_int32(const std::string& word, int32_t& value);
 
 // True when `name` holds no byte below 32 and no DEL.
 bool name_is_printable(std::string_view name);
+
+// The one rule of a name a program takes for the dialog's names (the folder,
+// the rasters, the result), whoever gives it: what the dialog reads as one
+// answer, a word that is not empty and holds no control character (a NUL
+// would cut the path short and name another file; a line end or an escape
+// would garble every message that names it).
+bool name_is_acceptable(std::string_view name);

@@ -9,13 +9,41 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <utility>
 
+#include "files/commit_journal.hpp"
 #include "files/signal_cleanup.hpp"
 
 namespace {
 
 constexpr const char* kFolderSuffix = ".lorvantide-tmp";
+constexpr const char* kEarlierPrefix = ".earlier.";
+
+// The temporary folder's name for an output named `name`: .NAME.lorvantide-tmp
+// while that is a name the system takes; for a longer one, the beginning of
+// the name and a hash of the whole (FNV-1a, 64 bits) instead of NAME.
+std::string folder_name(const std::string& name) {
+    const std::size_t suffix = std::strlen(kFolderSuffix);
+    if (1 + name.size() + suffix <= NAME_MAX) return "." + name + kFolderSuffix;
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char hex[17];
+    for (int k = 15; k >= 0; --k, hash >>= 4) hex[k] = "0123456789abcdef"[hash & 15];
+    hex[16] = '\0';
+    return "." + name.substr(0, NAME_MAX - 1 - 1 - 16 - suffix) + "-" + hex + kFolderSuffix;
+}
+
+// `path` from the root: the journal must mean the same to a run started
+// elsewhere.
+bool from_root(std::string& path) {
+    if (path.front() == '/') return true;
+    char here[PATH_MAX];
+    if (getcwd(here, sizeof here) == nullptr) return false;
+    path = std::string(here) + (here[1] == '\0' ? "" : "/") + path;
+    return true;
+}
 
 std::string folder_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -111,11 +139,37 @@ AtomicOutputs::Claim AtomicOutputs::add(const std::string& target, Kind kind, bo
     output.target = target;
     output.kind = kind;
     output.describing = std::move(describing);
+    refused_folder_.clear();
     if (!follow_links(target, output.resolved)) return Claim::failed;
     const std::string name = name_of(output.resolved);
     if (name.empty() || name == "." || name == "..") {
         errno = EISDIR;
         return Claim::failed;
+    }
+    if (!from_root(output.resolved)) return Claim::failed;
+    for (const Output& other : outputs_)
+        if (other.resolved == output.resolved) return Claim::twice;
+    output.folder = folder_of(output.resolved) + folder_name(name);
+    output.temporary = output.folder + "/" + name;
+    refused_folder_ = output.folder;
+    // A set a killed writer left half in place is made whole before anything
+    // is learnt of the file.
+    for (int attempt = 0;; ++attempt) {
+        const Recovery recovery = recover_set(output.folder);
+        if (recovery.status == Recovery::Status::busy) {
+            if (attempt == 100) return Claim::in_use;
+            const timespec pause{0, 10000000};
+            nanosleep(&pause, nullptr);
+            continue;
+        }
+        if (recovery.status == Recovery::Status::failed) {
+            refused_folder_ = recovery.folder;
+            errno = recovery.error;
+            return Claim::unrecovered;
+        }
+        if (recovery.status != Recovery::Status::none)
+            recoveries_.push_back({recovery.status == Recovery::Status::completed, recovery.outputs});
+        break;
     }
     struct stat earlier {};
     if (stat(output.resolved.c_str(), &earlier) == 0) {
@@ -130,13 +184,12 @@ AtomicOutputs::Claim AtomicOutputs::add(const std::string& target, Kind kind, bo
     } else if (errno != ENOENT) {
         return Claim::failed;
     }
-    for (const Output& other : outputs_)
-        if (other.resolved == output.resolved) return Claim::twice;
-    output.folder = folder_of(output.resolved) + "." + name + kFolderSuffix;
-    output.temporary = output.folder + "/" + name;
     outputs_.reserve(outputs_.size() + 1);
     const Claim claim = take(output);
-    if (claim == Claim::ok) outputs_.push_back(std::move(output));
+    if (claim == Claim::ok) {
+        outputs_.push_back(std::move(output));
+        refused_folder_.clear();
+    }
     return claim;
 }
 
@@ -151,6 +204,12 @@ AtomicOutputs::Claim AtomicOutputs::take(Output& output) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const bool made = mkdir(output.folder.c_str(), 0700) == 0;
         if (!made && errno != EEXIST) return Claim::failed;
+        // Another user's folder (left by a run of his) is his to remove.
+        struct stat there {};
+        if (!made && lstat(output.folder.c_str(), &there) == 0 && there.st_uid != geteuid()) {
+            errno = EACCES;
+            return Claim::foreign;
+        }
         // A folder made here and not taken goes again (if still empty).
         const auto give_up = [&](int error, Claim claim) {
             if (made) rmdir(output.folder.c_str());
@@ -190,9 +249,14 @@ AtomicOutputs::Claim AtomicOutputs::take(Output& output) {
         // A folder this user did not make (another user's, or planted) is
         // never written into.
         struct stat owner {};
-        if (fstat(folder, &owner) != 0 || owner.st_uid != geteuid()) {
+        if (fstat(folder, &owner) != 0) {
+            const int error = errno;
             close_both();
-            return give_up(EACCES, Claim::failed);
+            return give_up(error, Claim::failed);
+        }
+        if (owner.st_uid != geteuid()) {
+            close_both();
+            return give_up(EACCES, Claim::foreign);
         }
         output.slot = remove_on_signal(output.folder, true);
         if (output.slot < 0) {
@@ -284,46 +348,104 @@ bool AtomicOutputs::prepare(std::size_t k, std::vector<Move>& moves, Result& res
 
 AtomicOutputs::Result AtomicOutputs::commit() {
     std::vector<Move> moves;
-    std::vector<std::pair<std::string, std::size_t>> folders;  // where the outputs go, and the first going there
     Result result;
+    for (std::size_t k = 0; k < outputs_.size(); ++k) {
+        if (!prepare(k, moves, result)) {
+            const int error = errno;
+            abandon();
+            result.owner_changed.clear();  // nothing was replaced
+            result.status = Result::Status::unwritten;
+            result.output = k;
+            result.error = errno = error;
+            return result;
+        }
+    }
+    return place(moves, std::move(result));
+}
+
+AtomicOutputs::Result AtomicOutputs::place(const std::vector<Move>& moves, Result result) {
     const auto fail = [&](Result::Status status, std::size_t k, int error) {
         abandon();
+        result.owner_changed.clear();  // nothing was replaced
         result.status = status;
         result.output = k;
         result.error = error;
         errno = error;
         return result;
     };
-    for (std::size_t k = 0; k < outputs_.size(); ++k) {
-        if (!prepare(k, moves, result)) {
-            result.owner_changed.clear();  // nothing was replaced
-            return fail(Result::Status::unwritten, k, errno);
-        }
-        const std::string beside = folder_of(outputs_[k].resolved);
-        const std::string where = beside.empty() ? "." : beside;
-        if (std::none_of(folders.begin(), folders.end(), [&](const auto& f) { return f.first == where; }))
-            folders.emplace_back(where, k);
+    // The earlier files kept aside and the journal written (steps 2 and 3).
+    Journal journal;
+    const bool journaled = moves.size() > 1;
+    journal.set = new_set_number();
+    for (const Output& output : outputs_) {
+        journal.folders.push_back(output.folder);
+        journal.outputs.push_back(output.resolved);
     }
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        JournalMove move{moves[i].from, moves[i].to, std::string()};
+        struct stat there {};
+        if (journaled && lstat(move.to.c_str(), &there) == 0) {
+            move.earlier = outputs_[moves[i].output].folder + "/" + kEarlierPrefix + std::to_string(i);
+            if (!keep_earlier(move.to, move.earlier)) return fail(Result::Status::unwritten, moves[i].output, errno);
+        } else if (journaled && errno != ENOENT) {
+            return fail(Result::Status::unwritten, moves[i].output, errno);
+        }
+        journal.moves.push_back(std::move(move));
+    }
+    if (journaled)
+        for (std::size_t k = outputs_.size(); k-- > 0;)
+            if (!write_journal(outputs_[k].folder, journal)) return fail(Result::Status::unwritten, k, errno);
 
-    std::size_t placed = 0;
+    // The renames (step 4), undone if one fails.
+    std::size_t made = 0;
     int error = 0;
+    bool undone = true;
     {
         // Nothing allocated from here to the end of the renames.
         const Uninterrupted step;
         if (!step.allowed()) error = EINTR;
-        for (; error == 0 && placed < moves.size(); ++placed)
-            if (rename(moves[placed].from.c_str(), moves[placed].to.c_str()) != 0) error = errno;
+        for (; error == 0 && made < moves.size(); ++made)
+            if (rename(moves[made].from.c_str(), moves[made].to.c_str()) != 0) error = errno;
+        if (error != 0 && made > 0) --made;  // the failed one
+        if (error != 0) undone = undo_moves(journal.moves.data(), made);
+        // A set left mixed keeps its journal for its next writer: no signal removes it now.
+        if (!undone)
+            for (Output& output : outputs_) {
+                forget_on_signal(output.slot);
+                output.slot = -1;
+            }
     }
     if (error != 0) {
-        const std::size_t at = placed > 0 ? placed - 1 : 0;
-        const std::size_t k = moves.empty() ? 0 : moves[at].output;
-        result.file = moves.empty() ? std::string() : moves[at].from;
-        // Only the outputs before k were replaced.
-        std::erase_if(result.owner_changed, [k](std::size_t changed) { return changed >= k; });
+        const std::size_t k = moves.empty() ? 0 : moves[made].output;
+        if (!undone) {
+            for (Output& output : outputs_) {
+                drop(output.stream, output.fd);
+                if (output.lock >= 0) close(output.lock);
+            }
+            const std::string folder = outputs_.front().folder;
+            outputs_.clear();
+            result.owner_changed.clear();
+            result.status = Result::Status::mixed;
+            result.output = k;
+            result.error = errno = error;
+            result.file = folder;
+            return result;
+        }
+        // The undoing made sure to reach the disk (as far as it lets) before
+        // the folders, journal included, go.
+        if (journaled) sync_moved_folders(journal.moves);
+        result.file = moves.empty() ? std::string() : moves[made].from;
         return fail(Result::Status::unplaced, k, error);
     }
-    abandon();  // nothing left to remove but the folders and their locks
-    // Every folder is synced, the first that fails reported.
+
+    // Step 5: every folder renamed into synced, the first that fails
+    // reported; then the journal goes.
+    std::vector<std::pair<std::string, std::size_t>> folders;  // where the outputs went, and the first going there
+    for (std::size_t k = 0; k < outputs_.size(); ++k) {
+        const std::string where = folder_of(outputs_[k].resolved);
+        if (std::none_of(folders.begin(), folders.end(), [&](const auto& f) { return f.first == where; }))
+            folders.emplace_back(where, k);
+    }
     for (const auto& [folder, k] : folders) {
         if (sync_path(folder) || result.status != Result::Status::done) continue;
         result.status = Result::Status::unsynced;
@@ -331,6 +453,9 @@ AtomicOutputs::Result AtomicOutputs::commit() {
         result.error = errno;
         result.file = folder;
     }
+    if (journaled && unlink((outputs_.front().folder + "/" + kJournalName).c_str()) == 0)
+        sync_path(outputs_.front().folder);
+    abandon();  // nothing left to remove but the folders, their locks and the earlier files kept aside
     errno = result.error;
     return result;
 }

@@ -5,23 +5,70 @@
 // - add() follows the output's name through its symbolic links (the link
 //   stays a link: the file it leads to is replaced) and makes a private
 //   temporary folder beside that file, on its file system:
-//   .NAME.lorvantide-tmp, mode 0700, where the output is written under its
-//   own name (a GDAL driver puts its own files beside it there).
+//   .NAME.lorvantide-tmp, mode 0700 (for a name too long for that, its
+//   beginning and a hash of the whole name stand for NAME), where the output
+//   is written under its own name (a GDAL driver puts its own files beside it
+//   there).
 // - The folder is held with flock(2) on its lock file: the system releases
 //   it however the process ends, so a run killed half-way never blocks the
 //   next one, which finds the folder, takes it and empties it. A second
 //   writer of the same output, in this process or another, is told it is in
-//   use while the first holds it.
+//   use while the first holds it. A folder of another user is never taken
+//   (foreign).
 // - An output this program writes itself is created exclusively (create,
 //   create_stream), and may be given its whole size at once (reserve).
 //   Other processes may write into it by its path (JoinedTemporary).
-// - commit() makes sure everything written reached the disk, gives each
-//   replaced file's permissions (and, where allowed, owner) to its new
-//   version, then renames the outputs over their files in the order they
-//   were added, as one step that no signal cuts (signal_cleanup.hpp), and
-//   makes sure the renames reached the disk too.
+//
+// Putting a set in place (commit), step by step:
+//   1. Every temporary is closed and synced, and given the replaced file's
+//      permissions (and, where allowed, owner).
+//   2. Each file a rename will replace is kept under a second name in the
+//      temporary folder of its output (a hard link; a synced copy where the
+//      file system has none).
+//   3. The journal (commit_journal.hpp), every rename with the second name
+//      of the file it replaces, is written whole into every temporary folder
+//      of the set and synced with the folder, the first output's folder
+//      last: from then on the first folder's journal counts.
+//   4. The renames, in the order the outputs were added, as one step that no
+//      signal a program can catch cuts (signal_cleanup.hpp). If one fails,
+//      those made are undone, the last first: each earlier file is renamed
+//      back over the new one, a file that replaced none goes back into its
+//      folder. Nothing is then replaced (unplaced).
+//   5. The folders renamed into are synced, then the first folder's journal
+//      is removed and that folder synced; then the folders go.
+//   A set of a single rename needs no journal: one rename is whole or not.
+//
+// Why a crash at any step leaves a whole set, the earlier or the new one
+// (the process killed by a signal it cannot catch, or the system going down):
+//   - Before step 3 ends, the first folder holds no journal and no rename
+//     was made: the earlier files are in place. The next writer of an output
+//     may find the journal of a member folder: its set's journal is gone, so
+//     it is stale, and goes when the folder is emptied.
+//   - During step 4 the journal counts. The next writer of any output of the
+//     set (of any program: they all add their outputs here) finds a journal
+//     in that output's folder before it starts; it holds every folder of the
+//     set and undoes the renames made (restored), or, when all were made,
+//     keeps the new set (completed); it syncs the folders it renamed in and
+//     out of, and only then removes the journal, and tells the user
+//     (recoveries()). Undoing may be repeated (an earlier file put back is
+//     no longer kept aside; a file moved back is in its folder again), so a
+//     crash during a recovery is recovered by the next writer.
+//   - During step 5 every rename was made: a journal still there finds the
+//     set wholly moved, which is kept.
+//   - A system crash cannot lose the journal while a rename it covers stays:
+//     the journal and the second names reached the disk before the first
+//     rename, and the renames before the journal is removed.
+//   - A catchable signal before step 4 removes the folders, journals
+//     included, and no rename was made; one during step 4 waits for its end;
+//     after it, every rename was made (or undone).
+//   - A failing undo (a second failure after the one that stopped the
+//     renames) leaves the set as it is with its journal, which no signal
+//     removes any more (mixed): the next writer of any of its outputs makes
+//     it whole.
+//
 // - What each failing call of commit() means (Result):
-//     a write, fsync or close of a temporary: nothing is replaced (unwritten);
+//     a write, fsync or close of a temporary, the second name of a replaced
+//       file, the journal: nothing is replaced (unwritten);
 //     chmod: nothing is replaced (unwritten): the new version would carry a
 //       new file's permissions, which may let others read or change what the
 //       earlier file kept from them;
@@ -30,14 +77,17 @@
 //       to another user, so whoever may write someone else's file (through
 //       its group, say) leaves the new version owned by himself and his
 //       group. The programs tell the user; it is no failure;
-//     a rename: the outputs before it are replaced, the rest not (unplaced);
+//     a rename: nothing is replaced, the renames made are undone (unplaced);
+//       if undoing fails too, the set stays mixed until its next writer
+//       (mixed);
 //     the fsync of a folder the outputs were renamed into: every output is
 //       in place, but a crash of the system may still undo the renames
 //       (unsynced); the programs report it as a failure;
-//     the removal of a temporary folder once done: not reported; the next
-//       writer of that output takes the folder over and empties it.
+//     the removal of the journal or of a temporary folder once done: not
+//       reported; the next writer of that output finds the set wholly in
+//       place, and takes the folder over and empties it.
 // - A set not committed removes its folders when abandoned or destroyed,
-//   and when SIGINT, SIGTERM or SIGHUP ends the process.
+//   and when a signal whose default action ends the process ends it.
 #pragma once
 
 #include <sys/types.h>
@@ -69,7 +119,15 @@ public:
         not_writable,  // the file there may not be written by this user
         twice,         // already an output of this set
         in_use,        // another writer holds it
-        failed,        // its temporary folder could not be made (errno says why)
+        foreign,       // its temporary folder is there and belongs to another user (refused_folder())
+        unrecovered,   // a set its writer left half in place could not be made whole (errno; refused_folder())
+        failed,        // its temporary folder could not be made (errno says why; refused_folder())
+    };
+    // What add() found and did about a set of outputs a killed writer had
+    // left half in place.
+    struct Recovered {
+        bool completed = false;            // the new set was wholly in place and is kept; else the earlier is back
+        std::vector<std::string> outputs;  // the set's outputs (links followed)
     };
 
     AtomicOutputs() = default;
@@ -85,6 +143,11 @@ public:
     // with the renames, and removed with it).
     Claim add(const std::string& target, Kind kind = Kind::file, bool replace_existing = true,
               std::vector<std::string> describing = {});
+
+    // The temporary folder of the last refused claim.
+    const std::string& refused_folder() const { return refused_folder_; }
+    // The sets made whole by add(), for the program to tell.
+    const std::vector<Recovered>& recoveries() const { return recoveries_; }
 
     std::size_t size() const { return outputs_.size(); }
     const std::string& target(std::size_t k) const { return outputs_[k].target; }
@@ -106,7 +169,9 @@ public:
         enum class Status {
             done,       // every output replaced
             unwritten,  // nothing replaced: output k could not be completed (errno ENOENT: never written)
-            unplaced,   // output k could not be wholly put in place; those before it were replaced
+            unplaced,   // nothing replaced: output k could not be put in place, and the renames made were undone
+            mixed,      // output k could not be put in place, nor the renames made undone: the set is mixed
+                        // until its next writer makes it whole (its journal stays in `file`)
             unsynced,   // every output replaced, but the folder output k went into may not keep the rename
         };
         Status status = Status::done;
@@ -114,10 +179,11 @@ public:
         int error = 0;
         // For unplaced: what could not be moved, the temporary of output k
         // (or one of its driver's files) or an earlier describing file of
-        // it, beside it. For unsynced: the folder.
+        // it, beside it. For mixed: the folder of the journal. For unsynced:
+        // the folder.
         std::string file;
-        // Outputs replaced (done, unsynced, or before an unplaced one) whose
-        // earlier file's owner could not be kept: they are now this user's.
+        // Outputs replaced (done, unsynced) whose earlier file's owner could
+        // not be kept: they are now this user's.
         std::vector<std::size_t> owner_changed;
     };
     // Puts every output in place; whatever the result, the set is then done
@@ -154,7 +220,11 @@ private:
     // replace its file.
     bool prepare(std::size_t k, std::vector<Move>& moves, Result& result);
     void release(Output& output);
+    // Commit's renames, journaled when more than one: the Result.
+    Result place(const std::vector<Move>& moves, Result result);
     std::vector<Output> outputs_;
+    std::string refused_folder_;
+    std::vector<Recovered> recoveries_;
 };
 
 // A temporary another process created and is writing, opened for writing by

@@ -1,5 +1,7 @@
 #include "files/input_checks.hpp"
 
+#include <cerrno>
+
 #include "files/raster_pair.hpp"
 
 namespace {
@@ -21,8 +23,14 @@ InputCheck open_input(const std::string& path, const char* mode, File& file) {
             return problem(InputProblem::Kind::missing, path);
         case InputOpen::not_regular:
             return problem(InputProblem::Kind::not_regular, path);
+        case InputOpen::denied:
+            return problem(InputProblem::Kind::denied, path);
+        case InputOpen::failed:
+            break;
     }
-    return problem(InputProblem::Kind::missing, path);
+    InputProblem failed = problem(InputProblem::Kind::unopenable, path);
+    failed.error = errno;
+    return failed;
 }
 
 InputCheck read_descriptor_size(std::FILE* descriptor, const std::string& path, int32_t* values, int wanted) {

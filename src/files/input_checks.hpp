@@ -19,8 +19,10 @@
 
 struct InputProblem {
     enum class Kind {
-        missing,         // nothing can be opened at `path`
+        missing,         // there is no file at `path`
         not_regular,     // `path` is a folder, a FIFO or a device
+        denied,          // this user may not read `path`
+        unopenable,      // `path` could not be opened otherwise (`error`: an I/O error...)
         unreadable,      // reading `path` failed (an I/O error, not its end)
         bad_descriptor,  // the descriptor `path` does not start with two non-negative decimal integers
         raw_too_short,   // the raw file `path` holds `held` bytes of the `needed` its descriptor says
@@ -31,13 +33,15 @@ struct InputProblem {
     Role role = Role::slope;
     uint64_t held = 0;
     uint64_t needed = 0;
+    int error = 0;  // the system's reason, for unopenable
 };
 
 // None when every check passed.
 using InputCheck = std::optional<InputProblem>;
 
 // Opens `path` with the stdio `mode` into `file` only when it is a regular
-// file (regular_file.hpp): missing or not_regular otherwise.
+// file (regular_file.hpp): missing, not_regular, denied or unopenable
+// otherwise.
 InputCheck open_input(const std::string& path, const char* mode, File& file);
 
 // Reads up to `wanted` (at most 6) integers of the descriptor open on

@@ -4,10 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 InputOpen open_regular_input(const std::string& path, const char* mode, File& file) {
     file.reset();
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return InputOpen::missing;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return InputOpen::missing;
+        return errno == EACCES || errno == EPERM ? InputOpen::denied : InputOpen::failed;
+    }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
@@ -18,8 +23,10 @@ InputOpen open_regular_input(const std::string& path, const char* mode, File& fi
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     file.reset(fdopen(fd, mode));
     if (!file) {
+        const int error = errno;
         close(fd);
-        return InputOpen::missing;
+        errno = error;
+        return InputOpen::failed;
     }
     return InputOpen::ok;
 }

@@ -15,10 +15,16 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-enum class InputOpen { ok, missing, not_regular };
+enum class InputOpen {
+    ok,
+    missing,      // no such file (ENOENT, ENOTDIR)
+    not_regular,  // a folder, a FIFO or a device
+    denied,       // this user may not read it (EACCES, EPERM)
+    failed,       // it could not be opened otherwise (errno: EIO, ELOOP, EMFILE...)
+};
 
 // Opens `path` with the stdio `mode` ("rb" or "r") into `file` when it is a
-// regular file; `file` stays empty otherwise.
+// regular file; `file` stays empty otherwise, and errno says why.
 InputOpen open_regular_input(const std::string& path, const char* mode, File& file);
 
 // The size in bytes of an open file.

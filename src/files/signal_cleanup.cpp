@@ -12,8 +12,38 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process, but the real-time ones
+// (added at run time: their numbers are the C library's to choose). Those a
+// fault of the running code brings are never held back: a thread that held
+// them back would be killed on the spot.
+constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGBUS,  SIGFPE,
+                            SIGUSR1, SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM,   SIGTERM, SIGSTKFLT, SIGXCPU,
+                            SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO, SIGPWR,    SIGSYS};
+constexpr int kFaultSignals[] = {SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGSEGV, SIGSYS};
 constexpr int kSlots = 64;
+
+bool brought_by_a_fault(int signal) {
+    for (const int fault : kFaultSignals)
+        if (fault == signal) return true;
+    return false;
+}
+
+// Calls `each` with every signal that ends the process by default.
+template <typename Each>
+void for_each_ending_signal(Each each) {
+    for (const int signal : kSignals) each(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) each(signal);
+}
+
+// The signals a step holds back, and the handler while it runs.
+sigset_t held_back() {
+    sigset_t held;
+    sigemptyset(&held);
+    for_each_ending_signal([&](int signal) {
+        if (!brought_by_a_fault(signal)) sigaddset(&held, signal);
+    });
+    return held;
+}
 
 // A slot is claimed (filling), then published (used) once its path is complete.
 enum : int { kFree, kFilling, kUsed };
@@ -29,14 +59,11 @@ Slot slots[kSlots];
 enum : int { kIdle, kStep, kAborting };
 std::atomic<int> phase{kIdle};
 
-struct sigaction previous[3];
+struct sigaction previous[_NSIG];
 std::atomic<bool> installed{false};
+std::atomic<bool> host_handles{false};
 
-int index_of(int signal) {
-    for (int k = 0; k < 3; ++k)
-        if (kSignals[k] == signal) return k;
-    return 0;
-}
+thread_local int steps_held = 0;  // Uninterrupted steps of this thread
 
 bool is_dot_or_dot_dot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -44,20 +71,25 @@ bool is_dot_or_dot_dot(const char* name) {
 
 void remove_and_go_on(int signal, siginfo_t* info, void* context) {
     const int saved_errno = errno;
+    // A fault in the middle of a step of this very thread (the others are
+    // held back): nothing is removed, since a set half renamed keeps its
+    // journal for the next writer (atomic_outputs.hpp), and waiting for the
+    // step would wait for ever.
+    const bool in_own_step = steps_held > 0;
     // A step under way (on another thread: the one taking it holds the
     // signals back) is let end; then no other can start.
-    for (;;) {
+    for (; !in_own_step;) {
         int expected = kIdle;
         if (phase.compare_exchange_strong(expected, kAborting) || expected == kAborting) break;
         const timespec pause{0, 1000000};
         nanosleep(&pause, nullptr);
     }
     for (Slot& slot : slots) {
-        if (slot.state.load(std::memory_order_acquire) != kUsed) continue;
+        if (in_own_step || slot.state.load(std::memory_order_acquire) != kUsed) continue;
         if (slot.folder) remove_folder(slot.path);
         else unlink(slot.path);
     }
-    const struct sigaction& before = previous[index_of(signal)];
+    const struct sigaction& before = previous[signal];
     if ((before.sa_flags & SA_SIGINFO) != 0 && before.sa_sigaction != nullptr) {
         before.sa_sigaction(signal, info, context);
     } else if (before.sa_handler != SIG_DFL && before.sa_handler != SIG_IGN && before.sa_handler != nullptr) {
@@ -76,16 +108,18 @@ void remove_and_go_on(int signal, siginfo_t* info, void* context) {
 
 void install() {
     if (installed.exchange(true)) return;
-    for (int k = 0; k < 3; ++k) {
-        sigaction(kSignals[k], nullptr, &previous[k]);
-        if ((previous[k].sa_flags & SA_SIGINFO) == 0 && previous[k].sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_sigaction = remove_and_go_on;
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        for (const int other : kSignals) sigaddset(&action.sa_mask, other);
-        sigaction(kSignals[k], &action, nullptr);
-    }
+    struct sigaction action {};
+    action.sa_sigaction = remove_and_go_on;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    action.sa_mask = held_back();
+    for_each_ending_signal([&](int signal) {
+        if (sigaction(signal, nullptr, &previous[signal]) != 0) return;
+        const bool handled = (previous[signal].sa_flags & SA_SIGINFO) != 0 || previous[signal].sa_handler != SIG_DFL;
+        // A host (the Python module) that handles a signal itself keeps it.
+        if (host_handles && handled) return;
+        if ((previous[signal].sa_flags & SA_SIGINFO) == 0 && previous[signal].sa_handler == SIG_IGN) return;
+        sigaction(signal, &action, nullptr);
+    });
 }
 
 }  // namespace
@@ -108,6 +142,8 @@ int remove_on_signal(const std::string& path, bool folder) {
     errno = EMFILE;
     return -1;
 }
+
+void leave_handled_signals_to_host() { host_handles = true; }
 
 void forget_on_signal(int slot) {
     if (slot >= 0 && slot < kSlots) slots[slot].state.store(kFree, std::memory_order_release);
@@ -146,8 +182,6 @@ void empty(int fd, bool keep_lock, int depth) {
     }
 }
 
-thread_local int steps_held = 0;  // Uninterrupted steps of this thread
-
 }  // namespace
 
 void empty_folder(int fd) { empty(fd, true, 0); }
@@ -162,9 +196,7 @@ bool remove_folder(const char* path) {
 }
 
 Uninterrupted::Uninterrupted() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : kSignals) sigaddset(&held, signal);
+    const sigset_t held = held_back();
     pthread_sigmask(SIG_BLOCK, &held, &saved_);
     if (steps_held > 0) {
         allowed_ = phase.load() == kStep;

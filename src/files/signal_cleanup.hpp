@@ -1,5 +1,7 @@
-// What a process must not leave behind when SIGINT, SIGTERM or SIGHUP ends
-// it: the temporary folders of the outputs it is writing (atomic_outputs.hpp)
+// What a process must not leave behind when a signal ends it (any signal
+// whose default action ends the process: SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM, SIGPIPE, SIGXFSZ, the real-time ones... and those a fault
+// brings, SIGSEGV, SIGBUS, SIGABRT...): the temporary folders of the outputs it is writing (atomic_outputs.hpp)
 // and the temporaries of other processes it writes into. One registry for the
 // whole process, in fixed storage, so that the handler reads no memory the
 // program may free and calls nothing but system calls.
@@ -12,7 +14,9 @@
 //
 // A step that must not be cut in the middle (Uninterrupted) makes a signal
 // wait for it, on whichever thread the signal comes, so that a set of
-// outputs is never left half renamed.
+// outputs is never left half renamed. A fault on the thread of the step
+// itself cannot wait: the process then ends removing nothing, and the set's
+// journal lets the next writer make it whole (atomic_outputs.hpp).
 #pragma once
 
 #include <signal.h>
@@ -31,6 +35,12 @@ int remove_on_signal(const std::string& path, bool folder);
 // Forgets a slot (-1 is ignored): the file was renamed or removed.
 void forget_on_signal(int slot);
 
+// For a host process that handles some of these signals itself and goes on
+// (Python turns SIGINT into a KeyboardInterrupt that stops the command, whose
+// outputs are then given up as on any failure): a signal that already has a
+// handler when the first path is registered is left to it. Call it before.
+void leave_handled_signals_to_host();
+
 // Empties the folder `path` and removes it, with system calls only. Its lock
 // file goes after every other entry, so that whoever holds it keeps the
 // folder to itself until it is empty. False when the folder is still there.
@@ -41,8 +51,8 @@ void empty_folder(int fd);
 
 // A step that a signal must not cut in the middle: registering a temporary
 // folder, putting outputs in place, removing a folder once done. While it
-// lives SIGINT, SIGTERM and SIGHUP are held back from the calling thread (and
-// take effect at its end), and a handler running on another thread waits for
+// lives every ending signal but those of a fault is held back from the
+// calling thread (and takes effect at its end), and a handler running on another thread waits for
 // it before removing anything. allowed() is false when a signal is already
 // removing the temporaries: the step must then not be taken. Steps nest on
 // one thread. Between its start and its end the thread must not allocate

@@ -82,7 +82,8 @@ double parse_number(const std::string& option, const std::string& text) {
 
 int32_t parse_int32(const std::string& option, const std::string& text) {
     int32_t value = 0;
-    const char* begin = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+    // One sign: "+5" and "-5", never "+-5".
+    const char* begin = text.data() + (text.size() > 1 && text[0] == '+' && text[1] != '-' ? 1 : 0);
     const char* end = text.data() + text.size();
     const auto [stop, status] = std::from_chars(begin, end, value);
     if (begin == end || status != std::errc() || stop != end)

@@ -1,5 +1,7 @@
 #include "gis/channel_command.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -28,8 +30,60 @@
 
 namespace {
 
+// The memory of the whole route. The model as integers and its mask, four
+// masks, the rounded elevations, the band's values and the band in memory;
+// the computation's own work grids; the conditioned copy of the model (and
+// the draining pass's grids); the altitudes along the contour.
+uint64_t whole_route_bytes(const ChannelOptions& options, const ChannelSources& sources) {
+    const Georef& grid = sources.dem().grid();
+    uint64_t bytes = raster_bytes(grid.lines, grid.columns, 5 + 4 + 4 + 8 + 8);
+    bytes += channel_computation_bytes(grid);
+    if (options.conditioned)
+        bytes += raster_bytes(grid.lines, grid.columns,
+                              conditioned_bytes_per_pixel(sources.dem(), !options.burn_only) + (options.burn_only ? 0 : 2));
+    if (options.contour_altitude_field || options.contour_altitude_from_dem)
+        bytes += raster_bytes(grid.lines, grid.columns, 4 + 1 + 9);  // the altitudes, and a field as read
+    return bytes;
+}
+
+// What the windowed route cannot do as the whole route does it; the reason,
+// in words for the refusal, or none. Both are passes over the whole raster
+// whose results differ with the extent they see: the draining pass floods
+// the model's depressions by priority from the zone's outlets, and the
+// altitudes per contour pixel are completed along each piece of the
+// contour, wherever it runs.
+std::optional<std::string> beyond_windows(const ChannelOptions& options) {
+    if (options.conditioned && !options.burn_only)
+        return std::string("el drenaje de --conditioned (un relleno por prioridad sobre el MDE entero) no se hace por "
+                           "ventanas: use --burn-only para grabar el cauce tal cual");
+    if (options.contour_altitude_field || options.contour_altitude_from_dem)
+        return std::string("las altitudes por pixel de la curva de nivel (--contour-altitude dem o "
+                           "--contour-altitude-field) no se leen por ventanas: de una sola con --contour-altitude A");
+    return std::nullopt;
+}
+
+// What the draining pass did, in the model's units at the computation's resolution.
+std::string drainage_text(const DrainageReport& report, double scale, const std::string& unit) {
+    const auto figure = [&](double value) {
+        return scaled_text(static_cast<int32_t>(std::lround(std::min(value * scale, 2e9))), scale, unit);
+    };
+    std::string text = "Drenaje: " + std::to_string(report.river_pixels) + " pixeles de rio con " +
+                       std::to_string(report.outlets) + " salidas";
+    if (report.lakes > 0)
+        text += " y " + std::to_string(report.lakes) + " lagos (" + std::to_string(report.lakes_lowered) +
+                " rebajados)";
+    text += ", rebajado hasta " + figure(report.deepest_cut) + " bajo su lecho; " +
+            std::to_string(report.depressions) + " depresiones en la zona, " + std::to_string(report.breached) +
+            " abiertas; " + std::to_string(report.raised) + " pixeles elevados" +
+            (report.raised > 0 ? " hasta " + figure(report.highest_raise) : std::string()) + "\n";
+    if (report.outlets_shut > 0)
+        text += "Aviso: " + std::to_string(report.outlets_shut) +
+                " salidas del rio quedan por debajo del MDE fuera de la zona\n";
+    return text;
+}
+
 void print_summary(const ChannelOptions& options, const ChannelSources& sources, const ChannelResult& result,
-                   std::FILE* out) {
+                   const std::optional<DrainageReport>& drainage, std::FILE* out) {
     if (out == nullptr) return;
     const std::string& unit = sources.dem().units().unit;
     std::string text = "Cauce: " + std::to_string(result.pixels) + " pixeles, elevacion de " +
@@ -38,22 +92,12 @@ void print_summary(const ChannelOptions& options, const ChannelSources& sources,
     text += "Busquedas sin resultado a menos de " + std::to_string(kLargestRing) +
             " pixeles: " + std::to_string(result.report.contour_misses) + " de la curva de nivel, " +
             std::to_string(result.report.boundary_misses) + " del limite inferior\n";
+    if (drainage) text += drainage_text(*drainage, options.scale, unit);
     text += "Escrito " + options.output + (options.conditioned ? " y " + *options.conditioned : "") + "\n";
     std::fputs(text.c_str(), out);
     if (std::fflush(out) != 0 || std::ferror(out))
-        throw ToolError("no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
-}
-
-// The memory of the whole route. The model as integers and its mask, four
-// masks, the rounded elevations, the band's values and the band in memory;
-// the computation's own work grids; the conditioned copy of the model.
-uint64_t whole_route_bytes(const ChannelOptions& options, const ChannelSources& sources) {
-    const Georef& grid = sources.dem().grid();
-    uint64_t bytes = raster_bytes(grid.lines, grid.columns, 5 + 4 + 4 + 8 + 8);
-    bytes += channel_computation_bytes(grid);
-    if (options.conditioned)
-        bytes += raster_bytes(grid.lines, grid.columns, conditioned_bytes_per_pixel(sources.dem()));
-    return bytes;
+        throw AfterOutputsError(
+            "no se puede escribir el resumen en la salida estandar (las salidas ya estan escritas)");
 }
 
 // Half the machine's memory, as lorvantide-tiles takes by default.
@@ -134,7 +178,7 @@ ChannelResult channel_by_windows(const ChannelOptions& options, const ChannelHei
     const ReachMap reaches = ReachMap::measure(source, parameters, threads, [&context](double share) {
         context.progress.update(share, 0.05, 0.15);
     });
-    source.check_masks(context.warnings);
+    source.check_masks(options.contour_altitude, context.warnings);
 
     uint64_t budget = 0;
     const TilePlan plan = choose_plan(options, reaches, source, threads, budget);
@@ -188,6 +232,8 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
     std::optional<ChannelOutputs> outputs;
     together(processes, [&] {
         heights = scaled_heights(options, context.warnings);
+        if (const std::optional<std::string> beyond = beyond_windows(options); beyond && processes.first())
+            throw ToolError("bajo mpirun el calculo es por ventanas, que no puede con estas opciones: " + *beyond);
         type = elevation_type(options.type, options.unscale, "channel");
         check_output_format(options.format, type);
         sources.emplace(options, context.warnings);
@@ -218,7 +264,7 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
         source.scan_model(scanning);
         reaches = ReachMap::measure(source, parameters, threads,
                                     [&context](double share) { context.progress.update(share, 0.05, 0.15); });
-        source.check_masks(context.warnings);
+        source.check_masks(options.contour_altitude, context.warnings);
         plan = choose_plan(options, reaches, source, threads, budget);
         const std::string prefix = outputs->channel_file().temporary + ".nucleos";
         cores.create(prefix, source.lines(), source.columns());
@@ -228,6 +274,7 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
     });
     shared = processes.from_first(shared);
     const std::string map = processes.from_first(processes.first() ? reaches.to_bytes() : std::string());
+    const std::string filled = processes.from_first(processes.first() ? source.filled_to_bytes() : std::string());
     together(processes, [&] {
         if (processes.first()) return;
         std::istringstream words(shared);
@@ -238,6 +285,7 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
         std::getline(words, masks);
         source.set_lowest(lowest);
         source.keep_masks(masks, true);
+        source.filled_from_bytes(filled);
         reaches = ReachMap::from_bytes(map);
         plan = TilePlan(source.lines(), source.columns(), core_lines, core_columns);
         cores.join(prefix, source.lines(), source.columns());
@@ -273,7 +321,9 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
             }
             ProgressSpan closing{context.progress, 0.95, 1.0};
             sink.finish(closing, context.warnings);
+            // Nothing of the run is left in the outputs' folders, which move whole.
             cores.remove();
+            source.remove_masks();
             outputs->commit(context.warnings);
             context.progress.update(1.0);
         } catch (const std::exception& error) {
@@ -285,7 +335,7 @@ void channel_on_processes(const ChannelOptions& options, CommandContext& context
         if (processes.first()) throw ToolError(message);
         throw PeerFailure();
     }
-    if (processes.first()) print_summary(options, *sources, result_of(totals), context.summary);
+    if (processes.first()) print_summary(options, *sources, result_of(totals), std::nullopt, context.summary);
 }
 
 }  // namespace
@@ -295,33 +345,51 @@ void channel_command(const ChannelOptions& options, CommandContext& context) {
         channel_on_processes(options, context, *context.processes);
         return;
     }
-    const ChannelHeights heights = scaled_heights(options, context.warnings);
+    ChannelHeights heights = scaled_heights(options, context.warnings);
     const GDALDataType type = elevation_type(options.type, options.unscale, "channel");
     check_output_format(options.format, type);
     const ChannelSources sources(options, context.warnings);
     ChannelOutputs outputs(options, sources, context.overwrite);
     const uint64_t whole = whole_route_bytes(options, sources);
     if (options.tile || whole > options.memory.value_or(default_memory())) {
-        context.progress.update(0.0);
-        const ChannelResult result = channel_by_windows(options, heights, sources, outputs, type, context);
-        outputs.commit(context.warnings);
-        context.progress.update(1.0);
-        print_summary(options, sources, result, context.summary);
-        return;
+        // Options the windowed route cannot honour are refused when windows
+        // were asked for (--tile, --memory), or when the whole route does not
+        // fit either; otherwise the whole route runs, as without windows.
+        const std::optional<std::string> beyond = beyond_windows(options);
+        if (!beyond) {
+            context.progress.update(0.0);
+            const ChannelResult result = channel_by_windows(options, heights, sources, outputs, type, context);
+            outputs.commit(context.warnings);
+            context.progress.update(1.0);
+            print_summary(options, sources, result, std::nullopt, context.summary);
+            return;
+        }
+        if (options.tile || options.memory || whole > available_memory())
+            throw ToolError("el calculo por ventanas" +
+                            std::string(options.tile || options.memory ? "" : " (el calculo entero no cabe en memoria)") +
+                            " no puede con estas opciones: " + *beyond);
     }
     require_memory(whole, "calcular el cauce de " + options.dem);
 
     context.progress.update(0.0);
     ProgressSpan reading{context.progress, 0.0, 0.2};
     ChannelGrids grids = sources.read(options.scale, reading, context.warnings);
+    if (!options.contour_altitude) heights.contour_altitude = grids.lowest_contour_altitude;
+    // The draining pass reads the river and the lakes after the computation is done with them.
+    const bool draining = options.conditioned && !options.burn_only;
+    const GeoGrid<uint8_t> banks = draining ? grids.banks : GeoGrid<uint8_t>{};
+    const std::optional<GeoGrid<uint8_t>> lakes = draining ? grids.lakes : std::nullopt;
     ProgressSpan computing{context.progress, 0.2, 0.8};
     const ChannelResult result = compute_channel_grids(std::move(grids), heights, computing);
     ProgressSpan writing{context.progress, 0.8, options.conditioned ? 0.9 : 1.0};
     outputs.write_channel(result, type, writing, context.warnings);
     ProgressSpan conditioning{context.progress, 0.9, 1.0};
-    outputs.write_conditioned(result, conditioning, context.warnings);
+    const DrainingSources river{banks, lakes ? &*lakes : nullptr,
+                                static_cast<double>(heights.railing_height) / options.scale};
+    const std::optional<DrainageReport> drainage =
+        outputs.write_conditioned(result, draining ? &river : nullptr, conditioning, context.warnings);
     outputs.commit(context.warnings);
     context.progress.update(1.0);
 
-    print_summary(options, sources, result, context.summary);
+    print_summary(options, sources, result, drainage, context.summary);
 }

@@ -9,6 +9,7 @@
 
 #include "files/rounding.hpp"
 #include "gis/elevation_band.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/tool_error.hpp"
 #include "parallel/band_threads.hpp"
 
@@ -17,7 +18,7 @@ namespace {
 // A height in the model's units as the computation's integers.
 int32_t scaled_height(const std::string& option, double value, double scale, Warnings& warnings) {
     const double product = value * scale;
-    const double rounded = std::round(product);
+    const double rounded = rounded_decimal_product(value, scale);
     if (!(rounded >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
           rounded <= static_cast<double>(std::numeric_limits<int32_t>::max())))
         throw ToolError(option + " " + elevation_text(value) + " no cabe en 32 bits una vez multiplicado por --scale " +
@@ -33,6 +34,7 @@ class ShareProgress final : public ChannelProgress {
 public:
     explicit ShareProgress(ProgressSpan& span) : span_(span) {}
     void share_done(double share) override { span_.progress.update(share, span_.from, span_.to); }
+    bool stop_requested() override { return span_.progress.stop_requested(); }
 
 private:
     ProgressSpan& span_;
@@ -49,7 +51,8 @@ ChannelHeights scaled_heights(const ChannelOptions& options, Warnings& warnings)
         throw ToolError("--scale debe ser un numero positivo");
     ChannelHeights heights;
     heights.railing_height = scaled_height("--railing-height", options.railing_height, options.scale, warnings);
-    heights.contour_altitude = scaled_height("--contour-altitude", options.contour_altitude, options.scale, warnings);
+    if (options.contour_altitude)
+        heights.contour_altitude = scaled_height("--contour-altitude", *options.contour_altitude, options.scale, warnings);
     return heights;
 }
 
@@ -66,11 +69,16 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     const auto contour_rows = grids.contour.rows();
     std::vector<const uint8_t*> lake_rows;
     if (grids.lakes) lake_rows = grids.lakes->rows();
+    std::vector<const int32_t*> altitude_rows;
+    if (grids.contour_altitudes) altitude_rows = grids.contour_altitudes->rows();
     const ChannelInputs inputs{{model_rows.data(), grid.lines, grid.columns},
                                view_of(bank_rows, grid),
                                view_of(zone_rows, grid),
                                view_of(contour_rows, grid),
-                               grids.lakes ? view_of(lake_rows, grid) : GridView<const unsigned char>()};
+                               grids.lakes ? view_of(lake_rows, grid) : GridView<const unsigned char>(),
+                               grids.contour_altitudes ? GridView<const int32_t>(altitude_rows.data(), grid.lines,
+                                                                                  grid.columns)
+                                                       : GridView<const int32_t>()};
     ChannelParameters parameters;
     parameters.zone_tone = kBurnTone;
     parameters.railing_tone = kBurnTone;
@@ -84,6 +92,7 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     ShareProgress share(progress);
     ChannelResult result;
     result.report = compute_channel(inputs, parameters, window, elevations, share, threads_from_environment());
+    if (result.report.stopped) throw ToolError("el calculo del cauce se detuvo a peticion");
     if (!result.report.computed) throw ToolError("no hay memoria suficiente para calcular el cauce");
 
     // Each elevation rounded as the console program writes it; 0 outside the channel.
@@ -91,6 +100,7 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
     result.elevations.georef = grid;
     result.elevations.values.assign(zone.size(), 0);
     grids.model = GeoGrid<int32_t>{};  // its memory goes to the outputs
+    grids.contour_altitudes.reset();
     result.low = std::numeric_limits<int32_t>::max();
     result.high = std::numeric_limits<int32_t>::min();
     for (int32_t i = 0; i < grid.lines; ++i) {

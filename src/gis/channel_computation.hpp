@@ -16,7 +16,8 @@
 // The two heights as the computation's integers: times the scale, rounded as
 // import-dem rounds the model (halves away from zero), with a warning when
 // that rounding changes them. A scale that is not positive, or a height that
-// leaves the signed 32-bit range, is refused.
+// leaves the signed 32-bit range, is refused. Without a contour altitude (one
+// per contour pixel is read instead) it is 0 until the sources say.
 struct ChannelHeights {
     int32_t railing_height = 0;
     int32_t contour_altitude = 0;

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "gis/dem_warp.hpp"
 #include "gis/grid_source.hpp"
 #include "gis/raster_writer.hpp"
 
@@ -19,14 +21,23 @@ inline constexpr double kDefaultChannelScale = 100.0;
 
 struct ChannelOptions {
     std::string dem;
+    std::optional<int> band;  // of the model; needed when it has several
+    WarpRequest warp;         // the model put on another CRS or pixel size on the way in
     std::string output;
     std::optional<std::string> conditioned;
+    bool burn_only = false;  // the conditioned model as a plain burn of the channel, not drained
     SourceChoice banks;
     SourceChoice zone;
     SourceChoice contour;
     std::optional<SourceChoice> lakes;
     double railing_height = 0.0;    // in the model's units
-    double contour_altitude = 0.0;  // in the model's units
+    // The contour's altitude, in the model's units: one for the whole line,
+    // or one per contour pixel from a field of the layer or from the model
+    // along the line (then the one given, if any, is checked against them and
+    // serves the pixels whose searches meet nothing).
+    std::optional<double> contour_altitude;
+    std::optional<std::string> contour_altitude_field;
+    bool contour_altitude_from_dem = false;
     double scale = kDefaultChannelScale;
     std::optional<double> nodata;  // in the values written
     bool unscale = false;
@@ -38,4 +49,11 @@ struct ChannelOptions {
     std::optional<uint64_t> memory;
     std::optional<int32_t> tile;
     std::optional<int32_t> threads;
+    // The conditioned model's own creation options (--conditioned-co); -co's
+    // when none are given.
+    std::optional<std::vector<std::string>> conditioned_creation_options;
+
+    RasterFormat conditioned_format() const {
+        return {format.driver, conditioned_creation_options.value_or(format.creation_options)};
+    }
 };

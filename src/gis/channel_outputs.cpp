@@ -29,8 +29,10 @@ void ChannelOutputs::write_channel(const ChannelResult& result, GDALDataType typ
     write_raster(static_cast<GDALDatasetH>(memory.get()), channel_, options_.format, progress, warnings, &band);
 }
 
-void ChannelOutputs::write_conditioned(const ChannelResult& result, ProgressSpan& progress, Warnings& warnings) {
-    if (!conditioned_) return;
-    write_conditioned_dem(sources_.dem(), result.elevations, 1.0 / options_.scale, *conditioned_, options_.format,
-                          progress, warnings);
+std::optional<DrainageReport> ChannelOutputs::write_conditioned(const ChannelResult& result,
+                                                                const DrainingSources* draining,
+                                                                ProgressSpan& progress, Warnings& warnings) {
+    if (!conditioned_) return std::nullopt;
+    return write_conditioned_dem(sources_.dem(), result.elevations, options_.scale, draining, *conditioned_,
+                                 options_.conditioned_format(), progress, warnings);
 }

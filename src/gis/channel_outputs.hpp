@@ -7,7 +7,8 @@
 //   the band scale 1/S and the model's unit, or real values in the model's
 //   units unscaled; the pixels without data of the result (outside the
 //   channel zone) hold the nodata value.
-// - When asked, the model with the channel burned in (conditioned_dem.hpp).
+// - When asked, the model with the channel burned in and drained, or burned
+//   only (conditioned_dem.hpp).
 #pragma once
 
 #include <gdal.h>
@@ -17,6 +18,7 @@
 #include "gis/channel_computation.hpp"
 #include "gis/channel_options.hpp"
 #include "gis/channel_sources.hpp"
+#include "gis/conditioned_dem.hpp"
 #include "gis/output_files.hpp"
 #include "gis/progress.hpp"
 #include "gis/warnings.hpp"
@@ -27,8 +29,9 @@ public:
 
     // The channel's elevations as pixels of `type`.
     void write_channel(const ChannelResult& result, GDALDataType type, ProgressSpan& progress, Warnings& warnings);
-    // The conditioned model, when asked.
-    void write_conditioned(const ChannelResult& result, ProgressSpan& progress, Warnings& warnings);
+    // The conditioned model, when asked: drained with `draining`, burned only without it.
+    std::optional<DrainageReport> write_conditioned(const ChannelResult& result, const DrainingSources* draining,
+                                                    ProgressSpan& progress, Warnings& warnings);
     // Where each output is written, for the windowed route, which writes them itself.
     const OutputFile& channel_file() const { return channel_; }
     const std::optional<OutputFile>& conditioned_file() const { return conditioned_; }

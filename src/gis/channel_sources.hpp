@@ -30,6 +30,11 @@ struct ChannelGrids {
     GeoGrid<uint8_t> zone;
     GeoGrid<uint8_t> contour;
     std::optional<GeoGrid<uint8_t>> lakes;
+    // With an altitude per contour pixel (--contour-altitude dem or
+    // --contour-altitude-field): each contour pixel's altitude at the scale,
+    // 0 elsewhere; and the lowest of them.
+    std::optional<GeoGrid<int32_t>> contour_altitudes;
+    int32_t lowest_contour_altitude = 0;
 };
 
 class ChannelSources {
@@ -45,8 +50,12 @@ public:
     std::vector<std::string> files() const;
 
     // The grids, the model at `scale`. A mask that marks no pixel is
-    // refused; boundary pixels (banks, lakes) in the model's holes are
-    // warned about.
+    // refused. Boundary pixels (banks, lakes) in the model's holes take the
+    // elevation of the nearest boundary pixel with data along their line
+    // (hydrology/fill_along.hpp), or the lowest elevation where their piece
+    // of line has none; a warning counts them. A contour altitude given as a
+    // number that lies outside the model's (or the field's) altitudes along
+    // the contour line is warned about, with those figures.
     ChannelGrids read(double scale, ProgressSpan& progress, Warnings& warnings) const;
 
     // The masks' sources in the order above, with the option that names each
@@ -60,7 +69,22 @@ private:
         std::string option;  // "--banks"
         GridSource source;
     };
+    void read_contour_altitudes(ChannelGrids& grids, double scale, ProgressSpan& progress, Warnings& warnings) const;
+
     std::string dem_name_;
+    std::optional<double> contour_altitude_;
+    std::optional<std::string> contour_altitude_field_;
+    bool contour_altitude_from_dem_ = false;
     DemSource dem_;
     std::vector<Mask> masks_;  // banks, zone, contour and, when given, lakes
 };
+
+// The warning of boundary pixels (banks, lakes) in the model's holes:
+// `filled` took their line's nearest elevation, `stranded` the lowest.
+std::string boundary_holes_warning(std::size_t filled, std::size_t stranded, bool lakes, int32_t lowest_elevation,
+                                   double scale, const std::string& unit, const std::string& dem_name);
+// The warning of a contour altitude given as a number (none: nothing) that
+// lies outside the model's elevations along the contour (`along_model`, at
+// `scale`; none: nothing).
+void warn_contour_altitude(std::optional<double> altitude, double scale, std::vector<int32_t> along_model,
+                           const std::string& unit, Warnings& warnings);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "gis/channel_command.hpp"
+#include "gis/dem_warp.hpp"
 #include "gis/export_pair.hpp"
 #include "gis/import_dem.hpp"
 #include "gis/import_mask.hpp"
@@ -19,9 +20,11 @@ const char* const kCommonOptionsHelp =
     "Opciones comunes:\n"
     "  --overwrite           reemplaza las salidas que ya existen (sin ella se\n"
     "                        rechazan); se escriben en un temporal y se renombran al\n"
-    "                        final, asi que un fallo deja los archivos anteriores\n"
-    "  -q                    sin progreso ni avisos\n"
-    "  --config CLAVE VALOR  una opcion de configuracion de GDAL (repetible)\n"
+    "                        final, asi que un fallo deja los archivos anteriores;\n"
+    "                        -overwrite es lo mismo\n"
+    "  -q                    sin progreso ni avisos (--quiet es lo mismo)\n"
+    "  --config CLAVE VALOR  una opcion de configuracion de GDAL (repetible), p. ej.\n"
+    "                        --config CPL_DEBUG ON para los mensajes de GDAL\n"
     "  --help, -h            esta ayuda\n";
 
 namespace {
@@ -38,7 +41,7 @@ const char* const kImportDemHelp =
     "                  desplazamiento de la banda, si los declara), se multiplica\n"
     "                  por S (positivo, por omision 1) y se redondea al entero mas\n"
     "                  cercano; el .vrt declara la escala 1/S y la unidad\n"
-    "  --band B        la banda (por omision 1)\n"
+    "  --band B        la banda (necesaria si SRC tiene varias)\n"
     "  --nodata V      valor de los pixeles sin dato, declarado como sin dato en el\n"
     "                  .vrt; se rechaza si algun pixel con dato vale V. Sin el, esos\n"
     "                  pixeles reciben la elevacion mas baja (con un aviso)\n"
@@ -123,9 +126,12 @@ const char* const kPreviewHelp =
 
 const char* const kChannelHelp =
     "Uso: lorvantide-raster channel --dem MDE -o SALIDA --banks SRC --zone SRC --contour SRC\n"
-    "                               --railing-height H --contour-altitude A [--lakes SRC]\n"
-    "                               [--scale S] [--conditioned SALIDA_MDE] [--nodata V] [--unscale]\n"
+    "                               --railing-height H --contour-altitude A|dem\n"
+    "                               [--contour-altitude-field CAMPO] [--lakes SRC] [--scale S]\n"
+    "                               [--band B] [-t_srs SRC] [-tr XRES YRES] [-r METODO]\n"
+    "                               [--conditioned SALIDA_MDE [--burn-only]] [--nodata V] [--unscale]\n"
     "                               [-of FORMATO] [-co NOMBRE=VALOR]... [-ot TIPO]\n"
+    "                               [--conditioned-co NOMBRE=VALOR]...\n"
     "\n"
     "Calcula el modelo de elevacion del cauce sin el dialogo de lorvantide, con el mismo\n"
     "calculo: lee el MDE como import-dem, lleva las orillas, la zona del cauce, la curva\n"
@@ -133,12 +139,21 @@ const char* const kChannelHelp =
     "elevaciones del cauce (los valores de la ruta import-dem, lorvantide y export con la\n"
     "misma escala); fuera de la zona del cauce, sin dato.\n"
     "\n"
-    "  --dem MDE           el modelo de elevacion (banda 1, cualquier raster de GDAL)\n"
+    "  --dem MDE           el modelo de elevacion (cualquier raster de GDAL)\n"
+    "  --band B            su banda (necesaria si el MDE tiene varias)\n"
+    "  -t_srs SRC          reproyecta el MDE al SRC dado (p. ej. EPSG:32614) con el\n"
+    "                      deformador de GDAL, como import-dem y gdalwarp\n"
+    "  -tr XRES YRES       tamano de pixel del MDE reproyectado\n"
+    "  -r METODO           remuestreo del deformador (near por omision, bilinear...)\n"
     "  -o SALIDA           las elevaciones del cauce\n"
-    "  --conditioned SALIDA_MDE  ademas, el MDE con el cauce grabado: la misma rejilla,\n"
-    "                      tipo, valor sin dato, escala y georreferencia, y en cada\n"
-    "                      pixel del cauce su elevacion ((elevacion - desplazamiento) /\n"
-    "                      escala, redondeada al entero mas cercano si el tipo es entero)\n"
+    "  --conditioned SALIDA_MDE  ademas, el MDE con el cauce grabado y preparado para\n"
+    "                      que el agua corra: la misma rejilla, tipo, valor sin dato,\n"
+    "                      escala y georreferencia; en la zona del cauce, el cauce con el\n"
+    "                      rio descendiendo hasta su salida (por debajo del MDE), sin\n"
+    "                      depresiones cerradas y unido al MDE en el borde de la zona\n"
+    "  --burn-only         en SALIDA_MDE, el cauce grabado tal cual en cada pixel del\n"
+    "                      cauce ((elevacion - desplazamiento) / escala, redondeada al\n"
+    "                      entero mas cercano si el tipo es entero), sin acondicionar\n"
     "Fuentes (capas vectoriales o rasters de clases sobre la rejilla del MDE):\n"
     "  --banks SRC         las orillas del rio (el barandal)\n"
     "  --zone SRC          la zona del cauce: sus pixeles reciben una elevacion\n"
@@ -156,6 +171,13 @@ const char* const kChannelHelp =
     "Alturas, en las unidades del MDE:\n"
     "  --railing-height H  altura del barandal sobre el lecho\n"
     "  --contour-altitude A  altitud de la curva de nivel limite\n"
+    "  --contour-altitude dem, --contour-altitude-field CAMPO\n"
+    "                      varias curvas en una corrida: cada pixel de las curvas toma\n"
+    "                      la altitud del MDE, o la de ese campo de la capa de\n"
+    "                      --contour (con el campo, una A dada solo se comprueba y sirve\n"
+    "                      donde las busquedas no encuentran nada). Una A que no cae\n"
+    "                      entre las altitudes del MDE (o del campo) a lo largo de la\n"
+    "                      curva da un aviso\n"
     "  --scale S           resolucion entera del calculo: el MDE y las alturas se\n"
     "                      multiplican por S y se redondean como en import-dem (por\n"
     "                      omision 100: centesimas, centimetros para un MDE en metros)\n"
@@ -166,7 +188,11 @@ const char* const kChannelHelp =
     "                      del calculo con la escala de banda 1/S\n"
     "  -of FORMATO         formato de GDAL de las dos salidas (por omision GTiff;\n"
     "                      --format es lo mismo)\n"
-    "  -co NOMBRE=VALOR    opcion de creacion del formato (repetible)\n"
+    "  -co NOMBRE=VALOR    opcion de creacion del formato (repetible); tambien para\n"
+    "                      SALIDA_MDE si no se da --conditioned-co\n"
+    "  --conditioned-co NOMBRE=VALOR  opciones de creacion propias de SALIDA_MDE\n"
+    "                      (repetible), p. ej. --conditioned-co PREDICTOR=3 para un\n"
+    "                      MDE Float32 (SALIDA es de enteros)\n"
     "  -ot TIPO            tipo de SALIDA: Int32 (por omision), Int16 o UInt16; con\n"
     "                      --unscale, Float32 (por omision) o Float64\n"
     "\n"
@@ -267,12 +293,52 @@ std::optional<SourceChoice> channel_source(const CommandLine& line, const std::s
     return choice;
 }
 
+// The options that warp an elevation model on the way in (import-dem, channel), after their own.
+std::vector<OptionDef> with_warp(std::vector<OptionDef> options) {
+    options.insert(options.end(), {{"-t_srs", 1}, {"-tr", 2}, {"-r", 1}});
+    return options;
+}
+
+WarpRequest warp_request(const CommandLine& line) {
+    WarpRequest warp;
+    warp.target_crs = line.value("-t_srs");
+    if (line.has("-tr")) {
+        const auto words = line.words("-tr");
+        warp.resolution = {parse_positive("-tr", words[0]), parse_positive("-tr", words[1])};
+    }
+    warp.resampling = line.value("-r");
+    return warp;
+}
+
+// --contour-altitude A, or an altitude per contour pixel: --contour-altitude dem, or
+// --contour-altitude-field NAME (with which a number given as well is only checked, and serves
+// the searches that meet nothing).
+void read_contour_altitude(const CommandLine& line, ChannelOptions& options) {
+    options.contour_altitude_field = line.value("--contour-altitude-field");
+    if (const auto altitude = line.value("--contour-altitude")) {
+        if (*altitude == "dem")
+            options.contour_altitude_from_dem = true;
+        else
+            options.contour_altitude = parse_number("--contour-altitude", *altitude);
+    }
+    if (options.contour_altitude_field && options.contour_altitude_from_dem)
+        throw ToolError("--contour-altitude dem y --contour-altitude-field se excluyen: elija de donde sale la altitud");
+    if (!options.contour_altitude && !options.contour_altitude_field && !options.contour_altitude_from_dem)
+        throw ToolError("channel necesita la opcion --contour-altitude (A, o dem) o --contour-altitude-field");
+}
+
 std::vector<OptionDef> channel_options() {
-    std::vector<OptionDef> options = {{"--dem", 1}, {"-o", 1}, {"--conditioned", 1}};
+    std::vector<OptionDef> options = with_warp({{"--dem", 1},
+                                                {"--band", 1},
+                                                {"-o", 1},
+                                                {"--conditioned", 1},
+                                                {"--burn-only"},
+                                                {"--conditioned-co", 1, true}});
     for (const char* name : {"--banks", "--zone", "--contour", "--lakes"})
         for (const char* part : {"", "-layer", "-where", "-class"}) options.push_back({std::string(name) + part, 1});
     options.insert(options.end(), {{"--railing-height", 1},
                                    {"--contour-altitude", 1},
+                                   {"--contour-altitude-field", 1},
                                    {"--scale", 1},
                                    {"--all-touched"},
                                    {"--assume-crs", 1},
@@ -285,7 +351,9 @@ std::vector<OptionDef> channel_options() {
 }  // namespace
 
 const std::vector<OptionDef>& common_options() {
-    static const std::vector<OptionDef> options = {{"-q"}, {"--overwrite"}, {"--config", 2, true}};
+    // GDAL's utilities spell them -overwrite and --quiet as well.
+    static const std::vector<OptionDef> options = {
+        {"-q", 0, false, "--quiet"}, {"--overwrite", 0, false, "-overwrite"}, {"--config", 2, true}};
     return options;
 }
 
@@ -293,21 +361,16 @@ const std::vector<CommandDef>& command_table() {
     static const std::vector<CommandDef> table = {
         {"import-dem",
          {"SRC", "DIR/NOMBRE"},
-         {{"--scale", 1}, {"--band", 1}, {"--nodata", 1}, {"-t_srs", 1}, {"-tr", 2}, {"-r", 1}},
+         with_warp({{"--scale", 1}, {"--band", 1}, {"--nodata", 1}}),
          kImportDemHelp,
          [](const CommandLine& line, CommandContext& context) {
              ImportDemOptions options;
              options.source = line.positional[0];
              options.name = line.positional[1];
              if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
-             options.band = optional_int(line, "--band").value_or(1);
+             options.band = optional_int(line, "--band");
              options.nodata = optional_int(line, "--nodata");
-             options.warp.target_crs = line.value("-t_srs");
-             if (line.has("-tr")) {
-                 const auto words = line.words("-tr");
-                 options.warp.resolution = {parse_positive("-tr", words[0]), parse_positive("-tr", words[1])};
-             }
-             options.warp.resampling = line.value("-r");
+             options.warp = warp_request(line);
              import_dem(options, context);
          }},
         {"import-mask",
@@ -375,20 +438,31 @@ const std::vector<CommandDef>& command_table() {
          [](const CommandLine& line, CommandContext& context) {
              ChannelOptions options;
              options.dem = required(line, "--dem", "channel");
+             options.band = optional_int(line, "--band");
+             options.warp = warp_request(line);
              options.output = required(line, "-o", "channel");
              options.conditioned = line.value("--conditioned");
+             if (line.has("--conditioned-co")) {
+                 if (!options.conditioned) throw ToolError("--conditioned-co necesita --conditioned SALIDA_MDE");
+                 options.conditioned_creation_options.emplace();
+                 for (const auto& words : line.occurrences("--conditioned-co"))
+                     options.conditioned_creation_options->push_back(words.front());
+             }
              const auto needed = [&line](const std::string& name) {
                  const auto source = channel_source(line, name);
                  if (!source) throw ToolError("channel necesita la opcion --" + name);
                  return *source;
              };
              options.banks = needed("banks");
+             options.banks.polygon_outlines = true;
              options.zone = needed("zone");
              options.contour = needed("contour");
              options.lakes = channel_source(line, "lakes");
              options.railing_height = parse_number("--railing-height", required(line, "--railing-height", "channel"));
-             options.contour_altitude =
-                 parse_number("--contour-altitude", required(line, "--contour-altitude", "channel"));
+             read_contour_altitude(line, options);
+             options.burn_only = line.has("--burn-only");
+             if (options.burn_only && !options.conditioned)
+                 throw ToolError("--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE");
              if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
              read_elevation_output(line, options);
              if (const auto memory = line.value("--memory")) options.memory = parse_memory("--memory", *memory);

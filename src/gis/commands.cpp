@@ -4,6 +4,7 @@
 #include <gdal.h>
 
 #include <exception>
+#include <initializer_list>
 #include <new>
 
 #include "gis/arguments.hpp"
@@ -48,10 +49,16 @@ bool asks_for(const std::vector<std::string>& words, std::initializer_list<const
     return false;
 }
 
-void fail(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "\n lorvantide-raster: %s \n", message.c_str());
+// The message of a failure. Built of the pieces as they are, taking no
+// memory: it is also how running out of memory is told.
+void fail(std::FILE* err, std::initializer_list<const char*> pieces) {
+    std::fputs("\n lorvantide-raster: ", err);
+    for (const char* piece : pieces) std::fputs(piece, err);
+    std::fputs(" \n", err);
     std::fflush(err);
 }
+
+void fail(std::FILE* err, const std::string& message) { fail(err, {message.c_str()}); }
 
 // Text on standard output, and whether all of it got there.
 int print(std::FILE* out, std::FILE* err, const std::string& text) {
@@ -85,6 +92,31 @@ std::string command_names() {
 
 }  // namespace
 
+namespace {
+
+int run_named_command(const CommandDef& command, const std::vector<std::string>& words, std::FILE* out,
+                      std::FILE* err, bool err_is_terminal, Processes& processes) {
+    std::vector<OptionDef> options = command.options;
+    options.insert(options.end(), common_options().begin(), common_options().end());
+    const CommandLine line = parse_arguments(std::vector<std::string>(words.begin() + 1, words.end()), options);
+    if (line.positional.size() != command.positional.size()) {
+        const std::string wanted = joined(command.positional, " y ");
+        throw ToolError(command.name + (wanted.empty() ? " no lleva argumentos" : " necesita " + wanted) +
+                        " (se dieron " + std::to_string(line.positional.size()) + " argumentos)");
+    }
+    for (const auto& pair : line.occurrences("--config")) CPLSetConfigOption(pair[0].c_str(), pair[1].c_str());
+    // Under mpirun only rank 0 speaks.
+    const bool quiet = line.has("-q") || !processes.first();
+    Progress progress(err, err_is_terminal && !quiet);
+    start_gdal(quiet, &progress);
+    Warnings warnings(err, !quiet, &progress);
+    CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out, &processes};
+    command.run(line, context);
+    return 0;
+}
+
+}  // namespace
+
 int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal) {
     Processes alone;
     return run_command(words, out, err, err_is_terminal, alone);
@@ -92,55 +124,49 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
 
 int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal,
                 Processes& processes) {
-    if (processes.size() > 1 && (words.empty() || words[0] != "channel" || asks_for(words, {"--help", "-h", "--version"}))) {
-        if (processes.first()) fail(err, "bajo mpirun solo la orden channel reparte su trabajo entre los procesos");
-        return 1;
-    }
-    const CommandDef* command = words.empty() ? nullptr : find_command(words[0]);
-    if (command != nullptr && asks_for(words, {"--help", "-h"}))
-        return print(out, err, std::string(command->help) + kCommonOptionsHelp);
-    if (asks_for(words, {"--help", "-h"})) return print(out, err, kUsage);
-    if (asks_for(words, {"--version"}))
-        return print(out, err,
-                     std::string("lorvantide-raster ") + LORVANTIDE_VERSION + " (GDAL " +
-                         GDALVersionInfo("RELEASE_NAME") + ")\n");
-    if (words.empty()) {
-        fail(err, "falta la orden (" + command_names() + "); vea lorvantide-raster --help");
-        return 1;
-    }
-    if (command == nullptr) {
-        fail(err, "orden desconocida: " + words[0] + "; vea lorvantide-raster --help");
-        return 1;
-    }
+    const char* name = words.empty() ? "lorvantide-raster" : words[0].c_str();
     try {
-        std::vector<OptionDef> options = command->options;
-        options.insert(options.end(), common_options().begin(), common_options().end());
-        const CommandLine line = parse_arguments(std::vector<std::string>(words.begin() + 1, words.end()), options);
-        if (line.positional.size() != command->positional.size()) {
-            const std::string wanted = joined(command->positional, " y ");
-            throw ToolError(command->name + (wanted.empty() ? " no lleva argumentos" : " necesita " + wanted) +
-                            " (se dieron " + std::to_string(line.positional.size()) + " argumentos)");
+        if (processes.size() > 1 &&
+            (words.empty() || words[0] != "channel" || asks_for(words, {"--help", "-h", "--version"}))) {
+            if (processes.first()) fail(err, "bajo mpirun solo la orden channel reparte su trabajo entre los procesos");
+            return 1;
         }
-        for (const auto& pair : line.occurrences("--config")) CPLSetConfigOption(pair[0].c_str(), pair[1].c_str());
-        const bool quiet = line.has("-q") || !processes.first();
-        start_gdal(quiet);
-        Progress progress(err, err_is_terminal && !quiet);
-        Warnings warnings(err, !quiet);
-        CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out, &processes};
-        command->run(line, context);
-        return 0;
+        const CommandDef* command = words.empty() ? nullptr : find_command(words[0]);
+        if (command != nullptr && asks_for(words, {"--help", "-h"}))
+            return print(out, err, std::string(command->help) + kCommonOptionsHelp);
+        if (asks_for(words, {"--help", "-h"})) return print(out, err, kUsage);
+        if (asks_for(words, {"--version"}))
+            return print(out, err,
+                         std::string("lorvantide-raster ") + LORVANTIDE_VERSION + " (GDAL " +
+                             GDALVersionInfo("RELEASE_NAME") + ")\n");
+        if (words.empty()) {
+            fail(err, "falta la orden (" + command_names() + "); vea lorvantide-raster --help");
+            return 1;
+        }
+        if (command == nullptr) {
+            fail(err, "orden desconocida: " + words[0] + "; vea lorvantide-raster --help");
+            return 1;
+        }
+        return run_named_command(*command, words, out, err, err_is_terminal, processes);
     } catch (const PeerFailure&) {
         return 1;  // told by the process that failed
+    } catch (const AfterOutputsError& error) {
+        fail(err, {error.what()});
+        return 2;
     } catch (const ToolError& error) {
-        if (processes.size() > 1 && !processes.first())
-            fail(err, "(proceso " + std::to_string(processes.rank()) + " de " + std::to_string(processes.size()) +
-                          ") " + error.what());
+        const std::string process = processes.size() > 1 && !processes.first()
+                                        ? "(proceso " + std::to_string(processes.rank()) + " de " +
+                                              std::to_string(processes.size()) + ") "
+                                        : std::string();
+        // GDAL's own failure to find memory shows as a read or write that failed.
+        if (gdal_ran_out_of_memory())
+            fail(err, {process.c_str(), "no hay memoria suficiente para ", name, ": ", error.what()});
         else
-            fail(err, error.what());
+            fail(err, {process.c_str(), error.what()});
     } catch (const std::bad_alloc&) {
-        fail(err, "no hay memoria suficiente para " + command->name);
+        fail(err, {"no hay memoria suficiente para ", name});
     } catch (const std::exception& error) {
-        fail(err, command->name + " no pudo terminar: " + error.what());
+        fail(err, {name, " no pudo terminar: ", error.what()});
     }
     return 1;
 }

@@ -1,7 +1,8 @@
 // An elevation model read from a band of any GDAL raster as the integers the
 // console program computes with: each valid value in the band's own units
 // (raw * band scale + band offset, when the band states them) times a
-// positive scale, rounded to the nearest integer, halves away from zero. The
+// positive scale, rounded to the nearest integer, halves away from zero (the
+// scales taken as the decimals they are written as: exact_scaling.hpp). The
 // model can be put on another CRS or pixel size on the way in (GDAL's warper).
 #pragma once
 
@@ -9,10 +10,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "gis/dem_warp.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/gdal_env.hpp"
 #include "gis/geo_grid.hpp"
 #include "gis/georef.hpp"
@@ -28,7 +31,9 @@ struct ScaledDem {
 
 class DemSource {
 public:
-    DemSource(const std::string& path, int band, const WarpRequest& warp);
+    // `band` is the band chosen by the user; without one, a raster of
+    // several bands is refused (model_band).
+    DemSource(const std::string& path, std::optional<int> band, const WarpRequest& warp);
 
     // The grid the values are read on (the warped one, when warped).
     const Georef& grid() const { return grid_; }
@@ -38,9 +43,14 @@ public:
     const BandUnits& units() const { return units_; }
     // The source band's own pixel type, whatever a warp reads it as.
     GDALDataType data_type() const { return data_type_; }
-    // The source as opened, never warped, and the band read from it.
-    GDALDatasetH dataset() const { return static_cast<GDALDatasetH>(dataset_.get()); }
+    // The source as opened, or, when warped, as gdalwarp writes it with the
+    // same options (in its own pixel type, on the grid the values are read
+    // on); and the band read from it.
+    GDALDatasetH dataset() const;
     int band() const { return band_number_; }
+    // The band the values are read from (the warped one in Float64, when
+    // warped), for the windowed route's reads.
+    GDALRasterBandH reading_band() const { return band_; }
     // The files the source is made of.
     std::vector<std::string> files() const;
 
@@ -58,6 +68,8 @@ private:
     std::string path_;
     Dataset dataset_;
     Dataset warped_;
+    WarpRequest warp_;
+    mutable Dataset warped_as_source_;
     GDALRasterBandH band_ = nullptr;
     Georef grid_;
     BandUnits units_;
@@ -65,6 +77,10 @@ private:
     int band_number_ = 1;
 };
 
-// `value` times `scale`, rounded to the nearest integer (halves away from
-// zero); a result outside the signed 32-bit range is refused, never wrapped.
+// A raw value of the band as the computation's integer (exactly rounded,
+// halves away from zero); a result outside the signed 32-bit range is
+// refused, never wrapped.
+int32_t scaled_elevation(double raw, const ExactAffine& to_integers, int32_t line, int32_t column);
+// An altitude (typed, or a field's) times `scale`, both taken as decimals,
+// rounded and refused the same way.
 int32_t scaled_elevation(double value, double scale, int32_t line, int32_t column);

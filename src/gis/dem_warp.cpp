@@ -8,12 +8,19 @@
 #include "gis/number_text.hpp"
 #include "gis/tool_error.hpp"
 
-namespace {
-
-}  // namespace
-
-Dataset warp_source(GDALDatasetH source, const std::string& source_name, const WarpRequest& request) {
+Dataset warp_source(GDALDatasetH source, const std::string& source_name, const WarpRequest& request,
+                    bool source_type) {
     std::vector<std::string> words = {"-of", "VRT", "-ot", "Float64", "-dstnodata", "nan"};
+    if (source_type) {
+        // gdalwarp's own output: the source's type, nodata, scale, offset and
+        // unit; a real raster without nodata gets NaN where it does not reach.
+        words = {"-of", "VRT"};
+        GDALRasterBandH first = GDALGetRasterCount(source) > 0 ? GDALGetRasterBand(source, 1) : nullptr;
+        int has_nodata = 0;
+        if (first != nullptr) GDALGetRasterNoDataValue(first, &has_nodata);
+        if (first != nullptr && !has_nodata && GDALDataTypeIsFloating(GDALGetRasterDataType(first)))
+            words.insert(words.end(), {"-dstnodata", "nan"});
+    }
     if (request.target_crs) words.insert(words.end(), {"-t_srs", *request.target_crs});
     double t[6];
     if (!request.target_crs && request.resolution && GDALGetGeoTransform(source, t) == CE_None && t[2] == 0.0 &&

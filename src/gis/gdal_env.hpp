@@ -11,10 +11,30 @@
 #include <type_traits>
 #include <vector>
 
+#include "files/progress_line.hpp"
+
 // Registers the drivers and routes GDAL's messages: errors are kept for the
 // command's own message (see gdal_detail), warnings go to standard error
-// unless quiet.
-void start_gdal(bool quiet_warnings);
+// unless quiet, and debug messages (--config CPL_DEBUG ON) too; a progress
+// line drawn there is ended before each. Refused when the process could not
+// even register the drivers; GDAL's block cache is kept to a quarter of the
+// memory the process may have.
+void start_gdal(bool quiet_warnings, ProgressLine* line = nullptr);
+
+// What GDAL needs to register its drivers, and to open, read or write a
+// dataset, besides the pixels the commands count themselves. GDAL (and the
+// libraries under it) abort, or worse, when an allocation fails inside:
+// the command refuses before it gets there.
+inline constexpr std::uint64_t kGdalStartBytes = 8u << 20;
+inline constexpr std::uint64_t kGdalWorkBytes = 16u << 20;
+
+// Before GDAL opens, reads or writes a dataset: refused (naming `what`)
+// unless kGdalWorkBytes can be had, and GDAL's block cache kept to a quarter
+// of what the process may still take.
+void prepare_gdal_memory(const std::string& what);
+
+// GDAL said it ran out of memory during this process.
+bool gdal_ran_out_of_memory();
 
 // " (GDAL: last error text)" or "" when GDAL said nothing; clears it.
 std::string gdal_detail();
@@ -48,10 +68,18 @@ private:
     char** list_ = nullptr;
 };
 
-// Opens an existing source for reading. A path that does not exist and a
-// file that no driver recognises get different messages, since the user
-// fixes them differently. `flags` are GDAL_OF_RASTER and/or GDAL_OF_VECTOR.
+// Opens an existing source for reading. A path that does not exist, a file
+// that cannot be read (the system's reason), too little memory and a file
+// that no driver recognises get different messages, since the user fixes
+// them differently. The source must be a regular file (or a folder of
+// vector files) and no file beside it named after it may be a FIFO or a
+// device, which GDAL would block on. `flags` are GDAL_OF_RASTER and/or
+// GDAL_OF_VECTOR.
 Dataset open_source(const std::string& path, unsigned flags);
+
+// The checks of open_source on a file that exists, before GDAL opens it:
+// regular, readable (else the system's reason), and no FIFO or device beside it.
+void check_source_file(const std::string& path);
 
 // Band `band` of `dataset`, refused (naming `source`) when it has no such band.
 GDALRasterBandH band_of(GDALDatasetH dataset, int band, const std::string& source);

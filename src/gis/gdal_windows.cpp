@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <vector>
 
 #include "gis/conditioned_dem.hpp"
@@ -18,6 +19,7 @@
 #include "gis/free_value.hpp"
 #include "gis/raster_writer.hpp"
 #include "gis/tool_error.hpp"
+#include "hydrology/raster.hpp"
 
 namespace {
 
@@ -104,13 +106,17 @@ void GdalWindowSource::remove_masks() {
 
 GdalWindowSource::GdalWindowSource(const ChannelSources& sources, const std::string& dem_name, double scale,
                                    Warnings& warnings)
-    : sources_(sources), dem_name_(dem_name), scale_(scale), warnings_(warnings), silent_(nullptr, false) {}
+    : sources_(sources),
+      dem_name_(dem_name),
+      scale_(scale),
+      to_integers_(ExactAffine::to_integers(sources.dem().units().scale, sources.dem().units().offset, scale)),
+      warnings_(warnings),
+      silent_(nullptr, false) {}
 
 void GdalWindowSource::scan_model(ProgressSpan& progress) {
     const DemSource& dem = sources_.dem();
     const Georef& grid = dem.grid();
-    GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
-    const BandUnits& units = dem.units();
+    GDALRasterBandH band = dem.reading_band();
     std::vector<double> values;
     std::vector<uint8_t> valid;
     int32_t lowest = std::numeric_limits<int32_t>::max();
@@ -124,7 +130,7 @@ void GdalWindowSource::scan_model(ProgressSpan& progress) {
                 const std::size_t k = static_cast<std::size_t>(a) * static_cast<std::size_t>(grid.columns) +
                                       static_cast<std::size_t>(j);
                 if (valid[k] == 0) continue;
-                lowest = std::min(lowest, scaled_elevation(values[k] * units.scale + units.offset, scale_, first + a, j));
+                lowest = std::min(lowest, scaled_elevation(values[k], to_integers_, first + a, j));
                 any = true;
             }
         ProgressSpan::gdal_callback(static_cast<double>(rect.line + rect.lines) / grid.lines, nullptr, &progress);
@@ -137,12 +143,11 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
     const std::lock_guard<std::mutex> lock(reading_);
     const DemSource& dem = sources_.dem();
     const Georef& grid = dem.grid();
-    GDALRasterBandH band = GDALGetRasterBand(dem.dataset(), dem.band());
+    GDALRasterBandH band = dem.reading_band();
     std::vector<double> values;
     std::vector<uint8_t> valid;
     const auto width = static_cast<std::size_t>(rect.columns);
     if (rows.slope != nullptr) {  // the model a few lines at a time: its doubles never take a window's memory
-        const BandUnits& units = dem.units();
         constexpr int32_t kLines = 16;
         for (int32_t top = 0; top < rect.lines; top += kLines) {
             const int32_t lines = std::min(kLines, rect.lines - top);
@@ -152,9 +157,16 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
                     const std::size_t k = static_cast<std::size_t>(a) * width + static_cast<std::size_t>(b);
                     rows.slope[top + a][b] =
                         valid[k] == 0 ? lowest_
-                                      : scaled_elevation(values[k] * units.scale + units.offset, scale_,
-                                                         rect.line + top + a, rect.column + b);
+                                      : scaled_elevation(values[k], to_integers_, rect.line + top + a, rect.column + b);
                 }
+        }
+        // The holes under the banks and lakes that took their line's elevation.
+        const auto raster_width = static_cast<uint64_t>(grid.columns);
+        for (int32_t a = 0; a < rect.lines && !filled_.empty(); ++a) {
+            const uint64_t start = static_cast<uint64_t>(rect.line + a) * raster_width + static_cast<uint64_t>(rect.column);
+            auto pixel = std::lower_bound(filled_.begin(), filled_.end(), std::pair<uint64_t, int32_t>{start, INT32_MIN});
+            for (; pixel != filled_.end() && pixel->first < start + width; ++pixel)
+                rows.slope[a][pixel->first - start] = pixel->second;
         }
     }
     unsigned char* const* targets[4] = {rows.railing, rows.zone, rows.contour, rows.perimeter};
@@ -203,28 +215,115 @@ void GdalWindowSource::read(const RasterRect& rect, const WindowRows& rows) {
             marked_[m] += std::count_if(targets[m][a], targets[m][a] + rect.columns,
                                         [](unsigned char pixel) { return pixel != 0; });
     }
-    if (rows.railing == nullptr && rows.perimeter == nullptr) return;
-    for (int32_t a = 0; a < rect.lines; ++a) {  // the model's validity, a line at a time
-        read_model(band, {rect.line + a, rect.column, 1, rect.columns}, values, valid, dem_name_);
-        for (int32_t b = 0; b < rect.columns; ++b)
-            if (valid[static_cast<std::size_t>(b)] == 0 &&
-                ((rows.railing != nullptr && rows.railing[a][b] != 0) ||
-                 (rows.perimeter != nullptr && rows.perimeter[a][b] != 0)))
-                ++boundary_holes_;
+    if (rows.railing == nullptr && rows.perimeter == nullptr && rows.contour == nullptr) return;
+    for (int32_t a = 0; a < rect.lines; ++a) {  // the model beneath the lines, a line at a time
+        const int32_t i = rect.line + a;
+        const auto marks = [&](unsigned char* const* mask, int32_t b) { return mask != nullptr && mask[a][b] != 0; };
+        bool wanted = false;
+        for (int32_t b = 0; b < rect.columns && !wanted; ++b)
+            wanted = marks(rows.railing, b) || marks(rows.perimeter, b) || marks(rows.contour, b);
+        if (!wanted) continue;
+        read_model(band, {i, rect.column, 1, rect.columns}, values, valid, dem_name_);
+        for (int32_t b = 0; b < rect.columns; ++b) {
+            const bool holds = valid[static_cast<std::size_t>(b)] != 0;
+            if (!holds && (marks(rows.railing, b) || marks(rows.perimeter, b)))
+                boundary_holes_.push_back(static_cast<uint64_t>(i) * raster_columns +
+                                          static_cast<uint64_t>(rect.column + b));
+            if (holds && marks(rows.contour, b))
+                along_contour_.push_back(
+                    scaled_elevation(values[static_cast<std::size_t>(b)], to_integers_, i, rect.column + b));
+        }
     }
 }
 
-void GdalWindowSource::check_masks(Warnings& warnings) const {
+std::pair<std::size_t, std::size_t> GdalWindowSource::fill_boundary_holes() {
+    filled_.clear();
+    std::vector<uint64_t>& holes = boundary_holes_;
+    std::sort(holes.begin(), holes.end());
+    holes.erase(std::unique(holes.begin(), holes.end()), holes.end());
+    if (holes.empty()) return {0, 0};
+    if (!masks_complete_) throw ToolError("falta el archivo temporal de las mascaras");
+    const int32_t raster_lines = lines();
+    const int32_t raster_columns = columns();
+    const auto is_hole = [&holes](uint64_t k) { return std::binary_search(holes.begin(), holes.end(), k); };
+    // The pixels with data beside the holes that are banks or lakes: the
+    // only ones of the whole route's first front whose neighbours it reaches.
+    std::vector<uint64_t> beside;
+    for (const uint64_t k : holes)
+        for_each_neighbour(raster_lines, raster_columns, static_cast<std::size_t>(k), [&](std::size_t n, const Step&) {
+            if (!is_hole(n)) beside.push_back(n);
+        });
+    std::sort(beside.begin(), beside.end());
+    beside.erase(std::unique(beside.begin(), beside.end()), beside.end());
+    GDALRasterBandH band = sources_.dem().reading_band();
+    std::vector<std::pair<uint64_t, int32_t>> front;
+    std::vector<double> values;
+    std::vector<uint8_t> valid;
+    const bool lakes = water_bodies();
+    for (const uint64_t n : beside) {
+        unsigned char masks[4];
+        if (!positioned(masks_fd_, masks, 4, 4 * n, false))
+            throw ToolError("no se pudo leer el archivo temporal " + masks_path_ + ": " + std::strerror(errno));
+        if (masks[0] == 0 && !(lakes && masks[3] != 0)) continue;
+        const auto i = static_cast<int32_t>(n / static_cast<uint64_t>(raster_columns));
+        const auto j = static_cast<int32_t>(n % static_cast<uint64_t>(raster_columns));
+        read_model(band, {i, j, 1, 1}, values, valid, dem_name_);
+        front.emplace_back(n, scaled_elevation(values[0], to_integers_, i, j));
+    }
+    // fill_along_lines' walk: front by front, each pixel's neighbours in turn.
+    std::vector<uint8_t> reached(holes.size(), 0);
+    std::vector<int32_t> taken(holes.size(), 0);
+    std::size_t filled = 0;
+    while (!front.empty()) {
+        std::vector<std::pair<uint64_t, int32_t>> next;
+        for (const std::pair<uint64_t, int32_t>& pixel : front) {
+            const int32_t elevation = pixel.second;
+            for_each_neighbour(raster_lines, raster_columns, static_cast<std::size_t>(pixel.first),
+                               [&](std::size_t n, const Step&) {
+                const auto hole = std::lower_bound(holes.begin(), holes.end(), static_cast<uint64_t>(n));
+                if (hole == holes.end() || *hole != n) return;
+                const auto h = static_cast<std::size_t>(hole - holes.begin());
+                if (reached[h] != 0) return;
+                reached[h] = 1;
+                taken[h] = elevation;
+                ++filled;
+                next.emplace_back(n, elevation);
+            });
+        }
+        front.swap(next);
+    }
+    for (std::size_t h = 0; h < holes.size(); ++h)
+        if (reached[h] != 0) filled_.emplace_back(holes[h], taken[h]);
+    return {filled, holes.size() - filled};
+}
+
+std::string GdalWindowSource::filled_to_bytes() const {
+    std::string bytes;
+    for (const auto& pixel : filled_)
+        bytes += std::to_string(pixel.first) + " " + std::to_string(pixel.second) + "\n";
+    return bytes;
+}
+
+void GdalWindowSource::filled_from_bytes(const std::string& bytes) {
+    filled_.clear();
+    std::istringstream words(bytes);
+    uint64_t k = 0;
+    int32_t value = 0;
+    while (words >> k >> value) filled_.emplace_back(k, value);
+}
+
+void GdalWindowSource::check_masks(std::optional<double> contour_altitude, Warnings& warnings) {
     for (std::size_t m = 0; m < sources_.mask_count(); ++m) sources_.mask_source(m).warn_points(warnings);
     for (std::size_t m = 0; m < sources_.mask_count() && m < 4; ++m)
         if (marked_[m] == 0)
             throw ToolError(sources_.mask_option(m) + ": ningun pixel de la rejilla de " + dem_name_ +
                             " queda marcado: revise " + sources_.mask_source(m).unmarked_hint());
-    if (boundary_holes_ > 0)
-        warnings.add(std::to_string(boundary_holes_) + " pixeles de las orillas" +
-                     (water_bodies() ? " o de los lagos" : "") + " caen en pixeles sin dato de " + dem_name_ +
-                     ": toman la elevacion mas baja del MDE (" +
-                     scaled_text(lowest_, scale_, sources_.dem().units().unit) + ")");
+    const auto [filled, stranded] = fill_boundary_holes();
+    const std::string& unit = sources_.dem().units().unit;
+    if (filled + stranded > 0)
+        warnings.add(boundary_holes_warning(filled, stranded, water_bodies(), lowest_, scale_, unit, dem_name_));
+    warn_contour_altitude(contour_altitude, scale_, std::move(along_contour_), unit, warnings);
+    along_contour_ = {};
 }
 
 GdalWindowSink::GdalWindowSink(const ChannelOptions& options, const ChannelSources& sources, GDALDataType type,
@@ -264,11 +363,12 @@ GdalWindowSink::GdalWindowSink(const ChannelOptions& options, const ChannelSourc
     if (!grid.crs_wkt.empty()) GDALSetProjection(handle, grid.crs_wkt.c_str());
 
     if (!conditioned) return;
+    to_raw_.emplace(RawConversion::of(dem, options.scale));
     conditioned_.emplace();
     conditioned_->file = *conditioned;
     conditioned_->tiled = tiled_path(*conditioned, options.format);
     {
-        const StringList creation = tiled_options(options.format);
+        const StringList creation = tiled_options(options.conditioned_format());
         CPLErrorReset();
         Dataset copy(GDALCreateCopy(gtiff(), conditioned_->tiled.c_str(), dem.dataset(), FALSE, creation.get(),
                                     ProgressSpan::gdal_callback, &copying));
@@ -281,6 +381,7 @@ GdalWindowSink::GdalWindowSink(const ChannelOptions& options, const ChannelSourc
         const char* unit = GDALGetRasterUnitType(GDALGetRasterBand(dem.dataset(), b));
         if (unit != nullptr && *unit != '\0') GDALSetRasterUnitType(GDALGetRasterBand(copy, b), unit);
     }
+    drop_statistics(GDALGetRasterBand(copy, dem.band()));
     GDALRasterBandH model = GDALGetRasterBand(dem.dataset(), dem.band());
     const int flags = GDALGetMaskFlags(model);
     if ((flags & GMF_PER_DATASET) != 0 && (flags & (GMF_ALL_VALID | GMF_NODATA)) == 0)
@@ -291,7 +392,9 @@ GdalWindowSink::~GdalWindowSink() {
     for (Output* output : {&channel_, conditioned_ ? &*conditioned_ : nullptr}) {
         if (output == nullptr) continue;
         output->dataset.reset();
-        if (output->tiled != output->file.temporary) VSIUnlink(output->tiled.c_str());
+        if (output->tiled == output->file.temporary) continue;
+        VSIUnlink(output->tiled.c_str());
+        VSIUnlink((output->tiled + ".aux.xml").c_str());
     }
 }
 
@@ -302,6 +405,7 @@ void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values
     const DemSource& dem = sources_.dem();
     const double unit_per_integer = 1.0 / options_.scale;
     const int32_t raster_columns = dem.grid().columns;
+    const RawConversion& to_raw = *to_raw_;
     // The values of the core's lines, checked before any is written.
     double low = 0.0, high = 0.0;
     bool any = false;
@@ -349,10 +453,14 @@ void GdalWindowSink::write_core(const RasterRect& core, const CoreValues& values
                 continue;
             }
             int32_t end = first;
-            for (; end < core.columns && values.channel[start + static_cast<std::size_t>(end)] != 0; ++end)
-                raw[static_cast<std::size_t>(end)] = conditioned_raw_value(
-                    dem, static_cast<double>(values.rounded[start + static_cast<std::size_t>(end)]) * unit_per_integer,
-                    core.line + a, core.column + end, raster_columns);
+            for (; end < core.columns && values.channel[start + static_cast<std::size_t>(end)] != 0; ++end) {
+                const int32_t integer = values.rounded[start + static_cast<std::size_t>(end)];
+                raw[static_cast<std::size_t>(end)] =
+                    to_raw(static_cast<double>(integer) * unit_per_integer, integer,
+                           static_cast<std::size_t>(core.line + a) * static_cast<std::size_t>(raster_columns) +
+                               static_cast<std::size_t>(core.column + end),
+                           raster_columns);
+            }
             if (GDALRasterIO(model, GF_Write, core.column + first, core.line + a, end - first, 1,
                              raw.data() + first, end - first, 1, GDT_Float64, 0, 0) != CE_None ||
                 (conditioned_mask_ != nullptr &&
@@ -388,10 +496,12 @@ void GdalWindowSink::finish(ProgressSpan& progress, Warnings& warnings) {
         // Another format, written from the tiled GeoTIFF.
         Dataset tiled(GDALOpen(output->tiled.c_str(), GA_ReadOnly));
         if (!tiled) throw ToolError("no se puede leer " + output->tiled + gdal_detail());
-        write_raster(static_cast<GDALDatasetH>(tiled.get()), output->file, options_.format, span, warnings,
+        write_raster(static_cast<GDALDatasetH>(tiled.get()), output->file,
+                     output == &channel_ ? options_.format : options_.conditioned_format(), span, warnings,
                      output == &channel_ ? &band_ : &sources_.dem().units());
         tiled.reset();
         VSIUnlink(output->tiled.c_str());
+        VSIUnlink((output->tiled + ".aux.xml").c_str());  // it sits in the output's folder, which moves whole
         output->tiled = output->file.temporary;
     }
 }

@@ -4,9 +4,16 @@
 //
 // Source. The elevation model's window is read with RasterIO (a GeoTIFF, a
 // VRT mosaic, a COG, a /vsicurl/ or /vsizip/ path: whatever GDAL opens) and
-// scaled as import-dem scales it; its holes get the model's lowest elevation,
-// found beforehand by one streaming pass over the model (scan_model), as the
-// whole route finds it. Each mask is burned into a window only
+// scaled as import-dem scales it (exactly: exact_scaling.hpp; a warped model
+// is read from the very VRT the whole route reads, dem_warp.hpp); its holes
+// get the model's lowest elevation, found beforehand by one streaming pass
+// over the model (scan_model), as the whole route finds it. Holes under a
+// bank or a lake take, as on the whole route, the elevation of the nearest
+// bank or lake pixel with data along the line they belong to
+// (hydrology/fill_along.hpp): the reach map's pass lists those holes and
+// the elevations along the contour, and fill_boundary_holes then walks
+// from the pixels with data beside them, in the whole route's order, reading
+// only those pixels' masks (from the mask cache) and model values. Each mask is burned into a window only
 // (GridSource::burn_window: a spatial filter on the window's extent, the
 // whole grid's pixel positions), so every window holds exactly the pixels of
 // the whole-grid burn. The reach map's pass burns every line once, in bands
@@ -45,9 +52,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gis/channel_options.hpp"
 #include "gis/channel_sources.hpp"
+#include "gis/conditioned_dem.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/gdal_env.hpp"
 #include "gis/output_files.hpp"
 #include "gis/progress.hpp"
@@ -77,21 +88,37 @@ public:
     void remove_masks();
 
     // After the reach map's pass (which reads every line of every mask once,
-    // without the model): a mask that marked no pixel is refused as the whole
-    // route refuses it, and boundary pixels in the model's holes are warned about.
-    void check_masks(Warnings& warnings) const;
+    // and the model's lines beneath the banks, lakes and contour): a mask
+    // that marked no pixel is refused as the whole route refuses it; the
+    // boundary pixels in the model's holes are given their elevations
+    // (fill_boundary_holes) and warned about, and a contour altitude
+    // `contour_altitude` outside the model's along the contour too.
+    void check_masks(std::optional<double> contour_altitude, Warnings& warnings);
+
+    // The elevations check_masks gave the holes under the banks and lakes,
+    // for the other processes of an MPI run, and taken there.
+    std::string filled_to_bytes() const;
+    void filled_from_bytes(const std::string& bytes);
 
 private:
+    // Gives the holes under the banks and lakes their elevations; how many
+    // took one, and how many had none in their piece of line.
+    std::pair<std::size_t, std::size_t> fill_boundary_holes();
+
     const ChannelSources& sources_;
     std::string dem_name_;
     double scale_;
+    ExactAffine to_integers_;
     Warnings& warnings_;
     Warnings silent_;  // for the repeated notices of every window after the first
     bool first_window_ = true;
     int32_t lowest_ = 0;
     std::mutex reading_;
     int64_t marked_[4] = {};   // pixels each mask marked in the pass without the model
-    int64_t boundary_holes_ = 0;
+    std::vector<uint64_t> boundary_holes_;  // line * columns + column, in the order of the lines
+    std::vector<int32_t> along_contour_;     // the model's elevations under the contour, where it has data
+    // The holes under the banks and lakes that took an elevation, by pixel index.
+    std::vector<std::pair<uint64_t, int32_t>> filled_;
     std::string masks_path_;  // the mask cache: four bytes a pixel, one per mask (banks, zone, contour, lakes)
     int masks_fd_ = -1;
     bool masks_created_ = false;
@@ -125,6 +152,7 @@ private:
     BandUnits band_;
     Output channel_;
     std::optional<Output> conditioned_;
+    std::optional<RawConversion> to_raw_;       // the conditioned model's raw values
     GDALRasterBandH conditioned_mask_ = nullptr;  // the model's holes marked by a mask band
     std::mutex writing_;
     // A channel pixel that holds the nodata value: the first in the order of

@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
+#include <optional>
 
+#include "gis/burn_clip.hpp"
 #include "gis/grid_checks.hpp"
 #include "gis/memory_budget.hpp"
 #include "gis/number_text.hpp"
@@ -77,8 +80,11 @@ std::string source_crs(const std::string& own, const SourceChoice& choice, const
                     (code.empty() ? "SRC" : code));
 }
 
-// A gdalwarp line that puts a raster on the grid, for north-up grids.
-std::string warp_hint(const Georef& grid, const std::string& source) {
+// A gdalwarp line that puts a raster on the grid, for north-up grids. A CRS
+// the source does not state, but the user assumes, is given to gdalwarp as
+// the source's (-s_srs): without it gdalwarp would not know where the
+// source lies.
+std::string warp_hint(const Georef& grid, const std::string& source, const std::optional<std::string>& assumed) {
     const auto& t = grid.transform;
     if (!grid.has_transform || t[2] != 0.0 || t[4] != 0.0) return "";
     const double x0 = t[0];
@@ -88,7 +94,8 @@ std::string warp_hint(const Georef& grid, const std::string& source) {
     const std::string box = number_text(std::min(x0, x1), 15) + " " + number_text(std::min(y0, y1), 15) + " " +
                             number_text(std::max(x0, x1), 15) + " " + number_text(std::max(y0, y1), 15);
     const std::string code = crs_code(grid.crs_wkt);
-    return "; llevelo a esa rejilla con gdalwarp -r near" + (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
+    return "; llevelo a esa rejilla con gdalwarp -r near" + (assumed ? " -s_srs " + *assumed : "") +
+           (code.empty() ? "" : " -t_srs " + code) + " -te " + box +
            " -ts " + std::to_string(grid.columns) + " " + std::to_string(grid.lines) + " " + source + " SALIDA.tif";
 }
 
@@ -115,9 +122,57 @@ OGRLayerH chosen_layer(GDALDatasetH source, const SourceChoice& choice) {
     return GDALDatasetGetLayer(source, 0);
 }
 
-bool is_point(OGRGeometryH geometry) {
-    const OGRwkbGeometryType type = wkbFlatten(OGR_G_GetGeometryType(geometry));
-    return type == wkbPoint || type == wkbMultiPoint;
+// The points and the polygons a geometry holds, however nested.
+void count_parts(const OGRGeometry& geometry, long long& points, long long& polygons) {
+    switch (wkbFlatten(geometry.getGeometryType())) {
+        case wkbPoint:
+            ++points;
+            return;
+        case wkbPolygon:
+        case wkbCurvePolygon:
+        case wkbTriangle:
+            ++polygons;
+            return;
+        case wkbMultiPoint:
+        case wkbMultiPolygon:
+        case wkbMultiSurface:
+        case wkbGeometryCollection: {
+            const auto& collection = static_cast<const OGRGeometryCollection&>(geometry);
+            for (int k = 0; k < collection.getNumGeometries(); ++k)
+                count_parts(*collection.getGeometryRef(k), points, polygons);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+// A geometry whose polygons are replaced by their outlines (the lines of
+// their rings); nothing else of it changes.
+std::unique_ptr<OGRGeometry> polygon_outlines(std::unique_ptr<OGRGeometry> geometry) {
+    long long points = 0;
+    long long polygons = 0;
+    count_parts(*geometry, points, polygons);
+    if (polygons == 0) return geometry;
+    const OGRwkbGeometryType type = wkbFlatten(geometry->getGeometryType());
+    if (type == wkbGeometryCollection || type == wkbMultiPolygon || type == wkbMultiSurface) {
+        auto* collection = static_cast<OGRGeometryCollection*>(geometry.get());
+        auto result = std::make_unique<OGRGeometryCollection>();
+        for (int k = 0; k < collection->getNumGeometries(); ++k)
+            result->addGeometryDirectly(
+                polygon_outlines(std::unique_ptr<OGRGeometry>(collection->getGeometryRef(k)->clone())).release());
+        return result;
+    }
+    if (geometry->hasCurveGeometry()) geometry.reset(geometry->getLinearGeometry());
+    const auto* polygon = geometry ? dynamic_cast<const OGRPolygon*>(geometry.get()) : nullptr;
+    if (polygon == nullptr) return geometry;
+    // Each ring as a line, its points as they are.
+    auto rings = std::make_unique<OGRMultiLineString>();
+    for (int k = -1; k < polygon->getNumInteriorRings(); ++k) {
+        const OGRLinearRing* ring = k < 0 ? polygon->getExteriorRing() : polygon->getInteriorRing(k);
+        if (ring != nullptr) rings->addGeometryDirectly(new OGRLineString(*ring));
+    }
+    return rings;
 }
 
 }  // namespace
@@ -166,7 +221,8 @@ std::vector<uint8_t> GridSource::burn_raster(const Georef& grid, const std::stri
         std::string text;
         for (const std::string& difference : differences) text += (text.empty() ? "" : "; ") + difference;
         throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " + text +
-                        warp_hint(grid, choice_.path));
+                        warp_hint(grid, choice_.path, georef_of(source).crs_wkt.empty() ? choice_.assume_crs
+                                                                                       : std::nullopt));
     }
     GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
 
@@ -215,9 +271,12 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
 
     // Features are burned a batch at a time, so a large layer never sits in memory whole.
+    CPLErrorReset();
     const GIntBig total = OGR_L_GetFeatureCount(layer, TRUE);
     GIntBig seen = 0;
     long long points = 0;
+    long long polygons = 0;
+    const BurnBox box = burn_box(grid);
     std::vector<Geometry> batch;
     const int band_list[1] = {1};
     auto burn_batch = [&] {
@@ -240,22 +299,37 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
         ++seen;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
         if (geometry == nullptr) continue;
-        if (is_point(geometry)) ++points;
-        Geometry copy(OGR_G_Clone(geometry));
-        if (to_grid && OGR_G_Transform(copy.get(),
-                                       to_grid.get()) != OGRERR_NONE)
-            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(
-                                                                   feature.get())) +
-                            " de " + choice_.path + " al SRC del MDE" + gdal_detail());
-        batch.push_back(std::move(copy));
+        long long feature_polygons = 0;
+        count_parts(*OGRGeometry::FromHandle(geometry), points, feature_polygons);
+        polygons += feature_polygons;
+        std::unique_ptr<OGRGeometry> copy(OGRGeometry::FromHandle(geometry)->clone());
+        if (to_grid && copy->transform(OGRCoordinateTransformation::FromHandle(to_grid.get())) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
+                            choice_.path + " al SRC del MDE" + gdal_detail());
+        if (choice_.polygon_outlines && feature_polygons > 0) copy = polygon_outlines(std::move(copy));
+        if (choice_.all_touched) {
+            copy = clipped_to_box(std::move(copy), box);
+            if (!copy) continue;
+        }
+        batch.push_back(Geometry(OGRGeometry::ToHandle(copy.release())));
         if (batch.size() == 4096) burn_batch();
     }
+    // A layer whose reading failed half-way (an SQL filter the driver
+    // refuses only now, a read error of the file) must not pass for one
+    // with fewer features.
+    if (CPLGetLastErrorType() == CE_Failure)
+        throw ToolError("no se pueden leer los objetos de la capa " + layer_name + " de " + choice_.path +
+                        (choice_.where ? " con el filtro " + choice_.option_prefix + "where " + *choice_.where : "") +
+                        gdal_detail());
     burn_batch();
     OGR_L_SetAttributeFilter(layer, nullptr);
     if (points > 0)
         warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
                      " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
                      "poligonos)");
+    if (choice_.polygon_outlines && polygons > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
+                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
 
     std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
     if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Read, 0, 0, grid.columns, grid.lines, mask.data(), grid.columns,
@@ -263,6 +337,81 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
         throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
     ProgressSpan::gdal_callback(1.0, nullptr, &progress);
     return mask;
+}
+
+GeoGrid<double> GridSource::burn_field(const Georef& grid, const std::string& grid_name, const std::string& field,
+                                       ProgressSpan& progress, Warnings& warnings) const {
+    if (!vector_)
+        throw ToolError(choice_.path + " es un raster: el campo " + field + " solo se lee de capas vectoriales");
+    require_memory(raster_bytes(grid.lines, grid.columns, 9), "las altitudes de " + choice_.path);
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    OGRLayerH layer = chosen_layer(source, choice_);
+    const std::string layer_name = OGR_L_GetName(layer);
+    const int index = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), field.c_str());
+    if (index < 0) throw ToolError("la capa " + layer_name + " de " + choice_.path + " no tiene el campo " + field);
+    const OGRFieldType type = OGR_Fld_GetType(OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(layer), index));
+    if (type != OFTInteger && type != OFTInteger64 && type != OFTReal)
+        throw ToolError("el campo " + field + " de la capa " + layer_name + " no es numerico");
+    if (choice_.where && OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+        throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " + layer_name + ": " +
+                        *choice_.where + gdal_detail());
+    const std::string crs = source_crs(wkt_of(OGR_L_GetSpatialRef(layer)), choice_, grid, grid_name, warnings);
+    Transformation to_grid;
+    if (!crs.empty() && !grid.crs_wkt.empty() && !same_crs(crs, grid.crs_wkt)) {
+        const Srs from = srs_in_gis_order(crs);
+        const Srs to = srs_in_gis_order(grid.crs_wkt);
+        to_grid.reset(OCTNewCoordinateTransformation(from.get(), to.get()));
+        if (!to_grid) throw ToolError("no se pueden llevar los objetos de " + choice_.path + " al SRC del MDE" + gdal_detail());
+    }
+    Dataset target = memory_raster(grid.columns, grid.lines, 1, GDT_Float64);
+    auto* handle = static_cast<GDALDatasetH>(target.get());
+    set_transform(handle, grid);
+    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
+    if (GDALFillRaster(band, std::numeric_limits<double>::quiet_NaN(), 0.0) != CE_None)
+        throw ToolError("no se puede preparar el raster en memoria" + gdal_detail());
+    StringList options;
+    if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
+
+    const int band_list[1] = {1};
+    std::vector<Geometry> batch;
+    std::vector<double> values;
+    auto burn_batch = [&] {
+        if (batch.empty()) return;
+        std::vector<OGRGeometryH> geometries;
+        for (const Geometry& g : batch) geometries.push_back(g.get());
+        CPLErrorReset();
+        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
+                                    nullptr, nullptr, values.data(), options.get(), nullptr, nullptr) != CE_None)
+            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
+        batch.clear();
+        values.clear();
+    };
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry == nullptr || !OGR_F_IsFieldSetAndNotNull(feature.get(), index)) continue;
+        Geometry copy(OGR_G_Clone(geometry));
+        if (to_grid && OGR_G_Transform(copy.get(), to_grid.get()) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
+                            choice_.path + " al SRC del MDE" + gdal_detail());
+        batch.push_back(std::move(copy));
+        values.push_back(OGR_F_GetFieldAsDouble(feature.get(), index));
+        if (batch.size() == 4096) burn_batch();
+    }
+    burn_batch();
+    OGR_L_SetAttributeFilter(layer, nullptr);
+
+    GeoGrid<double> burned{grid, std::vector<double>(static_cast<std::size_t>(grid.lines) *
+                                                     static_cast<std::size_t>(grid.columns)), {}};
+    if (GDALRasterIO(band, GF_Read, 0, 0, grid.columns, grid.lines, burned.values.data(), grid.columns, grid.lines,
+                     GDT_Float64, 0, 0) != CE_None)
+        throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
+    burned.has_data.resize(burned.values.size());
+    for (std::size_t k = 0; k < burned.values.size(); ++k) burned.has_data[k] = std::isnan(burned.values[k]) ? 0 : 1;
+    ProgressSpan::gdal_callback(1.0, nullptr, &progress);
+    return burned;
 }
 
 namespace {
@@ -307,7 +456,9 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
             std::string text;
             for (const std::string& difference : differences) text += (text.empty() ? "" : "; ") + difference;
             throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " +
-                            text + warp_hint(grid, choice_.path));
+                            text +
+                            warp_hint(grid, choice_.path,
+                                      georef_of(source).crs_wkt.empty() ? choice_.assume_crs : std::nullopt));
         }
         GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
         std::vector<double> values(static_cast<std::size_t>(columns));
@@ -382,6 +533,10 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
     StringList options;
     if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
 
+    // The geometries as burn_vector gives them to the rasterizer: polygons as
+    // their outlines when asked, and cut to the whole grid's box with
+    // ALL_TOUCHED (burn_clip.hpp), so every window takes the whole burn's pixels.
+    const BurnBox box = burn_box(grid);
     std::vector<Geometry> batch;
     const int band_list[1] = {1};
     auto burn_batch = [&] {
@@ -396,19 +551,29 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
             throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
         batch.clear();
     };
+    CPLErrorReset();
     OGR_L_ResetReading(layer);
     for (;;) {
         Feature feature(OGR_L_GetNextFeature(layer));
         if (!feature) break;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
         if (geometry == nullptr) continue;
-        Geometry copy(OGR_G_Clone(geometry));
-        if (to_grid && OGR_G_Transform(copy.get(), to_grid.get()) != OGRERR_NONE)
+        std::unique_ptr<OGRGeometry> copy(OGRGeometry::FromHandle(geometry)->clone());
+        if (to_grid && copy->transform(OGRCoordinateTransformation::FromHandle(to_grid.get())) != OGRERR_NONE)
             throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
                             choice_.path + " al SRC del MDE" + gdal_detail());
-        batch.push_back(std::move(copy));
+        if (choice_.polygon_outlines) copy = polygon_outlines(std::move(copy));
+        if (choice_.all_touched) {
+            copy = clipped_to_box(std::move(copy), box);
+            if (!copy) continue;
+        }
+        batch.push_back(Geometry(OGRGeometry::ToHandle(copy.release())));
         if (batch.size() == 4096) burn_batch();
     }
+    if (CPLGetLastErrorType() == CE_Failure)
+        throw ToolError("no se pueden leer los objetos de la capa " + layer_name + " de " + choice_.path +
+                        (choice_.where ? " con el filtro " + choice_.option_prefix + "where " + *choice_.where : "") +
+                        gdal_detail());
     burn_batch();
     OGR_L_SetSpatialFilter(layer, nullptr);
     OGR_L_SetAttributeFilter(layer, nullptr);
@@ -425,17 +590,21 @@ void GridSource::warn_points(Warnings& warnings) const {
         throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " +
                         OGR_L_GetName(layer) + ": " + *choice_.where + gdal_detail());
     long long points = 0;
+    long long polygons = 0;
     OGR_L_ResetReading(layer);
     for (;;) {
         Feature feature(OGR_L_GetNextFeature(layer));
         if (!feature) break;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
-        if (geometry != nullptr && is_point(geometry)) ++points;
+        if (geometry != nullptr) count_parts(*OGRGeometry::FromHandle(geometry), points, polygons);
     }
     OGR_L_SetAttributeFilter(layer, nullptr);
+    const std::string layer_name = OGR_L_GetName(layer);
     if (points > 0)
-        warnings.add("la capa " + std::string(OGR_L_GetName(layer)) + " de " + choice_.path + " tiene " +
-                     std::to_string(points) +
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
                      " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
                      "poligonos)");
+    if (choice_.polygon_outlines && polygons > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
+                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
 }

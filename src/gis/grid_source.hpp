@@ -37,6 +37,9 @@ struct SourceChoice {
     // How the options that choose this source start, for messages: "--" for
     // import-mask's --layer, --where and --class, "--zone-" for --zone-layer...
     std::string option_prefix = "--";
+    // Polygons burned as their outlines, with a warning: the banks are
+    // lines, and a filled polygon would make every pixel inside a bank.
+    bool polygon_outlines = false;
     // all_touched and assume_crs were given once for several sources: they
     // apply to the sources they fit (vector layers; sources without a CRS)
     // and are never refused on the others.
@@ -74,6 +77,12 @@ public:
     // The notice burn() gives about a vector layer's points, given once for
     // the windowed route, whose windows would each count their own.
     void warn_points(Warnings& warnings) const;
+
+    // The value of the numeric attribute `field` of each feature burned onto
+    // `grid` (a vector source only): pixels no feature covers, or covered by
+    // one whose field is empty, have no data.
+    GeoGrid<double> burn_field(const Georef& grid, const std::string& grid_name, const std::string& field,
+                               ProgressSpan& progress, Warnings& warnings) const;
 
 private:
     std::vector<uint8_t> burn_raster(const Georef& grid, const std::string& grid_name, uint8_t tone,

@@ -12,7 +12,7 @@ struct ImportDemOptions {
     std::string source;
     std::string name;  // DIR/NAME of the pair
     double scale = 1.0;  // positive
-    int band = 1;
+    std::optional<int> band;  // needed when the source has several
     // The pair's value for pixels without data, declared as nodata in the
     // sidecar; default the lowest valid value, which declares nothing.
     std::optional<int32_t> nodata;

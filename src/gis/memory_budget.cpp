@@ -47,11 +47,14 @@ std::uint64_t raster_bytes(std::int64_t lines, std::int64_t columns, std::uint64
     return l * c * bytes_per_pixel;
 }
 
+std::uint64_t available_memory() {
+    return std::min({proc_kilobytes("/proc/meminfo", "MemAvailable"),
+                     headroom(RLIMIT_AS, proc_kilobytes("/proc/self/status", "VmSize")),
+                     headroom(RLIMIT_DATA, proc_kilobytes("/proc/self/status", "VmData"))});
+}
+
 void require_memory(std::uint64_t bytes, const std::string& what) {
-    const std::uint64_t available =
-        std::min({proc_kilobytes("/proc/meminfo", "MemAvailable"),
-                  headroom(RLIMIT_AS, proc_kilobytes("/proc/self/status", "VmSize")),
-                  headroom(RLIMIT_DATA, proc_kilobytes("/proc/self/status", "VmData"))});
+    const std::uint64_t available = available_memory();
     // Beyond what any vector may hold, whatever the machine.
     const std::uint64_t addressable = static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max());
     if (bytes <= available && bytes <= addressable) return;

@@ -10,5 +10,9 @@
 // instead of overflowing.
 std::uint64_t raster_bytes(std::int64_t lines, std::int64_t columns, std::uint64_t bytes_per_pixel);
 
+// What the process may still take: the least of the available memory and
+// what RLIMIT_AS and RLIMIT_DATA leave.
+std::uint64_t available_memory();
+
 // Throws a ToolError naming `what` when `bytes` cannot be had.
 void require_memory(std::uint64_t bytes, const std::string& what);

@@ -4,9 +4,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 
+#include "files/answers.hpp"
+#include "gis/companion_outputs.hpp"
 #include "gis/tool_error.hpp"
 
 namespace fs = std::filesystem;
@@ -15,6 +18,15 @@ namespace {
 
 // GDAL's auxiliary file of a raster: what it learnt of it (statistics, metadata).
 constexpr const char* kGdalAuxiliarySuffix = ".aux.xml";
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == names.size() ? " y " : ", ") + names[k];
+    return text;
+}
+
+std::string reason(int error) { return std::strerror(error); }
 
 }  // namespace
 
@@ -34,6 +46,8 @@ OutputFile OutputSet::add_dataset(const std::string& target) {
 
 OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, std::vector<std::string> describing) {
     if (target.empty() || target.back() == '/') throw ToolError("falta el nombre de archivo de la salida " + target);
+    // A line end or an escape in a name would garble every message naming it.
+    if (!name_is_printable(target)) throw ToolError("el nombre de una salida contiene caracteres de control");
     std::string resolved;
     if (!follow_links(target, resolved)) throw ToolError("demasiados enlaces simbolicos en " + target);
     struct stat status {};
@@ -48,7 +62,20 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, s
     std::error_code error;
     if (!fs::is_directory(folder, error))
         throw ToolError("no se puede escribir " + target + ": no existe la carpeta " + folder.string());
-    switch (outputs_.add(target, kind, overwrite_, std::move(describing))) {
+    const std::size_t told = outputs_.recoveries().size();
+    const AtomicOutputs::Claim claim = outputs_.add(target, kind, overwrite_, std::move(describing));
+    const int claim_error = errno;
+    // Told even with -q: files this command was not asked to change have changed.
+    for (std::size_t k = told; k < outputs_.recoveries().size(); ++k) {
+        const AtomicOutputs::Recovered& set = outputs_.recoveries()[k];
+        Warnings(stderr, true)
+            .add(set.completed ? "una ejecucion interrumpida habia dejado " + listed(set.outputs) +
+                                     " en su sitio sin terminar: se conservan los archivos nuevos"
+                               : "una ejecucion interrumpida habia dejado a medias " + listed(set.outputs) +
+                                     ": se restauraron los archivos anteriores");
+    }
+    errno = claim_error;
+    switch (claim) {
         case AtomicOutputs::Claim::ok:
             return {target, outputs_.temporary(outputs_.size() - 1)};
         case AtomicOutputs::Claim::exists:
@@ -61,6 +88,13 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, s
             throw ToolError("la salida " + target + " se pide dos veces");
         case AtomicOutputs::Claim::in_use:
             throw ToolError("la salida " + target + " esta en uso por otra ejecucion del programa");
+        case AtomicOutputs::Claim::foreign:
+            throw ToolError("no se puede escribir " + target + ": la carpeta temporal " + outputs_.refused_folder() +
+                            " es de otro usuario");
+        case AtomicOutputs::Claim::unrecovered:
+            throw ToolError("no se puede escribir " + target +
+                            ": una ejecucion interrumpida lo dejo a medias y no se pudo restaurar (" + reason(claim_error) +
+                            ", en " + outputs_.refused_folder() + ")");
         case AtomicOutputs::Claim::failed:
             break;
     }
@@ -71,6 +105,7 @@ OutputFile OutputSet::add(const std::string& target, AtomicOutputs::Kind kind, s
 void OutputSet::commit(Warnings& warnings) {
     std::vector<OutputFile> files;  // the set is emptied by its commit
     for (std::size_t k = 0; k < outputs_.size(); ++k) files.push_back({outputs_.target(k), outputs_.temporary(k)});
+    for (const OutputFile& file : files) refuse_companions_over_inputs(file.target, file.temporary, inputs_);
     const AtomicOutputs::Result result = outputs_.commit();
     for (const std::size_t k : result.owner_changed)
         warnings.add("no se puede conservar el dueno de " + files[k].target + ": el archivo nuevo es de este usuario");
@@ -83,13 +118,21 @@ void OutputSet::commit(Warnings& warnings) {
             throw ToolError(result.error == ENOENT ? failure + " (no se escribio ningun archivo con ese nombre)"
                                                    : failure);
         case AtomicOutputs::Result::Status::unplaced:
-            if (result.file == output.temporary) throw ToolError(failure + " (no se puede poner en su sitio)");
+        case AtomicOutputs::Result::Status::mixed: {
+            std::string what = " (no se puede poner en su sitio: " + reason(result.error) + ")";
+            if (result.status == AtomicOutputs::Result::Status::mixed)
+                throw ToolError(failure + what + " ni volver a los archivos anteriores; la proxima orden que escriba " +
+                                "alguna de estas salidas las dejara enteras (" + result.file + ")");
             // An earlier file describing the one replaced, beside it, that could not go.
             if (fs::path(result.file).parent_path() != fs::path(output.temporary).parent_path())
-                throw ToolError(failure + " del todo: ya esta en su sitio, pero no se puede quitar " + result.file +
-                                ", que describe el archivo anterior");
-            throw ToolError(failure + " (no se puede poner en su sitio " + fs::path(result.file).filename().string() +
-                            ")");
+                what = " (no se puede quitar " + result.file + ", que describe el archivo anterior: " +
+                       reason(result.error) + ")";
+            else if (result.file != output.temporary)
+                what = " (no se puede poner en su sitio " + fs::path(result.file).filename().string() + ": " +
+                       reason(result.error) + ")";
+            throw ToolError(failure + what + ": no se escribio ninguna salida y los archivos anteriores quedan como " +
+                            "estaban");
+        }
         case AtomicOutputs::Result::Status::unsynced:
             throw ToolError("no se puede asegurar en el disco " + output.target +
                             ": las salidas estan en su sitio, pero una caida del sistema podria deshacerlo");
@@ -97,11 +140,16 @@ void OutputSet::commit(Warnings& warnings) {
 }
 
 void write_output(const OutputFile& output, const char* mode, const std::function<bool(std::FILE*)>& write) {
+    // The system's reason goes with the message ("No space left on device"), as the other programs give it.
     std::FILE* f = std::fopen(output.temporary.c_str(), mode);
-    if (f == nullptr) throw ToolError("no se puede escribir " + output.target);
-    const bool written = write(f);
+    if (f == nullptr) throw ToolError("no se puede escribir " + output.target + ": " + std::strerror(errno));
+    errno = 0;
+    const bool written = write(f) && std::fflush(f) == 0;
+    const int write_error = errno;
     const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) throw ToolError("no se puede escribir " + output.target);
+    const int error = !written ? write_error : errno;
+    if (!written || !closed)
+        throw ToolError("no se puede escribir " + output.target + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
 }
 
 void write_output_bytes(const OutputFile& output, const std::string& bytes) {

@@ -1,7 +1,9 @@
 #include "gis/pair_files.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "gis/memory_budget.hpp"
@@ -16,9 +18,19 @@ PairPaths paths_of(const std::string& name, bool elevation) {
 }
 
 File open_or_fail(const std::string& path, const char* mode) {
-    std::FILE* f = std::fopen(path.c_str(), mode);
-    if (f == nullptr) throw ToolError("no existe o no se puede leer el archivo " + path);
-    return File(f);
+    File file;
+    switch (open_regular_input(path, mode, file)) {
+        case InputOpen::ok:
+            return file;
+        case InputOpen::not_regular:
+            throw ToolError(path + " no es un archivo normal");
+        case InputOpen::missing:
+            break;
+        case InputOpen::denied:
+        case InputOpen::failed:
+            throw ToolError("no se puede leer el archivo " + path + ": " + std::strerror(errno));
+    }
+    throw ToolError("no existe o no se puede leer el archivo " + path);
 }
 
 // The pixel count of a size already known to be positive, refused when the

@@ -3,5 +3,5 @@
 int ProgressSpan::gdal_callback(double fraction, const char*, void* self) {
     auto* span = static_cast<ProgressSpan*>(self);
     span->progress.update(fraction, span->from, span->to);
-    return 1;
+    return span->progress.stop_requested() ? 0 : 1;  // 0: GDAL abandons the operation
 }

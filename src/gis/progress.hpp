@@ -6,7 +6,8 @@
 
 using Progress = ProgressLine;
 
-// One step of a command handed to GDAL: its 0..1 maps onto [from, to] of the line.
+// One step of a command handed to GDAL: its 0..1 maps onto [from, to] of the line;
+// a stop the line's listener asks for abandons GDAL's operation.
 struct ProgressSpan {
     Progress& progress;
     double from;

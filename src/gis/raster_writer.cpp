@@ -83,6 +83,7 @@ void write_raster(GDALDatasetH source, const OutputFile& output, const RasterFor
     GDALDriverH driver = GDALGetDriverByName(format.driver.c_str());
     if (driver == nullptr) throw ToolError("formato de salida desconocido: " + format.driver);
     StringList options(format.creation_options);
+    prepare_gdal_memory("escribir " + output.target);
     CPLErrorReset();
     GDALDatasetH written = GDALCreateCopy(driver, output.temporary.c_str(), source, FALSE, options.get(),
                                           ProgressSpan::gdal_callback, &progress);

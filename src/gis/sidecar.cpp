@@ -60,6 +60,9 @@ Sidecar read_sidecar(const std::string& dem_name) {
     int32_t lines = 0;
     int32_t columns = 0;
     read_pair_size(dem_name, true, lines, columns);
+    // A FIFO in its place would block GDAL's open forever.
+    check_source_file(path);
+    prepare_gdal_memory("leer " + path);
     CPLErrorReset();
     Dataset dataset(GDALOpen(path.c_str(), GA_ReadOnly));
     if (!dataset || GDALGetRasterCount(static_cast<GDALDatasetH>(dataset.get())) < 1)

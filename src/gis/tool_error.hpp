@@ -15,3 +15,10 @@ struct ToolError : std::runtime_error {
 struct PeerFailure : ToolError {
     PeerFailure() : ToolError("otro proceso fallo") {}
 };
+
+// A failure once every output is in place (the summary could not be
+// printed): status 2, as the console program's when its dialog could not be
+// shown, so that status 1 always means the outputs were not written.
+struct AfterOutputsError : ToolError {
+    using ToolError::ToolError;
+};

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "parallel/band_threads.hpp"
+#include "files/answers.hpp"
 #include "files/progress_line.hpp"
 #include "tiles/raw_windows.hpp"
 #include "tiles/result_files.hpp"
@@ -234,6 +235,13 @@ void print_plan(std::FILE* out, const WindowPlan& chosen, bool water, int32_t th
                  static_cast<unsigned long long>(resident_bytes(chosen.reaches.largest())));
 }
 
+// What was printed on standard output reached it; a message otherwise.
+bool output_written(std::FILE* out, std::FILE* err, const Processes& processes) {
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) return true;
+    print_failure(err, processes, "no se puede escribir en la salida estandar: " + system_reason());
+    return false;
+}
+
 // The plan of rank 0's choice, on every process; none when it failed.
 std::optional<WindowPlan> agree_on_plan(Steps& steps, Processes& processes, const BatchOptions& options,
                                         const OpenJob& open, int32_t tiles_at_once, int32_t threads) {
@@ -271,10 +279,23 @@ struct ResultRaster {
     int fd(const Processes& processes) const { return processes.first() ? outputs->fd(0) : joined.fd(); }
 };
 
-bool open_result(Steps& steps, Processes& processes, const OpenJob& open, ResultRaster& raster) {
+bool open_result(Steps& steps, Processes& processes, const OpenJob& open, ResultRaster& raster, std::FILE* err) {
     const uint64_t raw_bytes = 4 * static_cast<uint64_t>(open.lines) * static_cast<uint64_t>(open.columns);
+    // A result a killed run left half in place, made whole first: told even when the run cannot go on.
+    std::vector<std::string> notices;
+    const auto tell = [&] {
+        for (const std::string& notice : notices) std::fprintf(err, "\n %s \n", notice.c_str());
+        std::fflush(err);
+    };
     if (!steps.run([&] {
-            if (processes.first()) raster.outputs = start_result(open.result, raw_bytes);
+            if (!processes.first()) return;
+            try {
+                raster.outputs = start_result(open.result, raw_bytes, notices);
+            } catch (...) {
+                tell();
+                throw;
+            }
+            tell();
         }))
         return false;
     const std::string temporary = processes.from_first(processes.first() ? raster.outputs->temporary(0) : "");
@@ -380,12 +401,24 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     const bool answered = values.count("--answers") != 0;
     if (answered) {
         std::ifstream answers(values["--answers"]);
-        if (!answers) throw input_error({.kind = InputProblem::Kind::missing, .path = values["--answers"]});
+        if (!answers) {
+            const int error = errno;
+            InputProblem problem{.kind = InputProblem::Kind::unopenable, .path = values["--answers"]};
+            if (error == ENOENT || error == ENOTDIR) problem.kind = InputProblem::Kind::missing;
+            if (error == EACCES || error == EPERM) problem.kind = InputProblem::Kind::denied;
+            problem.error = error;
+            throw input_error(problem);
+        }
         read_answers(answers, job);
     }
     auto take = [&](const char* option, std::string& into) {
         if (const auto found = values.find(option); found != values.end()) into = found->second;
         else if (!answered) throw TilesError(std::string("falta la opcion ") + option + " (o --answers)");
+        else return;
+        // The names the dialog would take, and no other (files/answers.hpp).
+        if (!name_is_acceptable(into))
+            throw TilesError(std::string("nombre no valido para ") + option +
+                             ": vacio, o con espacios o caracteres de control");
     };
     take("--folder", job.folder);
     take("--slope", job.slope);
@@ -396,6 +429,8 @@ BatchOptions parse_batch_options(const std::vector<std::string>& words) {
     bool perimeter_tone = answered && job.parameters.water_bodies;  // the answers gave one
     if (const auto found = values.find("--perimeter"); found != values.end()) {
         job.perimeter = found->second;
+        if (!name_is_acceptable(job.perimeter))
+            throw TilesError("nombre no valido para --perimeter: vacio, o con espacios o caracteres de control");
         job.parameters.water_bodies = true;
     }
     ChannelParameters& p = job.parameters;
@@ -442,8 +477,9 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     BatchOptions options;
     if (!steps.run([&] { options = parse_batch_options(words); })) return 1;
     if (options.help || options.version) {
-        if (processes.first()) std::fputs(options.help ? kTilesUsage : "lorvantide-tiles " LORVANTIDE_VERSION "\n", out);
-        return 0;
+        if (!processes.first()) return 0;
+        std::fputs(options.help ? kTilesUsage : "lorvantide-tiles " LORVANTIDE_VERSION "\n", out);
+        return output_written(out, err, processes) ? 0 : 1;
     }
     OpenJob open;
     if (!steps.run([&] { open = open_job(options.job); })) return 1;
@@ -455,12 +491,13 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     const std::optional<WindowPlan> plan = agree_on_plan(steps, processes, options, open, tiles_at_once, threads);
     if (!plan) return 1;
     if (options.plan) {
-        if (processes.first()) print_plan(out, *plan, options.job.parameters.water_bodies, threads);
-        return 0;
+        if (!processes.first()) return 0;
+        print_plan(out, *plan, options.job.parameters.water_bodies, threads);
+        return output_written(out, err, processes) ? 0 : 1;
     }
 
     ResultRaster raster;
-    if (!open_result(steps, processes, open, raster)) return 1;
+    if (!open_result(steps, processes, open, raster, err)) return 1;
     const bool quiet = options.quiet;
     if (processes.first() && !quiet) {
         for (const std::string& warning : open.warnings) std::fprintf(err, "\n %s \n", warning.c_str());

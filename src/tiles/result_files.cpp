@@ -5,12 +5,41 @@
 
 #include "tiles/tiles_error.hpp"
 
-std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes) {
+namespace {
+
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == names.size() ? " y " : ", ") + names[k];
+    return text;
+}
+
+}  // namespace
+
+std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes,
+                                            std::vector<std::string>& notices) {
     auto outputs = std::make_unique<AtomicOutputs>();
     for (const std::string* path : {&result.raw, &result.descriptor}) {
-        switch (outputs->add(*path)) {
+        const AtomicOutputs::Claim claim = outputs->add(*path);
+        const int error = errno;
+        while (notices.size() < outputs->recoveries().size()) {
+            const AtomicOutputs::Recovered& set = outputs->recoveries()[notices.size()];
+            notices.push_back(set.completed ? "Aviso: una ejecucion interrumpida habia dejado " + listed(set.outputs) +
+                                                  " en su sitio sin terminar: se conservan los archivos nuevos"
+                                            : "Aviso: una ejecucion interrumpida habia dejado a medias " +
+                                                  listed(set.outputs) + ": se restauraron los archivos anteriores");
+        }
+        errno = error;
+        switch (claim) {
             case AtomicOutputs::Claim::ok:
                 break;
+            case AtomicOutputs::Claim::foreign:
+                throw TilesError("No se puede crear el archivo " + *path + ": la carpeta temporal " +
+                                 outputs->refused_folder() + " es de otro usuario");
+            case AtomicOutputs::Claim::unrecovered:
+                throw TilesError("No se puede crear el archivo " + *path +
+                                 ": una ejecucion interrumpida lo dejo a medias y no se pudo restaurar (" +
+                                 system_reason() + ", en " + outputs->refused_folder() + ")");
             case AtomicOutputs::Claim::in_use:
                 throw TilesError("El archivo " + *path + " esta en uso por otra ejecucion del programa");
             case AtomicOutputs::Claim::not_regular:
@@ -64,8 +93,11 @@ std::vector<std::string> commit_result(AtomicOutputs& outputs, const PairPaths& 
             throw TilesError("No se pudo escribir completo el archivo " + path + ": " + system_reason());
         case AtomicOutputs::Result::Status::unplaced:
             throw TilesError("no se pudo renombrar " + temporary[committed.output] + " a " + path + ": " +
-                             system_reason() +
-                             (committed.output == 0 ? "" : " (el raster " + result.raw + " ya es el nuevo)"));
+                             system_reason() + ": no se escribio ningun resultado y el anterior queda como estaba");
+        case AtomicOutputs::Result::Status::mixed:
+            throw TilesError("no se pudo renombrar " + temporary[committed.output] + " a " + path + " ni volver al " +
+                             "resultado anterior: " + system_reason() +
+                             "; la proxima ejecucion que lo escriba lo dejara entero (" + committed.file + ")");
         case AtomicOutputs::Result::Status::unsynced:
             throw TilesError("No se pudo asegurar en el disco el archivo " + path + ": " + system_reason() +
                              " (el resultado esta en su sitio, pero una caida del sistema podria deshacerlo)");

@@ -16,8 +16,10 @@
 
 // Holds the result's two files and creates their temporaries, the raster's
 // of `raw_bytes` bytes on the disk (a disk too small is told before any tile
-// is computed).
-std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes);
+// is computed). A result a killed run left half in place is first made whole,
+// and `notices` say so.
+std::unique_ptr<AtomicOutputs> start_result(const PairPaths& result, uint64_t raw_bytes,
+                                            std::vector<std::string>& notices);
 
 // Opens the raster's temporary rank 0 created, on another process.
 void join_result(JoinedTemporary& raster, const std::string& temporary);

@@ -35,6 +35,10 @@ TilesError input_error(const InputProblem& problem) {
             return TilesError("No hay Fila " + path);
         case InputProblem::Kind::not_regular:
             return TilesError("El archivo " + path + " no es un archivo regular: no se puede leer");
+        case InputProblem::Kind::denied:
+            return TilesError("No se puede leer el archivo " + path + ": no tiene permiso");
+        case InputProblem::Kind::unopenable:
+            return TilesError("No se puede abrir el archivo " + path + ": " + std::strerror(problem.error));
         case InputProblem::Kind::unreadable:
             return TilesError("Error de lectura en el archivo " + path + ": no se escribio ningun resultado");
         case InputProblem::Kind::bad_descriptor:

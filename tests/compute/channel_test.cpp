@@ -199,6 +199,83 @@ TEST(ChannelAgainstReference, HandBuiltCorners) {
     expect_stage_as_reference(in, 1, "railing and perimeter on one pixel");
 }
 
+// A progress that asks to stop at its k-th ask: the computation stops there,
+// having told exactly what an unstopped run tells up to that ask (and nothing
+// after it but asks again), and says it stopped; a progress that never asks
+// to stop changes nothing.
+TEST(Channel, AStopEndsTheComputationAtTheAsk) {
+    struct Stopper : ChannelProgress {
+        explicit Stopper(int stop_at) : stop_at(stop_at) {}
+        void pass_begun(int pass) override { told += "pass " + std::to_string(pass) + "\n"; }
+        void share_done(double share) override { told += "share " + std::to_string(share) + "\n"; }
+        void step_done(ChannelStep step) override { told += "step " + std::to_string(static_cast<int>(step)) + "\n"; }
+        bool stop_requested() override {
+            told += "ask\n";
+            return ++asks >= stop_at;
+        }
+        int stop_at, asks = 0;
+        std::string told;
+    };
+    std::mt19937 random(12);
+    const ReferenceInput in = random_input(random, 30, 30);
+    ::Run run;
+    load_run(run, in);
+    ASSERT_EQ(run_treatment(run).outcome, Outcome::go_on);
+    const ChannelInputs inputs = channel_inputs(run);
+    const ChannelWindow window = ChannelWindow::whole(in.nb_lig, in.nb_col);
+    Elevations whole = channel_elevations(inputs, in.tono_cauce, window);
+    Stopper never(1 << 30);
+    ASSERT_TRUE(compute_channel(inputs, run.parameters, window, whole, never, 2).computed);
+    expect_same_elevations(whole, 0, 0, elevations_of(run), {0, 0, in.nb_lig, in.nb_col}, "never stopped");
+    ASSERT_GE(never.asks, 10);  // two steps, the block of pass 1, its end, six passes
+    for (int k = 1; k <= never.asks; ++k) {
+        Elevations elevations = channel_elevations(inputs, in.tono_cauce, window);
+        Stopper stopper(k);
+        const ChannelReport report = compute_channel(inputs, run.parameters, window, elevations, stopper, 2);
+        EXPECT_TRUE(report.stopped && !report.computed) << k;
+        std::size_t end = 0;
+        for (int a = 0; a < k; ++a) end = never.told.find("ask\n", end) + 4;
+        // Nothing but asks after the one that said stop.
+        std::string after = stopper.told.substr(std::min(end, stopper.told.size()));
+        while (after.rfind("ask\n", 0) == 0) after.erase(0, 4);
+        EXPECT_EQ(stopper.told.substr(0, end) + after, never.told.substr(0, end)) << k;
+    }
+}
+
+// Contour lines with their own altitudes: the computation given an altitude
+// per contour pixel against the reference given the same, bit for bit; and
+// with every pixel at the constant, exactly the constant's run.
+TEST(ChannelAgainstReference, AnAltitudePerContourPixel) {
+    std::mt19937 random(2718);
+    for (int n = 0; n < 120; ++n) {
+        const int32_t lines = std::uniform_int_distribution<int32_t>(1, 24)(random);
+        const int32_t columns = std::uniform_int_distribution<int32_t>(1, 24)(random);
+        ReferenceInput in = random_input(random, lines, columns);
+        const bool constant = n % 5 == 0;
+        std::uniform_int_distribution<int32_t> altitude(-100, 4000);
+        in.alti_curv.assign(static_cast<std::size_t>(lines), std::vector<int32_t>(static_cast<std::size_t>(columns)));
+        for (auto& row : in.alti_curv)
+            for (int32_t& a : row) a = constant ? in.alti_lim : altitude(random);
+        const ReferenceResult expected = reference_treatment(in);
+        if (constant) {
+            ReferenceInput plain = in;
+            plain.alti_curv.clear();
+            ASSERT_EQ(reference_treatment(plain).dtab, expected.dtab);
+        }
+        ::Run run;
+        load_run(run, in);
+        const Grid<int32_t> altitudes = grid_of(in.alti_curv, lines, columns);
+        ChannelInputs inputs = channel_inputs(run);
+        inputs.contour_altitudes = altitudes.view();
+        const ChannelWindow window = ChannelWindow::whole(lines, columns);
+        Elevations dtab = channel_elevations(inputs, in.tono_cauce, window);
+        SilentProgress silent;
+        ASSERT_TRUE(compute_channel(inputs, run.parameters, window, dtab, silent, 1 + n % 3).computed);
+        expect_same_elevations(dtab, 0, 0, [&](int32_t i, int32_t j) { return expected.dtab[i][j]; },
+                               {0, 0, lines, columns}, "run " + std::to_string(n));
+    }
+}
+
 TEST(Channel, MissingInputGridsStopTheStageWithAMessage) {
     ReferenceInput in = blank_input(3, 3);
     ::Run run;

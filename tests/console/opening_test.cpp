@@ -2,6 +2,7 @@
 // names it refuses, and every way it stops (no further prompt, and no result
 // created or emptied).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -255,6 +256,15 @@ TEST_F(Opening, AResultPairThatCannotBeCreatedIsNamed) {
          kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ + "soloraw_m4.txt \n");
     fs::remove(folder_ + "soloraw_m4.txt");
     EXPECT_EQ(names_in(folder_), before);
+    // Another user's temporary folder left in the way: named, with why.
+    if (geteuid() == 0) {  // only root may make one
+        const std::string foreign = folder_ + ".ajeno_m4.raw.lorvantide-tmp";
+        fs::create_directory(foreign);
+        ASSERT_EQ(chown(foreign.c_str(), 1234, 1234), 0);
+        open(kNames + "0\najeno\n", Outcome::fatal_stop,
+             kUpToMenu + dt::kResult + "\n No se puede crear el archivo " + folder_ +
+                 "ajeno_m4.raw: la carpeta temporal " + foreign + " es de otro usuario \n");
+    }
 }
 
 TEST_F(Opening, ARasterTooLargeForMemorySaysWhatItNeedsAndKeepsThePreviousResult) {

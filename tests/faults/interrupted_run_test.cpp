@@ -44,7 +44,8 @@ TEST_F(Interrupted, AnswersThatRunOutLeaveTheEarlierResultAndStatusOne) {
 }
 
 TEST_F(Interrupted, ASignalWhileWaitingForTheParametersLeavesTheEarlierResultAndNoTemporary) {
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+    // Every signal whose default action ends the process removes the temporaries.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGRTMIN, SIGKILL}) {
         RunningChild child(request(""));
         child.send(kNames);
         ASSERT_TRUE(child.wait_for(dt::kToneChannel)) << child.out;

@@ -110,6 +110,24 @@ TEST(AtomicOutputs, WhatMayNotBeReplacedIsRefusedAndAHeldOutputIsInUseUntilRelea
     first.abandon();
     EXPECT_EQ(read_file(file), "earlier");
     EXPECT_EQ(second.add(file), AtomicOutputs::Claim::ok);
+    second.abandon();
+
+    // A temporary folder another user left is his: refused, and named.
+    if (geteuid() == 0) {  // only root may make one
+        const std::string foreign = temp / ".file.lorvantide-tmp";
+        fs::create_directory(foreign);
+        ASSERT_EQ(chown(foreign.c_str(), 1234, 1234), 0);
+        EXPECT_EQ(second.add(file), AtomicOutputs::Claim::foreign);
+        EXPECT_EQ(second.refused_folder(), foreign);
+    }
+}
+
+TEST(AtomicOutputs, NamesAsLongAsTheSystemTakesAreWritten) {
+    TempFolder temp;
+    // Up to 239 bytes the folder is .NAME.lorvantide-tmp; beyond, a hash stands for the name's end.
+    for (const std::size_t length : {232, 239, 240, 248, 255}) replace(temp / std::string(length, 'n'), "new");
+    for (const std::size_t length : {232, 239, 240, 248, 255}) EXPECT_EQ(read_file(temp / std::string(length, 'n')), "new");
+    EXPECT_EQ(hidden_names(temp.path().string()), std::vector<std::string>{});
 }
 
 TEST(AtomicOutputs, AKilledWritersFolderIsTakenOverAndEmptied) {

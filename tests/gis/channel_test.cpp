@@ -1,7 +1,7 @@
 // channel: the computation of the console program in one command. Its
 // values are those of the console route (import-dem, import-mask, the dialog,
-// export) pixel for pixel, and its conditioned model is the input model with
-// the channel's elevations in the channel's pixels.
+// export) pixel for pixel, and its conditioned model burned only is the input
+// model with the channel's elevations in the channel's pixels.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gdal_utils.h>
@@ -16,7 +16,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "gis/gdal_env.hpp"
 #include "tests/gis/gis_fixture.hpp"
 #include "tests/support/temp_folder.hpp"
 
@@ -117,6 +120,7 @@ TiffRecipe int16_decimetres(const RasterRead& sample, const RasterRead* channel 
     tiff.offset = 100.0;
     tiff.unit = "m";
     tiff.nodata = -32768.0;
+    tiff.metadata = {"STATISTICS_MINIMUM=236", "STATISTICS_MAXIMUM=240"};  // as GDAL keeps them; wrong once conditioned
     std::vector<double> raw;
     for (double v : sample.values[0]) raw.push_back(v == *sample.nodata ? -32768.0 : std::round((v - 100.0) / 0.1));
     std::size_t holes = 0;
@@ -134,15 +138,23 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
 
     for (const std::string& dem : {kSampleDem, dir / "int16.tif"}) {
         SCOPED_TRACE(dem);
-        const BinaryRun run = channel(
-            {"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--overwrite", "-q", "-co", "COMPRESS=DEFLATE"},
-            dem);
+        // Each output its own creation options: a floating-point predictor
+        // fits the Float32 model only, never the Int32 channel.
+        const std::string predictor = dem == kSampleDem ? "PREDICTOR=3" : "PREDICTOR=2";
+        const BinaryRun run =
+            channel({"-o", dir / "cauce.tif", "--conditioned", dir / "cond.tif", "--burn-only", "--overwrite", "-q",
+                     "-co", "COMPRESS=DEFLATE", "--conditioned-co", "COMPRESS=LZW", "--conditioned-co", predictor},
+                    dem);
         ASSERT_EQ(run.exit_status, 0) << run.err;
         const RasterRead input = read_raster(dem);
         const RasterRead cut = read_raster(dir / "cauce.tif");
         const RasterRead conditioned = read_raster(dir / "cond.tif");
         expect_same_raster_description(conditioned, input);
-        EXPECT_EQ(metadata_item(dir / "cond.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+        EXPECT_EQ(metadata_item(dir / "cauce.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+        EXPECT_EQ(metadata_item(dir / "cond.tif", "COMPRESSION", "IMAGE_STRUCTURE"), "LZW");
+        EXPECT_EQ("PREDICTOR=" + metadata_item(dir / "cond.tif", "PREDICTOR", "IMAGE_STRUCTURE"), predictor);
+        // The model's statistics would describe it without the channel.
+        for (const std::string& item : conditioned.metadata) EXPECT_NE(item.rfind("STATISTICS_", 0), 0u) << item;
 
         std::size_t inside = 0;
         std::size_t holes_filled = 0;
@@ -155,9 +167,12 @@ TEST(Channel, ConditionedDemIsTheInputOutsideTheChannelAndTheChannelInside) {
             }
             ++inside;
             holes_filled += input.values[0][k] == *input.nodata;
-            // The channel's elevation in the model's units, then the band's raw value.
+            // The channel's elevation in the model's units, then the band's raw value:
+            // for the Int16 decimetres above 100 m, from the centimetres in exact
+            // integers, halves away from zero (280.95 m is 2810 raw, never 2809).
             const double metres = cut.values[0][k] * cut.scale + cut.offset;
-            const double want = input.type == GDT_Int16 ? std::round((metres - input.offset) / input.scale)
+            const auto above = static_cast<long long>(cut.values[0][k]) - 10000;  // centimetres above 100 m
+            const double want = input.type == GDT_Int16 ? static_cast<double>((above + (above < 0 ? -5 : 5)) / 10)
                                                         : static_cast<float>(metres);
             wrong += raw != want;
             // Rounded to the band's resolution, never further.
@@ -181,6 +196,12 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     zone.transform = sample.transform;
     zone.epsg = 32615;
     write_geotiff(dir / "zone15.tif", zone);
+    // The model with a second band beside it.
+    TiffRecipe two = one_band(sample.columns, sample.lines, sample.values[0], GDT_Float32);
+    two.transform = sample.transform;
+    two.nodata = sample.nodata;
+    two.bands.push_back(std::vector<double>(sample.values[0].size(), 1.0));
+    write_geotiff(dir / "two.tif", two);
     // The first channel pixel's value, to ask for it as nodata.
     ASSERT_EQ(channel({"-o", dir / "first.tif", "-q"}).exit_status, 0);
     const RasterRead first = read_raster(dir / "first.tif");
@@ -218,6 +239,18 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         {{"--zone-class", "1"}, (dir / "rio.gpkg") + " es una capa vectorial: --zone-class es para rasters de clases"},
         {{"--lakes-layer", "banks"}, "--lakes-layer necesita --lakes SRC"},
         {{"--scale", "0"}, "--scale debe ser un numero positivo: 0"},
+        {{"--burn-only"}, "--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE"},
+        {{"--contour-altitude-field", "nombre"},
+         "la capa contours de " + (dir / "rio.gpkg") + " no tiene el campo nombre"},
+        // Band 1 of several is no safe guess.
+        {{"--dem", dir / "two.tif"},
+         (dir / "two.tif") + " tiene 2 bandas: diga cual es la del modelo de elevacion con --band B (de 1 a 2)"},
+        // A filter the driver refuses only when the features are read is no empty mask.
+        {{"--contour-where", "elevation = 210"},
+         "no se pueden leer los objetos de la capa contours de " + (dir / "rio.gpkg") +
+             " con el filtro --contour-where elevation = 210 (GDAL: failed to prepare SQL: SELECT m.\"fid\", "
+             "m.\"geom\", m.\"elev\" FROM \"contours\" m WHERE elevation = 210)"},
+        {{"--conditioned-co", "PREDICTOR=3"}, "--conditioned-co necesita --conditioned SALIDA_MDE"},
     };
     const auto files = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     for (const Case& c : cases) {
@@ -241,6 +274,50 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
     EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
 }
 
+// One altitude per contour pixel: from the layer's field, the sample's 210 m
+// line gives exactly the constant's channel; a given altitude that the field
+// or the DEM along the line does not hold is warned about with their figures;
+// every contour line at once (205 to 240 m) is one run.
+TEST(Channel, ContourAltitudesFromTheFieldOrTheDem) {
+    TempFolder dir;
+    ASSERT_EQ(channel({"-o", dir / "constant.tif", "-q"}).exit_status, 0);
+    auto run = [&](const std::vector<std::string>& words) {
+        return run_tool(std::vector<std::string>{"channel", "--railing-height", "1", "-o", dir / "c.tif", "--overwrite"} +
+                        sample_sources() + words);
+    };
+    BinaryRun field = run({"--contour-altitude-field", "elev"});
+    ASSERT_EQ(field.exit_status, 0) << field.err;
+    EXPECT_EQ(field.err, "");
+    EXPECT_TRUE(read_file(dir / "c.tif") == read_file(dir / "constant.tif"));
+
+    field = run({"--contour-altitude-field", "elev", "--contour-altitude", "220"});
+    EXPECT_EQ(field.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el campo elev a lo largo "
+                         "de la curva de nivel (210) \n");
+    const BinaryRun given = run({"--contour-altitude", "220"});
+    EXPECT_EQ(given.err, "\n lorvantide-raster: aviso: --contour-altitude 220 no coincide con el MDE a lo largo de la "
+                         "curva de nivel (de 208.69 a 211.33, mediana 210.07) \n");
+    const BinaryRun dem = run({"--contour-altitude", "dem", "-q"});
+    ASSERT_EQ(dem.exit_status, 0) << dem.err;
+    const RasterRead along_dem = read_raster(dir / "c.tif");
+
+    // Every contour line: the channel rises toward the nearest line's own altitude.
+    std::vector<std::string> words = {"channel", "--railing-height", "1", "-o", dir / "all.tif", "-q",
+                                      "--contour-altitude-field", "elev"};
+    const std::vector<std::string> sources = sample_sources();
+    for (std::size_t w = 0; w < sources.size(); w += 2)
+        if (sources[w] != "--contour-where") words.insert(words.end(), {sources[w], sources[w + 1]});
+    ASSERT_EQ(run_tool(words).exit_status, 0);
+    const RasterRead all = read_raster(dir / "all.tif");
+    const RasterRead constant = read_raster(dir / "constant.tif");
+    int lower = 0, differing_from_dem = 0;
+    for (std::size_t k = 0; k < all.values[0].size(); ++k) {
+        lower += all.values[0][k] < constant.values[0][k];
+        differing_from_dem += along_dem.values[0][k] != constant.values[0][k];
+    }
+    EXPECT_GT(lower, 100);  // where the 205 m line is nearer than the 210 m one
+    EXPECT_GT(differing_from_dem, 100);
+}
+
 // Conversions into the conditioned model that would lose the elevation are refused.
 TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     TempFolder dir;
@@ -248,14 +325,14 @@ TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     write_geotiff(dir / "dm.tif", tiff);
 
     // A contour at 5000 m takes the channel beyond the 3376.7 m an Int16 in decimetres above 100 m holds.
-    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif", "5000");
+    BinaryRun run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif", "5000");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" no cabe en pixeles Int16 del MDE (valor "), std::string::npos) << run.err;
 
     // A channel elevation that lands on the model's nodata value would become a hole.
     tiff.nodata = 1000.0;  // 200 m
     write_geotiff(dir / "dm.tif", tiff);
-    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif"}, dir / "dm.tif");
+    run = channel({"-o", dir / "c.tif", "--conditioned", dir / "d.tif", "--burn-only"}, dir / "dm.tif");
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_NE(run.err.find(" se guarda en el MDE condicionado como su valor sin dato 1000: ese pixel quedaria sin "
                            "dato"),
@@ -264,6 +341,69 @@ TEST(Channel, ConditionedValuesTheModelCannotHoldAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir / "c.tif"));
     EXPECT_FALSE(std::filesystem::exists(dir / "d.tif"));
     EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST(Channel, PolygonsInTheBanksAreBurnedAsTheirOutlinesWithAWarning) {
+    // A sloping 10 x 8 model; banks given as a polygon, and as the line of its ring.
+    TempFolder dir;
+    std::vector<double> slope;
+    for (int k = 0; k < 80; ++k) slope.push_back(100.0 + k % 10);
+    write_geotiff(dir / "dem.tif", one_band(10, 8, slope));
+    const std::string ring = "1015 1985, 1085 1985, 1085 1935, 1015 1935, 1015 1985";
+    write_geopackage(dir / "v.gpkg", {{"river", {{"POLYGON ((" + ring + "))", 0}}},
+                                      {"outline", {{"LINESTRING (" + ring + ")", 0}}},
+                                      {"zone", {{"POLYGON ((1020 1980, 1080 1980, 1080 1940, 1020 1940, 1020 1980))", 0}}},
+                                      {"contour", {{"LINESTRING (1075 1990, 1075 1930)", 0}}}});
+    const auto with_banks = [&](const std::string& layer) {
+        return run_tool({"channel", "--dem", dir / "dem.tif", "-o", dir / (layer + ".tif"), "--railing-height", "1",
+                         "--contour-altitude", "107", "--banks", dir / "v.gpkg", "--banks-layer", layer, "--zone",
+                         dir / "v.gpkg", "--zone-layer", "zone", "--contour", dir / "v.gpkg", "--contour-layer",
+                         "contour", "-q"});
+    };
+    const BinaryRun polygon = with_banks("river");
+    ASSERT_EQ(polygon.exit_status, 0) << polygon.err;
+    ASSERT_EQ(with_banks("outline").exit_status, 0);
+    EXPECT_EQ(read_raster(dir / "river.tif").values, read_raster(dir / "outline.tif").values);
+    EXPECT_EQ(run_tool({"channel", "--dem", dir / "dem.tif", "-o", dir / "w.tif", "--railing-height", "1",
+                        "--contour-altitude", "107", "--banks", dir / "v.gpkg", "--banks-layer", "river", "--zone",
+                        dir / "v.gpkg", "--zone-layer", "zone", "--contour", dir / "v.gpkg", "--contour-layer",
+                        "contour"})
+                  .err,
+              "\n lorvantide-raster: aviso: la capa river de " + (dir / "v.gpkg") +
+                  " tiene 1 poligonos: se marca su contorno, no su interior (las orillas son lineas) \n");
+}
+
+TEST(Channel, AModelInDegreesIsWarpedOnTheWayInAsTheWarningSays) {
+    TempFolder dir;
+    GDALAllRegister();
+    GDALDatasetH sample = GDALOpen(kSampleDem.c_str(), GA_ReadOnly);
+    const StringList words({"-t_srs", "EPSG:4326"});
+    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(words.get(), nullptr);
+    GDALClose(GDALWarp((dir / "geo.tif").c_str(), nullptr, 1, &sample, options, nullptr));
+    GDALWarpAppOptionsFree(options);
+    GDALClose(sample);
+
+    const BinaryRun warned = channel({"-o", dir / "c.tif"}, dir / "geo.tif");
+    ASSERT_EQ(warned.exit_status, 0) << warned.err;
+    EXPECT_NE(warned.err.find("reproyecte con -t_srs EPSG:32614 -tr TAMANO TAMANO (o con gdalwarp)"), std::string::npos)
+        << warned.err;
+    // As the warning says, back on the sample's 5 m grid: the sample's channel.
+    const BinaryRun warped = channel(
+        {"-o", dir / "w.tif", "--conditioned", dir / "wd.tif", "-t_srs", "EPSG:32614", "-tr", "5", "5", "-r", "near"},
+        dir / "geo.tif");
+    ASSERT_EQ(warped.exit_status, 0) << warped.err;
+    EXPECT_EQ(warped.err, "");
+    EXPECT_EQ(warped.out.rfind("Cauce: 3468 pixeles, elevacion de 198.44 a 208.52\n", 0), 0u) << warped.out;
+    const RasterRead cut = read_raster(dir / "w.tif");
+    const RasterRead conditioned = read_raster(dir / "wd.tif");
+    for (const RasterRead* raster : {&cut, &conditioned}) {
+        EXPECT_EQ(raster->columns, 160);
+        EXPECT_EQ(raster->lines, 200);
+        EXPECT_EQ(raster->transform[1], 5.0);
+        EXPECT_TRUE(same_crs_as_epsg(raster->crs_wkt, kUtmZone14));
+    }
+    EXPECT_EQ(conditioned.type, GDT_Float32);
+    EXPECT_EQ(conditioned.nodata, -9999.0);
 }
 
 }  // namespace
@@ -363,16 +503,29 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
         std::vector<std::string> tiles;  // --tile, with 1, 2, 3 threads in turn
         bool lakes;
         std::vector<std::string> format;
+        std::vector<std::string> options;     // beyond --burn-only, which the windowed route needs
+        std::string conditioned_compression;  // that --conditioned-co or -co asks for
     };
+    // The sample as Int16 decimetres (exact scaling of a band scale and
+    // offset) with lines 90 to 95 holes: the banks and lakes crossing them
+    // take their line's nearest elevation.
+    TiffRecipe holes = int16_decimetres(read_raster(kSampleDem));
+    for (std::size_t k = 90 * static_cast<std::size_t>(holes.columns); k < 96 * static_cast<std::size_t>(holes.columns); ++k)
+        holes.bands[0][k] = -32768.0;
+    holes.metadata.clear();
+    write_geotiff(dir / "holes.tif", holes);
     const Case cases[] = {
-        {kSampleDem, {"3", "17", "64", "500"}, true, {}},
-        {dir / "mosaic.vrt", {"23", "70"}, false, {"-of", "COG", "-co", "COMPRESS=DEFLATE"}},
-        {"/vsicurl/" + server.url() + "valle.tif", {"50"}, true, {}},
+        {kSampleDem, {"3", "17", "64", "500"}, true, {}, {}, ""},
+        {dir / "mosaic.vrt", {"23", "70"}, false, {"-of", "COG", "-co", "COMPRESS=DEFLATE"},
+         {"--conditioned-co", "COMPRESS=LZW", "--band", "1"}, "LZW"},
+        {"/vsicurl/" + server.url() + "valle.tif", {"50"}, true, {}, {"-tr", "20", "20", "-r", "bilinear"}, ""},
+        {dir / "holes.tif", {"17", "64"}, true, {}, {"--scale", "100"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dem);
-        std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--overwrite"};
-        words = words + c.format;
+        std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--burn-only",
+                                          "--overwrite"};
+        words = words + c.format + c.options;
         if (c.lakes) words = words + std::vector<std::string>{"--lakes", kSampleLayers, "--lakes-layer", "contours",
                                                               "--lakes-where", "elev = 205"};
         const BinaryRun whole = channel(words, c.dem);
@@ -396,10 +549,23 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
             EXPECT_EQ(model_windowed.values, model_whole.values);
             // A COG is written from the tiled GeoTIFF, with the options given; nothing else is left.
             EXPECT_EQ(metadata_item(dir / "cauce.tif", "LAYOUT", "IMAGE_STRUCTURE"), c.format.empty() ? "" : "COG");
-            EXPECT_EQ(metadata_item(dir / "mde.tif", "COMPRESSION", "IMAGE_STRUCTURE"), c.format.empty() ? "" : "DEFLATE");
+            EXPECT_EQ(metadata_item(dir / "mde.tif", "COMPRESSION", "IMAGE_STRUCTURE"), c.conditioned_compression);
             EXPECT_EQ(temporaries_in(dir.path()), 0);
             threads = threads % 3 + 1;
         }
+    }
+    EXPECT_NE(channel({"-o", dir / "cauce.tif", "--overwrite"}, dir / "holes.tif").err.find("caen en pixeles sin dato"),
+              std::string::npos);
+
+    // What the windows cannot do as the whole route does is refused by them, never done otherwise.
+    const std::vector<std::string> by_windows = {"-o", dir / "cauce.tif", "--overwrite", "--tile", "50"};
+    for (const auto& [options, named] : {std::pair<std::vector<std::string>, std::string>{
+                                             {"--conditioned", dir / "mde.tif"}, "use --burn-only"},
+                                         {{"--contour-altitude-field", "elev"}, "--contour-altitude-field"}}) {
+        const BinaryRun refused = channel(by_windows + options);
+        EXPECT_EQ(refused.exit_status, 1);
+        EXPECT_NE(refused.err.find("el calculo por ventanas no puede con estas opciones"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(named), std::string::npos) << refused.err;
     }
 
     // 3 x 1700 pixels, all channel: the contour at the left end only, so the
@@ -438,8 +604,8 @@ TEST(Channel, WindowsGiveTheWholeRoutesValues) {
 // refused on more than one process.
 TEST(Channel, WindowsUnderMpirunGiveTheWholeRoutesValues) {
     TempFolder dir;
-    std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--overwrite",
-                                      "--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where",
+    std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--burn-only",
+                                      "--overwrite", "--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where",
                                       "elev = 205"};
     const BinaryRun whole = channel(words);
     ASSERT_EQ(whole.exit_status, 0) << whole.err;

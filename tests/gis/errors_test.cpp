@@ -2,6 +2,9 @@
 // standard error, exit status 1, and no half-made output left behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "gis/command_table.hpp"
@@ -73,6 +76,63 @@ TEST_F(RasterToolErrors, UnknownFormats) {
     EXPECT_EQ(temporaries_in(dir.path()), 0);
 }
 
+TEST_F(RasterToolErrors, InputsThatCannotBeReadAreRefusedWithWhyNeverWaitedOn) {
+    // A FIFO with no writer blocks whoever opens it for reading: as the
+    // sidecar of a pair, and beside a GDAL source under its name (GDAL opens
+    // X.aux.xml when it finds one). Calls that fail through the fault shim of
+    // tests/faults: the open (EACCES), the first read (it meets a folder,
+    // EISDIR, as a failing disk's EIO would come).
+    std::filesystem::create_directories(dir / "f");
+    for (const std::string name : {"valle_m4.raw", "valle_m4.txt", "dem.tif"})
+        std::filesystem::copy_file(dir / name, dir / ("f/" + name));
+    ASSERT_EQ(mkfifo((dir / "f/valle_m4.vrt").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "f/dem.tif.aux.xml").c_str(), 0600), 0);
+    write_geopackage(dir / "v.gpkg", {{"v", {{"LINESTRING (1000 1990, 1040 1990)", 0}}}});
+    const std::string fifo = (dir / "f/valle_m4.vrt") + " no es un archivo normal";
+    const std::vector<std::string> import = {"import-dem", dir / "dem.tif", dir / "x"};
+    const struct {
+        std::vector<std::string> arguments;
+        std::string fault;
+        std::string message;
+    } cases[] = {
+        {{"export", dir / "f/valle", dir / "out.tif", "--like", dir / "f/valle"}, "", fifo},
+        {{"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "f/valle"}, "", fifo},
+        {{"import-dem", dir / "f/dem.tif", dir / "x"}, "",
+         (dir / "f/dem.tif.aux.xml") + ", junto a " + (dir / "f/dem.tif") +
+             ", no es un archivo normal: GDAL lo abriria y la orden se quedaria esperando"},
+        {import, "open:1:*/dem.tif", "no se puede abrir " + (dir / "dem.tif") + ": Permission denied"},
+        {import, "read:1:*/dem.tif", "no se puede leer " + (dir / "dem.tif") + ": Is a directory"},
+        {{"import-mask", dir / "v.gpkg", dir / "x", "--like", dir / "valle"}, "read:1:*/v.gpkg",
+         "no se puede leer " + (dir / "v.gpkg") + ": Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.fault);
+        ChildRequest request{raster_tool_binary(), c.arguments, ".", "", {}, 0, 20};
+        if (!c.fault.empty()) {
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            request.env = {{"LD_PRELOAD", IO_FAULT_SHIM}, {"IO_FAULT", c.fault},
+                           {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
+        }
+        const BinaryRun run = run_child(request);
+        EXPECT_EQ(run.exit_status, 1);
+        EXPECT_EQ(run.err, "\n lorvantide-raster: " + c.message + " \n");
+    }
+    for (const char* name : {"out.tif", "m.raw", "x.raw", "x_m4.raw"}) EXPECT_FALSE(std::filesystem::exists(dir / name));
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(RasterToolErrors, GdalsOwnSpellingsAndDebugMessages) {
+    // -overwrite and --quiet as gdal_translate takes them.
+    const BinaryRun spelled = run_tool({"import-dem", dir / "dem.tif", dir / "valle", "-overwrite", "--quiet"});
+    EXPECT_EQ(spelled.exit_status, 0) << spelled.err;
+    EXPECT_EQ(spelled.err, "");
+    // GDAL's debug messages, asked for as any GDAL utility asks.
+    const BinaryRun debug =
+        run_tool({"import-dem", dir / "dem.tif", dir / "valle", "--overwrite", "--config", "CPL_DEBUG", "ON"});
+    EXPECT_EQ(debug.exit_status, 0) << debug.err;
+    EXPECT_NE(debug.err.find("GDAL: GDALOpen(" + (dir / "dem.tif")), std::string::npos) << debug.err;
+}
+
 TEST_F(RasterToolErrors, MismatchedGrids) {
     write_file(dir / "cauce_m4.raw", std::string(4 * 4 * 4, '\0'));
     write_file(dir / "cauce_m4.txt", "4\n4\n4\n0\n0\n10\n");
@@ -122,6 +182,9 @@ TEST_F(RasterToolErrors, CommandLineMistakes) {
                                                                                   " no tiene la banda 2 (tiene 1)");
     expect_refused({"import-dem", dir / "dem.tif", dir / "x", "--nodata", "3000000000"},
                    "valor no valido para --nodata (se espera un entero de 32 bits): 3000000000");
+    // One sign only (found by fuzz_gis_arguments).
+    expect_refused({"import-dem", dir / "dem.tif", dir / "x", "--nodata", "+-5"},
+                   "valor no valido para --nodata (se espera un entero de 32 bits): +-5");
     expect_refused({"import-mask", dir / "dem.tif", dir / "m"}, "import-mask necesita la opcion --like");
     expect_refused({"import-mask", dir / "dem.tif", dir / "m", "--like", dir / "valle", "--tone", "0"},
                    "el tono debe estar entre 1 y 255 (0 es el fondo de la mascara): 0");
@@ -166,6 +229,66 @@ TEST_F(RasterToolErrors, HugeDeclaredSizesAreRefusedWithAMessageNotAnAbort) {
                                 ": hacen falta 15258790 MiB y hay ");
     EXPECT_FALSE(std::filesystem::exists(dir / "huge_m4.raw"));
     EXPECT_EQ(temporaries_in(dir.path()), 0);
+}
+
+TEST_F(RasterToolErrors, UnderAnyAddressSpaceLimitAMemoryMessageOrTheWholeResultNeverAnAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limits tried";
+#else
+    // import-dem and channel on the sample under address-space limits from
+    // too small to load GDAL's libraries to enough for everything. Once the
+    // program runs (it has spoken), whatever runs short (GDAL's drivers, an
+    // open, a write, the grids) ends it with a memory message and the
+    // earlier outputs whole, or it writes what an unlimited run writes.
+    // Below that, the loader or a library's own start-up may fail before
+    // the program does anything.
+    struct Command {
+        std::vector<std::string> arguments;
+        std::string output;
+    };
+    const Command commands[] = {
+        {{"import-dem", kSampleDem, dir / "v", "--scale", "10", "--overwrite", "-q"}, dir / "v_m4.raw"},
+        {std::vector<std::string>{"channel", "--railing-height", "1", "--contour-altitude", "210", "-o", dir / "c.tif",
+                                  "--conditioned", dir / "d.tif", "--overwrite", "-q"} +
+             sample_sources(),
+         dir / "c.tif"},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.arguments.front());
+        ASSERT_EQ(run_tool(command.arguments).exit_status, 0);
+        const std::string whole = read_file(command.output);
+        int stopped = 0;
+        int written = 0;
+        // Coarse steps up to where the program starts, then fine ones.
+        for (unsigned long long kib = 128 << 10, step = 4 << 10; kib <= (1024 << 10) && written < 3; kib += step) {
+            SCOPED_TRACE(std::to_string(kib) + " KiB");
+            write_file(command.output, "earlier");
+            const BinaryRun r = run_child({raster_tool_binary(), command.arguments, ".", "", {}, kib << 10, 60});
+            if (step > 512 && r.err.find("\n lorvantide-raster: ") != std::string::npos) {
+                kib -= step;
+                step = 512;
+                continue;
+            }
+            if (r.err.find("\n lorvantide-raster: ") == std::string::npos && r.exit_status != 0) {
+                EXPECT_EQ(stopped + written, 0) << "the program failed to start above a limit it ran under: "
+                                                << r.exit_status << r.err;
+                continue;
+            }
+            if (r.exit_status == 0) {
+                ++written;
+                EXPECT_TRUE(read_file(command.output) == whole);
+                continue;
+            }
+            ++stopped;
+            EXPECT_EQ(r.exit_status, 1) << r.err;
+            EXPECT_NE(r.err.find("memoria"), std::string::npos) << r.err;
+            EXPECT_EQ(read_file(command.output), "earlier");
+            EXPECT_EQ(temporaries_in(dir.path()), 0);
+        }
+        EXPECT_GT(stopped, 0);
+        EXPECT_EQ(written, 3);
+    }
+#endif
 }
 
 TEST_F(RasterToolErrors, SelectionsThatSelectNothingAreRefused) {

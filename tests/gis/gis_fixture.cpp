@@ -60,6 +60,10 @@ void write_geotiff(const std::string& path, const TiffRecipe& tiff) {
             GDALSetRasterOffset(band, tiff.offset);
         }
         if (!tiff.unit.empty()) GDALSetRasterUnitType(band, tiff.unit.c_str());
+        for (const std::string& item : tiff.metadata) {
+            const auto equals = item.find('=');
+            GDALSetMetadataItem(band, item.substr(0, equals).c_str(), item.substr(equals + 1).c_str(), nullptr);
+        }
         std::vector<double> values = tiff.bands[b];
         if (GDALRasterIO(band, GF_Write, 0, 0, tiff.columns, tiff.lines, values.data(), tiff.columns, tiff.lines,
                          GDT_Float64, 0, 0) != CE_None)
@@ -103,6 +107,8 @@ RasterRead read_raster(const std::string& path) {
             read.offset = GDALGetRasterOffset(band, &has);
             if (!has) read.offset = 0.0;
             if (const char* unit = GDALGetRasterUnitType(band)) read.unit = unit;
+            for (char** item = GDALGetMetadata(band, nullptr); item != nullptr && *item != nullptr; ++item)
+                read.metadata.emplace_back(*item);
         }
         std::vector<double> values(static_cast<std::size_t>(read.columns) * static_cast<std::size_t>(read.lines));
         if (GDALRasterIO(band, GF_Read, 0, 0, read.columns, read.lines, values.data(), read.columns, read.lines,

@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,12 @@
 
 // The tool run with arguments: both output streams and the exit status.
 BinaryRun run_tool(const std::vector<std::string>& arguments, const std::string& work_dir = ".");
-inline std::string raster_tool_binary() { return RASTER_TOOL_BINARY; }
+// The tool built alongside the tests, or the one named by
+// RASTER_TOOL_BINARY_UNDER_TEST (to see which tests an older build fails).
+inline std::string raster_tool_binary() {
+    if (const char* other = std::getenv("RASTER_TOOL_BINARY_UNDER_TEST")) return other;
+    return RASTER_TOOL_BINARY;
+}
 // The run failed with exit status 1, nothing on standard output and exactly
 // this message line on standard error.
 void expect_refused(const std::vector<std::string>& arguments, const std::string& message);
@@ -36,6 +42,7 @@ struct TiffRecipe {
     double scale = 1.0;  // of every band, with offset and unit
     double offset = 0.0;
     std::string unit;
+    std::vector<std::string> metadata;  // of every band, "NAME=VALUE"
     std::vector<std::vector<double>> bands;  // each lines x columns, line by line
 };
 
@@ -59,6 +66,7 @@ struct RasterRead {
     double scale = 1.0;
     double offset = 0.0;
     std::string unit;
+    std::vector<std::string> metadata;  // of band 1, "NAME=VALUE"
     std::vector<std::vector<double>> values;  // every band
 };
 

@@ -1,13 +1,20 @@
 // import-mask: vector features burned on exactly the expected pixels of the
 // elevation pair's grid, raster classes taken only on that same grid.
+#include <gdal_alg.h>
 #include <gtest/gtest.h>
+#include <ogr_geometry.h>
 #include <ogr_srs_api.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <random>
 #include <set>
 
+#include "gis/burn_clip.hpp"
+#include "gis/gdal_env.hpp"
+#include "gis/georef.hpp"
 #include "tests/gis/gis_fixture.hpp"
 #include "tests/support/temp_folder.hpp"
 
@@ -146,6 +153,79 @@ TEST_F(ImportMask, AllTouchedAddsEveryPixelTheLineTouches) {
     for (const auto& pixel : thin) EXPECT_TRUE(touched.count(pixel)) << pixel.first << "," << pixel.second;
 }
 
+TEST_F(ImportMask, AVertexFarOffTheGridIsCutAwayBeforeTheBurn) {
+    // A bank from inside the grid down to a vertex 10^12 m away (a slip of
+    // the units), which GDAL walked pixel by pixel, and a line that crosses
+    // the grid on the same pixels: down the middle of column 0.
+    write_geopackage(dir / "far.gpkg", {{"far", {{"LINESTRING (1005 1995, 1015 -1000000000000)", 0}}},
+                                        {"near", {{"LINESTRING (1005 1995, 1005 1900)", 0}}}});
+    for (const char* layer : {"far", "near"}) {
+        ChildRequest request;
+        request.binary = raster_tool_binary();
+        request.arguments = {"import-mask", dir / "far.gpkg", dir / layer, "--like", dir / "valle", "--layer", layer,
+                             "--all-touched"};
+        request.timeout_seconds = 30;  // the uncut line took minutes
+        const BinaryRun run = run_child(request);
+        ASSERT_EQ(run.exit_status, 0) << layer << run.err;
+    }
+    EXPECT_EQ(mask_raw(dir / "far.raw"), mask_raw(dir / "near.raw"));
+    EXPECT_EQ(marked(mask_raw(dir / "far.raw"), 255), block(0, 0, kLines - 1, 0));
+}
+
+// Every geometry burned cut to the grid and as it is: the same pixels.
+// Lines and polygons of random points up to 12 pixels off a grid (a rotated
+// one too), burned with ALL_TOUCHED cut to the grid and whole: the same pixels.
+TEST(BurnClip, CutGeometriesBurnTheSamePixelsAsWholeOnes) {
+    GDALAllRegister();
+    std::mt19937 random(20240607);
+    int cut = 0;
+    for (const Transform& t : {kTenMetreGrid, Transform{1000.0, 8.0, 6.0, 2000.0, 6.0, -8.0}}) {
+        Georef grid{17, 23, true, {t[0], t[1], t[2], t[3], t[4], t[5]}, "", ""};
+        std::uniform_real_distribution<double> column(-12.0, 35.0), line(-12.0, 29.0);
+        const auto burned = [&](OGRGeometry* geometry) {
+            Dataset raster = memory_raster(grid.columns, grid.lines, 1, GDT_Byte);
+            auto* handle = static_cast<GDALDatasetH>(raster.get());
+            set_transform(handle, grid);
+            OGRGeometryH shape = OGRGeometry::ToHandle(geometry);
+            const int band = 1;
+            const double value = 255.0;
+            StringList options;
+            options.set("ALL_TOUCHED", "TRUE");
+            std::vector<uint8_t> pixels(static_cast<std::size_t>(grid.columns * grid.lines));
+            const bool done = (shape == nullptr || GDALRasterizeGeometries(handle, 1, &band, 1, &shape, nullptr, nullptr,
+                                                                           &value, options.get(), nullptr,
+                                                                           nullptr) == CE_None) &&
+                              GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Read, 0, 0, grid.columns, grid.lines,
+                                           pixels.data(), grid.columns, grid.lines, GDT_Byte, 0, 0) == CE_None;
+            EXPECT_TRUE(done);
+            return pixels;
+        };
+        for (int shape = 0; shape < 600; ++shape) {
+            auto ring = std::make_unique<OGRLinearRing>();
+            for (int k = 0; k < 2 + shape % 5; ++k) {
+                const double c = column(random), l = line(random);
+                ring->addPoint(t[0] + c * t[1] + l * t[2], t[3] + c * t[4] + l * t[5]);
+            }
+            std::unique_ptr<OGRGeometry> whole;
+            if (shape % 3 == 0) {
+                ring->closeRings();
+                auto polygon = std::make_unique<OGRPolygon>();
+                polygon->addRingDirectly(ring.release());
+                whole = std::move(polygon);
+            } else {
+                whole = std::make_unique<OGRLineString>(*ring);
+            }
+            const auto clipped = clipped_to_box(std::unique_ptr<OGRGeometry>(whole->clone()), burn_box(grid));
+            cut += clipped && !clipped->Equals(whole.get());
+            char* wkt = nullptr;
+            whole->exportToWkt(&wkt);
+            EXPECT_EQ(burned(whole.get()), burned(clipped.get())) << wkt;
+            CPLFree(wkt);
+        }
+    }
+    EXPECT_GT(cut, 300);  // most shapes reach beyond the box and are cut
+}
+
 TEST_F(ImportMask, RasterClassOnTheSameGridBecomesTheTone) {
     TiffRecipe classes = one_band(kColumns, kLines, std::vector<double>(kColumns * kLines, 0.0), GDT_Float32);
     classes.nodata = 9;
@@ -217,11 +297,14 @@ TEST_F(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
         run_tool({"import-mask", dir / "bare.tif", dir / "r", "--like", dir / "valle", "--assume-crs", "EPSG:32614"});
     ASSERT_EQ(raster.exit_status, 0) << raster.err;
     EXPECT_EQ(marked(mask_raw(dir / "r.raw"), 255), (Pixels{{0, 3}}));
-    // Assumed in another CRS, the raster is on another grid.
-    EXPECT_EQ(run_tool({"import-mask", dir / "bare.tif", dir / "r2", "--like", dir / "valle", "--assume-crs",
-                        "EPSG:32615"})
-                  .exit_status,
-              1);
+    // Assumed in another CRS, the raster is on another grid; the gdalwarp
+    // line says which CRS the source is in, or gdalwarp would not know.
+    expect_refused({"import-mask", dir / "bare.tif", dir / "r2", "--like", dir / "valle", "--assume-crs",
+                    "EPSG:32615"},
+                   "la rejilla de " + (dir / "bare.tif") + " no coincide con la del MDE " + (dir / "valle") +
+                       ": SRC WGS 84 / UTM zone 15N (el MDE: WGS 84 / UTM zone 14N); llevelo a esa rejilla con "
+                       "gdalwarp -r near -s_srs EPSG:32615 -t_srs EPSG:32614 -te 1000 1920 1100 2000 -ts 10 8 " +
+                       (dir / "bare.tif") + " SALIDA.tif");
     const BinaryRun vector =
         run_tool({"import-mask", dir / "bare.gpkg", dir / "v", "--like", dir / "valle", "--assume-crs", "EPSG:32614"});
     ASSERT_EQ(vector.exit_status, 0) << vector.err;
@@ -235,14 +318,16 @@ TEST_F(ImportMask, SourcesWithoutACrsAreTakenOnlyWhenTheUserSaysWhichItIs) {
         << stated.err;
 }
 
-TEST_F(ImportMask, PointsAreBurnedWithANotice) {
-    write_geopackage(dir / "p.gpkg", {{"wells", {{"POINT (" + centre(2, 2) + ")", 0}, {"POINT (" + centre(5, 6) + ")",
-                                                                                        0}}}});
+TEST_F(ImportMask, PointsAreBurnedWithANoticeCountingEveryPoint) {
+    write_geopackage(dir / "p.gpkg", {{"wells",
+                                       {{"POINT (" + centre(2, 2) + ")", 0},
+                                        {"POINT (" + centre(5, 6) + ")", 0},
+                                        {"MULTIPOINT ((" + centre(0, 0) + "), (" + centre(7, 9) + "))", 0}}}});
     const BinaryRun run = run_tool({"import-mask", dir / "p.gpkg", dir / "m", "--like", dir / "valle"});
     ASSERT_EQ(run.exit_status, 0) << run.err;
-    EXPECT_EQ(marked(mask_raw(dir / "m.raw"), 255), (Pixels{{2, 2}, {5, 6}}));
+    EXPECT_EQ(marked(mask_raw(dir / "m.raw"), 255), (Pixels{{2, 2}, {5, 6}, {0, 0}, {7, 9}}));
     EXPECT_EQ(run.err, "\n lorvantide-raster: aviso: la capa wells de " + (dir / "p.gpkg") +
-                           " tiene 2 puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son "
+                           " tiene 4 puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son "
                            "lineas o poligonos) \n");
     EXPECT_EQ(run_tool({"import-mask", dir / "p.gpkg", dir / "q", "--like", dir / "valle", "-q"}).err, "");
 }

@@ -59,8 +59,42 @@ TEST(Nodata, FilledWithTheLowestValidValueOrTheChosenOneWhichIsDeclared) {
     }
     const BinaryRun channel = run_tool(words);
     EXPECT_EQ(channel.exit_status, 0);
+    // None has a bank or lake pixel with data along it; and the contour altitude is far from the DEM there.
     EXPECT_EQ(channel.err, "\n lorvantide-raster: aviso: 3 pixeles de las orillas o de los lagos caen en pixeles sin "
-                           "dato de " + (dir / "dem.tif") + ": toman la elevacion mas baja del MDE (7.5) \n");
+                           "dato de " + (dir / "dem.tif") + ": toman la elevacion mas baja del MDE (7.5) \n"
+                           "\n lorvantide-raster: aviso: --contour-altitude 40 no coincide con el MDE a lo largo de "
+                           "la curva de nivel (12) \n");
+}
+
+// A bank pixel in a hole stands at the nearest bank pixel with data along the
+// bank: the channel is exactly that of a DEM that holds that value there.
+TEST(Nodata, ABankInAHoleTakesTheNearestBankAlongIt) {
+    TempFolder dir;
+    // Banks down column 0; the hole at line 2 is reached from line 1 (30) first.
+    const std::vector<double> dem = {50, 90, 90, 30, 90, 90, -9999, 90, 90, 10, 90, 90, 20, 90, 90};
+    std::vector<double> filled = dem;
+    filled[6] = 30;
+    const std::vector<std::pair<std::string, std::vector<double>>> masks = {
+        {"banks", {1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0}},
+        {"zone", {0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}},
+        {"contour", {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}}};
+    std::vector<std::string> words = {"channel", "--railing-height", "1", "--contour-altitude", "90", "--overwrite"};
+    for (const auto& [name, pixels] : masks) {
+        write_geotiff(dir / (name + ".tif"), one_band(3, 5, pixels, GDT_Byte));
+        words.insert(words.end(), {"--" + name, dir / (name + ".tif")});
+    }
+    TiffRecipe holed = one_band(3, 5, dem, GDT_Float32);
+    holed.nodata = -9999.0;
+    write_geotiff(dir / "holed.tif", holed);
+    write_geotiff(dir / "filled.tif", one_band(3, 5, filled, GDT_Float32));
+    const BinaryRun hole = run_tool(words + std::vector<std::string>{"--dem", dir / "holed.tif", "-o", dir / "a.tif"});
+    EXPECT_EQ(hole.err, "\n lorvantide-raster: aviso: 1 pixeles de las orillas caen en pixeles sin dato de " +
+                            (dir / "holed.tif") +
+                            ": toman la elevacion del pixel con dato mas cercano a lo largo de la orilla \n");
+    ASSERT_EQ(run_tool(words + std::vector<std::string>{"--dem", dir / "filled.tif", "-o", dir / "b.tif", "-q"})
+                  .exit_status,
+              0);
+    EXPECT_EQ(read_raster(dir / "a.tif").values, read_raster(dir / "b.tif").values);
 }
 
 TEST(Nodata, AFreeValueIsThePreferredThenBelowTheLowestThenAboveTheHighestThenBetween) {

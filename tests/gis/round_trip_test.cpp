@@ -2,8 +2,11 @@
 // and the CRS, as GDAL's own reader sees them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <string>
 
+#include "gis/exact_scaling.hpp"
 #include "tests/gis/gis_fixture.hpp"
 #include "gis/pair_files.hpp"
 #include "tests/support/temp_folder.hpp"
@@ -60,7 +63,10 @@ TEST(RasterRoundTrip, ScaleRoundsHalvesAwayFromZeroAndBandIsChosen) {
     tiff.bands.push_back({1.0, 2.0, 3.0, 4.0});
     write_geotiff(dir / "dem.tif", tiff);
 
-    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "a", "--scale", "10"}).exit_status, 0);
+    // Band 1 of two is no safe guess: the band must be named.
+    expect_refused({"import-dem", dir / "dem.tif", dir / "a", "--scale", "10"},
+                   (dir / "dem.tif") + " tiene 2 bandas: diga cual es la del modelo de elevacion con --band B (de 1 a 2)");
+    ASSERT_EQ(run_tool({"import-dem", dir / "dem.tif", dir / "a", "--scale", "10", "--band", "1"}).exit_status, 0);
     EXPECT_EQ(elevation_raw(dir / "a_m4.raw"), (std::vector<int32_t>{3, -3, 2, 1235}));
     EXPECT_EQ(read_file(dir / "a_m4.txt"), "1\n4\n4\n-3\n1235\n10\n");
 
@@ -110,6 +116,76 @@ TEST(RasterRoundTrip, BandScaleOffsetAndUnitAreAppliedOnImportAndKeptOnExport) {
     const RasterRead back = read_raster(dir / "dem_back.tif");
     EXPECT_EQ(back.values[0], (std::vector<double>{200, 200.5, 98, static_cast<float>(-3276.8)}));
     EXPECT_EQ(back.nodata, static_cast<float>(-3276.8));
+}
+
+// A decimal digits / 10^places, exactly and as the double nearest to it.
+struct Decimal {
+    long long digits;
+    int places;
+    long long power() const { return places == 0 ? 1 : places == 1 ? 10 : places == 2 ? 100 : 1000; }
+    double value() const { return static_cast<double>(digits) / static_cast<double>(power()); }
+};
+
+// numerator / denominator (> 0) rounded to the nearest integer, halves away from zero.
+long long rounded_fraction(__int128 numerator, __int128 denominator) {
+    const __int128 size = numerator < 0 ? -numerator : numerator;
+    const auto whole = static_cast<long long>((2 * size + denominator) / (2 * denominator));
+    return numerator < 0 ? -whole : whole;
+}
+
+// Every raw value of many band scales, offsets and scales, both ways, against
+// exact integer arithmetic: exact halves are many here, and doubles miss some.
+TEST(ExactScaling, ConversionsBetweenScalesRoundExactHalvesAwayFromZero) {
+    const Decimal band_scales[] = {{1, 1}, {1, 2}, {1, 3}, {2, 1}, {5, 1}, {25, 2}, {5, 2}, {125, 3}, {25, 1}, {3, 1}};
+    const Decimal offsets[] = {{0, 0}, {100, 0}, {-5, 1}, {15, 2}, {100005, 2}};
+    const Decimal scales[] = {{1, 0}, {10, 0}, {100, 0}, {1000, 0}, {25, 1}, {5, 1}};
+    long long cases = 0;
+    long long doubles_wrong = 0;
+    for (const Decimal& c : band_scales)
+        for (const Decimal& o : offsets)
+            for (const Decimal& s : scales) {
+                const ExactAffine to_integers = ExactAffine::to_integers(c.value(), o.value(), s.value());
+                const ExactAffine to_raw = ExactAffine::to_raw(s.value(), o.value(), c.value());
+                for (long long v = -3000; v <= 3000; ++v, cases += 2) {
+                    // (v C + O) S, and (n / S - O) / C for n = 10 v, over common denominators.
+                    const long long integer = rounded_fraction(
+                        (static_cast<__int128>(v) * c.digits * o.power() + static_cast<__int128>(o.digits) * c.power()) *
+                            s.digits,
+                        static_cast<__int128>(c.power()) * o.power() * s.power());
+                    const long long n = 10 * v;
+                    const long long raw = rounded_fraction(
+                        (static_cast<__int128>(n) * s.power() * o.power() - static_cast<__int128>(o.digits) * s.digits) *
+                            c.power(),
+                        static_cast<__int128>(s.digits) * o.power() * c.digits);
+                    EXPECT_EQ(to_integers.rounded(static_cast<double>(v)), static_cast<double>(integer)) << v;
+                    EXPECT_EQ(to_raw.rounded(static_cast<double>(n)), static_cast<double>(raw)) << n;
+                    doubles_wrong += std::round((v * c.value() + o.value()) * s.value()) != static_cast<double>(integer);
+                    doubles_wrong += std::round((n * (1.0 / s.value()) - o.value()) / c.value()) != static_cast<double>(raw);
+                }
+            }
+    EXPECT_GT(doubles_wrong, cases / 1000);  // the table reaches the fault of plain doubles
+    // Heights typed by the user, times --scale.
+    for (const Decimal& h : {Decimal{28095, 2}, Decimal{285, 3}, Decimal{1005, 3}, Decimal{-285, 3}, Decimal{2675, 3}})
+        for (const Decimal& s : scales)
+            EXPECT_EQ(rounded_decimal_product(h.value(), s.value()),
+                      static_cast<double>(rounded_fraction(static_cast<__int128>(h.digits) * s.digits,
+                                                           static_cast<__int128>(h.power()) * s.power())))
+                << h.digits << " " << s.digits;
+}
+
+TEST(RasterRoundTrip, ExactHalvesOfABandScaleAreImportedAwayFromZero) {
+    // Millimetres (band scale 0.001) imported in tenths of a millimetre... of
+    // a metre: every raw value ending in 5 is an exact half at --scale 100.
+    TempFolder dir;
+    std::vector<double> raw;
+    for (int v = -1995; v <= 2005; v += 10) raw.push_back(v);
+    TiffRecipe tiff = one_band(static_cast<int>(raw.size()), 1, raw, GDT_Int16);
+    tiff.scale = 0.001;
+    write_geotiff(dir / "mm.tif", tiff);
+    ASSERT_EQ(run_tool({"import-dem", dir / "mm.tif", dir / "cm", "--scale", "100"}).exit_status, 0);
+    std::vector<int32_t> expected;
+    for (double v : raw) expected.push_back(static_cast<int32_t>(v < 0 ? -(-v + 5) / 10 : (v + 5) / 10));
+    EXPECT_EQ(elevation_raw(dir / "cm_m4.raw"), expected);
 }
 
 TEST(RasterRoundTrip, GdalStyleOutputOptions) {

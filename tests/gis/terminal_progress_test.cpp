@@ -54,6 +54,18 @@ TEST(TerminalProgress, ShownOnATerminalUnlessQuiet) {
     EXPECT_EQ(on_terminal({"import-dem", dir / "dem.tif", dir / "b", "-q"}, status), "");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
+    // A warning that comes while the line is drawn ends it first; the line
+    // is then drawn again, whole, below the warning.
+    tiff.nodata = 3.0;
+    tiff.bands[0][0] = 5.0;
+    write_geotiff(dir / "holes.tif", tiff);
+    EXPECT_EQ(on_terminal({"import-dem", dir / "holes.tif", dir / "c"}, status),
+              "0...10...20...30...40...50...60...70...80...90\r\n"
+              "\r\n lorvantide-raster: aviso: 19 pixeles sin dato de " + (dir / "holes.tif") +
+                  " reciben la elevacion mas baja (5); con --nodata V quedan marcados como sin dato \r\n"
+                  "0...10...20...30...40...50...60...70...80...90...100 - done.\r\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
     // channel: one progress line through reading, burning, computing and
     // writing, then its summary on standard output.
     std::vector<std::string> channel = std::vector<std::string>{"channel", "--railing-height", "1",

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's worked example, run end to end exactly as written there (the
 # build line aside), in a temporary folder: first the channel command, then
-# the same channel through the console program. The outputs are checked: the
+# the same channel through the console program, then the hydrology check of
+# the conditioned DEM (when the benchmarks are built). The outputs are checked: the
 # summary against the README's, the
 # georeferencing, pixel type, nodata, scale and statistics of the GeoTIFFs,
 # the preview's size, and that every command succeeded.
@@ -25,7 +26,9 @@ block() {
 }
 block 1 sh > channel.sh
 block 2 sh > console.sh
+block 3 sh > hydrology.sh
 block 1 "" > summary.txt
+block 2 "" > figures.txt
 [ "$(grep -c 'lorvantide-raster channel' channel.sh)" -eq 1 ] || fail "the first README block is not the channel command"
 [ "$(grep -c lorvantide console.sh)" -eq 7 ] || fail "the second README block does not hold the seven commands"
 echo "== commands"; cat channel.sh console.sh
@@ -57,7 +60,14 @@ check_band() {
 # Exactly the zone's pixels are data (3468 of 32000), in centimetres; the
 # conditioned model keeps valle.tif's type, nodata and holes.
 check_band cauce.tif Int32 19844.000 20852.000 10.84 0.01
-check_band valle_cauce.tif Float32 198.440 665.580 99.3
+check_band valle_cauce.tif Float32 196.997 665.580 99.3
+
+# The hydrology check, before and after: the README's figures.
+if [ -x "$build_dir/bench/hydrology_check" ]; then
+    bash -euo pipefail hydrology.sh > hydrology.out || fail "the hydrology check failed"
+    diff figures.txt hydrology.out || fail "the hydrology check does not print the README's figures"
+    check_band valle_quemado.tif Float32 198.440 665.580 99.3
+fi
 
 # The console route.
 bash -euo pipefail console.sh > console.log 2>&1 || { cat console.log; fail "a command of the console route failed"; }

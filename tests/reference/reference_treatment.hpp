@@ -17,6 +17,9 @@ struct ReferenceInput {
     std::vector<std::vector<unsigned char>> tab_bar, tab_in, tab_curv, tab_perim;
     int32_t presence = 0, tono_cauce = 0, tono_bar = 0, tono_lim = 0, tono_perim = 0;
     int32_t alti_bar = 0, alti_lim = 0;
+    // When not empty, the altitude of each contour pixel, taken at the pixel
+    // the contour search meets instead of alti_lim.
+    std::vector<std::vector<int32_t>> alti_curv;
 };
 
 struct ReferenceResult {
@@ -60,10 +63,11 @@ inline ReferenceResult reference_treatment(ReferenceInput in) {
     auto interpolate = [&](int32_t i, int32_t j) {
         const RingHit c = literal_circle(i, j, curv_rows.data(), in.tono_lim, L, C);
         const RingHit b = literal_circle(i, j, lim_rows.data(), 1, L, C);
+        const double A = c.found() && !in.alti_curv.empty() ? in.alti_curv[c.line][c.column] : A1;
         if (!c.found()) ++no_contour;
         if (!b.found()) {
             ++no_boundary;
-            out.dtab[i][j] = A1;
+            out.dtab[i][j] = A;
             return;
         }
         const int32_t m2 = b.line, n2 = b.column;
@@ -79,7 +83,7 @@ inline ReferenceResult reference_treatment(ReferenceInput in) {
             return;
         }
         const long double D1 = c.distance, D2 = b.distance;
-        out.dtab[i][j] = static_cast<double>(((static_cast<long double>(A1) - A2) / (D1 + D2)) * D2 + A2);
+        out.dtab[i][j] = static_cast<double>(((static_cast<long double>(A) - A2) / (D1 + D2)) * D2 + A2);
     };
     auto channel = [&](int32_t i, int32_t j) { return in.tab_in[i][j] == in.tono_cauce; };
 

@@ -26,6 +26,7 @@
 #include "tests/scenarios/scenario_files.hpp"
 #include "tests/scenarios/sparse_river.hpp"
 #include "tests/support/console_capture.hpp"
+#include "tests/support/fault_sweep.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "tests/support/run_binary.hpp"
 #include "tests/tiles/tile_scenarios.hpp"
@@ -218,6 +219,11 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
             {"IO_FAULT", what},
             {"ASAN_OPTIONS", std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"}};
     };
+    const auto errno_fault = [&](const std::string& what, int error) {
+        std::map<std::string, std::string> env = fault(what);
+        env["IO_FAULT_ERRNO"] = std::to_string(error);
+        return env;
+    };
     const std::string mask_descriptor = read_file(folder + "/bar.txt");
     AtomicOutputs other_run;
     const Case cases[] = {
@@ -260,6 +266,24 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
              fs::remove(folder + "/resultado_m4.txt");
              fs::rename(folder + "/x", folder + "/resultado_m4.txt");
          }},
+        // The descriptor's rename fails after the raster's: that one is undone.
+        {[] {}, {"--answers", answers},
+         "no se pudo renombrar " + folder + "/.resultado_m4.txt.lorvantide-tmp/resultado_m4.txt a " + folder +
+             "/resultado_m4.txt: Input/output error: no se escribio ningun resultado y el anterior queda como estaba",
+         [] {}, fault("rename:1:*tmp/resultado_m4.txt")},
+        // An input that may not be read, or that the disk fails to open, is not said to be missing.
+        {[] {}, {"--answers", answers}, "No se puede leer el archivo " + folder + "/valle_m4.raw: no tiene permiso",
+         [] {}, fault("open:1:*/valle_m4.raw")},
+        {[] {}, {"--answers", answers}, "No se puede abrir el archivo " + folder + "/bar.txt: Input/output error",
+         [] {}, errno_fault("open:1:*/bar.txt", EIO)},
+        // A read that fails in the middle of the tiles is no end of file.
+        {[] {}, {"--answers", answers}, "no se pudo leer el archivo " + folder + "/cauce.raw: Input/output error",
+         [] {}, fault("pread:3:*/cauce.raw")},
+        // Result names the console refuses.
+        {[] {}, {"--answers", answers, "--result", "a\nb"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", "\x1b[2J"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", "\x01"}, "nombre no valido para --result", [] {}},
+        {[] {}, {"--answers", answers, "--result", ""}, "nombre no valido para --result", [] {}},
         // The raster written but not made durable: nothing is put in place.
         {[] {}, {"--answers", answers},
          "No se pudo escribir completo el archivo " + folder + "/resultado_m4.raw: Input/output error \n", [] {},
@@ -292,14 +316,87 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
     }
 }
 
+// --plan, --help and --version with a standard output that cannot be
+// written: a message, and status 1.
+TEST(TilesRefuses, AStandardOutputThatCannotBeWritten) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(31, 12, 15, Flavour::blobs, false);
+    scenario.write(root.path().string());
+    const std::string answers = write_answers(root, scenario.answers.text());
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--plan", "--answers", answers, "--images", root.path().string()},
+          std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"}}) {
+        std::vector<std::string> shell = {"-c", "exec \"$0\" \"$@\" > /dev/full", tiles_binary()};
+        shell.insert(shell.end(), words.begin(), words.end());
+        const BinaryRun run = run_child(child_request("/bin/sh", shell, root.path().string()));
+        EXPECT_EQ(run.exit_status, 1) << words[0];
+        EXPECT_EQ(run.err, "\n lorvantide-tiles: no se puede escribir en la salida estandar: No space left on device \n");
+    }
+}
+
+// Every rename, link, unlink, fsync, fallocate, pwrite... of a run failed in
+// turn, then every rename, link, unlink and fsync killed in turn: the whole
+// earlier pair or the whole new one is on disk, and after a kill the next run
+// makes the pair whole before it starts, and says so.
+TEST(TilesResult, NoFailingOrKilledCallLeavesAMixedPair) {
+    TempFolder root;
+    const TileScenario scenario = make_scenario(7, 12, 15, Flavour::blobs, false);
+    scenario.write(root.path().string());
+    const std::string answers = write_answers(root, scenario.answers.text());
+    const std::string folder = root / "rio1";
+    const std::vector<std::string> words = {"--answers", answers, "--images", root.path().string(), "--tile", "5"};
+    const auto run = [&](const std::map<std::string, std::string>& env) {
+        return run_child(child_request(tiles_binary(), words, root.path().string(), "", env));
+    };
+    ASSERT_EQ(run({}).exit_status, 0);
+    const std::string raster = read_file(folder + "/resultado_m4.raw");
+    const std::string descriptor = read_file(folder + "/resultado_m4.txt");
+    const auto start = [&] {
+        write_file(folder + "/resultado_m4.raw", "previous");
+        write_file(folder + "/resultado_m4.txt", "previous descriptor");
+    };
+    const auto whole = [&](bool& fresh) {
+        const std::string got[2] = {read_file(folder + "/resultado_m4.raw"), read_file(folder + "/resultado_m4.txt")};
+        fresh = got[0] == raster && got[1] == descriptor;
+        return fresh || (got[0] == "previous" && got[1] == "previous descriptor");
+    };
+    for (const std::string kind : {"rename", "link", "unlink", "fsync", "fallocate", "pwrite", "close", "mkdir", "flock"}) {
+        const int calls = sweep_calls(IO_FAULT_SHIM, kind, "*", 0, [&](const std::string& what, const Environment& env) {
+            start();
+            const BinaryRun faulty = run(env);
+            bool fresh = false;
+            EXPECT_TRUE(whole(fresh)) << what;
+            EXPECT_EQ(faulty.exit_status == 0, fresh && faulty.err.empty()) << what << faulty.err;
+        });
+        EXPECT_GE(calls, kind == "rename" ? 4 : 1) << kind;
+    }
+    for (const std::string kind : {"rename", "link", "unlink", "fsync"}) {
+        sweep_calls(IO_FAULT_SHIM, kind, "*", SIGKILL, [&](const std::string& what, const Environment& env) {
+            start();
+            run(env);
+            bool fresh = false;
+            const bool mixed_before = !whole(fresh);
+            // The next run stops at its first tile, its pair claimed (and made whole).
+            const BinaryRun next = run(fault_environment(IO_FAULT_SHIM, "pwrite:1:*"));
+            EXPECT_EQ(next.exit_status, 1) << what;
+            EXPECT_EQ(next.err.find("dejado a medias " + folder + "/resultado_m4.raw y " + folder +
+                                    "/resultado_m4.txt: se restauraron los archivos anteriores") != std::string::npos,
+                      mixed_before)
+                << what << next.err;
+            EXPECT_TRUE(whole(fresh)) << what;
+            EXPECT_EQ(hidden_names(folder), std::vector<std::string>{}) << what;
+        });
+    }
+}
+
 // Every problem of an input in the console program's words, on one line: its
 // text with the framing blanks and line ends dropped and an inner line end a blank.
 TEST(TilesRefuses, InTheConsoleProgramsWordsOnOneLine) {
     using Kind = InputProblem::Kind;
-    for (const Kind kind : {Kind::missing, Kind::not_regular, Kind::unreadable, Kind::bad_descriptor,
-                            Kind::raw_too_short, Kind::size_differs})
+    for (const Kind kind : {Kind::missing, Kind::not_regular, Kind::denied, Kind::unopenable, Kind::unreadable,
+                            Kind::bad_descriptor, Kind::raw_too_short, Kind::size_differs})
         for (const Role role : {Role::railing, Role::zone, Role::contour, Role::perimeter}) {
-            const InputProblem problem{kind, "/imagenes/rio1/bar.raw", role, 12, 4800};
+            const InputProblem problem{kind, "/imagenes/rio1/bar.raw", role, 12, 4800, EIO};
             ConsoleCapture io("");
             say_problem(io.console, problem);
             std::string line;
