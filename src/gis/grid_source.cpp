@@ -570,10 +570,18 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
         batch.push_back(Geometry(OGRGeometry::ToHandle(copy.release())));
         if (batch.size() == 4096) burn_batch();
     }
-    if (CPLGetLastErrorType() == CE_Failure)
+    if (CPLGetLastErrorType() == CE_Failure) {
+        // GDAL's words as the whole route reads the layer, without the window's filter.
+        if (!to_grid) {
+            OGR_L_SetSpatialFilter(layer, nullptr);
+            CPLErrorReset();
+            OGR_L_ResetReading(layer);
+            Feature first(OGR_L_GetNextFeature(layer));
+        }
         throw ToolError("no se pueden leer los objetos de la capa " + layer_name + " de " + choice_.path +
                         (choice_.where ? " con el filtro " + choice_.option_prefix + "where " + *choice_.where : "") +
                         gdal_detail());
+    }
     burn_batch();
     OGR_L_SetSpatialFilter(layer, nullptr);
     OGR_L_SetAttributeFilter(layer, nullptr);

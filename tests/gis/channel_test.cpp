@@ -264,7 +264,13 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
         }
         // The whole-raster route, then the windowed one: the same refusals in the same words.
         for (const std::vector<std::string>& route : {std::vector<std::string>{}, {"--tile", "37"}}) {
-            expect_refused(words + heights + c.words + route, c.message);
+            // The windows refuse the altitudes per contour pixel before reading any layer.
+            const bool per_pixel = !route.empty() && c.words.front() == "--contour-altitude-field";
+            expect_refused(words + heights + c.words + route,
+                           per_pixel ? "el calculo por ventanas no puede con estas opciones: las altitudes por pixel "
+                                       "de la curva de nivel (--contour-altitude dem o --contour-altitude-field) no "
+                                       "se leen por ventanas: de una sola con --contour-altitude A"
+                                     : c.message);
             EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
             EXPECT_EQ(temporaries_in(dir.path()), 0);
             EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), files);  // nothing left
