@@ -109,6 +109,10 @@ int run_named_command(const CommandDef& command, const std::vector<std::string>&
     const bool quiet = line.has("-q") || !processes.first();
     Progress progress(err, err_is_terminal && !quiet);
     start_gdal(quiet, &progress);
+    struct Forget {
+        const Progress& line;
+        ~Forget() { forget_progress_line(&line); }
+    } forget{progress};
     Warnings warnings(err, !quiet, &progress);
     CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out, &processes};
     command.run(line, context);
