@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tiles/batch.hpp"
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 
 int main(int argc, char** argv) {
     Processes processes(argc, argv);

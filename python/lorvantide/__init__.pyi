@@ -74,4 +74,7 @@ def channel_files(
     overwrite: bool = False,
     config: Mapping[str, str] | None = None,
     progress: Callable[[float], Any] | None = None,
+    memory: int | str | None = None,
+    tile: int | None = None,
+    threads: int | None = None,
 ) -> None: ...

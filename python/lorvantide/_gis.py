@@ -24,7 +24,7 @@ OPTIONS = {
     "contour_altitude_field": "--contour-altitude-field", "burn_only": "--burn-only", "scale": "--scale",
     "nodata": "--nodata", "unscale": "--unscale",
     "format": "-of", "creation_options": "-co", "conditioned_creation_options": "--conditioned-co",
-    "output_type": "-ot",
+    "output_type": "-ot", "memory": "--memory", "tile": "--tile", "threads": "--threads",
     "overwrite": "--overwrite", "config": "--config",
 }
 SOURCES = ("banks", "zone", "contour", "lakes")
@@ -106,7 +106,8 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
                   banks_class=None, zone_class=None, contour_class=None, lakes_class=None,
                   all_touched=False, assume_crs=None, scale=100.0, nodata=None, unscale=False,
                   format=None, creation_options=(), output_type=None, overwrite=False, config=None, progress=None,
-                  band=None, t_srs=None, tr=None, resampling=None, conditioned_creation_options=None):
+                  band=None, t_srs=None, tr=None, resampling=None, conditioned_creation_options=None,
+                  memory=None, tile=None, threads=None):
     """lorvantide-raster channel, in-process: from GIS data to the channel's elevation model.
 
     The keywords are the command's options (`man lorvantide-raster`), with
@@ -124,7 +125,9 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     this call only); band=--band (needed when the DEM has several bands),
     t_srs=-t_srs, tr=-tr (a pair of pixel sizes), resampling=-r (the DEM
     warped on the way in) and conditioned_creation_options=--conditioned-co
-    (the conditioned DEM's own creation options; creation_options' when none).
+    (the conditioned DEM's own creation options; creation_options' when none);
+    memory=--memory (bytes, or a text such as "2G"), tile=--tile and
+    threads=--threads (the windowed route, for rasters larger than memory).
 
     dem is read as lorvantide-raster's import-dem reads it, the sources
     (vector layers, or class rasters on the DEM's grid) are burned onto its
@@ -165,6 +168,11 @@ def channel_files(*, dem, out, banks, zone, contour, railing_height, contour_alt
     scale = check.positive("scale", scale)
     if band is not None:
         check.int32("band", band)
+    for name in ("tile", "threads"):
+        if given[name] is not None:
+            check.int32(name, given[name])
+    if memory is not None:
+        given["memory"] = check.words_text("memory", memory) if isinstance(memory, str) else check.whole("memory", memory)
     if tr is not None:
         if isinstance(tr, (str, bytes)) or len(tr) != 2:
             raise ValueError(text.PIXEL_SIZES.format(value=tr))

@@ -75,6 +75,7 @@ ChannelReport compute_channel(const ChannelInputs& inputs, const ChannelParamete
         progress.step_done(ChannelStep::fill_passes);
         report.contour_misses = interpolation.contour_misses();
         report.boundary_misses = interpolation.boundary_misses();
+        report.search_reach = interpolation.farthest_ring();
         report.computed = true;
     } catch (const std::bad_alloc&) {
         report = ChannelReport{};

@@ -40,6 +40,11 @@ struct ChannelReport {
     bool stopped = false;         // the progress asked it to stop: the elevations are unfinished
     int64_t contour_misses = 0;   // interpolated pixels (of window.kept) without a contour line within 1500 pixels
     int64_t boundary_misses = 0;  // ... and without a lower boundary
+    // The farthest ring any search of the window reached (its hit's ring, or
+    // kLargestRing for a search without a hit), whatever pixel it was made
+    // for: a windowed run checks with it that its window held every sample
+    // its searches read (windows/windowed_run.hpp).
+    int32_t search_reach = 0;
 };
 
 // The memory compute_channel takes for itself on this window, at most: the

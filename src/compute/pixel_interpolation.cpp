@@ -50,6 +50,8 @@ void DistanceInterpolation::apply(int32_t i, int32_t j, const SearchPair& pair) 
     const double contour_altitude = contour_altitude_of(line);
     double& elevation = elevations_(i - window_.output.line, j - window_.output.column);
     const bool counted = counted_.holds(i, j);
+    for (const RingHit* hit : {&line, &base})
+        farthest_ring_ = std::max(farthest_ring_, hit->found() ? static_cast<int32_t>(hit->distance) : kLargestRing);
     if (!line.found() && counted) ++contour_misses_;
     if (!base.found()) {
         if (counted) ++boundary_misses_;

@@ -52,6 +52,9 @@ public:
     // Misses of the pixels of window.kept (of all of window.output when it is empty).
     int64_t contour_misses() const { return contour_misses_; }
     int64_t boundary_misses() const { return boundary_misses_; }
+    // The farthest ring any search of the window reached: the ring of its
+    // hit, kLargestRing for a search without one (0 before any search).
+    int32_t farthest_ring() const { return farthest_ring_; }
 
 private:
     // The altitude toward which the pixel rises: the met contour pixel's own
@@ -68,4 +71,5 @@ private:
     RingSearch boundary_;
     int64_t contour_misses_ = 0;
     int64_t boundary_misses_ = 0;
+    int32_t farthest_ring_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <gdal.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,12 @@ struct ChannelOptions {
     bool unscale = false;
     std::optional<GDALDataType> type;
     RasterFormat format;
+    // The windowed route (channel_command.hpp): the memory the command may
+    // take (--memory; by default half the machine's), cores of tile x tile
+    // pixels even when the whole route would fit (--tile), and threads.
+    std::optional<uint64_t> memory;
+    std::optional<int32_t> tile;
+    std::optional<int32_t> threads;
     // The conditioned model's own creation options (--conditioned-co); -co's
     // when none are given.
     std::optional<std::vector<std::string>> conditioned_creation_options;

@@ -32,6 +32,9 @@ public:
     // The conditioned model, when asked: drained with `draining`, burned only without it.
     std::optional<DrainageReport> write_conditioned(const ChannelResult& result, const DrainingSources* draining,
                                                     ProgressSpan& progress, Warnings& warnings);
+    // Where each output is written, for the windowed route, which writes them itself.
+    const OutputFile& channel_file() const { return channel_; }
+    const std::optional<OutputFile>& conditioned_file() const { return conditioned_; }
     // Puts every output in place.
     void commit(Warnings& warnings) { outputs_.commit(warnings); }
 

@@ -68,21 +68,9 @@ ChannelGrids ChannelSources::read(double scale, ProgressSpan& progress, Warnings
     const Georef& georef = grids.model.georef;
     const FillAlong along =
         fill_along_lines(georef.lines, georef.columns, grids.model.values, grids.model.has_data, boundary);
-    const std::size_t boundary_holes = along.filled + along.stranded;
-    if (boundary_holes > 0) {
-        const std::string lowest = "la elevacion mas baja del MDE (" +
-                                   scaled_text(grids.lowest, scale, dem_.units().unit) + ")";
-        const std::string nearest = "la elevacion del pixel con dato mas cercano a lo largo de la orilla" +
-                                    std::string(grids.lakes ? " o del lago" : "");
-        warnings.add(std::to_string(boundary_holes) + " pixeles de las orillas" +
-                     (grids.lakes ? " o de los lagos" : "") + " caen en pixeles sin dato de " + dem_name_ +
-                     ": toman " +
-                     (along.stranded == 0   ? nearest
-                      : along.filled == 0   ? lowest
-                                            : std::to_string(along.filled) + " " + nearest + " y " +
-                                                std::to_string(along.stranded) + ", sin ninguno en su tramo, " +
-                                                lowest));
-    }
+    if (along.filled + along.stranded > 0)
+        warnings.add(boundary_holes_warning(along.filled, along.stranded, grids.lakes.has_value(), grids.lowest, scale,
+                                            dem_.units().unit, dem_name_));
     read_contour_altitudes(grids, scale, progress, warnings);
     return grids;
 }
@@ -114,12 +102,7 @@ void ChannelSources::read_contour_altitudes(ChannelGrids& grids, double scale, P
     for (std::size_t k = 0; k < size; ++k)
         if (contour.values[k] != 0 && grids.model.holds_data(k)) along_model.push_back(grids.model.values[k]);
     if (!per_pixel) {
-        if (given && !along_model.empty() &&
-            (*given < *std::min_element(along_model.begin(), along_model.end()) ||
-             *given > *std::max_element(along_model.begin(), along_model.end())))
-            warnings.add("--contour-altitude " + scaled_text(*given, scale, unit) +
-                         " no coincide con el MDE a lo largo de la curva de nivel (" +
-                         spread_text(along_model, scale, unit) + ")");
+        warn_contour_altitude(contour_altitude_, scale, std::move(along_model), unit, warnings);
         return;
     }
 
@@ -167,4 +150,28 @@ void ChannelSources::read_contour_altitudes(ChannelGrids& grids, double scale, P
                                          : std::string()));
     grids.lowest_contour_altitude = lowest;
     grids.contour_altitudes = std::move(altitudes);
+}
+
+std::string boundary_holes_warning(std::size_t filled, std::size_t stranded, bool lakes, int32_t lowest_elevation,
+                                   double scale, const std::string& unit, const std::string& dem_name) {
+    const std::string lowest = "la elevacion mas baja del MDE (" + scaled_text(lowest_elevation, scale, unit) + ")";
+    const std::string nearest = "la elevacion del pixel con dato mas cercano a lo largo de la orilla" +
+                                std::string(lakes ? " o del lago" : "");
+    return std::to_string(filled + stranded) + " pixeles de las orillas" + (lakes ? " o de los lagos" : "") +
+           " caen en pixeles sin dato de " + dem_name + ": toman " +
+           (stranded == 0  ? nearest
+            : filled == 0  ? lowest
+                           : std::to_string(filled) + " " + nearest + " y " + std::to_string(stranded) +
+                                ", sin ninguno en su tramo, " + lowest);
+}
+
+void warn_contour_altitude(std::optional<double> altitude, double scale, std::vector<int32_t> along_model,
+                           const std::string& unit, Warnings& warnings) {
+    if (!altitude || along_model.empty()) return;
+    const int32_t given = scaled_elevation(*altitude, scale, 0, 0);
+    const auto [low, high] = std::minmax_element(along_model.begin(), along_model.end());
+    if (given < *low || given > *high)
+        warnings.add("--contour-altitude " + scaled_text(given, scale, unit) +
+                     " no coincide con el MDE a lo largo de la curva de nivel (" +
+                     spread_text(std::move(along_model), scale, unit) + ")");
 }

@@ -58,6 +58,12 @@ public:
     // the contour line is warned about, with those figures.
     ChannelGrids read(double scale, ProgressSpan& progress, Warnings& warnings) const;
 
+    // The masks' sources in the order above, with the option that names each
+    // ("--banks"), for the windowed route (gdal_windows.hpp).
+    std::size_t mask_count() const { return masks_.size(); }
+    const GridSource& mask_source(std::size_t k) const { return masks_[k].source; }
+    const std::string& mask_option(std::size_t k) const { return masks_[k].option; }
+
 private:
     struct Mask {
         std::string option;  // "--banks"
@@ -72,3 +78,13 @@ private:
     DemSource dem_;
     std::vector<Mask> masks_;  // banks, zone, contour and, when given, lakes
 };
+
+// The warning of boundary pixels (banks, lakes) in the model's holes:
+// `filled` took their line's nearest elevation, `stranded` the lowest.
+std::string boundary_holes_warning(std::size_t filled, std::size_t stranded, bool lakes, int32_t lowest_elevation,
+                                   double scale, const std::string& unit, const std::string& dem_name);
+// The warning of a contour altitude given as a number (none: nothing) that
+// lies outside the model's elevations along the contour (`along_model`, at
+// `scale`; none: nothing).
+void warn_contour_altitude(std::optional<double> altitude, double scale, std::vector<int32_t> along_model,
+                           const std::string& unit, Warnings& warnings);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "gis/progress.hpp"
+#include "windows/processes.hpp"
 #include "gis/warnings.hpp"
 
 struct CommandContext {
@@ -13,4 +14,7 @@ struct CommandContext {
     Warnings& warnings;
     bool overwrite = false;
     std::FILE* summary = nullptr;  // standard output; nullptr with -q
+    // The processes of the run: this one alone, or, under mpirun, every
+    // rank, among which channel shares its tiles (the others refuse to run).
+    Processes* processes = nullptr;
 };

@@ -2,7 +2,9 @@
 
 #include <gdal.h>
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "gis/channel_command.hpp"
@@ -194,8 +196,31 @@ const char* const kChannelHelp =
     "  -ot TIPO            tipo de SALIDA: Int32 (por omision), Int16 o UInt16; con\n"
     "                      --unscale, Float32 (por omision) o Float64\n"
     "\n"
+    "Calculo por ventanas (rasters mayores que la memoria; el mismo resultado):\n"
+    "  --memory BYTES      memoria maxima (sufijos K, M, G; por omision la mitad de la\n"
+    "                      fisica): si el calculo entero no cabe, se hace por teselas,\n"
+    "                      cada una con el margen que alcanzan sus busquedas\n"
+    "  --tile N            teselas de N x N pixeles aunque el calculo entero quepa\n"
+    "  --threads N         hilos (si no, LORVANTIDE_THREADS o uno por procesador)\n"
+    "\n"
     "Al final da un resumen en la salida estandar: pixeles del cauce, elevaciones\n"
     "extremas en las unidades del MDE y busquedas sin resultado.\n";
+
+// "12", "512K", "3M", "4G" (powers of 1024) to bytes.
+uint64_t parse_memory(const std::string& option, const std::string& text) {
+    std::string digits = text;
+    unsigned shift = 0;
+    if (!digits.empty() && std::string("KkMmGg").find(digits.back()) != std::string::npos) {
+        shift = digits.back() == 'K' || digits.back() == 'k' ? 10 : digits.back() == 'M' || digits.back() == 'm' ? 20 : 30;
+        digits.pop_back();
+    }
+    bool valid = !digits.empty() && digits.size() <= 18;
+    for (const char c : digits) valid = valid && c >= '0' && c <= '9';
+    const uint64_t value = valid ? std::stoull(digits) : 0;
+    if (!valid || value == 0 || value > (UINT64_MAX >> shift))
+        throw ToolError("valor no valido para " + option + " (bytes, con sufijo K, M o G si se quiere): " + text);
+    return value << shift;
+}
 
 std::optional<int32_t> optional_int(const CommandLine& line, const std::string& name) {
     if (const auto text = line.value(name)) return parse_int32(name, *text);
@@ -316,7 +341,10 @@ std::vector<OptionDef> channel_options() {
                                    {"--contour-altitude-field", 1},
                                    {"--scale", 1},
                                    {"--all-touched"},
-                                   {"--assume-crs", 1}});
+                                   {"--assume-crs", 1},
+                                   {"--memory", 1},
+                                   {"--tile", 1},
+                                   {"--threads", 1}});
     return with_elevation_output(std::move(options));
 }
 
@@ -437,6 +465,13 @@ const std::vector<CommandDef>& command_table() {
                  throw ToolError("--burn-only elige como se escribe --conditioned: falta --conditioned SALIDA_MDE");
              if (const auto scale = line.value("--scale")) options.scale = parse_positive("--scale", *scale);
              read_elevation_output(line, options);
+             if (const auto memory = line.value("--memory")) options.memory = parse_memory("--memory", *memory);
+             for (auto [name, into] : {std::pair{"--tile", &options.tile}, std::pair{"--threads", &options.threads}})
+                 if (const auto text = line.value(name)) {
+                     *into = parse_int32(name, *text);
+                     if (**into < 1) throw ToolError(std::string("valor no valido para ") + name +
+                                                     " (se espera un entero positivo): " + *text);
+                 }
              channel_command(options, context);
          }},
     };

@@ -95,7 +95,7 @@ std::string command_names() {
 namespace {
 
 int run_named_command(const CommandDef& command, const std::vector<std::string>& words, std::FILE* out,
-                      std::FILE* err, bool err_is_terminal) {
+                      std::FILE* err, bool err_is_terminal, Processes& processes) {
     std::vector<OptionDef> options = command.options;
     options.insert(options.end(), common_options().begin(), common_options().end());
     const CommandLine line = parse_arguments(std::vector<std::string>(words.begin() + 1, words.end()), options);
@@ -105,11 +105,16 @@ int run_named_command(const CommandDef& command, const std::vector<std::string>&
                         " (se dieron " + std::to_string(line.positional.size()) + " argumentos)");
     }
     for (const auto& pair : line.occurrences("--config")) CPLSetConfigOption(pair[0].c_str(), pair[1].c_str());
-    const bool quiet = line.has("-q");
+    // Under mpirun only rank 0 speaks.
+    const bool quiet = line.has("-q") || !processes.first();
     Progress progress(err, err_is_terminal && !quiet);
     start_gdal(quiet, &progress);
+    struct Forget {
+        const Progress& line;
+        ~Forget() { forget_progress_line(&line); }
+    } forget{progress};
     Warnings warnings(err, !quiet, &progress);
-    CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out};
+    CommandContext context{progress, warnings, line.has("--overwrite"), quiet ? nullptr : out, &processes};
     command.run(line, context);
     return 0;
 }
@@ -117,8 +122,19 @@ int run_named_command(const CommandDef& command, const std::vector<std::string>&
 }  // namespace
 
 int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal) {
+    Processes alone;
+    return run_command(words, out, err, err_is_terminal, alone);
+}
+
+int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE* err, bool err_is_terminal,
+                Processes& processes) {
     const char* name = words.empty() ? "lorvantide-raster" : words[0].c_str();
     try {
+        if (processes.size() > 1 &&
+            (words.empty() || words[0] != "channel" || asks_for(words, {"--help", "-h", "--version"}))) {
+            if (processes.first()) fail(err, "bajo mpirun solo la orden channel reparte su trabajo entre los procesos");
+            return 1;
+        }
         const CommandDef* command = words.empty() ? nullptr : find_command(words[0]);
         if (command != nullptr && asks_for(words, {"--help", "-h"}))
             return print(out, err, std::string(command->help) + kCommonOptionsHelp);
@@ -135,16 +151,22 @@ int run_command(const std::vector<std::string>& words, std::FILE* out, std::FILE
             fail(err, "orden desconocida: " + words[0] + "; vea lorvantide-raster --help");
             return 1;
         }
-        return run_named_command(*command, words, out, err, err_is_terminal);
+        return run_named_command(*command, words, out, err, err_is_terminal, processes);
+    } catch (const PeerFailure&) {
+        return 1;  // told by the process that failed
     } catch (const AfterOutputsError& error) {
         fail(err, {error.what()});
         return 2;
     } catch (const ToolError& error) {
+        const std::string process = processes.size() > 1 && !processes.first()
+                                        ? "(proceso " + std::to_string(processes.rank()) + " de " +
+                                              std::to_string(processes.size()) + ") "
+                                        : std::string();
         // GDAL's own failure to find memory shows as a read or write that failed.
         if (gdal_ran_out_of_memory())
-            fail(err, {"no hay memoria suficiente para ", name, ": ", error.what()});
+            fail(err, {process.c_str(), "no hay memoria suficiente para ", name, ": ", error.what()});
         else
-            fail(err, {error.what()});
+            fail(err, {process.c_str(), error.what()});
     } catch (const std::bad_alloc&) {
         fail(err, {"no hay memoria suficiente para ", name});
     } catch (const std::exception& error) {

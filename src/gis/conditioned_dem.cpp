@@ -15,45 +15,6 @@
 
 namespace {
 
-// The raw value of the band for an elevation in the model's units.
-struct RawConversion {
-    GDALDataType type;
-    double scale;
-    double offset;
-    std::optional<double> nodata;
-    ExactAffine to_raw;  // from the computation's integers, for integer types
-
-    double operator()(double elevation, std::optional<int32_t> integer, std::size_t k, int32_t columns) const {
-        double raw = (elevation - offset) / scale;
-        bool fits = std::isfinite(raw);
-        if (GDALDataTypeIsInteger(type)) {
-            raw = integer ? to_raw.rounded(*integer) : std::round(raw);
-            fits = std::isfinite(raw);
-            const int bits = GDALGetDataTypeSizeBits(type);
-            const bool sign = GDALDataTypeIsSigned(type) != 0;
-            const double low = sign ? -std::ldexp(1.0, bits - 1) : 0.0;
-            const double end = std::ldexp(1.0, sign ? bits - 1 : bits);
-            fits = fits && raw >= low && raw < end;
-        } else if (type == GDT_Float32) {
-            fits = fits && std::fabs(raw) <= std::numeric_limits<float>::max();
-            raw = stored(raw, type);
-        }
-        const auto width = static_cast<std::size_t>(columns);
-        const std::string where =
-            " (linea " + std::to_string(k / width) + ", columna " + std::to_string(k % width) + ")";
-        if (!fits)
-            throw ToolError("la elevacion del cauce " + elevation_text(elevation) + where + " no cabe en pixeles " +
-                            type_name(type) + " del MDE (valor " + elevation_text(raw) + " con escala " +
-                            elevation_text(scale) + " y desplazamiento " + elevation_text(offset) + ")");
-        if (nodata && raw == stored(*nodata, type))
-            throw ToolError("la elevacion del cauce " + elevation_text(elevation) + where +
-                            " se guarda en el MDE condicionado como su valor sin dato " + elevation_text(*nodata) +
-                            ": ese pixel quedaria sin dato; cambie el valor sin dato del MDE (gdal_translate "
-                            "-a_nodata) o la escala del calculo (--scale)");
-        return raw;
-    }
-};
-
 // Channel pixels on line `i`, as runs [first, end) of columns.
 template <typename Each>
 void channel_runs(int32_t i, const GeoGrid<int32_t>& channel, Each each) {
@@ -71,9 +32,45 @@ void channel_runs(int32_t i, const GeoGrid<int32_t>& channel, Each each) {
     }
 }
 
-// What GDAL computed of the band it was copied from (STATISTICS_MINIMUM and
-// the like) no longer holds once the channel is in: it goes, and a GIS
-// program computes it again.
+}  // namespace
+
+RawConversion RawConversion::of(const DemSource& dem, double scale) {
+    const BandUnits& units = dem.units();
+    return {dem.data_type(), units.scale, units.offset, units.nodata,
+            ExactAffine::to_raw(scale, units.offset, units.scale)};
+}
+
+double RawConversion::operator()(double elevation, std::optional<int32_t> integer, std::size_t k,
+                                 int32_t columns) const {
+    double raw = (elevation - offset) / scale;
+    bool fits = std::isfinite(raw);
+    if (GDALDataTypeIsInteger(type)) {
+        raw = integer ? to_raw.rounded(*integer) : std::round(raw);
+        fits = std::isfinite(raw);
+        const int bits = GDALGetDataTypeSizeBits(type);
+        const bool sign = GDALDataTypeIsSigned(type) != 0;
+        const double low = sign ? -std::ldexp(1.0, bits - 1) : 0.0;
+        const double end = std::ldexp(1.0, sign ? bits - 1 : bits);
+        fits = fits && raw >= low && raw < end;
+    } else if (type == GDT_Float32) {
+        fits = fits && std::fabs(raw) <= std::numeric_limits<float>::max();
+        raw = stored(raw, type);
+    }
+    const auto width = static_cast<std::size_t>(columns);
+    const std::string where =
+        " (linea " + std::to_string(k / width) + ", columna " + std::to_string(k % width) + ")";
+    if (!fits)
+        throw ToolError("la elevacion del cauce " + elevation_text(elevation) + where + " no cabe en pixeles " +
+                        type_name(type) + " del MDE (valor " + elevation_text(raw) + " con escala " +
+                        elevation_text(scale) + " y desplazamiento " + elevation_text(offset) + ")");
+    if (nodata && raw == stored(*nodata, type))
+        throw ToolError("la elevacion del cauce " + elevation_text(elevation) + where +
+                        " se guarda en el MDE condicionado como su valor sin dato " + elevation_text(*nodata) +
+                        ": ese pixel quedaria sin dato; cambie el valor sin dato del MDE (gdal_translate "
+                        "-a_nodata) o la escala del calculo (--scale)");
+    return raw;
+}
+
 void drop_statistics(GDALRasterBandH band) {
     char** items = CSLDuplicate(GDALGetMetadata(band, nullptr));
     char** kept = nullptr;
@@ -83,8 +80,6 @@ void drop_statistics(GDALRasterBandH band) {
     CSLDestroy(kept);
     CSLDestroy(items);
 }
-
-}  // namespace
 
 void check_conditioned_warp(const DemSource& dem, const WarpRequest& warp) {
     int has_nodata = 0;
@@ -188,8 +183,7 @@ std::optional<DrainageReport> write_conditioned_dem(const DemSource& dem, const 
                                : nullptr;
 
     const BandUnits& units = dem.units();
-    const RawConversion raw{dem.data_type(), units.scale, units.offset, units.nodata,
-                            ExactAffine::to_raw(scale, units.offset, units.scale)};
+    const RawConversion raw = RawConversion::of(dem, scale);
     const double unit_per_integer = 1.0 / scale;
     std::optional<DrainageReport> report;
     std::vector<double> drained;
@@ -226,3 +220,4 @@ std::optional<DrainageReport> write_conditioned_dem(const DemSource& dem, const 
     write_raster(handle, output, format, writing, warnings, &units);
     return report;
 }
+

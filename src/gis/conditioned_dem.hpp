@@ -22,9 +22,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "gis/dem_source.hpp"
 #include "gis/dem_warp.hpp"
+#include "gis/exact_scaling.hpp"
 #include "gis/geo_grid.hpp"
 #include "gis/output_files.hpp"
 #include "gis/progress.hpp"
@@ -58,3 +60,24 @@ std::optional<DrainageReport> write_conditioned_dem(const DemSource& dem, const 
                                                     double scale, const DrainingSources* draining,
                                                     const OutputFile& output, const RasterFormat& format,
                                                     ProgressSpan& progress, Warnings& warnings);
+
+// The raw value the model's band holds for a channel elevation, by the rules
+// above: `elevation` in the model's units, with `integer` the computation's
+// integer it came from when burned (rounded exactly), none when drained; k
+// names the pixel (line * columns + column) in the message of a refusal.
+struct RawConversion {
+    GDALDataType type;
+    double scale;
+    double offset;
+    std::optional<double> nodata;
+    ExactAffine to_raw;  // from the computation's integers, for integer types
+
+    // The conversion of `dem`'s band for a computation at `scale`.
+    static RawConversion of(const DemSource& dem, double scale);
+    double operator()(double elevation, std::optional<int32_t> integer, std::size_t k, int32_t columns) const;
+};
+
+// GDAL's figures of the band it was copied from (STATISTICS_MINIMUM and the
+// like) no longer hold once the channel is in: they are dropped (the
+// windowed route drops them from its copy too).
+void drop_statistics(GDALRasterBandH band);

@@ -100,3 +100,30 @@ ScaledDem DemSource::read(double scale, ProgressSpan& progress) const {
     if (holes == count) throw ToolError(path_ + " no tiene ningun pixel con dato");
     return dem;
 }
+
+void DemSource::read_lines(double scale, const LineVisit& each, ProgressSpan& progress) const {
+    constexpr int32_t kBand = 64;
+    const auto columns = static_cast<std::size_t>(grid_.columns);
+    std::vector<double> values(columns * kBand);
+    std::vector<uint8_t> valid(columns * kBand);
+    std::vector<int32_t> scaled(columns);
+    const ExactAffine to_integers = ExactAffine::to_integers(units_.scale, units_.offset, scale);
+    for (int32_t first = 0; first < grid_.lines; first += kBand) {
+        const int32_t lines = std::min(kBand, grid_.lines - first);
+        if (GDALRasterIO(band_, GF_Read, 0, first, grid_.columns, lines, values.data(), grid_.columns, lines,
+                         GDT_Float64, 0, 0) != CE_None ||
+            GDALRasterIO(GDALGetMaskBand(band_), GF_Read, 0, first, grid_.columns, lines, valid.data(), grid_.columns,
+                         lines, GDT_Byte, 0, 0) != CE_None)
+            throw ToolError("no se puede leer la linea " + std::to_string(first) + " de " + path_ + gdal_detail());
+        for (int32_t a = 0; a < lines; ++a) {
+            double* line = values.data() + static_cast<std::size_t>(a) * columns;
+            uint8_t* flags = valid.data() + static_cast<std::size_t>(a) * columns;
+            for (std::size_t j = 0; j < columns; ++j) {
+                if (std::isnan(line[j])) flags[j] = 0;
+                scaled[j] = flags[j] == 0 ? 0 : scaled_elevation(line[j], to_integers, first + a, static_cast<int32_t>(j));
+            }
+            each(first + a, scaled.data(), flags);
+        }
+        ProgressSpan::gdal_callback(static_cast<double>(first + lines) / grid_.lines, nullptr, &progress);
+    }
+}

@@ -9,6 +9,7 @@
 #include <gdal.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,12 +48,21 @@ public:
     // on); and the band read from it.
     GDALDatasetH dataset() const;
     int band() const { return band_number_; }
+    // The band the values are read from (the warped one in Float64, when
+    // warped), for the windowed route's reads.
+    GDALRasterBandH reading_band() const { return band_; }
     // The files the source is made of.
     std::vector<std::string> files() const;
 
     // Every pixel, scaled by `scale` (positive). Refuses a raster without
     // any valid pixel and a value that leaves the signed 32-bit range.
     ScaledDem read(double scale, ProgressSpan& progress) const;
+
+    // The same a line at a time, never holding more than a band of lines:
+    // `each` gets every line's scaled values (0 in a hole) and validity, in
+    // order. Refuses a value that leaves the 32-bit range, not an empty raster.
+    using LineVisit = std::function<void(int32_t line, const int32_t* values, const uint8_t* valid)>;
+    void read_lines(double scale, const LineVisit& each, ProgressSpan& progress) const;
 
 private:
     std::string path_;

@@ -96,6 +96,10 @@ void start_gdal(bool quiet_warnings, ProgressLine* line) {
     GDALAllRegister();
 }
 
+void forget_progress_line(const ProgressLine* line) {
+    if (message_line == line) message_line = nullptr;
+}
+
 void prepare_gdal_memory(const std::string& what) {
     require_memory(kGdalWorkBytes, what);
     // GDAL's block cache is 5 % of the machine's memory by default; a

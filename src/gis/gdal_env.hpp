@@ -20,6 +20,9 @@
 // even register the drivers; GDAL's block cache is kept to a quarter of the
 // memory the process may have.
 void start_gdal(bool quiet_warnings, ProgressLine* line = nullptr);
+// GDAL's messages no longer end `line` (it is going): GDALDestroy still
+// prints debug messages after the command.
+void forget_progress_line(const ProgressLine* line);
 
 // What GDAL needs to register its drivers, and to open, read or write a
 // dataset, besides the pixels the commands count themselves. GDAL (and the

@@ -413,3 +413,206 @@ GeoGrid<double> GridSource::burn_field(const Georef& grid, const std::string& gr
     ProgressSpan::gdal_callback(1.0, nullptr, &progress);
     return burned;
 }
+
+namespace {
+
+// GDAL's own transformer from ground to the whole grid's pixels (the one its
+// rasterizer makes for a raster of that grid), less the window's origin: the
+// features land on the window's pixels at exactly the positions they have on
+// the whole grid, shifted by whole pixels.
+struct WindowTransform {
+    void* whole = nullptr;
+    double line = 0.0;
+    double column = 0.0;
+};
+
+int to_window(void* argument, int pixels_to_ground, int count, double* x, double* y, double* z, int* success) {
+    const auto* transform = static_cast<const WindowTransform*>(argument);
+    if (pixels_to_ground != 0)
+        for (int k = 0; k < count; ++k) {
+            x[k] += transform->column;
+            y[k] += transform->line;
+        }
+    const int done = GDALGenImgProjTransform(transform->whole, pixels_to_ground, count, x, y, z, success);
+    if (pixels_to_ground == 0)
+        for (int k = 0; k < count; ++k) {
+            x[k] -= transform->column;
+            y[k] -= transform->line;
+        }
+    return done;
+}
+
+}  // namespace
+
+void GridSource::burn_window(const Georef& grid, const std::string& grid_name, uint8_t tone, int32_t line,
+                             int32_t column, int32_t lines, int32_t columns, unsigned char* const* rows,
+                             Warnings& warnings) const {
+    auto* source = static_cast<GDALDatasetH>(dataset_.get());
+    if (!vector_) {
+        Georef own = georef_of(source);
+        own.crs_wkt = source_crs(own.crs_wkt, choice_, grid, grid_name, warnings);
+        const std::vector<std::string> differences = grid_differences(own, grid);
+        if (!differences.empty()) {
+            std::string text;
+            for (const std::string& difference : differences) text += (text.empty() ? "" : "; ") + difference;
+            throw ToolError("la rejilla de " + choice_.path + " no coincide con la del MDE " + grid_name + ": " +
+                            text +
+                            warp_hint(grid, choice_.path,
+                                      georef_of(source).crs_wkt.empty() ? choice_.assume_crs : std::nullopt));
+        }
+        GDALRasterBandH band = band_of(source, choice_.band, choice_.path);
+        std::vector<double> values(static_cast<std::size_t>(columns));
+        std::vector<uint8_t> valid(static_cast<std::size_t>(columns));
+        for (int32_t a = 0; a < lines; ++a) {
+            if (GDALRasterIO(band, GF_Read, column, line + a, columns, 1, values.data(), columns, 1, GDT_Float64, 0,
+                             0) != CE_None ||
+                GDALRasterIO(GDALGetMaskBand(band), GF_Read, column, line + a, columns, 1, valid.data(), columns, 1,
+                             GDT_Byte, 0, 0) != CE_None)
+                throw ToolError("no se puede leer la linea " + std::to_string(line + a) + " de " + choice_.path +
+                                gdal_detail());
+            for (std::size_t j = 0; j < values.size(); ++j) {
+                const bool marked = valid[j] != 0 && !std::isnan(values[j]) &&
+                                    (choice_.class_value ? values[j] == *choice_.class_value : values[j] != 0.0);
+                rows[a][j] = marked ? tone : 0;
+            }
+        }
+        return;
+    }
+
+    OGRLayerH layer = chosen_layer(source, choice_);
+    const std::string layer_name = OGR_L_GetName(layer);
+    if (choice_.where) {
+        CPLErrorReset();
+        if (OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+            throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " + layer_name +
+                            ": " + *choice_.where + gdal_detail());
+    }
+    const std::string crs = source_crs(wkt_of(OGR_L_GetSpatialRef(layer)), choice_, grid, grid_name, warnings);
+    Transformation to_grid;
+    if (!crs.empty() && !grid.crs_wkt.empty() && !same_crs(crs, grid.crs_wkt)) {
+        const Srs from = srs_in_gis_order(crs);
+        const Srs to = srs_in_gis_order(grid.crs_wkt);
+        to_grid.reset(OCTNewCoordinateTransformation(from.get(), to.get()));
+        if (!to_grid)
+            throw ToolError("no se pueden llevar los objetos de " + choice_.path + " (" + crs_name(crs) +
+                            ") al SRC del MDE (" + crs_name(grid.crs_wkt) + ")" + gdal_detail());
+    }
+    // Features in the layer's own CRS are filtered by the window's extent,
+    // grown by two pixels; features that must be reprojected are all read.
+    if (!to_grid) {
+        const auto& t = grid.transform;
+        double low_x = 0.0, low_y = 0.0, high_x = 0.0, high_y = 0.0;
+        bool first = true;
+        for (const int32_t a : {line - 2, line + lines + 2})
+            for (const int32_t b : {column - 2, column + columns + 2}) {
+                const double x = grid.has_transform ? t[0] + b * t[1] + a * t[2] : b;
+                const double y = grid.has_transform ? t[3] + b * t[4] + a * t[5] : a;
+                low_x = first ? x : std::min(low_x, x);
+                high_x = first ? x : std::max(high_x, x);
+                low_y = first ? y : std::min(low_y, y);
+                high_y = first ? y : std::max(high_y, y);
+                first = false;
+            }
+        OGR_L_SetSpatialFilterRect(layer, low_x, low_y, high_x, high_y);
+    }
+
+    Dataset target = memory_raster(columns, lines, 1, GDT_Byte);
+    auto* handle = static_cast<GDALDatasetH>(target.get());
+    Dataset whole_grid = memory_raster(1, 1, 1, GDT_Byte);
+    set_transform(static_cast<GDALDatasetH>(whole_grid.get()), grid);
+    StringList transformer_options;
+    if (!grid.has_transform) transformer_options.set("DST_METHOD", "NO_GEOTRANSFORM");
+    WindowTransform transform;
+    transform.whole = GDALCreateGenImgProjTransformer2(nullptr, static_cast<GDALDatasetH>(whole_grid.get()),
+                                                       transformer_options.get());
+    if (transform.whole == nullptr)
+        throw ToolError("no se puede preparar la rasterizacion de " + choice_.path + gdal_detail());
+    const std::unique_ptr<void, void (*)(void*)> release(transform.whole, GDALDestroyGenImgProjTransformer);
+    transform.line = line;
+    transform.column = column;
+    StringList options;
+    if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
+
+    // The geometries as burn_vector gives them to the rasterizer: polygons as
+    // their outlines when asked, and cut to the whole grid's box with
+    // ALL_TOUCHED (burn_clip.hpp), so every window takes the whole burn's pixels.
+    const BurnBox box = burn_box(grid);
+    std::vector<Geometry> batch;
+    const int band_list[1] = {1};
+    auto burn_batch = [&] {
+        if (batch.empty()) return;
+        std::vector<OGRGeometryH> geometries;
+        for (const Geometry& g : batch) geometries.push_back(g.get());
+        const std::vector<double> values(geometries.size(), static_cast<double>(tone));
+        CPLErrorReset();
+        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
+                                    to_window, &transform, values.data(), options.get(), nullptr,
+                                    nullptr) != CE_None)
+            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
+        batch.clear();
+    };
+    CPLErrorReset();
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry == nullptr) continue;
+        std::unique_ptr<OGRGeometry> copy(OGRGeometry::FromHandle(geometry)->clone());
+        if (to_grid && copy->transform(OGRCoordinateTransformation::FromHandle(to_grid.get())) != OGRERR_NONE)
+            throw ToolError("no se puede llevar el objeto " + std::to_string(OGR_F_GetFID(feature.get())) + " de " +
+                            choice_.path + " al SRC del MDE" + gdal_detail());
+        if (choice_.polygon_outlines) copy = polygon_outlines(std::move(copy));
+        if (choice_.all_touched) {
+            copy = clipped_to_box(std::move(copy), box);
+            if (!copy) continue;
+        }
+        batch.push_back(Geometry(OGRGeometry::ToHandle(copy.release())));
+        if (batch.size() == 4096) burn_batch();
+    }
+    if (CPLGetLastErrorType() == CE_Failure) {
+        // GDAL's words as the whole route reads the layer, without the window's filter.
+        if (!to_grid) {
+            OGR_L_SetSpatialFilter(layer, nullptr);
+            CPLErrorReset();
+            OGR_L_ResetReading(layer);
+            Feature first(OGR_L_GetNextFeature(layer));
+        }
+        throw ToolError("no se pueden leer los objetos de la capa " + layer_name + " de " + choice_.path +
+                        (choice_.where ? " con el filtro " + choice_.option_prefix + "where " + *choice_.where : "") +
+                        gdal_detail());
+    }
+    burn_batch();
+    OGR_L_SetSpatialFilter(layer, nullptr);
+    OGR_L_SetAttributeFilter(layer, nullptr);
+    GDALRasterBandH band = GDALGetRasterBand(handle, 1);
+    for (int32_t a = 0; a < lines; ++a)
+        if (GDALRasterIO(band, GF_Read, 0, a, columns, 1, rows[a], columns, 1, GDT_Byte, 0, 0) != CE_None)
+            throw ToolError("no se puede leer el raster en memoria" + gdal_detail());
+}
+
+void GridSource::warn_points(Warnings& warnings) const {
+    if (!vector_) return;
+    OGRLayerH layer = chosen_layer(static_cast<GDALDatasetH>(dataset_.get()), choice_);
+    if (choice_.where && OGR_L_SetAttributeFilter(layer, choice_.where->c_str()) != OGRERR_NONE)
+        throw ToolError("el filtro " + choice_.option_prefix + "where no es valido para la capa " +
+                        OGR_L_GetName(layer) + ": " + *choice_.where + gdal_detail());
+    long long points = 0;
+    long long polygons = 0;
+    OGR_L_ResetReading(layer);
+    for (;;) {
+        Feature feature(OGR_L_GetNextFeature(layer));
+        if (!feature) break;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature.get());
+        if (geometry != nullptr) count_parts(*OGRGeometry::FromHandle(geometry), points, polygons);
+    }
+    OGR_L_SetAttributeFilter(layer, nullptr);
+    const std::string layer_name = OGR_L_GetName(layer);
+    if (points > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
+                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
+                     "poligonos)");
+    if (choice_.polygon_outlines && polygons > 0)
+        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
+                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
+}

@@ -65,6 +65,19 @@ public:
     GeoGrid<uint8_t> burn(const Georef& grid, const std::string& grid_name, uint8_t tone, ProgressSpan& progress,
                           Warnings& warnings) const;
 
+    // The mask on the window of `grid` whose first line and column are
+    // `line` and `column`, of `lines` x `columns` pixels, into `rows` (a
+    // pointer per line): for a vector source, the features that meet the
+    // window's extent (a spatial filter) burned with the very rules of
+    // burn(), their pixel positions reckoned on the whole grid; for a raster,
+    // its pixels there. Not safe from two threads at once.
+    void burn_window(const Georef& grid, const std::string& grid_name, uint8_t tone, int32_t line, int32_t column,
+                     int32_t lines, int32_t columns, unsigned char* const* rows, Warnings& warnings) const;
+
+    // The notice burn() gives about a vector layer's points, given once for
+    // the windowed route, whose windows would each count their own.
+    void warn_points(Warnings& warnings) const;
+
     // The value of the numeric attribute `field` of each feature burned onto
     // `grid` (a vector source only): pixels no feature covers, or covered by
     // one whose field is empty, have no data.

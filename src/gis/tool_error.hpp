@@ -10,6 +10,12 @@ struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A failure that another process of an MPI run met and told itself: this
+// process ends with status 1 and says nothing.
+struct PeerFailure : ToolError {
+    PeerFailure() : ToolError("otro proceso fallo") {}
+};
+
 // A failure once every output is in place (the summary could not be
 // printed): status 2, as the console program's when its dialog could not be
 // shown, so that status 1 always means the outputs were not written.

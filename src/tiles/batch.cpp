@@ -16,11 +16,13 @@
 #include "parallel/band_threads.hpp"
 #include "files/answers.hpp"
 #include "files/progress_line.hpp"
+#include "tiles/raw_windows.hpp"
 #include "tiles/result_files.hpp"
-#include "tiles/tile_loop.hpp"
-#include "tiles/tile_plan.hpp"
-#include "tiles/tiled_run.hpp"
 #include "tiles/tiles_error.hpp"
+#include "windows/reach_map.hpp"
+#include "windows/tile_loop.hpp"
+#include "windows/tile_plan.hpp"
+#include "windows/windowed_run.hpp"
 
 const char* const kTilesUsage =
     "Uso: lorvantide-tiles [--answers ARCHIVO] [opciones]\n"
@@ -173,43 +175,64 @@ uint64_t default_memory(const Processes& processes) {
     return physical / 2 / static_cast<uint64_t>(std::max(processes.on_this_machine(), 1));
 }
 
-// The tile plan of rank 0's choice ("lines columns").
-TilePlan choose_plan(const BatchOptions& options, const OpenJob& open, const Processes& processes,
-                     int32_t tiles_at_once, int32_t compute_threads) {
+// What rank 0 decides for every process: the reach map and the tile plan,
+// and the bytes a tile may take.
+struct WindowPlan {
+    ReachMap reaches;
+    TilePlan plan;
+    uint64_t tile_budget = 0;
+};
+
+// Rank 0's choice: the reach map measured over the masks, then cores of
+// --tile, or as large as --memory (or the default) allows.
+WindowPlan choose_plan(const BatchOptions& options, const OpenJob& open, const Processes& processes,
+                       int32_t tiles_at_once, int32_t compute_threads) {
     const bool water = options.job.parameters.water_bodies;
-    if (options.tile) {
-        const TilePlan plan(open.lines, open.columns, *options.tile, *options.tile);
-        if (options.memory) {
-            const uint64_t need = kResidentBase + static_cast<uint64_t>(tiles_at_once) *
-                                                      tile_bytes(open.lines, open.columns, plan.core_lines(),
-                                                                 plan.core_columns(), water, compute_threads);
-            if (need > *options.memory)
-                throw TilesError("--tile " + std::to_string(*options.tile) + " necesita " + std::to_string(need) +
-                                 " bytes, mas que --memory");
-        }
-        return plan;
-    }
+    WindowPlan chosen;
+    RawWindowSource source(open, water);
+    chosen.reaches = ReachMap::measure(source, options.job.parameters, compute_threads, nullptr);
+    const ReachMap& reaches = chosen.reaches;
     const uint64_t memory = options.memory ? *options.memory : default_memory(processes);
+    const uint64_t fixed = resident_bytes(reaches.largest()) + ReachMap::measure_bytes(open.lines, open.columns, water);
+    const uint64_t share = memory > fixed ? (memory - fixed) / static_cast<uint64_t>(tiles_at_once) : 0;
+    if (options.tile) {
+        chosen.plan = TilePlan(open.lines, open.columns, *options.tile, *options.tile);
+        const uint64_t need = fixed + static_cast<uint64_t>(tiles_at_once) *
+                                          largest_tile_bytes(chosen.plan, reaches, water, compute_threads);
+        if (options.memory && need > *options.memory)
+            throw TilesError("--tile " + std::to_string(*options.tile) + " necesita " + std::to_string(need) +
+                             " bytes, mas que --memory");
+        chosen.tile_budget = std::max(share, need - fixed);
+        return chosen;
+    }
     const std::optional<TilePlan> plan =
-        plan_for_memory(open.lines, open.columns, water, memory, tiles_at_once, compute_threads);
-    if (!plan)
+        plan_for_reaches(reaches, open.lines, open.columns, water, memory, tiles_at_once, compute_threads);
+    if (!plan) {
+        TilePlan one(open.lines, open.columns, 1, 1);
         throw TilesError("con " + std::to_string(memory) + " bytes de memoria no cabe ni una tesela: hacen falta " +
-                         std::to_string(least_memory(open.lines, open.columns, water, tiles_at_once,
-                                                     compute_threads)));
-    return *plan;
+                         std::to_string(fixed + static_cast<uint64_t>(tiles_at_once) *
+                                                    largest_tile_bytes(one, reaches, water, compute_threads)));
+    }
+    chosen.plan = *plan;
+    chosen.tile_budget = share;
+    return chosen;
 }
 
-void print_plan(std::FILE* out, const TilePlan& plan, bool water, int32_t threads) {
+void print_plan(std::FILE* out, const WindowPlan& chosen, bool water, int32_t threads) {
+    const TilePlan& plan = chosen.plan;
     const double raster = static_cast<double>(plan.raster_lines()) * static_cast<double>(plan.raster_columns());
+    int64_t idle = 0;
+    for (int64_t k = 0; k < plan.count(); ++k) idle += chosen.reaches.reach(plan.tile(k).output) == 0;
     std::fprintf(out,
                  "teselas: %lld, nucleos de hasta %d x %d pixeles (lineas x columnas), imagen de %d x %d\n"
                  "ventanas de lectura: %.3f veces la imagen\n"
+                 "margen de las busquedas: hasta %d pixeles; %lld teselas sin cauce\n"
                  "memoria de la tesela mayor: %llu bytes, mas %llu del programa\n",
                  static_cast<long long>(plan.count()), plan.core_lines(), plan.core_columns(), plan.raster_lines(),
-                 plan.raster_columns(), raster > 0 ? static_cast<double>(window_area(plan)) / raster : 0.0,
-                 static_cast<unsigned long long>(tile_bytes(plan.raster_lines(), plan.raster_columns(),
-                                                            plan.core_lines(), plan.core_columns(), water, threads)),
-                 static_cast<unsigned long long>(kResidentBase));
+                 plan.raster_columns(), raster > 0 ? static_cast<double>(window_area(plan, chosen.reaches)) / raster : 0.0,
+                 chosen.reaches.largest(), static_cast<long long>(idle),
+                 static_cast<unsigned long long>(largest_tile_bytes(plan, chosen.reaches, water, threads)),
+                 static_cast<unsigned long long>(resident_bytes(chosen.reaches.largest())));
 }
 
 // What was printed on standard output reached it; a message otherwise.
@@ -219,19 +242,32 @@ bool output_written(std::FILE* out, std::FILE* err, const Processes& processes) 
     return false;
 }
 
-// The tile plan of rank 0's choice, on every process; none when it failed.
-std::optional<TilePlan> agree_on_plan(Steps& steps, Processes& processes, const BatchOptions& options,
-                                      const OpenJob& open, int32_t tiles_at_once, int32_t threads) {
-    std::string core;  // "lines columns"
+// The plan of rank 0's choice, on every process; none when it failed.
+std::optional<WindowPlan> agree_on_plan(Steps& steps, Processes& processes, const BatchOptions& options,
+                                        const OpenJob& open, int32_t tiles_at_once, int32_t threads) {
+    WindowPlan chosen;
+    std::string core;  // "lines columns budget"
     const bool planned = steps.run([&] {
         if (!processes.first()) return;
-        const TilePlan chosen = choose_plan(options, open, processes, tiles_at_once, threads);
-        core = std::to_string(chosen.core_lines()) + " " + std::to_string(chosen.core_columns());
+        chosen = choose_plan(options, open, processes, tiles_at_once, threads);
+        core = std::to_string(chosen.plan.core_lines()) + " " + std::to_string(chosen.plan.core_columns()) + " " +
+               std::to_string(chosen.tile_budget);
     });
     if (!planned) return std::nullopt;
-    core = processes.from_first(core);
-    const std::size_t blank = core.find(' ');
-    return TilePlan(open.lines, open.columns, std::stoi(core.substr(0, blank)), std::stoi(core.substr(blank + 1)));
+    if (processes.size() > 1) {
+        core = processes.from_first(core);
+        const std::string map = processes.from_first(processes.first() ? chosen.reaches.to_bytes() : "");
+        if (!processes.first()) {
+            chosen.reaches = ReachMap::from_bytes(map);
+            std::size_t used = 0;
+            const int32_t lines = std::stoi(core, &used);
+            core = core.substr(used);
+            const int32_t columns = std::stoi(core, &used);
+            chosen.tile_budget = std::stoull(core.substr(used));
+            chosen.plan = TilePlan(open.lines, open.columns, lines, columns);
+        }
+    }
+    return chosen;
 }
 
 // The result's raster as the processes write it: rank 0 holds the pair's
@@ -271,18 +307,17 @@ bool open_result(Steps& steps, Processes& processes, const OpenJob& open, Result
 // Every process computes its share of the tiles into the result's raster
 // and makes sure it reached the disk; true when all did.
 bool compute_tiles(Steps& steps, Processes& processes, const BatchOptions& options, const OpenJob& open,
-                   const TilePlan& plan, ResultRaster& raster, int32_t threads, int32_t tiles_at_once,
+                   const WindowPlan& chosen, ResultRaster& raster, int32_t threads, int32_t tiles_at_once,
                    ProgressLine& progress, CoreTotals& totals) {
     const ChannelParameters& parameters = options.job.parameters;
-    const TileSources sources{open.lines, open.columns, &open.slope, &open.railing, &open.zone, &open.contour,
-                              parameters.water_bodies ? &open.perimeter : nullptr};
-    const int result_fd = raster.fd(processes);
+    RawWindowSource source(open, parameters.water_bodies);
+    RawWindowSink sink(raster.fd(processes), open.result.raw, open.columns);
+    const WindowedJob job{source, sink, parameters, chosen.plan, chosen.reaches, chosen.tile_budget, true};
     const int32_t compute_threads = std::max(1, threads / tiles_at_once);
     const TileWork work = [&](int64_t k, ChannelProgress& share, TileScratch& scratch) {
-        return run_tile(sources, parameters, plan.tile(k), result_fd, open.result.raw, compute_threads, share,
-                        scratch);
+        return run_window_tile(job, k, compute_threads, share, scratch);
     };
-    const LoopResult loop = share_tiles(processes, plan.count(), tiles_at_once, work, progress);
+    const LoopResult loop = share_tiles(processes, chosen.plan.count(), tiles_at_once, work, progress);
     steps.failed(loop.error);
     totals = loop.totals;
     bool written = loop.ok;
@@ -453,7 +488,7 @@ int run_batch(const std::vector<std::string>& words, Processes& processes, std::
     // whose halo then costs least, and compute_channel uses the threads itself.
     const int32_t threads = thread_count(options, processes);
     const int32_t tiles_at_once = 1;
-    const std::optional<TilePlan> plan = agree_on_plan(steps, processes, options, open, tiles_at_once, threads);
+    const std::optional<WindowPlan> plan = agree_on_plan(steps, processes, options, open, tiles_at_once, threads);
     if (!plan) return 1;
     if (options.plan) {
         if (!processes.first()) return 0;

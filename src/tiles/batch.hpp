@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tiles/job.hpp"
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 
 extern const char* const kTilesUsage;
 

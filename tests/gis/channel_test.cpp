@@ -2,8 +2,15 @@
 // values are those of the console route (import-dem, import-mask, the dialog,
 // export) pixel for pixel, and its conditioned model burned only is the input
 // model with the channel's elevations in the channel's pixels.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -245,6 +252,7 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
              "m.\"geom\", m.\"elev\" FROM \"contours\" m WHERE elevation = 210)"},
         {{"--conditioned-co", "PREDICTOR=3"}, "--conditioned-co necesita --conditioned SALIDA_MDE"},
     };
+    const auto files = std::distance(std::filesystem::directory_iterator(dir.path()), {});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.words.front());
         // Later options of the case replace the sample's (a repeated option is refused).
@@ -254,9 +262,19 @@ TEST(Channel, BadInputsAreRefusedAndNothingIsWritten) {
                                               [&](const std::string& word) { return sources[w].rfind(word, 0) == 0; });
             if (!replaced) words.insert(words.end(), {sources[w], sources[w + 1]});
         }
-        expect_refused(words + heights + c.words, c.message);
-        EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
-        EXPECT_EQ(temporaries_in(dir.path()), 0);
+        // The whole-raster route, then the windowed one: the same refusals in the same words.
+        for (const std::vector<std::string>& route : {std::vector<std::string>{}, {"--tile", "37"}}) {
+            // The windows refuse the altitudes per contour pixel before reading any layer.
+            const bool per_pixel = !route.empty() && c.words.front() == "--contour-altitude-field";
+            expect_refused(words + heights + c.words + route,
+                           per_pixel ? "el calculo por ventanas no puede con estas opciones: las altitudes por pixel "
+                                       "de la curva de nivel (--contour-altitude dem o --contour-altitude-field) no "
+                                       "se leen por ventanas: de una sola con --contour-altitude A"
+                                     : c.message);
+            EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
+            EXPECT_EQ(temporaries_in(dir.path()), 0);
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), files);  // nothing left
+        }
     }
     EXPECT_TRUE(read_file(dir / "valle.tif") == read_file(kSampleDem));
     EXPECT_TRUE(read_file(dir / "rio.gpkg") == read_file(kSampleLayers));
@@ -395,3 +413,242 @@ TEST(Channel, AModelInDegreesIsWarpedOnTheWayInAsTheWarningSays) {
 }
 
 }  // namespace
+
+namespace {
+
+// A piece of `source` (columns, lines from its top-left pixel), as GeoTIFF.
+void cut(const std::string& source, const std::string& piece, int column, int line, int columns, int lines,
+         const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> words = {"-q", "-srcwin", std::to_string(column), std::to_string(line),
+                                      std::to_string(columns), std::to_string(lines)};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    GDALAllRegister();
+    GDALTranslateOptions* options = GDALTranslateOptionsNew(argv.data(), nullptr);
+    GDALDatasetH in = GDALOpen(source.c_str(), GA_ReadOnly);
+    ASSERT_NE(in, nullptr);
+    GDALDatasetH out = GDALTranslate(piece.c_str(), in, options, nullptr);
+    ASSERT_NE(out, nullptr);
+    GDALClose(out);
+    GDALClose(in);
+    GDALTranslateOptionsFree(options);
+}
+
+// A loopback HTTP server (Python's http.server) over `folder`, for the
+// length of a test; its base URL.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(const std::string& folder) {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        bind(probe, reinterpret_cast<sockaddr*>(&address), size);
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+        port_ = ntohs(address.sin_port);
+        close(probe);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1), dup2(null, 2);
+            execl("/usr/bin/python3", "python3", "-m", "http.server", std::to_string(port_).c_str(), "--bind",
+                  "127.0.0.1", "--directory", folder.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {  // at most 10 s
+            const int client = socket(AF_INET, SOCK_STREAM, 0);
+            address.sin_port = htons(static_cast<uint16_t>(port_));
+            const bool up = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(client);
+            if (up) return;
+            usleep(100000);
+        }
+    }
+    ~LoopbackServer() {
+        if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+private:
+    int port_ = 0;
+    pid_t pid_ = -1;
+};
+
+}  // namespace
+
+// The windowed route against the whole raster's: the same summary, the same
+// channel (values, nodata, scale, unit, grid) and the same conditioned model,
+// for tiles from a few pixels up, one to three threads, with lakes, from the
+// sample's GeoTIFF, from a VRT mosaic whose pieces do not line up with the
+// tiles, and from a Cloud-Optimized GeoTIFF read over HTTP (/vsicurl/); the
+// river, zone and contours cross every tile's edges. Then a channel reaching
+// every border, whose far pixels find no contour within 1500 pixels.
+TEST(Channel, WindowsGiveTheWholeRoutesValues) {
+    TempFolder dir;
+    const std::string pieces[4] = {dir / "a.tif", dir / "b.tif", dir / "c.tif", dir / "d.tif"};
+    cut(kSampleDem, pieces[0], 0, 0, 101, 73);
+    cut(kSampleDem, pieces[1], 101, 0, 59, 73);
+    cut(kSampleDem, pieces[2], 0, 73, 101, 127);
+    cut(kSampleDem, pieces[3], 101, 73, 59, 127);
+    {
+        std::vector<const char*> names;
+        for (const std::string& piece : pieces) names.push_back(piece.c_str());
+        GDALDatasetH vrt = GDALBuildVRT((dir / "mosaic.vrt").c_str(), 4, nullptr, names.data(), nullptr, nullptr);
+        ASSERT_NE(vrt, nullptr);
+        GDALClose(vrt);
+    }
+    std::filesystem::create_directories(dir / "served");
+    cut(kSampleDem, dir / "served/valle.tif", 0, 0, 160, 200, {"-of", "COG", "-co", "BLOCKSIZE=128"});
+    const LoopbackServer server(dir / "served");
+
+    struct Case {
+        std::string dem;
+        std::vector<std::string> tiles;  // --tile, with 1, 2, 3 threads in turn
+        bool lakes;
+        std::vector<std::string> format;
+        std::vector<std::string> options;     // beyond --burn-only, which the windowed route needs
+        std::string conditioned_compression;  // that --conditioned-co or -co asks for
+    };
+    // The sample as Int16 decimetres (exact scaling of a band scale and
+    // offset) with lines 90 to 95 holes: the banks and lakes crossing them
+    // take their line's nearest elevation.
+    TiffRecipe holes = int16_decimetres(read_raster(kSampleDem));
+    for (std::size_t k = 90 * static_cast<std::size_t>(holes.columns); k < 96 * static_cast<std::size_t>(holes.columns); ++k)
+        holes.bands[0][k] = -32768.0;
+    holes.metadata.clear();
+    write_geotiff(dir / "holes.tif", holes);
+    const Case cases[] = {
+        {kSampleDem, {"3", "17", "64", "500"}, true, {}, {}, ""},
+        {dir / "mosaic.vrt", {"23", "70"}, false, {"-of", "COG", "-co", "COMPRESS=DEFLATE"},
+         {"--conditioned-co", "COMPRESS=LZW", "--band", "1"}, "LZW"},
+        {"/vsicurl/" + server.url() + "valle.tif", {"50"}, true, {}, {"-tr", "20", "20", "-r", "bilinear"}, ""},
+        {dir / "holes.tif", {"17", "64"}, true, {}, {"--scale", "100"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dem);
+        std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--burn-only",
+                                          "--overwrite"};
+        words = words + c.format + c.options;
+        if (c.lakes) words = words + std::vector<std::string>{"--lakes", kSampleLayers, "--lakes-layer", "contours",
+                                                              "--lakes-where", "elev = 205"};
+        const BinaryRun whole = channel(words, c.dem);
+        ASSERT_EQ(whole.exit_status, 0) << whole.err;
+        const RasterRead channel_whole = read_raster(dir / "cauce.tif");
+        const RasterRead model_whole = read_raster(dir / "mde.tif");
+        int threads = 1;
+        for (const std::string& tile : c.tiles) {
+            SCOPED_TRACE("--tile " + tile + " --threads " + std::to_string(threads));
+            const BinaryRun windowed = channel(words + std::vector<std::string>{"--tile", tile, "--threads",
+                                                                                std::to_string(threads)},
+                                               c.dem);
+            ASSERT_EQ(windowed.exit_status, 0) << windowed.err;
+            EXPECT_EQ(windowed.out, whole.out);
+            EXPECT_EQ(windowed.err, whole.err);
+            const RasterRead channel_windowed = read_raster(dir / "cauce.tif");
+            expect_same_raster_description(channel_windowed, channel_whole);
+            EXPECT_EQ(channel_windowed.values, channel_whole.values);
+            const RasterRead model_windowed = read_raster(dir / "mde.tif");
+            expect_same_raster_description(model_windowed, model_whole);
+            EXPECT_EQ(model_windowed.values, model_whole.values);
+            // A COG is written from the tiled GeoTIFF, with the options given; nothing else is left.
+            EXPECT_EQ(metadata_item(dir / "cauce.tif", "LAYOUT", "IMAGE_STRUCTURE"), c.format.empty() ? "" : "COG");
+            EXPECT_EQ(metadata_item(dir / "mde.tif", "COMPRESSION", "IMAGE_STRUCTURE"), c.conditioned_compression);
+            EXPECT_EQ(temporaries_in(dir.path()), 0);
+            threads = threads % 3 + 1;
+        }
+    }
+    EXPECT_NE(channel({"-o", dir / "cauce.tif", "--overwrite"}, dir / "holes.tif").err.find("caen en pixeles sin dato"),
+              std::string::npos);
+
+    // What the windows cannot do as the whole route does is refused by them, never done otherwise.
+    const std::vector<std::string> by_windows = {"-o", dir / "cauce.tif", "--overwrite", "--tile", "50"};
+    for (const auto& [options, named] : {std::pair<std::vector<std::string>, std::string>{
+                                             {"--conditioned", dir / "mde.tif"}, "use --burn-only"},
+                                         {{"--contour-altitude-field", "elev"}, "--contour-altitude-field"}}) {
+        const BinaryRun refused = channel(by_windows + options);
+        EXPECT_EQ(refused.exit_status, 1);
+        EXPECT_NE(refused.err.find("el calculo por ventanas no puede con estas opciones"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(named), std::string::npos) << refused.err;
+    }
+
+    // 3 x 1700 pixels, all channel: the contour at the left end only, so the
+    // searches of the right end meet none within 1500 pixels (their tiles
+    // read the full halo), and the banks on the middle line.
+    const int columns = 1700;
+    std::vector<double> slope;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < columns; ++j) slope.push_back(100.0 + j * 0.01);
+    write_geotiff(dir / "long.tif", one_band(columns, 3, slope, GDT_Float32));
+    const double right = kTenMetreGrid[0] + 10.0 * columns;
+    const std::string box = "POLYGON((1000 2000," + std::to_string(right) + " 2000," + std::to_string(right) +
+                            " 1970,1000 1970,1000 2000))";
+    write_geopackage(dir / "long.gpkg",
+                     {{"zone", {{box, 0}}},
+                      {"banks", {{"LINESTRING(1000 1985," + std::to_string(right) + " 1985)", 0}}},
+                      {"contours", {{"LINESTRING(1005 2000,1005 1970)", 210}}}});
+    const std::string layers = dir / "long.gpkg";
+    std::vector<std::string> words = {"channel", "--railing-height", "1", "--contour-altitude", "210",
+                                      "--dem", dir / "long.tif", "--banks", layers, "--banks-layer", "banks",
+                                      "--zone", layers, "--zone-layer", "zone", "--contour", layers,
+                                      "--contour-layer", "contours", "-o", dir / "long_cauce.tif", "--overwrite"};
+    const BinaryRun whole = run_tool(words);
+    ASSERT_EQ(whole.exit_status, 0) << whole.err;
+    EXPECT_EQ(whole.out.find("pixeles: 0 de la curva de nivel"), std::string::npos) << whole.out;
+    const RasterRead want = read_raster(dir / "long_cauce.tif");
+    const BinaryRun windowed = run_tool(words + std::vector<std::string>{"--tile", "100", "--threads", "2"});
+    ASSERT_EQ(windowed.exit_status, 0) << windowed.err;
+    EXPECT_EQ(windowed.out, whole.out);
+    EXPECT_EQ(read_raster(dir / "long_cauce.tif").values, want.values);
+}
+
+#ifdef LORVANTIDE_MPIEXEC
+// Under mpirun, on one to three processes, the windowed route gives the very
+// outputs of the whole route (only rank 0 writes them); any other command is
+// refused on more than one process.
+TEST(Channel, WindowsUnderMpirunGiveTheWholeRoutesValues) {
+    TempFolder dir;
+    std::vector<std::string> words = {"-o", dir / "cauce.tif", "--conditioned", dir / "mde.tif", "--burn-only",
+                                      "--overwrite", "--lakes", kSampleLayers, "--lakes-layer", "contours", "--lakes-where",
+                                      "elev = 205"};
+    const BinaryRun whole = channel(words);
+    ASSERT_EQ(whole.exit_status, 0) << whole.err;
+    const RasterRead channel_whole = read_raster(dir / "cauce.tif");
+    const RasterRead model_whole = read_raster(dir / "mde.tif");
+    const std::vector<std::string> command = std::vector<std::string>{"channel", "--railing-height", "1",
+                                                                       "--contour-altitude", "210"} +
+                                             words + sample_sources();
+    for (const int processes : {1, 2, 3}) {
+        SCOPED_TRACE(std::to_string(processes) + " processes");
+        std::vector<std::string> arguments = {"--oversubscribe", "--allow-run-as-root", "-np",
+                                              std::to_string(processes), raster_tool_binary()};
+        arguments = arguments + command + std::vector<std::string>{"--tile", processes == 2 ? "23" : "41", "--threads", "1"};
+        const BinaryRun run = run_child({LORVANTIDE_MPIEXEC, arguments, dir.path().string(), "", {}, 0, 300});
+        ASSERT_EQ(run.exit_status, 0) << run.err;
+        EXPECT_EQ(run.out, whole.out);
+        EXPECT_EQ(read_raster(dir / "cauce.tif").values, channel_whole.values);
+        EXPECT_EQ(read_raster(dir / "mde.tif").values, model_whole.values);
+        EXPECT_EQ(temporaries_in(dir.path()), 0);
+    }
+    // A failure on rank 0 (an output that exists, without --overwrite) fails every process, told once.
+    std::vector<std::string> kept = {"--oversubscribe", "--allow-run-as-root", "-np", "2", raster_tool_binary()};
+    for (const std::string& word : command)
+        if (word != "--overwrite") kept.push_back(word);
+    const BinaryRun refused = run_child({LORVANTIDE_MPIEXEC, kept + std::vector<std::string>{"--tile", "41"},
+                                         dir.path().string(), "", {}, 0, 300});
+    EXPECT_NE(refused.exit_status, 0);
+    const std::string told = "ya existe " + (dir / "cauce.tif") + "; use --overwrite para reemplazarlo";
+    EXPECT_NE(refused.err.find(told), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find(told), refused.err.rfind(told)) << refused.err;
+    EXPECT_EQ(read_raster(dir / "cauce.tif").values, channel_whole.values);
+    EXPECT_EQ(temporaries_in(dir.path()), 0);
+    const BinaryRun other = run_child({LORVANTIDE_MPIEXEC,
+                                       {"--oversubscribe", "--allow-run-as-root", "-np", "2", raster_tool_binary(),
+                                        "import-dem", kSampleDem, dir / "valle"},
+                                       dir.path().string(), "", {}, 0, 300});
+    EXPECT_EQ(other.exit_status, 1);
+    EXPECT_NE(other.err.find("solo la orden channel"), std::string::npos) << other.err;
+}
+#endif

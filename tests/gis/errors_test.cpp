@@ -219,12 +219,14 @@ TEST_F(RasterToolErrors, PixelsThatCannotBeImportedAreRefusedNotWrappedNorFilled
 }
 
 TEST_F(RasterToolErrors, HugeDeclaredSizesAreRefusedWithAMessageNotAnAbort) {
-    // 112 bytes that declare 200 000 x 200 000 pixels.
+    // 114 bytes that declare 2 000 000 x 2 000 000 pixels: import-dem streams
+    // the model, so what it refuses is a pair larger than the disk.
     write_file(dir / "huge.vrt",
-               "<VRTDataset rasterXSize=\"200000\" rasterYSize=\"200000\">\n"
+               "<VRTDataset rasterXSize=\"2000000\" rasterYSize=\"2000000\">\n"
                "  <VRTRasterBand dataType=\"Int16\" band=\"1\"/>\n</VRTDataset>\n");
     expect_failure_starting({"import-dem", dir / "huge.vrt", dir / "huge"},
-                            "no hay memoria para importar " + (dir / "huge.vrt") + ": hacen falta 190735 MiB y hay ");
+                            "no hay espacio en el disco para importar " + (dir / "huge.vrt") +
+                                ": hacen falta 15258790 MiB y hay ");
     EXPECT_FALSE(std::filesystem::exists(dir / "huge_m4.raw"));
     EXPECT_EQ(temporaries_in(dir.path()), 0);
 }

@@ -59,8 +59,9 @@ TEST(TerminalProgress, ShownOnATerminalUnlessQuiet) {
     tiff.nodata = 3.0;
     tiff.bands[0][0] = 5.0;
     write_geotiff(dir / "holes.tif", tiff);
+    // (import-dem warns at the end of its first pass, the checks).
     EXPECT_EQ(on_terminal({"import-dem", dir / "holes.tif", dir / "c"}, status),
-              "0...10...20...30...40...50...60...70...80...90\r\n"
+              "0...10...20...30...40..\r\n"
               "\r\n lorvantide-raster: aviso: 19 pixeles sin dato de " + (dir / "holes.tif") +
                   " reciben la elevacion mas baja (5); con --nodata V quedan marcados como sin dato \r\n"
                   "0...10...20...30...40...50...60...70...80...90...100 - done.\r\n");

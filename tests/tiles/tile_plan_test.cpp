@@ -1,13 +1,18 @@
 // How rasters are cut: the cores cover the raster once, each tile reads and
 // computes its core grown by the two reaches, and the tiles a plan keeps in
 // memory at once fit the memory it was given.
+#include <cmath>
+#include <limits>
 #include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tiles/batch.hpp"
-#include "tiles/tile_plan.hpp"
+#include "windows/tile_plan.hpp"
 #include "tiles/tiles_error.hpp"
+#include "windows/reach_map.hpp"
+#include "windows/window_io.hpp"
 
 namespace {
 
@@ -108,4 +113,126 @@ TEST(TilePlan, MemoryWithSuffixes) {
     EXPECT_EQ(parse_bytes("--memory", "1000000"), uint64_t{1000000});
     for (const char* bad : {"", "G", "0", "-1G", "1.5G", "4T", "4GB", "99999999999G"})
         EXPECT_THROW(parse_bytes("--memory", bad), TilesError) << bad;
+}
+
+namespace {
+
+// Random masks as a window source: channel, contour and lower boundary pixels
+// scattered with the given densities (per thousand).
+struct RandomMasks final : public WindowSource {
+    RandomMasks(uint32_t seed, int32_t lines, int32_t columns, int channel, int contour, int boundary)
+        : lines_(lines), columns_(columns), zone(size()), line(size()), railing(size()) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> per_thousand(0, 999);
+        for (std::size_t k = 0; k < size(); ++k) {
+            zone[k] = per_thousand(random) < channel ? 7 : 0;
+            line[k] = per_thousand(random) < contour ? 8 : 0;
+            railing[k] = per_thousand(random) < boundary ? 9 : 0;
+        }
+    }
+    std::size_t size() const { return static_cast<std::size_t>(lines_) * static_cast<std::size_t>(columns_); }
+    int32_t lines() const override { return lines_; }
+    int32_t columns() const override { return columns_; }
+    bool water_bodies() const override { return false; }
+    void read(const RasterRect& rect, const WindowRows& rows) override {
+        EXPECT_EQ(rows.slope, nullptr);  // the pass never reads the slope model
+        for (int32_t a = 0; a < rect.lines; ++a)
+            for (int32_t b = 0; b < rect.columns; ++b) {
+                const std::size_t k = static_cast<std::size_t>(rect.line + a) * static_cast<std::size_t>(columns_) +
+                                      static_cast<std::size_t>(rect.column + b);
+                rows.zone[a][b] = zone[k];
+                rows.contour[a][b] = line[k];
+                rows.railing[a][b] = railing[k];
+            }
+    }
+    int32_t lines_, columns_;
+    std::vector<unsigned char> zone, line, railing;
+};
+
+// The distance from pixel (i, j) to the nearest pixel of `tone` in `mask`,
+// by brute force; infinity without one.
+double nearest(const RandomMasks& m, const std::vector<unsigned char>& mask, int32_t i, int32_t j) {
+    double best = std::numeric_limits<double>::infinity();
+    for (int32_t a = 0; a < m.lines_; ++a)
+        for (int32_t b = 0; b < m.columns_; ++b)
+            if (mask[static_cast<std::size_t>(a) * static_cast<std::size_t>(m.columns_) + static_cast<std::size_t>(b)] != 0)
+                best = std::min(best, std::hypot(a - i, b - j));
+    return best;
+}
+
+}  // namespace
+
+// The reach map: every channel pixel lies within its block's reach of the
+// nearest contour pixel and of the nearest lower-boundary pixel (the margin
+// comes on top), a block without channel has no reach, a tone absent or too
+// far gives the full 1500; and the tiles of a plan read at least their core
+// grown by their reach and kFillReach, never more than the full halo.
+TEST(ReachMap, BoundsTheDistanceToEachToneAndSizesTheHalos) {
+    ChannelParameters parameters;
+    parameters.zone_tone = 7;
+    parameters.contour_tone = 8;
+    parameters.railing_tone = 9;
+    struct Case {
+        uint32_t seed;
+        int32_t lines, columns;
+        int channel, contour, boundary;
+    };
+    for (const Case c : {Case{1, 70, 90, 300, 2, 3}, Case{2, 41, 130, 50, 0, 10}, Case{3, 100, 33, 5, 1, 0},
+                         Case{4, 17, 17, 1000, 1000, 1000}}) {
+        RandomMasks masks(c.seed, c.lines, c.columns, c.channel, c.contour, c.boundary);
+        const ReachMap map = ReachMap::measure(masks, parameters, 2, nullptr);
+        int64_t channel = 0;
+        for (int32_t i = 0; i < c.lines; ++i)
+            for (int32_t j = 0; j < c.columns; ++j) {
+                const int32_t reach = map.block_reach(i / kReachBlock, j / kReachBlock);
+                const std::size_t k = static_cast<std::size_t>(i) * static_cast<std::size_t>(c.columns) +
+                                      static_cast<std::size_t>(j);
+                if (masks.zone[k] == 0) continue;
+                ++channel;
+                for (const auto* tone : {&masks.line, &masks.railing}) {
+                    const double distance = nearest(masks, *tone, i, j);
+                    if (std::isinf(distance)) EXPECT_EQ(reach, kLargestRing);
+                    else EXPECT_GE(reach, std::min<double>(kLargestRing, distance + kReachSlack)) << i << " " << j;
+                }
+            }
+        EXPECT_EQ(map.channel_pixels(), channel);
+        for (int32_t p = 0; p < map.block_lines(); ++p)
+            for (int32_t q = 0; q < map.block_columns(); ++q)
+                if (map.reach({p * kReachBlock, q * kReachBlock, kReachBlock, kReachBlock}) == 0) {
+                    EXPECT_EQ(map.block_reach(p, q), 0);
+                }
+        EXPECT_EQ(ReachMap::from_bytes(map.to_bytes()).to_bytes(), map.to_bytes());
+        for (const int32_t core : {1, 5, 16, 40}) {
+            const TilePlan plan(c.lines, c.columns, core, core);
+            for (int64_t k = 0; k < plan.count(); ++k) {
+                const Tile tile = plan.tile(k, map);
+                const int32_t reach = map.reach(tile.output);
+                EXPECT_TRUE(same(tile.output, grown(tile.core, kFillReach, c.lines, c.columns)));
+                EXPECT_TRUE(same(tile.inputs, reach == 0 ? tile.output
+                                                         : grown(tile.core, reach + kFillReach, c.lines, c.columns)));
+                EXPECT_TRUE(same(plan.tile(k, ReachMap::full(c.lines, c.columns)).inputs, plan.tile(k).inputs));
+            }
+        }
+    }
+}
+
+// Plans sized by a reach map fit their memory, and read less than the full
+// halo's plans when the reaches are short.
+TEST(TilePlan, ReachPlansFitTheMemory) {
+    ChannelParameters parameters;
+    parameters.zone_tone = 7;
+    parameters.contour_tone = 8;
+    parameters.railing_tone = 9;
+    RandomMasks masks(5, 600, 700, 20, 5, 5);
+    const ReachMap map = ReachMap::measure(masks, parameters, 1, nullptr);
+    EXPECT_LT(map.largest(), 100);
+    for (const uint64_t memory : {uint64_t{24} << 20, uint64_t{26} << 20, uint64_t{40} << 20, uint64_t{1} << 30}) {
+        const std::optional<TilePlan> plan = plan_for_reaches(map, 600, 700, false, memory, 1, 2);
+        ASSERT_TRUE(plan.has_value()) << memory;
+        EXPECT_LE(resident_bytes(map.largest()) + ReachMap::measure_bytes(600, 700, false) +
+                      largest_tile_bytes(*plan, map, false, 2),
+                  memory);
+        EXPECT_LE(window_area(*plan, map), window_area(*plan, ReachMap::full(600, 700)));
+    }
+    EXPECT_FALSE(plan_for_reaches(map, 600, 700, false, uint64_t{20} << 20, 1, 2).has_value());
 }

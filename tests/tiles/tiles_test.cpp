@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -29,7 +30,10 @@
 #include "tests/support/temp_folder.hpp"
 #include "tests/support/run_binary.hpp"
 #include "tests/tiles/tile_scenarios.hpp"
+#include "tiles/job.hpp"
 #include "tiles/tiles_error.hpp"
+#include "windows/reach_map.hpp"
+#include "windows/windowed_run.hpp"
 
 namespace {
 
@@ -289,7 +293,7 @@ TEST(TilesRefuses, BadInputsAndCommandLines) {
         {[] {}, {"--folder", "rio1"}, "falta la opcion --slope", [] {}},
         {[] {}, {"--answers", answers, "--tile", "0"}, "valor no valido para --tile", [] {}},
         {[] {}, {"--answers", answers, "--memory", "12Q"}, "valor no valido para --memory", [] {}},
-        {[] {}, {"--answers", answers, "--memory", "40M"}, "no cabe ni una tesela", [] {}},
+        {[] {}, {"--answers", answers, "--memory", "10M"}, "no cabe ni una tesela", [] {}},
         {[] {}, {"--answers", answers, "--tones", "1,2"}, "--tones lleva tres o cuatro tonos", [] {}},
         {[] {}, {"--answers", write_answers(root, no_water.text(), "dry.txt"), "--perimeter", "lago"},
          "--tones lleva tambien el tono del perimetro", [] {}},
@@ -470,6 +474,108 @@ TEST(TilesResult, FailuresAndSignalsLeaveThePreviousResult) {
         EXPECT_NE(faulty.err.find(f.message), std::string::npos) << faulty.err;
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw").size(), 4u * 1024u * 1024u) << f.fault;
         EXPECT_EQ(names_in(folder), files) << f.fault;
+    }
+}
+
+namespace {
+
+// A scenario's rasters in memory as a window source, and a result raster in
+// memory as a window sink.
+class ScenarioSource final : public WindowSource {
+public:
+    explicit ScenarioSource(const TileScenario& scenario) : s_(scenario) {}
+    int32_t lines() const override { return s_.lines; }
+    int32_t columns() const override { return s_.columns; }
+    bool water_bodies() const override { return s_.answers.presence == "1"; }
+    void read(const RasterRect& rect, const WindowRows& rows) override {
+        for (int32_t a = 0; a < rect.lines; ++a)
+            for (int32_t b = 0; b < rect.columns; ++b) {
+                const auto k = static_cast<std::size_t>(rect.line + a) * static_cast<std::size_t>(s_.columns) +
+                               static_cast<std::size_t>(rect.column + b);
+                if (rows.slope != nullptr) rows.slope[a][b] = s_.slope[k];
+                if (rows.railing != nullptr) rows.railing[a][b] = s_.railing[k];
+                if (rows.zone != nullptr) rows.zone[a][b] = s_.zone[k];
+                if (rows.contour != nullptr) rows.contour[a][b] = s_.contour[k];
+                if (rows.perimeter != nullptr) rows.perimeter[a][b] = s_.perimeter[k];
+            }
+    }
+
+private:
+    const TileScenario& s_;
+};
+
+struct RasterSink final : public WindowSink {
+    explicit RasterSink(int32_t lines, int32_t columns)
+        : columns(columns), rounded(static_cast<std::size_t>(lines) * static_cast<std::size_t>(columns), -1) {}
+    void write_core(const RasterRect& core, const CoreValues& values) override {
+        for (int32_t a = 0; a < core.lines; ++a)
+            for (int32_t b = 0; b < core.columns; ++b)
+                rounded[static_cast<std::size_t>(core.line + a) * static_cast<std::size_t>(columns) +
+                        static_cast<std::size_t>(core.column + b)] =
+                    values.rounded[static_cast<std::size_t>(a) * static_cast<std::size_t>(core.columns) +
+                                   static_cast<std::size_t>(b)];
+    }
+    int32_t columns;
+    std::vector<int32_t> rounded;
+};
+
+class NoProgress final : public ChannelProgress {};
+
+ChannelParameters parameters_of(const TileScenario& scenario) {
+    Job job;
+    std::istringstream answers(scenario.answers.text());
+    read_answers(answers, job);
+    return job.parameters;
+}
+
+// Every tile of `plan` with the halos of `reaches`, checked or not; the
+// result raster and the totals.
+std::pair<std::vector<int32_t>, CoreTotals> windowed(const TileScenario& scenario, const TilePlan& plan,
+                                                     const ReachMap& reaches, bool check) {
+    ScenarioSource source(scenario);
+    RasterSink sink(scenario.lines, scenario.columns);
+    const WindowedJob job{source, sink, parameters_of(scenario), plan, reaches, uint64_t{1} << 30, check};
+    CoreTotals totals;
+    TileScratch scratch;
+    NoProgress progress;
+    for (int64_t k = 0; k < plan.count(); ++k) totals.fold(run_window_tile(job, k, 2, progress, scratch));
+    return {sink.rounded, totals};
+}
+
+}  // namespace
+
+// The reach map is an estimate that the windowed run checks: a map whose
+// reaches are far too small gives other bytes when the check is off (so the
+// halo really matters), and the whole raster's bytes when it is on, the
+// tiles whose searches went beyond their window being computed again. And
+// the measured map gives the whole raster's bytes, widening no tile here.
+TEST(WindowedRun, AReachTooSmallWouldChangeTheBytesAndIsCaught) {
+    for (const Flavour flavour : {Flavour::blobs, Flavour::far_boundary, Flavour::no_contour}) {
+        const TileScenario scenario = make_scenario(21, 90, 80, flavour, flavour == Flavour::blobs);
+        const ChannelParameters parameters = parameters_of(scenario);
+        const auto whole = windowed(scenario, TilePlan(90, 80, 90, 80), ReachMap::full(90, 80), true);
+        const TilePlan plan(90, 80, 9, 9);
+        ScenarioSource source(scenario);
+        const ReachMap measured = ReachMap::measure(source, parameters, 2, nullptr);
+        EXPECT_EQ(windowed(scenario, plan, measured, true).first, whole.first);
+        // Every block holding channel pixels told to reach 1 pixel only.
+        std::string bytes = measured.to_bytes();
+        for (std::size_t at = 4 * sizeof(int64_t); at + 1 < bytes.size(); at += 2)
+            if (bytes[at] != 0 || bytes[at + 1] != 0) bytes[at] = 1, bytes[at + 1] = 0;
+        const ReachMap narrow = ReachMap::from_bytes(bytes);
+        const auto unchecked = windowed(scenario, plan, narrow, false);
+        EXPECT_NE(unchecked.first, whole.first) << static_cast<int>(flavour);
+        const auto checked = windowed(scenario, plan, narrow, true);
+        EXPECT_EQ(checked.first, whole.first) << static_cast<int>(flavour);
+        EXPECT_EQ(checked.second.min, whole.second.min);
+        EXPECT_EQ(checked.second.max, whole.second.max);
+        EXPECT_EQ(checked.second.contour_misses, whole.second.contour_misses);
+        EXPECT_EQ(checked.second.boundary_misses, whole.second.boundary_misses);
+        EXPECT_GT(checked.second.widened_tiles, 0);
+        // A search without a hit needs the full halo: the measured map gives it.
+        if (flavour == Flavour::no_contour) {
+            EXPECT_EQ(measured.largest(), kLargestRing);
+        }
     }
 }
 

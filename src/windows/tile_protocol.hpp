@@ -37,7 +37,7 @@
 #include <optional>
 #include <vector>
 
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 
 inline constexpr int64_t kNoTile = -1;
 

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "compute/channel.hpp"
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 #include "files/progress_line.hpp"
-#include "tiles/tiled_run.hpp"
+#include "windows/windowed_run.hpp"
 
 // Computes tile k, reporting its progress to `progress`, in the grids of the
 // thread's `scratch`; TilesError on failure.
@@ -27,7 +27,8 @@ struct LoopResult {
     std::string error;   // the first failure's message
 };
 
-// Runs the `count` tiles; rank 0 draws the progress on `progress`. Every
-// process of the run calls it.
+// Runs the `count` tiles; rank 0 draws the progress on `progress`, the share
+// of tiles done mapped onto [from, to] of the line. Every process of the run
+// calls it.
 LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, const TileWork& work,
-                       ProgressLine& progress);
+                       ProgressLine& progress, double from = 0.0, double to = 0.999);

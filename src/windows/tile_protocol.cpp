@@ -1,4 +1,4 @@
-#include "tiles/tile_protocol.hpp"
+#include "windows/tile_protocol.hpp"
 
 #include <numeric>
 

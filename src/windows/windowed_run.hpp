@@ -1,5 +1,8 @@
-// One tile of the batch run: its inputs read, its window computed, its core
-// written. Why a core computed on its window is the whole raster's result:
+// One tile of a windowed run: its inputs read from a window source, its
+// window computed, its core rounded and given to a window sink; and, when its
+// window proves narrower than its searches reached, the same core computed
+// again with a wider one. Why a core computed on its window is the whole
+// raster's result, first with the full halo, then with a narrower one:
 //
 // A tile's core is a rectangle C of the raster. The tile reads the inputs on
 // C grown by kChannelReach = 1506 pixels on every side (the input window I)
@@ -54,56 +57,87 @@
 // within O, as above), with the same searches; compute_channel counts the
 // misses of the pixels of C only (the window's `kept` rectangle), and the
 // cores cover the raster once, so their sum is the whole run's count.
+//
+// Narrower halos. A tile may read C grown by h + kFillReach only (h below
+// 1500: the reach its searches are expected to need, reach_map.hpp). Every
+// sample of ring r of a search from p lies within r lines and columns of p,
+// as above. Take a search from any pixel p of O (within kFillReach of C), and
+// let r be the ring of its first hit in the tile, or 1500 when it finds none.
+// - If every sample of rings up to r lies in I or out of the raster, the
+//   walk in the tile and in the whole raster meet the same samples on the same
+//   pixels up to ring r, so they have the same first hit (or both none, when
+//   r = 1500 and all 1500 rings were inside); the fast search skips by D
+//   measured over I, which for those rings is the argument above word for
+//   word. This holds when C grown by r + kFillReach, clipped to the raster,
+//   lies in I.
+// - compute_channel reports the largest such r over every search the tile
+//   made (ChannelReport::search_reach). When C grown by that reach plus
+//   kFillReach, clipped, lies in I, every search the core's pixels depend on
+//   is exact by the first point, and the induction above gives the core's
+//   bytes. The tile is accepted only then; the reach map is never trusted.
+// - Otherwise the tile's result is thrown away and its core computed again
+//   (in parts, when the wider windows would not fit the memory) with the
+//   halo R, the reported reach. That is enough: a hit in the tile is a pixel
+//   of the tone in the whole raster too, met by the same sample, so the whole
+//   run's first hit comes no later, at a ring <= R; a search without a hit
+//   reported R = 1500, the full halo. Each part's searches are among the
+//   first tile's (its O lies inside the first O), so every one of them now
+//   reads all its rings up to its whole-run hit inside the wider window, and
+//   the check passes again (it is made again all the same).
+// - A tile whose output holds no channel pixel makes no search and reads its
+//   output window only: its core's elevations are all 0.0 in both runs.
+// So a wrong reach costs time, never bytes. Only the misses count the pixels
+// of C (window.kept), as before.
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "compute/channel.hpp"
 #include "lib/grid.hpp"
-#include "tiles/raw_window.hpp"
-#include "files/rounding.hpp"
-#include "tiles/tile_plan.hpp"
-
-// The input raw files of a run and the raster's size.
-struct TileSources {
-    int32_t lines = 0;
-    int32_t columns = 0;
-    const RawFile* slope = nullptr;
-    const RawFile* railing = nullptr;
-    const RawFile* zone = nullptr;
-    const RawFile* contour = nullptr;
-    const RawFile* perimeter = nullptr;  // with water bodies only
-};
-
-// What the writer keeps of the cores: the extremes of the rounded elevations
-// (from 1000000 and 0, strict comparisons, every pixel taking part) and the misses.
-struct CoreTotals {
-    int32_t min = kResultMinimumStart;
-    int32_t max = kResultMaximumStart;
-    int64_t contour_misses = 0;
-    int64_t boundary_misses = 0;
-    void fold(const CoreTotals& other);
-};
+#include "windows/reach_map.hpp"
+#include "windows/tile_plan.hpp"
+#include "windows/window_io.hpp"
 
 // The input grids of a tile, kept from one tile to the next by
 // the thread that computes them: the pages of a large window are then had
 // from the system once, not once per tile. They grow to the largest window
-// met (in a plan, the largest tile has both the most lines and the most
-// columns, so that is the largest tile's size).
+// met.
 class TileScratch {
 public:
     template <typename T>
     static GridView<T> at_least(Grid<T>& grid, const RasterRect& size);
+    // Gives every grid back (before and after the parts of a widened tile,
+    // whose shapes differ from the plan's).
+    void release() { slope = {}, railing = {}, zone = {}, contour = {}, perimeter = {}; }
 
     Grid<int32_t> slope;
     Grid<unsigned char> railing, zone, contour, perimeter;
 };
 
-// Reads the tile's input window, computes its output window on `threads`
-// threads, rounds its core and writes it with positioned writes into the
-// result raster open on `result_fd` (named `result_path` in messages).
-// TilesError when the memory or a read or write fails.
-CoreTotals run_tile(const TileSources& sources, const ChannelParameters& parameters, const Tile& tile,
-                    int result_fd, const std::string& result_path, int32_t threads, ChannelProgress& progress,
-                    TileScratch& scratch);
+// What every tile of a run shares.
+struct WindowedJob {
+    WindowSource& source;
+    WindowSink& sink;
+    ChannelParameters parameters;
+    const TilePlan& plan;
+    const ReachMap& reaches;
+    // The bytes one tile may take (tile_bytes): a core computed again with a
+    // wider halo is cut into parts that fit.
+    uint64_t tile_budget = 0;
+    // False only in the test that shows what an unchecked narrow window gives.
+    bool check_reach = true;
+};
+
+// A failure of the engine itself (the memory of a window): its message, in
+// the front ends' Spanish.
+struct WindowError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Tile k of the job's plan: read, computed on `threads` threads (the events
+// to `progress`), checked, and its core given to the sink. The source's and
+// sink's failures pass through; WindowError when the memory fails.
+CoreTotals run_window_tile(const WindowedJob& job, int64_t k, int32_t threads, ChannelProgress& progress,
+                           TileScratch& scratch);

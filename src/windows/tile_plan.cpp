@@ -1,6 +1,8 @@
-#include "tiles/tile_plan.hpp"
+#include "windows/tile_plan.hpp"
 
 #include <algorithm>
+
+#include "compute/ring_tables.hpp"
 
 namespace {
 
@@ -33,25 +35,44 @@ TilePlan::TilePlan(int32_t raster_lines, int32_t raster_columns, int32_t core_li
     }
 }
 
-Tile TilePlan::tile(int64_t k) const {
-    const auto row = static_cast<int32_t>(k / cols_);
-    const auto col = static_cast<int32_t>(k % cols_);
+namespace {
+
+RasterRect grown(const RasterRect& r, int32_t reach, int32_t lines, int32_t columns) {
+    RasterRect g;
+    g.line = std::max(0, r.line - reach);
+    g.column = std::max(0, r.column - reach);
+    g.lines = clip(int64_t{r.line} + r.lines + reach, lines) - g.line;
+    g.columns = clip(int64_t{r.column} + r.columns + reach, columns) - g.column;
+    return g;
+}
+
+RasterRect core_of(int64_t k, int32_t cols, int32_t core_lines, int32_t core_columns, int32_t lines,
+                   int32_t columns) {
+    RasterRect core;
+    core.line = static_cast<int32_t>(k / cols) * core_lines;
+    core.column = static_cast<int32_t>(k % cols) * core_columns;
+    core.lines = std::min(core_lines, lines - core.line);
+    core.columns = std::min(core_columns, columns - core.column);
+    return core;
+}
+
+}  // namespace
+
+Tile TilePlan::tile_of(const RasterRect& core, int32_t halo) const {
     Tile t;
-    t.core.line = row * core_lines_;
-    t.core.column = col * core_columns_;
-    t.core.lines = std::min(core_lines_, lines_ - t.core.line);
-    t.core.columns = std::min(core_columns_, columns_ - t.core.column);
-    auto grow = [this](const RasterRect& r, int32_t reach) {
-        RasterRect g;
-        g.line = std::max(0, r.line - reach);
-        g.column = std::max(0, r.column - reach);
-        g.lines = clip(int64_t{r.line} + r.lines + reach, lines_) - g.line;
-        g.columns = clip(int64_t{r.column} + r.columns + reach, columns_) - g.column;
-        return g;
-    };
-    t.inputs = grow(t.core, kChannelReach);
-    t.output = grow(t.core, kFillReach);
+    t.core = core;
+    t.output = grown(core, kFillReach, lines_, columns_);
+    t.inputs = halo > 0 ? grown(core, halo + kFillReach, lines_, columns_) : t.output;
     return t;
+}
+
+Tile TilePlan::tile(int64_t k) const {
+    return tile_of(core_of(k, cols_, core_lines_, core_columns_, lines_, columns_), kLargestRing);
+}
+
+Tile TilePlan::tile(int64_t k, const ReachMap& reaches) const {
+    const RasterRect core = core_of(k, cols_, core_lines_, core_columns_, lines_, columns_);
+    return tile_of(core, reaches.reach(grown(core, kFillReach, lines_, columns_)));
 }
 
 namespace {
@@ -92,7 +113,8 @@ uint64_t tile_bytes(const Tile& tile, bool water_bodies, int32_t compute_threads
     bytes += (masks + 1) * grid_bytes(wl, wc);  // masks and the lower boundary
     bytes += 2 * 2 * (wl + 1) * (wc + 1);       // the two distance maps
     bytes += grid_bytes(static_cast<uint64_t>(tile.output.lines), 8 * static_cast<uint64_t>(tile.output.columns));
-    bytes += 4 * static_cast<uint64_t>(tile.core.columns);  // one rounded line of the core
+    // The rounded core and its channel flags, for the sink.
+    bytes += 5 * static_cast<uint64_t>(tile.core.lines) * static_cast<uint64_t>(tile.core.columns);
     // Each computing thread's scratch lines of the distance maps, and the
     // blocks of pass-1 centres and their searches.
     bytes += 24 * (wc + 1) * static_cast<uint64_t>(std::max(compute_threads, 1));
@@ -179,4 +201,66 @@ uint64_t least_memory(int32_t raster_lines, int32_t raster_columns, bool water_b
     return kResidentBase + static_cast<uint64_t>(std::max(tiles_at_once, 1)) *
                                tile_bytes(std::max(raster_lines, 1), std::max(raster_columns, 1), 1, 1,
                                           water_bodies, compute_threads);
+}
+
+uint64_t resident_bytes(int32_t reach) {
+    uint64_t samples = 0;
+    for (int32_t r = 1; r <= std::min(reach, kLargestRing); ++r) samples += RingTables::samples(r);
+    return kProgramBytes + samples * sizeof(SampleOffset);
+}
+
+uint64_t largest_tile_bytes(const TilePlan& plan, const ReachMap& reaches, bool water_bodies,
+                            int32_t compute_threads) {
+    if (plan.count() == 0) return 0;
+    if (plan.count() > kExactTiles) {
+        const int32_t halo = reaches.largest() > 0 ? reaches.largest() + kFillReach : kFillReach;
+        Tile bound;
+        bound.core = {0, 0, plan.core_lines(), plan.core_columns()};
+        bound.inputs = {0, 0, clip(int64_t{plan.core_lines()} + 2 * halo, plan.raster_lines()),
+                        clip(int64_t{plan.core_columns()} + 2 * halo, plan.raster_columns())};
+        bound.output = {0, 0, clip(int64_t{plan.core_lines()} + 2 * kFillReach, plan.raster_lines()),
+                        clip(int64_t{plan.core_columns()} + 2 * kFillReach, plan.raster_columns())};
+        return tile_bytes(bound, water_bodies, compute_threads);
+    }
+    uint64_t largest = 0;
+    for (int64_t k = 0; k < plan.count(); ++k)
+        largest = std::max(largest, tile_bytes(plan.tile(k, reaches), water_bodies, compute_threads));
+    return largest;
+}
+
+uint64_t window_area(const TilePlan& plan, const ReachMap& reaches) {
+    uint64_t area = 0;
+    for (int64_t k = 0; k < plan.count(); ++k) {
+        const RasterRect in = plan.tile(k, reaches).inputs;
+        area += static_cast<uint64_t>(in.lines) * static_cast<uint64_t>(in.columns);
+    }
+    return area;
+}
+
+std::optional<TilePlan> plan_for_reaches(const ReachMap& reaches, int32_t raster_lines, int32_t raster_columns,
+                                         bool water_bodies, uint64_t memory, int32_t tiles_at_once,
+                                         int32_t compute_threads) {
+    const int32_t lines = std::max(raster_lines, 1);
+    const int32_t columns = std::max(raster_columns, 1);
+    const uint64_t fixed = resident_bytes(reaches.largest()) +
+                           ReachMap::measure_bytes(raster_lines, raster_columns, water_bodies);
+    if (memory <= fixed) return std::nullopt;
+    const uint64_t per_tile = (memory - fixed) / static_cast<uint64_t>(std::max(tiles_at_once, 1));
+    auto plan_of = [&](int32_t side) {
+        return TilePlan(raster_lines, raster_columns, std::min(side, lines), std::min(side, columns));
+    };
+    auto fits = [&](const TilePlan& plan) {
+        return largest_tile_bytes(plan, reaches, water_bodies, compute_threads) <= per_tile;
+    };
+    if (!fits(plan_of(1))) return std::nullopt;
+    int32_t low = 1, high = std::max(lines, columns);
+    while (low < high) {
+        const int32_t middle = low + (high - low + 1) / 2;
+        if (fits(plan_of(middle))) low = middle;
+        else high = middle - 1;
+    }
+    // Cores evened out, so that no row or column of tiles is a sliver.
+    const TilePlan even(raster_lines, raster_columns, even_share(lines, std::min(low, lines)),
+                        even_share(columns, std::min(low, columns)));
+    return fits(even) ? even : plan_of(low);
 }

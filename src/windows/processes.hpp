@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <string>
 
-#include "tiles/tiled_run.hpp"
+#include "windows/window_io.hpp"
 
 class Processes {
 public:
     // Joins MPI when the program was started by an MPI launcher.
     Processes(int& argc, char**& argv);
+    // This process alone, whatever launched it.
+    Processes() = default;
     ~Processes();
     Processes(const Processes&) = delete;
     Processes& operator=(const Processes&) = delete;

@@ -1,4 +1,4 @@
-#include "tiles/processes.hpp"
+#include "windows/processes.hpp"
 
 #include <chrono>
 #include <cstdlib>
@@ -107,19 +107,24 @@ CoreTotals Processes::gather(const CoreTotals& mine) {
     if (!joined_) return mine;
     wait_for_all();  // the reductions below then find every process there
     CoreTotals all = mine;
-    int32_t extremes[2] = {mine.min, mine.max};
-    int64_t misses[2] = {mine.contour_misses, mine.boundary_misses};
-    int32_t low = 0;
-    int32_t high = 0;
-    int64_t sums[2] = {};
-    MPI_Reduce(&extremes[0], &low, 1, MPI_INT32_T, MPI_MIN, 0, MPI_COMM_WORLD);
-    MPI_Reduce(&extremes[1], &high, 1, MPI_INT32_T, MPI_MAX, 0, MPI_COMM_WORLD);
-    MPI_Reduce(misses, sums, 2, MPI_INT64_T, MPI_SUM, 0, MPI_COMM_WORLD);
+    int32_t lows[2] = {mine.min, mine.channel_low};
+    int32_t highs[2] = {mine.max, mine.channel_high};
+    int64_t counts[4] = {mine.contour_misses, mine.boundary_misses, mine.channel_pixels, mine.widened_tiles};
+    int32_t low[2] = {};
+    int32_t high[2] = {};
+    int64_t sums[4] = {};
+    MPI_Reduce(lows, low, 2, MPI_INT32_T, MPI_MIN, 0, MPI_COMM_WORLD);
+    MPI_Reduce(highs, high, 2, MPI_INT32_T, MPI_MAX, 0, MPI_COMM_WORLD);
+    MPI_Reduce(counts, sums, 4, MPI_INT64_T, MPI_SUM, 0, MPI_COMM_WORLD);
     if (first()) {
-        all.min = low;
-        all.max = high;
+        all.min = low[0];
+        all.channel_low = low[1];
+        all.max = high[0];
+        all.channel_high = high[1];
         all.contour_misses = sums[0];
         all.boundary_misses = sums[1];
+        all.channel_pixels = sums[2];
+        all.widened_tiles = sums[3];
     }
     return all;
 }

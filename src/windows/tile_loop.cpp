@@ -1,4 +1,4 @@
-#include "tiles/tile_loop.hpp"
+#include "windows/tile_loop.hpp"
 
 #include <atomic>
 #include <condition_variable>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tiles/tile_protocol.hpp"
+#include "windows/tile_protocol.hpp"
 
 namespace {
 
@@ -149,13 +149,14 @@ private:
 // Rank 0 (or a lone process): serves the other processes' reports and draws
 // the progress until its threads have ended and every other process has said
 // done.
-LoopResult serve_tiles(Processes& processes, Dispenser& dispenser, Workers& workers, ProgressLine& progress) {
+LoopResult serve_tiles(Processes& processes, Dispenser& dispenser, Workers& workers, ProgressLine& progress,
+                       double from, double to) {
     TileDesk desk(processes);
     const auto draw = [&] {
         if (dispenser.count == 0) return;
         const double done = workers.plus_shares(static_cast<double>(workers.finished()) +
                                                 static_cast<double>(desk.finished_elsewhere()));
-        progress.update(done / static_cast<double>(dispenser.count) * 0.999);  // 100 only once the result is in place
+        progress.update(done / static_cast<double>(dispenser.count), from, to);  // 100 only once the result is in place
     };
     Backoff backoff;
     for (;;) {
@@ -198,9 +199,9 @@ LoopResult request_tiles(Processes& processes, Dispenser& dispenser, Workers& wo
 }  // namespace
 
 LoopResult share_tiles(Processes& processes, int64_t count, int32_t workers, const TileWork& work,
-                       ProgressLine& progress) {
+                       ProgressLine& progress, double from, double to) {
     Dispenser dispenser(count, processes.first());
     Workers threads(workers, dispenser, work);
-    return processes.first() ? serve_tiles(processes, dispenser, threads, progress)
+    return processes.first() ? serve_tiles(processes, dispenser, threads, progress, from, to)
                              : request_tiles(processes, dispenser, threads);
 }
