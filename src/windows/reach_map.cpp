@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 #include "compute/distance_transform.hpp"
 #include "compute/tone.hpp"
@@ -133,21 +134,23 @@ ReachMap ReachMap::measure(WindowSource& source, const ChannelParameters& parame
 
     // Each tone's distances at block resolution, then each channel block's reach.
     std::vector<const unsigned char*> rows(static_cast<std::size_t>(map.block_lines_));
-    const std::size_t corners = static_cast<std::size_t>(map.block_lines_ + 1) * (width + 1);
-    std::vector<uint16_t> to_contour(corners), to_boundary(corners);
-    auto distances = [&](std::vector<unsigned char>& marks, std::vector<uint16_t>& eighths) {
+    auto distances = [&](std::vector<unsigned char>& marks, CornerMap& eighths) {
         for (std::size_t p = 0; p < rows.size(); ++p) rows[p] = marks.data() + p * width;
-        return tone_corner_distance_eighths({rows.data(), map.block_lines_, map.block_columns_}, Tone(1),
-                                            eighths.data(), threads);
+        eighths = CornerMap::make(map.block_lines_ + 1, map.block_columns_ + 1, CornerMap::Layout::lines);
+        if (!eighths.made()) throw std::bad_alloc();
+        return tone_corner_distance_eighths({rows.data(), map.block_lines_, map.block_columns_}, Tone(1), eighths,
+                                            threads);
     };
+    CornerMap to_contour, to_boundary;
     const bool any_contour = distances(contour, to_contour);
     const bool any_boundary = distances(boundary, to_boundary);
     map.reaches_.assign(count, 0);
     for (std::size_t p = 0; p < static_cast<std::size_t>(map.block_lines_); ++p)
         for (std::size_t q = 0; q < width; ++q) {
             if (channel[p * width + q] == 0) continue;
-            const int32_t reach = std::max(reach_of(square_distance(to_contour.data(), width + 1, p, q), any_contour),
-                                           reach_of(square_distance(to_boundary.data(), width + 1, p, q), any_boundary));
+            const auto block_line = static_cast<int64_t>(p), block_column = static_cast<int64_t>(q);
+            const int32_t reach = std::max(reach_of(to_contour.square(block_line, block_column), any_contour),
+                                           reach_of(to_boundary.square(block_line, block_column), any_boundary));
             map.reaches_[p * width + q] = static_cast<int16_t>(reach);
             map.largest_ = std::max(map.largest_, reach);
         }
