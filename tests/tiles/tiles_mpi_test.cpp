@@ -42,50 +42,6 @@ ChildRequest mpirun_request(int processes, const std::vector<std::string>& words
     // processes it runs are checked for every memory error but leaks.
     const char* options = std::getenv("ASAN_OPTIONS");
     env["ASAN_OPTIONS"] = std::string(options != nullptr ? options : "") + ":detect_leaks=0";
-// A process of the run killed outright, and the signals a user sends to
-// mpirun: the run fails, the other processes are ended, the temporaries go
-// and the previous result stays; the next run writes the whole result.
-TEST(TilesMpi, AKilledProcessOrASignalToMpirunLeavesThePreviousResult) {
-    TempFolder root;
-    const Floodplain floodplain(1024, 1024);
-    floodplain.write_files(root / "rio");
-    const std::string answers = floodplain.answers("rio");
-    const ResultPair expected = console_run(root, answers, "rio");
-    const std::string file = write_answers(root, answers);
-    const std::string folder = root / "rio";
-    write_file(folder + "/resultado_m4.raw", "previous");
-    write_file(folder + "/resultado_m4.txt", "previous descriptor");
-    const std::vector<std::string> files = names_in(folder);
-    const std::vector<std::string> words = {"--answers", file, "--images", root.path().string(), "--tile", "16",
-                                            "--threads", "1"};
-    const struct {
-        const char* what;
-        int signal_number;
-        bool to_a_process;  // else to mpirun
-    } cases[] = {{"SIGKILL to the last process", SIGKILL, true},
-                 {"SIGTERM to mpirun", SIGTERM, false},
-                 {"SIGINT to mpirun", SIGINT, false}};
-    for (const auto& c : cases) {
-        StartedChild run(mpirun_request(2, words, root.path().string()));
-        // Once both temporaries exist, the tiles are under way (4096 of them: long enough).
-        for (int wait = 0; wait < 4000 && names_in(folder).size() < files.size() + 2; ++wait)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const std::vector<pid_t> processes = children_of(run.pid());
-        ASSERT_EQ(processes.size(), 2u) << c.what;
-        kill(c.to_a_process ? processes.back() : run.pid(), c.signal_number);
-        const BinaryRun ended = run.wait();
-        EXPECT_NE(ended.exit_status, 0) << c.what;
-        EXPECT_EQ(names_in(folder), files) << c.what << ended.err;
-        EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << c.what;
-        EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << c.what;
-    }
-    fs::remove(folder + "/resultado_m4.raw");
-    fs::remove(folder + "/resultado_m4.txt");
-    const std::vector<std::string> inputs = names_in(folder);
-    const BinaryRun next = mpirun(2, words, root.path().string());
-    expect_result_and_remove(root, "rio", next, expected, inputs, "the next run");
-}
-
 #endif
     // A preloaded library (the fault shim) comes before the sanitizer's runtime.
     if (env.count("LD_PRELOAD") != 0) env["ASAN_OPTIONS"] += ":verify_asan_link_order=0";
