@@ -175,6 +175,22 @@ std::unique_ptr<OGRGeometry> polygon_outlines(std::unique_ptr<OGRGeometry> geome
     return rings;
 }
 
+// Burns `batch` into band 1 of `handle`, each geometry with its value
+// (through `transformer` from the geometries' coordinates, or the dataset's
+// own georeferencing when null), then empties it.
+void rasterize(GDALDatasetH handle, std::vector<Geometry>& batch, const std::vector<double>& values,
+               GDALTransformerFunc transformer, void* transform, char** options, const std::string& source) {
+    if (batch.empty()) return;
+    std::vector<OGRGeometryH> geometries;
+    for (const Geometry& g : batch) geometries.push_back(g.get());
+    const int band_list[1] = {1};
+    CPLErrorReset();
+    if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
+                                transformer, transform, values.data(), options, nullptr, nullptr) != CE_None)
+        throw ToolError("no se pueden rasterizar los objetos de " + source + gdal_detail());
+    batch.clear();
+}
+
 }  // namespace
 
 GridSource::GridSource(const SourceChoice& choice)
@@ -278,17 +294,10 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
     long long polygons = 0;
     const BurnBox box = burn_box(grid);
     std::vector<Geometry> batch;
-    const int band_list[1] = {1};
     auto burn_batch = [&] {
         if (batch.empty()) return;
-        std::vector<OGRGeometryH> geometries;
-        for (const Geometry& g : batch) geometries.push_back(g.get());
-        const std::vector<double> values(geometries.size(), static_cast<double>(tone));
-        CPLErrorReset();
-        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
-                                    nullptr, nullptr, values.data(), options.get(), nullptr, nullptr) != CE_None)
-            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
-        batch.clear();
+        rasterize(handle, batch, std::vector<double>(batch.size(), tone), nullptr, nullptr, options.get(),
+                  choice_.path);
         ProgressSpan::gdal_callback(total > 0 ? static_cast<double>(seen) / static_cast<double>(total) : 0.0, nullptr,
                                     &progress);
     };
@@ -372,18 +381,10 @@ GeoGrid<double> GridSource::burn_field(const Georef& grid, const std::string& gr
     StringList options;
     if (choice_.all_touched) options.set("ALL_TOUCHED", "TRUE");
 
-    const int band_list[1] = {1};
     std::vector<Geometry> batch;
     std::vector<double> values;
     auto burn_batch = [&] {
-        if (batch.empty()) return;
-        std::vector<OGRGeometryH> geometries;
-        for (const Geometry& g : batch) geometries.push_back(g.get());
-        CPLErrorReset();
-        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
-                                    nullptr, nullptr, values.data(), options.get(), nullptr, nullptr) != CE_None)
-            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
-        batch.clear();
+        rasterize(handle, batch, values, nullptr, nullptr, options.get(), choice_.path);
         values.clear();
     };
     OGR_L_ResetReading(layer);
@@ -538,18 +539,9 @@ void GridSource::burn_window(const Georef& grid, const std::string& grid_name, u
     // ALL_TOUCHED (burn_clip.hpp), so every window takes the whole burn's pixels.
     const BurnBox box = burn_box(grid);
     std::vector<Geometry> batch;
-    const int band_list[1] = {1};
     auto burn_batch = [&] {
-        if (batch.empty()) return;
-        std::vector<OGRGeometryH> geometries;
-        for (const Geometry& g : batch) geometries.push_back(g.get());
-        const std::vector<double> values(geometries.size(), static_cast<double>(tone));
-        CPLErrorReset();
-        if (GDALRasterizeGeometries(handle, 1, band_list, static_cast<int>(geometries.size()), geometries.data(),
-                                    to_window, &transform, values.data(), options.get(), nullptr,
-                                    nullptr) != CE_None)
-            throw ToolError("no se pueden rasterizar los objetos de " + choice_.path + gdal_detail());
-        batch.clear();
+        rasterize(handle, batch, std::vector<double>(batch.size(), tone), to_window, &transform, options.get(),
+                  choice_.path);
     };
     CPLErrorReset();
     OGR_L_ResetReading(layer);
