@@ -134,17 +134,6 @@ TilePlan choose_plan(const ChannelOptions& options, const ReachMap& reaches, con
     return *chosen;
 }
 
-ChannelParameters burned_parameters(const ChannelHeights& heights, bool water_bodies) {
-    ChannelParameters parameters;
-    parameters.zone_tone = kBurnTone;
-    parameters.railing_tone = kBurnTone;
-    parameters.contour_tone = kBurnTone;
-    parameters.perimeter_tone = kBurnTone;
-    parameters.railing_height = heights.railing_height;
-    parameters.contour_altitude = heights.contour_altitude;
-    parameters.water_bodies = water_bodies;
-    return parameters;
-}
 
 ChannelResult result_of(const CoreTotals& totals) {
     ChannelResult result;

@@ -60,6 +60,18 @@ uint64_t channel_computation_bytes(const Georef& grid) {
     return channel_memory_bytes(ChannelWindow::whole(grid.lines, grid.columns));
 }
 
+ChannelParameters burned_parameters(const ChannelHeights& heights, bool water_bodies) {
+    ChannelParameters parameters;
+    parameters.zone_tone = kBurnTone;
+    parameters.railing_tone = kBurnTone;
+    parameters.contour_tone = kBurnTone;
+    parameters.perimeter_tone = kBurnTone;
+    parameters.railing_height = heights.railing_height;
+    parameters.contour_altitude = heights.contour_altitude;
+    parameters.water_bodies = water_bodies;
+    return parameters;
+}
+
 ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& heights, ProgressSpan& progress) {
     const Georef grid = grids.model.georef;
     const ChannelWindow window = ChannelWindow::whole(grid.lines, grid.columns);
@@ -79,14 +91,7 @@ ChannelResult compute_channel_grids(ChannelGrids grids, const ChannelHeights& he
                                grids.contour_altitudes ? GridView<const int32_t>(altitude_rows.data(), grid.lines,
                                                                                   grid.columns)
                                                        : GridView<const int32_t>()};
-    ChannelParameters parameters;
-    parameters.zone_tone = kBurnTone;
-    parameters.railing_tone = kBurnTone;
-    parameters.contour_tone = kBurnTone;
-    parameters.perimeter_tone = kBurnTone;
-    parameters.railing_height = heights.railing_height;
-    parameters.contour_altitude = heights.contour_altitude;
-    parameters.water_bodies = grids.lakes.has_value();
+    const ChannelParameters parameters = burned_parameters(heights, grids.lakes.has_value());
 
     Elevations elevations = channel_elevations(inputs, kBurnTone, window);
     ShareProgress share(progress);

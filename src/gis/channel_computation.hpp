@@ -24,6 +24,9 @@ struct ChannelHeights {
 };
 ChannelHeights scaled_heights(const ChannelOptions& options, Warnings& warnings);
 
+// The computation's parameters for masks burned with kBurnTone, whole or by windows.
+ChannelParameters burned_parameters(const ChannelHeights& heights, bool water_bodies);
+
 struct ChannelResult {
     // On the model's grid: every pixel of the channel zone holds its
     // elevation as the console program writes it, the others have no data.
