@@ -2,8 +2,8 @@
 
 Both take the parameters of `lorvantide-raster channel`, named as its long
 options in upper case (DEM, BANKS, ZONE, CONTOUR, LAKES, BANKS_WHERE, ...,
-RAILING_HEIGHT, CONTOUR_ALTITUDE, CONTOUR_ALTITUDE_FIELD, BURN_ONLY, SCALE, NODATA, UNSCALE, OUTPUT for -o and
-CONDITIONED), with GDAL's Processing names where the option has no long form
+RAILING_HEIGHT, CONTOUR_ALTITUDE, CONTOUR_ALTITUDE_FIELD, BURN_ONLY, SCALE,
+NODATA, UNSCALE, MEMORY, THREADS, OUTPUT for -o and CONDITIONED), with GDAL's Processing names where the option has no long form
 (DATA_TYPE for -ot, OPTIONS for -co), and write the same files: "Channel
 elevation" requires OUTPUT and may write CONDITIONED too, "Conditioned DEM"
 the other way round. The sources are vector layers: QGIS hands each over as a
@@ -75,6 +75,10 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
             QgsProcessingParameterBoolean("UNSCALE", "Real values in DEM units instead of scaled integers", False),
             QgsProcessingParameterEnum("DATA_TYPE", "Channel output data type", DATA_TYPES, defaultValue=0),
             QgsProcessingParameterString("OPTIONS", "Creation options (NAME=VALUE, separated by |)", optional=True),
+            QgsProcessingParameterString(
+                "MEMORY", "Memory to use (bytes, K, M or G; by windows when the rasters do not fit)", optional=True),
+            QgsProcessingParameterNumber("THREADS", "Threads (default: every processor)",
+                                         QgsProcessingParameterNumber.Integer, optional=True, minValue=1),
         ]
         for parameter in advanced:
             parameter.setFlags(parameter.flags() | QgsProcessingParameterDefinition.FlagAdvanced)
@@ -144,6 +148,11 @@ class LorvantideAlgorithm(QgsProcessingAlgorithm):
         data_type = self.parameterAsEnum(parameters, "DATA_TYPE", context)
         if data_type > 0:
             keywords["output_type"] = DATA_TYPES[data_type]
+        memory = self.parameterAsString(parameters, "MEMORY", context)
+        if memory:
+            keywords["memory"] = memory
+        if parameters.get("THREADS") is not None:
+            keywords["threads"] = self.parameterAsInt(parameters, "THREADS", context)
         options = self.parameterAsString(parameters, "OPTIONS", context)
         keywords["creation_options"] = [entry for entry in options.split("|") if entry]
 

@@ -46,6 +46,7 @@ def test_both_algorithms_write_the_commands_files(tmp_path):
                                     "--nodata", "-1", "-o", str(tmp_path / "cli.tif"),
                                     "--conditioned", str(tmp_path / "cli_dem.tif")])
     qgis_process(tmp_path, "run", "lorvantide:channel", "--", *sample("channel")[0], "CONTOUR_WHERE=elev = 210",
+                 "MEMORY=8M", "THREADS=2",
                  f"OUTPUT={tmp_path / 'channel.tif'}", f"CONDITIONED={tmp_path / 'channel_dem.tif'}")
     qgis_process(tmp_path, "run", "lorvantide:conditioned", "--", *sample("conditioned")[0], "CONTOUR_WHERE=elev = 210",
                  "CONTOUR_ALTITUDE_FIELD=elev",
