@@ -7,7 +7,8 @@
 #  2. the same data as GIS data: the slope model cut into a VRT mosaic of 16
 #     Int32 GeoTIFF tiles (4 x 4, the cuts not on the tiles' cores), and each
 #     mask polygonized into a layer of one GeoPackage (pixel squares, so the
-#     burn gives back exactly the mask's pixels);
+#     burn gives back exactly the mask's pixels); the banks are given as their
+#     class raster instead, since polygons in a banks layer burn as outlines;
 #  3. timed: lorvantide-tiles --memory MEMORY, then lorvantide-raster channel
 #     --memory MEMORY --scale 1 on the mosaic and the layers, on one process
 #     and under mpirun -np 2 (each --memory MEMORY and one thread), and the
@@ -79,7 +80,7 @@ echo "making the GIS data: $(echo "$(date +%s.%N) - $start" | bc) s; $(du -sh "$
 layers=$work/gis/capas.gpkg
 channel=(channel --dem "$work/gis/mosaico.vrt" --scale 1 --railing-height "$railing_height"
          --contour-altitude "$contour_altitude"
-         --banks "$layers" --banks-layer banks --banks-where "DN = $railing_tone"
+         --banks "$work/gis/bar.vrt" --banks-class "$railing_tone"
          --zone "$layers" --zone-layer zone --zone-where "DN = $zone_tone"
          --contour "$layers" --contour-layer contours --contour-where "DN = $contour_tone"
          --lakes "$layers" --lakes-layer lakes --lakes-where "DN = $perimeter_tone"
