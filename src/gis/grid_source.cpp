@@ -191,6 +191,19 @@ void rasterize(GDALDatasetH handle, std::vector<Geometry>& batch, const std::vec
     batch.clear();
 }
 
+// The notices of a layer's points (each marks one pixel) and of polygons
+// burned as their outlines (`polygons` 0 when they are not).
+void warn_of_parts(Warnings& warnings, const std::string& layer_name, const std::string& path, long long points,
+                   long long polygons) {
+    if (points > 0)
+        warnings.add("la capa " + layer_name + " de " + path + " tiene " + std::to_string(points) +
+                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
+                     "poligonos)");
+    if (polygons > 0)
+        warnings.add("la capa " + layer_name + " de " + path + " tiene " + std::to_string(polygons) +
+                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
+}
+
 }  // namespace
 
 GridSource::GridSource(const SourceChoice& choice)
@@ -332,13 +345,7 @@ std::vector<uint8_t> GridSource::burn_vector(const Georef& grid, const std::stri
                         gdal_detail());
     burn_batch();
     OGR_L_SetAttributeFilter(layer, nullptr);
-    if (points > 0)
-        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
-                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
-                     "poligonos)");
-    if (choice_.polygon_outlines && polygons > 0)
-        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
-                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
+    warn_of_parts(warnings, layer_name, choice_.path, points, choice_.polygon_outlines ? polygons : 0);
 
     std::vector<uint8_t> mask(static_cast<std::size_t>(grid.lines) * static_cast<std::size_t>(grid.columns), 0);
     if (GDALRasterIO(GDALGetRasterBand(handle, 1), GF_Read, 0, 0, grid.columns, grid.lines, mask.data(), grid.columns,
@@ -600,11 +607,5 @@ void GridSource::warn_points(Warnings& warnings) const {
     }
     OGR_L_SetAttributeFilter(layer, nullptr);
     const std::string layer_name = OGR_L_GetName(layer);
-    if (points > 0)
-        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(points) +
-                     " puntos: cada punto marca un solo pixel (las orillas, la zona y las curvas son lineas o "
-                     "poligonos)");
-    if (choice_.polygon_outlines && polygons > 0)
-        warnings.add("la capa " + layer_name + " de " + choice_.path + " tiene " + std::to_string(polygons) +
-                     " poligonos: se marca su contorno, no su interior (las orillas son lineas)");
+    warn_of_parts(warnings, layer_name, choice_.path, points, choice_.polygon_outlines ? polygons : 0);
 }
