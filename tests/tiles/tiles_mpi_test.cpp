@@ -153,8 +153,9 @@ TEST(TilesMpi, AFailureOnOneProcessFailsTheRun) {
 }
 
 // A process of the run killed outright, and the signals a user sends to
-// mpirun: the run fails, the other processes are ended, the temporaries go
-// and the previous result stays; the next run writes the whole result.
+// mpirun: the run fails, the other processes are ended and the previous
+// result stays; the next run takes over what a killed process left and writes
+// the whole result.
 TEST(TilesMpi, AKilledProcessOrASignalToMpirunLeavesThePreviousResult) {
     TempFolder root;
     const Floodplain floodplain(1024, 1024);
@@ -185,13 +186,23 @@ TEST(TilesMpi, AKilledProcessOrASignalToMpirunLeavesThePreviousResult) {
         kill(c.to_a_process ? processes.back() : run.pid(), c.signal_number);
         const BinaryRun ended = run.wait();
         EXPECT_NE(ended.exit_status, 0) << c.what;
-        EXPECT_EQ(names_in(folder), files) << c.what << ended.err;
+        // mpirun ends the other processes with SIGTERM and, soon after, SIGKILL: a
+        // process killed before its clean-up leaves its temporary folder, which
+        // the next run takes over and empties (checked below). Nothing else.
+        for (const std::string& name : names_in(folder)) {
+            if (std::find(files.begin(), files.end(), name) == files.end()) {
+                EXPECT_EQ(name.front(), '.') << c.what << ": " << name << ended.err;
+            }
+        }
         EXPECT_EQ(read_file(folder + "/resultado_m4.raw"), "previous") << c.what;
         EXPECT_EQ(read_file(folder + "/resultado_m4.txt"), "previous descriptor") << c.what;
     }
     fs::remove(folder + "/resultado_m4.raw");
     fs::remove(folder + "/resultado_m4.txt");
-    const std::vector<std::string> inputs = names_in(folder);
+    std::vector<std::string> inputs = files;
+    inputs.erase(std::remove_if(inputs.begin(), inputs.end(),
+                                [](const std::string& name) { return name.rfind("resultado_m4.", 0) == 0; }),
+                 inputs.end());
     const BinaryRun next = mpirun(2, words, root.path().string());
     expect_result_and_remove(root, "rio", next, expected, inputs, "the next run");
 }
